@@ -1,0 +1,122 @@
+#pragma once
+
+#include "decoded.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+
+#include <optional>
+
+// Plain value records exchanged with the backend and kept on disk. One JSON coding serves the
+// wire, the preferences store and the cache file.
+
+struct User {
+    Q_GADGET
+    Q_PROPERTY(qint64 id MEMBER id CONSTANT)
+    Q_PROPERTY(QString email MEMBER email CONSTANT)
+
+public:
+    qint64 id = 0;
+    QString email;
+    std::optional<QString> createdAt;
+
+    static Decoded<User> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+    friend bool operator==(const User &, const User &) = default;
+};
+
+struct SavedWebsite {
+    Q_GADGET
+    Q_PROPERTY(qint64 id MEMBER id CONSTANT)
+    Q_PROPERTY(QString url MEMBER url CONSTANT)
+    Q_PROPERTY(QString title MEMBER title CONSTANT)
+    Q_PROPERTY(bool pinned READ pinned CONSTANT)
+    Q_PROPERTY(QString formattedDomain READ formattedDomain CONSTANT)
+
+public:
+    qint64 id = 0;
+    QString url;
+    QString title;
+    std::optional<QString> screenshotUrl;
+    std::optional<QString> content;
+    std::optional<bool> isPinned;
+    std::optional<QString> createdAt;
+    std::optional<QString> updatedAt;
+
+    // An absent flag counts as not pinned wherever it is read.
+    [[nodiscard]] bool pinned() const { return isPinned.value_or(false); }
+    // The host without a leading "www." label; the address unchanged when it has no host.
+    [[nodiscard]] QString formattedDomain() const;
+
+    static Decoded<SavedWebsite> fromJson(const QJsonValue &value);
+    static Decoded<QList<SavedWebsite>> listFromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+    static QJsonArray listToJson(const QList<SavedWebsite> &websites);
+    friend bool operator==(const SavedWebsite &, const SavedWebsite &) = default;
+};
+
+struct ActiveBrowserTab {
+    Q_GADGET
+    Q_PROPERTY(QString title MEMBER title CONSTANT)
+    Q_PROPERTY(QString url MEMBER url CONSTANT)
+    Q_PROPERTY(QString browserName MEMBER browserName CONSTANT)
+
+public:
+    QString title;
+    QString url;
+    QString browserName;
+
+    friend bool operator==(const ActiveBrowserTab &, const ActiveBrowserTab &) = default;
+};
+
+struct AuthResponse {
+    QString token;
+    User user;
+
+    static Decoded<AuthResponse> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+};
+
+struct WebsitesResponse {
+    QList<SavedWebsite> websites;
+
+    static Decoded<WebsitesResponse> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+};
+
+struct SingleWebsiteResponse {
+    SavedWebsite website;
+
+    static Decoded<SingleWebsiteResponse> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+};
+
+struct DeleteWebsiteResponse {
+    qint64 deletedId = 0;
+
+    static Decoded<DeleteWebsiteResponse> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+};
+
+struct SimpleMessageResponse {
+    std::optional<bool> success;
+    std::optional<QString> message;
+    std::optional<QString> error;
+
+    static Decoded<SimpleMessageResponse> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+};
+
+struct APIErrorResponse {
+    std::optional<QString> error;
+
+    static Decoded<APIErrorResponse> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+};
+
+Q_DECLARE_METATYPE(User)
+Q_DECLARE_METATYPE(SavedWebsite)
+Q_DECLARE_METATYPE(ActiveBrowserTab)
