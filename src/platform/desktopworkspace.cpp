@@ -1,0 +1,35 @@
+#include "desktopworkspace.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+
+DesktopWorkspace::DesktopWorkspace(QObject *parent)
+    : Workspace(parent)
+{
+    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                Q_EMIT thisApplicationActivated();
+        });
+    }
+}
+
+std::optional<QString> DesktopWorkspace::frontmostApplicationBundleId() const
+{
+    return std::nullopt;
+}
+
+QStringList DesktopWorkspace::runningApplicationBundleIds() const
+{
+    return {};
+}
+
+std::optional<QString> DesktopWorkspace::bundleIdOfProcess(qint64) const
+{
+    return std::nullopt;
+}
+
+bool DesktopWorkspace::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}

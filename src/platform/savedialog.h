@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// A modal "save as" question: the chosen path, or nothing when the user cancels.
+class SaveDialog
+{
+public:
+    virtual ~SaveDialog() = default;
+    virtual std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName,
+                                                  const QString &nameFilter) = 0;
+};
+
+class FileSaveDialog : public SaveDialog
+{
+public:
+    std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName,
+                                          const QString &nameFilter) override;
+};

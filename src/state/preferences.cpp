@@ -1,0 +1,61 @@
+#include "preferences.h"
+
+Preferences::Preferences()
+    : Preferences(std::make_unique<QSettings>(QStringLiteral("Corvane"), QStringLiteral("Corvane")))
+{
+}
+
+Preferences::Preferences(std::unique_ptr<QSettings> settings)
+    : m_settings(std::move(settings))
+{
+}
+
+bool Preferences::contains(QLatin1StringView key) const
+{
+    return m_settings->contains(key);
+}
+
+bool Preferences::boolValue(QLatin1StringView key) const
+{
+    const QVariant value = m_settings->value(key);
+    // Text formats keep booleans as "true"/"false"; anything else that is not a boolean is false.
+    if (value.typeId() == QMetaType::Bool || value.typeId() == QMetaType::QString)
+        return value.toBool();
+    return false;
+}
+
+std::optional<QString> Preferences::text(QLatin1StringView key) const
+{
+    const QVariant value = m_settings->value(key);
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+std::optional<QByteArray> Preferences::data(QLatin1StringView key) const
+{
+    const QVariant value = m_settings->value(key);
+    if (value.typeId() != QMetaType::QByteArray)
+        return std::nullopt;
+    return value.toByteArray();
+}
+
+void Preferences::setBool(QLatin1StringView key, bool value)
+{
+    m_settings->setValue(key, value);
+}
+
+void Preferences::setText(QLatin1StringView key, const QString &value)
+{
+    m_settings->setValue(key, value);
+}
+
+void Preferences::setData(QLatin1StringView key, const QByteArray &value)
+{
+    m_settings->setValue(key, value);
+}
+
+void Preferences::remove(QLatin1StringView key)
+{
+    m_settings->remove(key);
+}

@@ -1,0 +1,30 @@
+#include "testenvironment.h"
+
+#include <QSettings>
+
+TestEnvironment::TestEnvironment()
+{
+    if (!m_directory.isValid())
+        qFatal("cannot create a temporary directory");
+}
+
+std::unique_ptr<Preferences> TestEnvironment::preferences() const
+{
+    return std::make_unique<Preferences>(std::make_unique<QSettings>(path(QStringLiteral("preferences.ini")), QSettings::IniFormat));
+}
+
+std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &portalUrl)
+{
+    auto workspace = std::make_unique<FakeWorkspace>();
+    m_workspace = workspace.get();
+    AppViewModelDependencies dependencies{
+        .webPortalUrl = portalUrl,
+        .preferences = preferences(),
+        .localStoreDirectory = localStoreDirectory(),
+        .workspace = std::move(workspace),
+        .windowList = std::make_unique<UnavailableWindowList>(),
+        .clipboard = std::make_unique<SystemClipboard>(),
+        .saveDialog = std::make_unique<FileSaveDialog>(),
+    };
+    return std::make_unique<AppViewModel>(std::move(dependencies));
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "fakeworkspace.h"
+#include "state/appviewmodel.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A throw-away home for one view model: preferences in an INI file and a local-store folder, both
+// inside a temporary directory, plus fakes for the platform seams that tests inspect afterwards.
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+
+    [[nodiscard]] QString path(const QString &relative) const { return m_directory.filePath(relative); }
+    [[nodiscard]] QString localStoreDirectory() const { return path(QStringLiteral("Corvane")); }
+
+    // A preferences store over the same file every time, to seed data before a model exists
+    // or to read what a model left behind.
+    [[nodiscard]] std::unique_ptr<Preferences> preferences() const;
+
+    // Builds a view model; the fakes it received stay reachable through workspace() and friends
+    // until the next call.
+    std::unique_ptr<AppViewModel> makeViewModel(const QString &portalUrl = QStringLiteral("https://portal.test"));
+
+    [[nodiscard]] FakeWorkspace *workspace() const { return m_workspace; }
+
+private:
+    QTemporaryDir m_directory;
+    FakeWorkspace *m_workspace = nullptr;
+};
