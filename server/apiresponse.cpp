@@ -1,0 +1,60 @@
+#include "apiresponse.h"
+
+#include <QHttpServerResponder>
+#include <QJsonDocument>
+#include <QMetaEnum>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+QByteArray reasonPhrase(int status)
+{
+    if (status == 200)
+        return "OK";
+    const QMetaEnum codes = QMetaEnum::fromType<QHttpServerResponder::StatusCode>();
+    const char *key = codes.valueToKey(status);
+    if (!key)
+        return "Status";
+    // "PayloadTooLarge" becomes "Payload Too Large".
+    QByteArray phrase;
+    for (const char *c = key; *c; ++c) {
+        if (c != key && *c >= 'A' && *c <= 'Z')
+            phrase += ' ';
+        phrase += *c;
+    }
+    return phrase;
+}
+}
+
+ApiResponse ApiResponse::json(const QJsonObject &object, int status)
+{
+    return ApiResponse{status, "application/json", QJsonDocument(object).toJson(QJsonDocument::Compact), {}};
+}
+
+ApiResponse ApiResponse::error(int status, const QString &message)
+{
+    return json(QJsonObject{{"error"_L1, message}}, status);
+}
+
+ApiResponse ApiResponse::html(const QString &html, int status)
+{
+    return ApiResponse{status,
+                       "text/html; charset=utf-8",
+                       html.toUtf8(),
+                       {{"Cache-Control", "no-store"}, {"Referrer-Policy", "no-referrer"}}};
+}
+
+QByteArray ApiResponse::serialize(bool keepAlive) const
+{
+    QByteArray out;
+    out.reserve(body.size() + 256);
+    out += "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    out += "Content-Type: " + contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    for (const auto &[name, value] : headers)
+        out += name + ": " + value + "\r\n";
+    out += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+    out += body;
+    return out;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// One HTTP answer. API answers are JSON; failures carry {"error": "<sentence>"}.
+struct ApiResponse {
+    int status = 200;
+    QByteArray contentType = "application/json";
+    QByteArray body;
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    static ApiResponse json(const QJsonObject &object, int status = 200);
+    static ApiResponse error(int status, const QString &message);
+    static ApiResponse html(const QString &html, int status = 200);
+
+    // The bytes on the wire: status line, headers, body.
+    [[nodiscard]] QByteArray serialize(bool keepAlive) const;
+};

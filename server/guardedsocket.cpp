@@ -1,0 +1,121 @@
+#include "guardedsocket.h"
+
+#include "apiresponse.h"
+
+#include <QMetaMethod>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+constexpr qsizetype maxHeadBytes = 16 * 1024;
+constexpr int closeDelayMs = 1000;
+
+qint64 declaredContentLength(QByteArrayView head)
+{
+    for (QByteArrayView line : head.toByteArray().split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon < 0 || line.first(colon).trimmed().compare("content-length", Qt::CaseInsensitive) != 0)
+            continue;
+        bool ok = false;
+        const qint64 length = line.sliced(colon + 1).trimmed().toLongLong(&ok);
+        return ok ? length : -1;
+    }
+    return 0;
+}
+}
+
+GuardedSocket::GuardedSocket(Limits limits, QObject *parent)
+    : QTcpSocket(parent)
+    , m_limits(limits)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &GuardedSocket::expire);
+    connect(this, &QTcpSocket::readyRead, this, &GuardedSocket::inspectIncoming);
+    m_timer.start(m_limits.idleTimeoutMs);
+}
+
+void GuardedSocket::startNextRequest()
+{
+    m_head.clear();
+    m_headLength = -1;
+    m_requestBytes = 0;
+    m_timer.start(m_limits.idleTimeoutMs);
+}
+
+void GuardedSocket::inspectIncoming()
+{
+    if (m_rejected) {
+        // Drain what the client still sends after the refusal, away from the HTTP parser.
+        if (isTransactionStarted())
+            commitTransaction();
+        read(bytesAvailable());
+        return;
+    }
+    const qint64 available = bytesAvailable();
+    if (m_requestBytes == 0)
+        m_timer.start(m_limits.requestTimeoutMs);
+    m_requestBytes += available;
+    if (m_headLength < 0) {
+        // Headers nearly always fit the first few kilobytes; copy more only when they do not.
+        const qint64 wanted = qMin<qint64>(available, maxHeadBytes + 4 - m_head.size());
+        const qsizetype previous = m_head.size();
+        m_head += peek(qMin<qint64>(wanted, 4096));
+        if (m_head.indexOf("\r\n\r\n") < 0 && wanted > 4096) {
+            m_head.truncate(previous);
+            m_head += peek(wanted);
+        }
+        const qsizetype end = m_head.indexOf("\r\n\r\n");
+        if (end < 0) {
+            if (m_head.size() > maxHeadBytes)
+                reject(431, u"The request headers are too large."_s);
+            return;
+        }
+        m_headLength = end + 4;
+        const qint64 declared = declaredContentLength(QByteArrayView(m_head).first(end));
+        if (declared < 0)
+            return reject(400, u"The Content-Length header is not a number."_s);
+        if (declared > m_limits.maxBodyBytes)
+            return reject(413, u"The request body is too large."_s);
+        m_head.clear();
+    }
+    if (m_requestBytes - m_headLength > m_limits.maxBodyBytes)
+        reject(413, u"The request body is too large."_s);
+}
+
+void GuardedSocket::reject(int status, const QString &message)
+{
+    m_rejected = true;
+    write(ApiResponse::error(status, message).serialize(false));
+    flush();
+    if (isTransactionStarted())
+        commitTransaction();
+    read(bytesAvailable());
+    // Closing at once would reset a client that is still sending and could lose the answer.
+    m_timer.stop();
+    QTimer::singleShot(closeDelayMs, this, [this] { disconnectFromHost(); });
+}
+
+void GuardedSocket::expire()
+{
+    if (m_requestBytes == 0)
+        disconnectFromHost();
+    else
+        reject(408, u"The request was not completed in time."_s);
+}
+
+void GuardedSocket::disconnectNotify(const QMetaMethod &signal)
+{
+    // The HTTP server disconnects everything from a socket whose bytes it cannot parse and then
+    // forgets it. Answer for it, and take over the clean-up it no longer does.
+    if (signal.isValid() || m_rejected || state() != ConnectedState)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            connect(this, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+            connect(this, &QTcpSocket::readyRead, this, &GuardedSocket::inspectIncoming);
+            reject(400, u"The request is not valid HTTP."_s);
+        },
+        Qt::QueuedConnection);
+}

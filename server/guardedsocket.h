@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QTcpSocket>
+#include <QTimer>
+
+// A connection that protects the HTTP layer from what it does not handle itself: bodies beyond the
+// size limit (413, judged from Content-Length before the body arrives, or by counting for chunked
+// bodies), oversized headers (431), requests that stall half-way (408), idle keep-alive connections,
+// and requests the HTTP parser gives up on (400) — which would otherwise leave the client waiting.
+// Its readyRead slot is connected before the HTTP server's, so it sees every byte first.
+class GuardedSocket : public QTcpSocket
+{
+    Q_OBJECT
+
+public:
+    struct Limits {
+        qint64 maxBodyBytes = 0;
+        int requestTimeoutMs = 0;
+        int idleTimeoutMs = 0;
+    };
+
+    GuardedSocket(Limits limits, QObject *parent = nullptr);
+
+    // Called once a whole request has been handed to a handler: the next bytes start a new one.
+    void startNextRequest();
+
+protected:
+    void disconnectNotify(const QMetaMethod &signal) override;
+
+private:
+    void inspectIncoming();
+    void reject(int status, const QString &message);
+    void expire();
+
+    Limits m_limits;
+    QByteArray m_head;
+    qint64 m_headLength = -1;
+    qint64 m_requestBytes = 0;
+    bool m_rejected = false;
+    QTimer m_timer;
+};

@@ -1,0 +1,17 @@
+#include "guardedtcpserver.h"
+
+GuardedTcpServer::GuardedTcpServer(GuardedSocket::Limits limits, QObject *parent)
+    : QTcpServer(parent)
+    , m_limits(limits)
+{
+}
+
+void GuardedTcpServer::incomingConnection(qintptr descriptor)
+{
+    auto *socket = new GuardedSocket(m_limits, this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    addPendingConnection(socket);
+}

@@ -1,0 +1,64 @@
+#include "httpfrontend.h"
+
+#include "apiresponse.h"
+#include "guardedtcpserver.h"
+#include "router.h"
+
+#include <QHttpServerRequest>
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+QCoro::Task<> respond(QCoro::Task<ApiResponse> answer, QPointer<QTcpSocket> socket, bool keepAlive)
+{
+    const ApiResponse response = co_await std::move(answer);
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+        co_return;
+    socket->write(response.serialize(keepAlive));
+    if (!keepAlive)
+        socket->disconnectFromHost();
+}
+}
+
+HttpFrontend::HttpFrontend(const Router &router, GuardedSocket::Limits limits, QObject *parent)
+    : QAbstractHttpServer(parent)
+    , m_router(router)
+    , m_limits(limits)
+{
+}
+
+quint16 HttpFrontend::listen(const QHostAddress &address, quint16 port, QString *error)
+{
+    auto *server = new GuardedTcpServer(m_limits, this);
+    if (!server->listen(address, port)) {
+        *error = server->errorString();
+        delete server;
+        return 0;
+    }
+    bind(server);
+    return server->serverPort();
+}
+
+bool HttpFrontend::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    if (auto *guarded = qobject_cast<GuardedSocket *>(socket))
+        guarded->startNextRequest();
+    ApiRequest apiRequest;
+    apiRequest.method = request.method();
+    apiRequest.path = request.url().path();
+    apiRequest.query = request.query();
+    apiRequest.authorization = request.value("authorization");
+    apiRequest.body = request.body();
+    const bool keepAlive = request.value("connection").toLower() != "close";
+    // Runs on by itself; an answer that arrives after the client left is dropped.
+    respond(m_router.dispatch(std::move(apiRequest)), socket, keepAlive);
+    return true;
+}
+
+void HttpFrontend::missingHandler(const QHttpServerRequest &, QTcpSocket *socket)
+{
+    socket->write(ApiResponse::error(404, u"Not found."_s).serialize(false));
+    socket->disconnectFromHost();
+}

@@ -1,0 +1,38 @@
+#include "corvaneserver.h"
+#include "serveroptions.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(u"corvane-server"_s);
+
+    const QStringList arguments = QCoreApplication::arguments();
+    auto options = ServerOptions::parse(arguments);
+    if (!options) {
+        const bool help = arguments.contains(u"--help"_s) || arguments.contains(u"-h"_s);
+        std::fprintf(help ? stdout : stderr, "%s\n", qPrintable(options.error()));
+        return help ? 0 : 2;
+    }
+
+    QString error;
+    const auto server = CorvaneServer::start(options.value(), &error);
+    if (!server) {
+        std::fprintf(stderr, "corvane-server: %s\n", qPrintable(error));
+        return 1;
+    }
+    // Tests and scripts read the address from this first line.
+    std::printf("corvane-server listening on %s\n", qPrintable(server->baseUrl().toString()));
+    std::printf("database: %s\noutbox: %s\n", qPrintable(options.value().database.startsWith("postgres"_L1)
+                                                             ? u"PostgreSQL"_s
+                                                             : options.value().database),
+                qPrintable(options.value().outboxDirectory));
+    std::fflush(stdout);
+    // Being killed is fine: SQLite in WAL mode and PostgreSQL both survive it intact.
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,83 @@
+#include "portalpages.h"
+
+#include "accountstore.h"
+#include "router.h"
+#include "sessionstore.h"
+
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+ApiResponse page(const QString &title, const QString &bodyHtml, int status = 200)
+{
+    return ApiResponse::html(
+        u"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+        "<title>%1 · Corvane</title>"
+        "<style>body{font-family:system-ui,sans-serif;max-width:36rem;margin:3rem auto;padding:0 1rem;"
+        "line-height:1.5;color:#222}h1{font-size:1.5rem}.address{font-weight:600}</style>"
+        "</head><body><h1>%1</h1>%2</body></html>\n"_s.arg(title.toHtmlEscaped(), bodyHtml),
+        status);
+}
+}
+
+PortalPages::PortalPages(SessionStore &sessions, AccountStore &accounts, QString latestVersion)
+    : m_sessions(sessions)
+    , m_accounts(accounts)
+    , m_latestVersion(std::move(latestVersion))
+{
+}
+
+void PortalPages::registerRoutes(Router &router)
+{
+    using Method = QHttpServerRequest::Method;
+    router.add(Method::Get, u"/account"_s, [this](ApiRequest request) { return account(std::move(request)); });
+    router.add(Method::Get, u"/contact"_s, [this](ApiRequest request) { return contact(std::move(request)); });
+    router.add(Method::Get, u"/download"_s, [this](ApiRequest request) { return download(std::move(request)); });
+    router.add(Method::Get, u"/api/version"_s, [this](ApiRequest request) { return version(std::move(request)); });
+}
+
+QString PortalPages::signedInEmail(const ApiRequest &request)
+{
+    const auto userId = m_sessions.userFor(request.query.queryItemValue(u"token"_s, QUrl::FullyDecoded));
+    if (!userId)
+        return {};
+    const auto account = m_accounts.findById(*userId);
+    return account ? account->email : QString();
+}
+
+QCoro::Task<ApiResponse> PortalPages::account(ApiRequest request)
+{
+    const QString email = signedInEmail(request);
+    if (email.isEmpty())
+        co_return page(u"Your account"_s,
+                       u"<p>This link is no longer valid. Open your account again from the Corvane menu.</p>"_s, 401);
+    co_return page(u"Your account"_s,
+                   u"<p>Signed in as <span class=\"address\">%1</span>.</p>"
+                   "<p>Change your password in the Corvane settings. If you forgot it, use "
+                   "\"Forgot password?\" on the sign-in screen.</p>"_s.arg(email.toHtmlEscaped()));
+}
+
+QCoro::Task<ApiResponse> PortalPages::contact(ApiRequest request)
+{
+    const QString email = signedInEmail(request);
+    const QString account = email.isEmpty()
+        ? QString()
+        : u"<p>Please mention your account, <span class=\"address\">%1</span>.</p>"_s.arg(email.toHtmlEscaped());
+    co_return page(u"Contact"_s,
+                   u"<p>Questions, problems or ideas? Write to the people who run this Corvane server.</p>"_s + account);
+}
+
+QCoro::Task<ApiResponse> PortalPages::download(ApiRequest)
+{
+    co_return page(u"Download Corvane"_s,
+                   u"<p>The latest version is <strong>%1</strong>. Build it from the source with "
+                   "<code>./scripts/run.sh</code>.</p>"_s.arg(m_latestVersion.toHtmlEscaped()));
+}
+
+QCoro::Task<ApiResponse> PortalPages::version(ApiRequest)
+{
+    co_return ApiResponse::json(QJsonObject{{"latestVersion"_L1, m_latestVersion}});
+}

@@ -1,0 +1,63 @@
+#include "router.h"
+
+#include "database.h"
+
+#include <QMetaEnum>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+void Router::add(QHttpServerRequest::Method method, const QString &pattern, Handler handler)
+{
+    m_routes.append(Route{method, pattern.split(u'/'), std::move(handler)});
+}
+
+bool Router::matches(const Route &route, const QStringList &segments, QStringList *arguments)
+{
+    if (route.segments.size() != segments.size())
+        return false;
+    arguments->clear();
+    for (qsizetype index = 0; index < segments.size(); ++index) {
+        const QString &expected = route.segments.at(index);
+        if (expected == "{}"_L1) {
+            if (segments.at(index).isEmpty())
+                return false;
+            arguments->append(segments.at(index));
+        } else if (expected != segments.at(index)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QCoro::Task<ApiResponse> Router::dispatch(ApiRequest request) const
+{
+    const QStringList segments = request.path.split(u'/');
+    QByteArrayList allowed;
+    const Route *chosen = nullptr;
+    for (const Route &route : m_routes) {
+        QStringList arguments;
+        if (!matches(route, segments, &arguments))
+            continue;
+        if (route.method == request.method) {
+            chosen = &route;
+            request.arguments = std::move(arguments);
+            break;
+        }
+        allowed.append(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(route.method)));
+    }
+    if (!chosen) {
+        if (allowed.isEmpty())
+            co_return ApiResponse::error(404, u"Not found."_s);
+        ApiResponse response = ApiResponse::error(405, u"Method not allowed."_s);
+        response.headers.append({"Allow", allowed.join(", ").toUpper()});
+        co_return response;
+    }
+    try {
+        co_return co_await chosen->handler(std::move(request));
+    } catch (const std::exception &failure) {
+        std::fprintf(stderr, "internal error: %s\n", failure.what());
+    }
+    co_return ApiResponse::error(500, u"Internal server error."_s);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+class Database;
+
+// Bearer tokens: 32 random bytes, handed out once and kept only as a digest, each with an expiry.
+class SessionStore
+{
+public:
+    SessionStore(Database &database, std::chrono::seconds lifetime);
+
+    QString issue(qint64 userId);
+    // The account a live token belongs to; an expired token is removed on the way.
+    std::optional<qint64> userFor(const QString &token);
+    void revokeAllExcept(qint64 userId, const QString &keptToken);
+    void revokeAll(qint64 userId);
+    void removeExpired();
+
+private:
+    Database &m_database;
+    std::chrono::seconds m_lifetime;
+};

@@ -1,0 +1,128 @@
+#include "websitesapi.h"
+
+#include "requestbody.h"
+#include "router.h"
+#include "sessionstore.h"
+#include "websitestore.h"
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+constexpr qsizetype maxUrlLength = 8192;
+constexpr qsizetype maxTitleLength = 2048;
+constexpr qsizetype maxContentLength = 1'000'000;
+
+const QString signInAgain = u"Please sign in again."_s;
+const QString notFound = u"Website not found."_s;
+
+// Only a plain positive decimal names a website; anything else cannot exist.
+std::optional<qint64> websiteId(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 19 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 id = text.toLongLong(&ok);
+    if (!ok || id <= 0)
+        return std::nullopt;
+    return id;
+}
+
+ApiResponse single(const SavedWebsite &website, int status = 200)
+{
+    return ApiResponse::json(SingleWebsiteResponse{website}.toJson(), status);
+}
+}
+
+WebsitesApi::WebsitesApi(SessionStore &sessions, WebsiteStore &websites)
+    : m_sessions(sessions)
+    , m_websites(websites)
+{
+}
+
+void WebsitesApi::registerRoutes(Router &router)
+{
+    using Method = QHttpServerRequest::Method;
+    router.add(Method::Get, u"/api/websites"_s, [this](ApiRequest request) { return list(std::move(request)); });
+    router.add(Method::Post, u"/api/websites"_s, [this](ApiRequest request) { return create(std::move(request)); });
+    router.add(Method::Put, u"/api/websites/{}"_s, [this](ApiRequest request) { return rename(std::move(request)); });
+    router.add(Method::Delete, u"/api/websites/{}"_s, [this](ApiRequest request) { return remove(std::move(request)); });
+    router.add(Method::Patch, u"/api/websites/{}/pin"_s, [this](ApiRequest request) { return pin(std::move(request)); });
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest request)
+{
+    const auto userId = m_sessions.userFor(request.bearerToken());
+    if (!userId)
+        co_return ApiResponse::error(401, signInAgain);
+    co_return ApiResponse::json(WebsitesResponse{m_websites.list(*userId)}.toJson());
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request)
+{
+    const auto userId = m_sessions.userFor(request.bearerToken());
+    if (!userId)
+        co_return ApiResponse::error(401, signInAgain);
+    auto body = RequestBody::parse(request.body);
+    if (!body)
+        co_return ApiResponse::error(400, body.error());
+    NewWebsite website;
+    website.url = body.value().nonBlankText("url"_L1, maxUrlLength);
+    website.title = body.value().nonBlankText("title"_L1, maxTitleLength);
+    website.screenshotUrl = body.value().optionalText("screenshotUrl"_L1, maxUrlLength);
+    website.content = body.value().optionalText("content"_L1, maxContentLength);
+    if (!body.value().ok())
+        co_return ApiResponse::error(400, body.value().error());
+    co_return single(m_websites.create(*userId, website), 201);
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request)
+{
+    const auto userId = m_sessions.userFor(request.bearerToken());
+    if (!userId)
+        co_return ApiResponse::error(401, signInAgain);
+    const auto id = websiteId(request.arguments.at(0));
+    if (!id)
+        co_return ApiResponse::error(404, notFound);
+    auto body = RequestBody::parse(request.body);
+    if (!body)
+        co_return ApiResponse::error(400, body.error());
+    const QString title = body.value().nonBlankText("title"_L1, maxTitleLength);
+    if (!body.value().ok())
+        co_return ApiResponse::error(400, body.value().error());
+    const auto website = m_websites.rename(*userId, *id, title);
+    if (!website)
+        co_return ApiResponse::error(404, notFound);
+    co_return single(*website);
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::pin(ApiRequest request)
+{
+    const auto userId = m_sessions.userFor(request.bearerToken());
+    if (!userId)
+        co_return ApiResponse::error(401, signInAgain);
+    const auto id = websiteId(request.arguments.at(0));
+    if (!id)
+        co_return ApiResponse::error(404, notFound);
+    auto body = RequestBody::parse(request.body);
+    if (!body)
+        co_return ApiResponse::error(400, body.error());
+    const bool pinned = body.value().boolean("isPinned"_L1);
+    if (!body.value().ok())
+        co_return ApiResponse::error(400, body.value().error());
+    const auto website = m_websites.setPinned(*userId, *id, pinned);
+    if (!website)
+        co_return ApiResponse::error(404, notFound);
+    co_return single(*website);
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::remove(ApiRequest request)
+{
+    const auto userId = m_sessions.userFor(request.bearerToken());
+    if (!userId)
+        co_return ApiResponse::error(401, signInAgain);
+    const auto id = websiteId(request.arguments.at(0));
+    if (!id || !m_websites.remove(*userId, *id))
+        co_return ApiResponse::error(404, notFound);
+    co_return ApiResponse::json(DeleteWebsiteResponse{*id}.toJson());
+}
