@@ -65,14 +65,17 @@ Database::~Database()
     QSqlDatabase::removeDatabase(name);
 }
 
-std::unique_ptr<Database> Database::open(const QString &spec, QString *error)
+bool Database::isPostgres(const QString &spec)
 {
-    const bool postgres = spec.startsWith("postgresql://"_L1) || spec.startsWith("postgres://"_L1);
-    QSqlDatabase connection = QSqlDatabase::addDatabase(postgres ? u"QPSQL"_s : u"QSQLITE"_s, nextConnectionName());
-    if (!connection.isValid()) {
-        *error = u"the Qt SQL driver for %1 is not installed"_s.arg(postgres ? "PostgreSQL"_L1 : "SQLite"_L1);
-        return nullptr;
-    }
+    return spec.startsWith("postgresql://"_L1) || spec.startsWith("postgres://"_L1);
+}
+
+QSqlDatabase Database::connection(const QString &spec, const QString &connectionName)
+{
+    const bool postgres = isPostgres(spec);
+    QSqlDatabase connection = QSqlDatabase::addDatabase(postgres ? u"QPSQL"_s : u"QSQLITE"_s, connectionName);
+    if (!connection.isValid())
+        return connection;
     if (postgres) {
         const QUrl url(spec);
         QUrlQuery options(url);
@@ -88,8 +91,22 @@ std::unique_ptr<Database> Database::open(const QString &spec, QString *error)
     } else {
         connection.setDatabaseName(spec.startsWith("sqlite:"_L1) ? spec.mid(7) : spec);
     }
+    return connection;
+}
+
+std::unique_ptr<Database> Database::open(const QString &spec, QString *error)
+{
+    const bool postgres = isPostgres(spec);
+    QSqlDatabase connection = Database::connection(spec, nextConnectionName());
+    if (!connection.isValid()) {
+        *error = u"the Qt SQL driver for %1 is not installed"_s.arg(postgres ? "PostgreSQL"_L1 : "SQLite"_L1);
+        return nullptr;
+    }
     if (!connection.open()) {
         *error = describe(connection.lastError());
+        const QString name = connection.connectionName();
+        connection = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
         return nullptr;
     }
     std::unique_ptr<Database> database(new Database(connection, postgres ? Dialect::Postgres : Dialect::Sqlite));

@@ -1,4 +1,5 @@
 #include "corvaneserver.h"
+#include "database.h"
 #include "serveroptions.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ int main(int argc, char *argv[])
     }
     // Tests and scripts read the address from this first line.
     std::printf("corvane-server listening on %s\n", qPrintable(server->baseUrl().toString()));
-    std::printf("database: %s\noutbox: %s\n", qPrintable(options.value().database.startsWith("postgres"_L1)
+    std::printf("database: %s\noutbox: %s\n", qPrintable(Database::isPostgres(options.value().database)
                                                              ? u"PostgreSQL"_s
                                                              : options.value().database),
                 qPrintable(options.value().outboxDirectory));

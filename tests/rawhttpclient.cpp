@@ -1,0 +1,107 @@
+#include "rawhttpclient.h"
+
+#include <QDeadlineTimer>
+#include <QJsonDocument>
+
+using namespace Qt::StringLiterals;
+
+QByteArray HttpAnswer::header(const QByteArray &name) const
+{
+    for (const auto &[key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+QJsonObject HttpAnswer::json() const
+{
+    return QJsonDocument::fromJson(body).object();
+}
+
+QString HttpAnswer::error() const
+{
+    return json().value("error"_L1).toString();
+}
+
+RawHttpClient::RawHttpClient(QUrl baseUrl)
+    : m_baseUrl(std::move(baseUrl))
+{
+}
+
+bool RawHttpClient::connectTo(QTcpSocket &socket) const
+{
+    socket.connectToHost(m_baseUrl.host(), quint16(m_baseUrl.port()));
+    return socket.waitForConnected(5000);
+}
+
+HttpAnswer RawHttpClient::request(const QByteArray &method, const QString &path, const QByteArray &body,
+                                  const QString &token, const QList<QPair<QByteArray, QByteArray>> &headers)
+{
+    QByteArray bytes = method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: " + m_baseUrl.host().toUtf8()
+        + "\r\nContent-Type: application/json\r\n";
+    if (!token.isEmpty())
+        bytes += "Authorization: Bearer " + token.toUtf8() + "\r\n";
+    for (const auto &[name, value] : headers)
+        bytes += name + ": " + value + "\r\n";
+    if (!body.isEmpty() || method == "POST" || method == "PUT" || method == "PATCH")
+        bytes += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    bytes += "\r\n" + body;
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
+            m_socket = std::make_unique<QTcpSocket>();
+            if (!connectTo(*m_socket))
+                return {};
+        }
+        m_socket->write(bytes);
+        HttpAnswer answer = readAnswer(*m_socket, 10000);
+        if (answer.status != 0)
+            return answer;
+        // The server may have closed a kept-alive connection just before we reused it.
+        m_socket.reset();
+    }
+    return {};
+}
+
+HttpAnswer RawHttpClient::sendRaw(const QByteArray &bytes, int timeoutMs)
+{
+    QTcpSocket socket;
+    if (!connectTo(socket))
+        return {};
+    socket.write(bytes);
+    return readAnswer(socket, timeoutMs);
+}
+
+HttpAnswer RawHttpClient::readAnswer(QTcpSocket &socket, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QByteArray buffer;
+    qsizetype headEnd = -1;
+    qint64 contentLength = -1;
+    HttpAnswer answer;
+    while (!deadline.hasExpired()) {
+        socket.waitForBytesWritten(0);
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            break;
+        buffer += socket.readAll();
+        if (headEnd < 0) {
+            headEnd = buffer.indexOf("\r\n\r\n");
+            if (headEnd < 0)
+                continue;
+            const QList<QByteArray> lines = buffer.first(headEnd).split('\n');
+            answer.status = lines.first().split(' ').value(1).toInt();
+            for (qsizetype index = 1; index < lines.size(); ++index) {
+                const qsizetype colon = lines.at(index).indexOf(':');
+                if (colon > 0)
+                    answer.headers.append({lines.at(index).first(colon).trimmed(), lines.at(index).sliced(colon + 1).trimmed()});
+            }
+            contentLength = answer.header("content-length").toLongLong();
+        }
+        if (buffer.size() - headEnd - 4 >= contentLength) {
+            answer.body = buffer.sliced(headEnd + 4, contentLength);
+            return answer;
+        }
+    }
+    return {};
+}

@@ -1,0 +1,181 @@
+#include "serverprocess.h"
+
+#include "database.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+constexpr int startTimeoutMs = 15000;
+
+QString postgresServer()
+{
+    return qEnvironmentVariable("CORVANE_TEST_POSTGRES");
+}
+
+// Runs one statement on the maintenance database of the PostgreSQL server.
+bool runOnPostgresServer(const QString &statement, QString *error)
+{
+    const QString name = u"serverprocess-admin"_s;
+    bool ok = false;
+    {
+        QSqlDatabase admin = Database::connection(postgresServer(), name);
+        if (admin.open()) {
+            QSqlQuery query(admin);
+            ok = query.exec(statement);
+            if (!ok)
+                *error = query.lastError().text();
+        } else {
+            *error = admin.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+}
+
+ServerProcess::ServerProcess(QStringList extraArguments)
+    : m_extraArguments(std::move(extraArguments))
+{
+}
+
+ServerProcess::~ServerProcess()
+{
+    stop();
+    dropPostgresDatabase();
+}
+
+QUrl ServerProcess::apiUrl() const
+{
+    QUrl url = m_baseUrl;
+    url.setPath(u"/api"_s);
+    return url;
+}
+
+QString ServerProcess::dataDirectory() const
+{
+    return m_dataDirectory.path();
+}
+
+QString ServerProcess::outboxDirectory() const
+{
+    return QDir(m_dataDirectory.path()).filePath(u"outbox"_s);
+}
+
+bool ServerProcess::createPostgresDatabase()
+{
+    if (postgresServer().isEmpty() || !m_postgresDatabase.isEmpty())
+        return true;
+    const QString name = u"corvane_test_"_s + QUuid::createUuid().toString(QUuid::Id128);
+    if (!runOnPostgresServer(u"CREATE DATABASE %1"_s.arg(name), &m_error))
+        return false;
+    m_postgresDatabase = name;
+    return true;
+}
+
+void ServerProcess::dropPostgresDatabase()
+{
+    if (m_postgresDatabase.isEmpty())
+        return;
+    QString ignored;
+    runOnPostgresServer(u"DROP DATABASE IF EXISTS %1"_s.arg(m_postgresDatabase), &ignored);
+    m_postgresDatabase.clear();
+}
+
+bool ServerProcess::start()
+{
+    stop();
+    if (!m_dataDirectory.isValid()) {
+        m_error = u"no temporary folder: "_s + m_dataDirectory.errorString();
+        return false;
+    }
+    if (!createPostgresDatabase())
+        return false;
+    QStringList arguments{u"--listen"_s, u"127.0.0.1"_s,   u"--port"_s, u"0"_s, u"--data-dir"_s, dataDirectory(),
+                          u"--password-hashing"_s, u"minimal"_s};
+    if (!m_postgresDatabase.isEmpty()) {
+        QUrl database(postgresServer());
+        database.setPath(u"/"_s + m_postgresDatabase);
+        arguments << u"--database"_s << database.toString();
+    }
+    arguments += m_extraArguments;
+
+    m_output.clear();
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->start(QStringLiteral(CORVANE_SERVER_EXECUTABLE), arguments);
+    static const QRegularExpression listening(u"listening on (http://\\S+)"_s);
+    const QDeadlineTimer deadline(startTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (m_process->state() == QProcess::NotRunning || !m_process->waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        m_output += m_process->readAllStandardOutput();
+        const auto match = listening.match(QString::fromUtf8(m_output));
+        if (match.hasMatch()) {
+            m_baseUrl = QUrl(match.captured(1));
+            return true;
+        }
+    }
+    m_error = u"corvane-server did not start: "_s + QString::fromUtf8(m_output) + m_process->errorString();
+    stop();
+    return false;
+}
+
+void ServerProcess::stop()
+{
+    if (!m_process)
+        return;
+    m_process->kill();
+    m_process->waitForFinished();
+    m_output += m_process->readAllStandardOutput();
+    m_process.reset();
+}
+
+bool ServerProcess::isRunning() const
+{
+    return m_process && m_process->state() == QProcess::Running;
+}
+
+QString ServerProcess::standardOutput()
+{
+    if (m_process)
+        m_output += m_process->readAllStandardOutput();
+    return QString::fromUtf8(m_output);
+}
+
+QStringList ServerProcess::outboxMessages() const
+{
+    const QDir outbox(outboxDirectory());
+    QStringList paths;
+    // The server names messages so that name order is sending order.
+    for (const QString &name : outbox.entryList({u"*.eml"_s}, QDir::Files, QDir::Name))
+        paths.append(outbox.filePath(name));
+    return paths;
+}
+
+QString ServerProcess::latestResetCode(const QString &email) const
+{
+    static const QRegularExpression code(u"\\b(\\d{6})\\b"_s);
+    const QStringList messages = outboxMessages();
+    for (auto it = messages.crbegin(); it != messages.crend(); ++it) {
+        QFile file(*it);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString text = QString::fromUtf8(file.readAll());
+        const qsizetype headerEnd = text.indexOf(u"\r\n\r\n"_s);
+        const QString headers = text.left(headerEnd);
+        if (!headers.contains(u"\r\nTo: "_s + email + u"\r\n"_s, Qt::CaseInsensitive))
+            continue;
+        return code.match(text.mid(headerEnd)).captured(1);
+    }
+    return {};
+}

@@ -1,0 +1,380 @@
+#include "rawhttpclient.h"
+#include "serverprocess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+QByteArray json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray credentials(const QString &email, const QString &password)
+{
+    return json({{"email"_L1, email}, {"password"_L1, password}});
+}
+
+QByteArray newWebsite(const QString &url, const QString &title)
+{
+    return json({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, "page text"_L1}});
+}
+}
+
+// The server's own rules, exercised over HTTP against a real corvane-server process.
+class ServerTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Registers an account and answers its token.
+    static QString registerAccount(RawHttpClient &client, const QString &email, const QString &password = u"secret1"_s)
+    {
+        const HttpAnswer answer = client.request("POST", u"/api/auth/register"_s, credentials(email, password));
+        if (answer.status != 201)
+            qWarning() << "registration failed" << answer.status << answer.body;
+        return answer.json().value("token"_L1).toString();
+    }
+
+    static QString signIn(RawHttpClient &client, const QString &email, const QString &password)
+    {
+        return client.request("POST", u"/api/auth/login"_s, credentials(email, password)).json().value("token"_L1).toString();
+    }
+
+    static bool startServer(ServerProcess &server)
+    {
+        if (server.start())
+            return true;
+        qWarning("%s", qPrintable(server.errorString()));
+        return false;
+    }
+
+private Q_SLOTS:
+    void addressesAreCaseInsensitive()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        QVERIFY(!registerAccount(client, u"Mixed.Case@Example.com"_s).isEmpty());
+
+        const HttpAnswer again = client.request("POST", u"/api/auth/register"_s, credentials(u"mixed.case@EXAMPLE.COM"_s, u"other1"_s));
+        QCOMPARE(again.status, 409);
+        QVERIFY(!again.error().isEmpty());
+
+        const HttpAnswer login = client.request("POST", u"/api/auth/login"_s, credentials(u"MIXED.CASE@example.com"_s, u"secret1"_s));
+        QCOMPARE(login.status, 200);
+        QCOMPARE(login.json().value("user"_L1).toObject().value("email"_L1).toString(), u"Mixed.Case@Example.com"_s);
+        QVERIFY(!login.json().value("token"_L1).toString().isEmpty());
+    }
+
+    void signInFailuresLookAlike()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        registerAccount(client, u"known@example.com"_s);
+
+        const HttpAnswer wrongPassword = client.request("POST", u"/api/auth/login"_s, credentials(u"known@example.com"_s, u"wrong!"_s));
+        const HttpAnswer unknownAddress = client.request("POST", u"/api/auth/login"_s, credentials(u"nobody@example.com"_s, u"secret1"_s));
+        QCOMPARE(wrongPassword.status, 401);
+        QCOMPARE(unknownAddress.status, 401);
+        QVERIFY(!wrongPassword.error().isEmpty());
+        QCOMPARE(unknownAddress.error(), wrongPassword.error());
+    }
+
+    void tokensAreDistinctAndOpaque()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString first = registerAccount(client, u"t@example.com"_s);
+        const QString second = signIn(client, u"t@example.com"_s, u"secret1"_s);
+        QVERIFY(first != second);
+        // 32 random bytes in base64url.
+        QCOMPARE(first.size(), 43);
+        QVERIFY(QRegularExpression(u"^[A-Za-z0-9_-]+$"_s).match(first).hasMatch());
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, first).status, 200);
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, second).status, 200);
+        // The database (with its write-ahead log) holds digests only, never the token itself.
+        const QDir data(server.dataDirectory());
+        for (const QString &name : data.entryList({u"corvane.sqlite*"_s}, QDir::Files)) {
+            QFile file(data.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            QVERIFY(!bytes.contains(first.toLatin1()));
+            QVERIFY(!bytes.contains(second.toLatin1()));
+        }
+    }
+
+    void websitesAreIsolatedPerAccount()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString alice = registerAccount(client, u"alice@example.com"_s);
+        const QString bob = registerAccount(client, u"bob@example.com"_s);
+        const HttpAnswer created = client.request("POST", u"/api/websites"_s, newWebsite(u"https://a.example"_s, u"A"_s), alice);
+        QCOMPARE(created.status, 201);
+        const qint64 id = created.json().value("website"_L1).toObject().value("id"_L1).toInteger();
+        const QString path = u"/api/websites/%1"_s.arg(id);
+
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, bob).json().value("websites"_L1).toArray().size(), 0);
+        QCOMPARE(client.request("PUT", path, json({{"title"_L1, "mine now"_L1}}), bob).status, 404);
+        QCOMPARE(client.request("PATCH", path + u"/pin"_s, json({{"isPinned"_L1, true}}), bob).status, 404);
+        QCOMPARE(client.request("DELETE", path, {}, bob).status, 404);
+        // An unknown id answers exactly like another account's id.
+        QCOMPARE(client.request("DELETE", u"/api/websites/%1"_s.arg(id + 1000), {}, bob).body,
+                 client.request("DELETE", path, {}, bob).body);
+
+        const QJsonArray alices = client.request("GET", u"/api/websites"_s, {}, alice).json().value("websites"_L1).toArray();
+        QCOMPARE(alices.size(), 1);
+        QCOMPARE(alices.first().toObject(), created.json().value("website"_L1).toObject());
+    }
+
+    void websiteOperationsAnswerTheStoredRecord()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString token = registerAccount(client, u"ops@example.com"_s);
+        const QJsonObject created = client.request("POST", u"/api/websites"_s, newWebsite(u"https://ops.example/x"_s, u"Ops"_s), token)
+                                        .json().value("website"_L1).toObject();
+        QCOMPARE(created.value("url"_L1).toString(), u"https://ops.example/x"_s);
+        QCOMPARE(created.value("isPinned"_L1), QJsonValue(false));
+        const QString path = u"/api/websites/%1"_s.arg(created.value("id"_L1).toInteger());
+
+        const HttpAnswer renamed = client.request("PUT", path, json({{"title"_L1, "  Renamed  "_L1}}), token);
+        QCOMPARE(renamed.status, 200);
+        QCOMPARE(renamed.json().value("website"_L1).toObject().value("title"_L1).toString(), u"Renamed"_s);
+        const HttpAnswer pinned = client.request("PATCH", path + u"/pin"_s, json({{"isPinned"_L1, true}}), token);
+        QCOMPARE(pinned.json().value("website"_L1).toObject().value("isPinned"_L1), QJsonValue(true));
+        QCOMPARE(pinned.json().value("website"_L1).toObject().value("createdAt"_L1), created.value("createdAt"_L1));
+
+        const HttpAnswer deleted = client.request("DELETE", path, {}, token);
+        QCOMPARE(deleted.status, 200);
+        QCOMPARE(deleted.json().value("deletedId"_L1).toInteger(), created.value("id"_L1).toInteger());
+        QCOMPARE(client.request("DELETE", path, {}, token).status, 404);
+        // Ids are never reused, so a client's cache keyed by id cannot mix up two websites.
+        const qint64 next = client.request("POST", u"/api/websites"_s, newWebsite(u"https://n.example"_s, u"N"_s), token)
+                                .json().value("website"_L1).toObject().value("id"_L1).toInteger();
+        QVERIFY(next > created.value("id"_L1).toInteger());
+    }
+
+    void listComesInLibraryOrderAndIsStable()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString token = registerAccount(client, u"order@example.com"_s);
+        QList<qint64> ids;
+        for (int index = 0; index < 6; ++index) {
+            ids.append(client.request("POST", u"/api/websites"_s, newWebsite(u"https://%1.example"_s.arg(index), u"W%1"_s.arg(index)), token)
+                           .json().value("website"_L1).toObject().value("id"_L1).toInteger());
+            if (index % 2)
+                QTest::qWait(3); // some share a millisecond, some do not
+        }
+        for (qint64 id : {ids.at(1), ids.at(4)})
+            QCOMPARE(client.request("PATCH", u"/api/websites/%1/pin"_s.arg(id), json({{"isPinned"_L1, true}}), token).status, 200);
+
+        const HttpAnswer first = client.request("GET", u"/api/websites"_s, {}, token);
+        const QJsonArray websites = first.json().value("websites"_L1).toArray();
+        QCOMPARE(websites.size(), 6);
+        static const QRegularExpression timestamp(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"_s);
+        for (qsizetype index = 0; index < websites.size(); ++index) {
+            const QJsonObject website = websites.at(index).toObject();
+            QVERIFY(timestamp.match(website.value("createdAt"_L1).toString()).hasMatch());
+            QVERIFY(timestamp.match(website.value("updatedAt"_L1).toString()).hasMatch());
+            if (index == 0)
+                continue;
+            // The client's order: pinned first, then createdAt descending as text, then id descending.
+            const QJsonObject previous = websites.at(index - 1).toObject();
+            const bool previousPinned = previous.value("isPinned"_L1).toBool();
+            const bool pinned = website.value("isPinned"_L1).toBool();
+            QVERIFY(previousPinned >= pinned);
+            if (previousPinned != pinned)
+                continue;
+            const QString previousCreated = previous.value("createdAt"_L1).toString();
+            const QString created = website.value("createdAt"_L1).toString();
+            QVERIFY(previousCreated >= created);
+            if (previousCreated == created)
+                QVERIFY(previous.value("id"_L1).toInteger() > website.value("id"_L1).toInteger());
+        }
+        QCOMPARE(websites.at(0).toObject().value("id"_L1).toInteger(), ids.at(4));
+        QCOMPARE(websites.at(1).toObject().value("id"_L1).toInteger(), ids.at(1));
+        QCOMPARE(websites.at(2).toObject().value("id"_L1).toInteger(), ids.at(5));
+        // Nothing changed, nothing differs: the client then has nothing to rewrite.
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, token).body, first.body);
+    }
+
+    void expiredTokenIsRefused()
+    {
+        ServerProcess server({u"--session-lifetime"_s, u"1"_s});
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString token = registerAccount(client, u"short@example.com"_s);
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, token).status, 200);
+        QTest::qWait(1200);
+        const HttpAnswer expired = client.request("GET", u"/api/websites"_s, {}, token);
+        QCOMPARE(expired.status, 401);
+        QVERIFY(!expired.error().isEmpty());
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, signIn(client, u"short@example.com"_s, u"secret1"_s)).status, 200);
+    }
+
+    void passwordChangeKeepsTheCallersSession()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString caller = registerAccount(client, u"change@example.com"_s, u"before1"_s);
+        const QString elsewhere = signIn(client, u"change@example.com"_s, u"before1"_s);
+
+        const HttpAnswer wrongCurrent = client.request("POST", u"/api/auth/change-password"_s,
+                                                       json({{"currentPassword"_L1, "nope!!"_L1}, {"newPassword"_L1, "after12"_L1}}), caller);
+        // Not 401, which would sign the client out.
+        QCOMPARE(wrongCurrent.status, 400);
+        QVERIFY(!wrongCurrent.error().isEmpty());
+
+        const HttpAnswer changed = client.request("POST", u"/api/auth/change-password"_s,
+                                                  json({{"currentPassword"_L1, "before1"_L1}, {"newPassword"_L1, "after12"_L1}}), caller);
+        QCOMPARE(changed.status, 200);
+        QVERIFY(!changed.json().value("message"_L1).toString().isEmpty());
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, caller).status, 200);
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, elsewhere).status, 401);
+        QVERIFY(signIn(client, u"change@example.com"_s, u"before1"_s).isEmpty());
+        QVERIFY(!signIn(client, u"change@example.com"_s, u"after12"_s).isEmpty());
+    }
+
+    void resetCodeIsMailedAndWorksOnce()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString session = registerAccount(client, u"Reset@Example.com"_s, u"before1"_s);
+        const HttpAnswer sent = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "reset@example.com"_L1}}));
+        QCOMPARE(sent.status, 200);
+        QVERIFY(!sent.json().value("message"_L1).toString().isEmpty());
+        QCOMPARE(server.outboxMessages().size(), 1);
+        const QString code = server.latestResetCode(u"reset@example.com"_s);
+        QVERIFY(QRegularExpression(u"^\\d{6}$"_s).match(code).hasMatch());
+        QTRY_VERIFY(server.standardOutput().contains(u"mail to Reset@Example.com"_s));
+
+        const QByteArray reset = json({{"email"_L1, "reset@example.com"_L1}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}});
+        const HttpAnswer done = client.request("POST", u"/api/auth/reset-password"_s, reset);
+        QCOMPARE(done.status, 200);
+        QVERIFY(!done.json().value("message"_L1).toString().isEmpty());
+        QVERIFY(!signIn(client, u"reset@example.com"_s, u"after12"_s).isEmpty());
+        QVERIFY(signIn(client, u"reset@example.com"_s, u"before1"_s).isEmpty());
+        // Sessions opened with the old password end.
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, session).status, 401);
+        QCOMPARE(client.request("POST", u"/api/auth/reset-password"_s, reset).status, 400);
+    }
+
+    void unknownAddressGetsNoCode()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const HttpAnswer answer = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "ghost@example.com"_L1}}));
+        QCOMPARE(answer.status, 404);
+        QVERIFY(!answer.error().isEmpty());
+        QVERIFY(server.outboxMessages().isEmpty());
+    }
+
+    void resetCodeRefusals_data()
+    {
+        QTest::addColumn<int>("wrongTries");
+        QTest::addColumn<int>("waitMs");
+        QTest::addColumn<bool>("requestAgain");
+        QTest::addColumn<bool>("accepted");
+
+        QTest::newRow("four wrong tries leave it usable") << 4 << 0 << false << true;
+        QTest::newRow("five wrong tries kill it") << 5 << 0 << false << false;
+        QTest::newRow("expired") << 0 << 1300 << false << false;
+        QTest::newRow("a new request replaces it") << 0 << 0 << true << false;
+    }
+
+    void resetCodeRefusals()
+    {
+        QFETCH(int, wrongTries);
+        QFETCH(int, waitMs);
+        QFETCH(bool, requestAgain);
+        QFETCH(bool, accepted);
+
+        ServerProcess server({u"--reset-code-lifetime"_s, u"1"_s});
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        registerAccount(client, u"codes@example.com"_s, u"before1"_s);
+        const QByteArray forgot = json({{"email"_L1, "codes@example.com"_L1}});
+        QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
+        const QString code = server.latestResetCode(u"codes@example.com"_s);
+        const QString wrong = u"%1"_s.arg((code.toInt() + 1) % 1000000, 6, 10, QLatin1Char('0'));
+        auto attempt = [&](const QString &guess) {
+            return client.request("POST", u"/api/auth/reset-password"_s,
+                                  json({{"email"_L1, "codes@example.com"_L1}, {"code"_L1, guess}, {"newPassword"_L1, "after12"_L1}}));
+        };
+        for (int index = 0; index < wrongTries; ++index) {
+            const HttpAnswer refused = attempt(wrong);
+            QCOMPARE(refused.status, 400);
+            QVERIFY(!refused.error().isEmpty());
+        }
+        if (waitMs)
+            QTest::qWait(waitMs);
+        if (requestAgain) {
+            QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
+            QCOMPARE(server.outboxMessages().size(), 2);
+            if (server.latestResetCode(u"codes@example.com"_s) == code)
+                QSKIP("the new code happens to equal the old one");
+        }
+
+        const HttpAnswer final = attempt(code);
+        QCOMPARE(final.status, accepted ? 200 : 400);
+        QCOMPARE(signIn(client, u"codes@example.com"_s, accepted ? u"after12"_s : u"before1"_s).isEmpty(), false);
+    }
+
+    void versionAndPortalPages()
+    {
+        ServerProcess server({u"--latest-version"_s, u"1.2.3"_s});
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const HttpAnswer version = client.request("GET", u"/api/version"_s);
+        QCOMPARE(version.status, 200);
+        QCOMPARE(version.json(), QJsonObject({{"latestVersion"_L1, "1.2.3"_L1}}));
+
+        const QString token = registerAccount(client, u"<b>portal</b>@example.com"_s);
+        const HttpAnswer account = client.request("GET", u"/account?token="_s + QString::fromLatin1(QUrl::toPercentEncoding(token)));
+        QCOMPARE(account.status, 200);
+        QVERIFY(account.header("content-type").startsWith("text/html"));
+        QVERIFY(account.body.contains("&lt;b&gt;portal&lt;/b&gt;@example.com"));
+        QVERIFY(!account.body.contains("<b>portal"));
+        QCOMPARE(client.request("GET", u"/account?token=forged"_s).status, 401);
+        QCOMPARE(client.request("GET", u"/account"_s).status, 401);
+        QCOMPARE(client.request("GET", u"/contact?token="_s + token).status, 200);
+        QVERIFY(client.request("GET", u"/download"_s).body.contains("1.2.3"));
+    }
+
+    void dataSurvivesARestart()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        QString token;
+        {
+            RawHttpClient client(server.baseUrl());
+            token = registerAccount(client, u"keep@example.com"_s);
+            QCOMPARE(client.request("POST", u"/api/websites"_s, newWebsite(u"https://k.example"_s, u"K"_s), token).status, 201);
+        }
+        server.stop();
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, token).json().value("websites"_L1).toArray().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerTest)
+#include "servertest.moc"
