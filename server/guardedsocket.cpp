@@ -3,6 +3,7 @@
 #include "apiresponse.h"
 
 #include <QMetaMethod>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -10,6 +11,13 @@ namespace
 {
 constexpr qsizetype maxHeadBytes = 16 * 1024;
 constexpr int closeDelayMs = 1000;
+
+// "METHOD target HTTP/1.x", the only shape of request line we answer.
+bool isRequestLine(QByteArrayView line)
+{
+    static const QRegularExpression shape(u"^[A-Z]{1,20} [\\x21-\\x7e]+ HTTP/1\\.[01]$"_s);
+    return shape.match(QString::fromLatin1(line)).hasMatch();
+}
 
 qint64 declaredContentLength(QByteArrayView head)
 {
@@ -65,6 +73,9 @@ void GuardedSocket::inspectIncoming()
             m_head.truncate(previous);
             m_head += peek(wanted);
         }
+        const qsizetype lineEnd = m_head.indexOf("\r\n");
+        if (lineEnd >= 0 && !isRequestLine(QByteArrayView(m_head).first(lineEnd)))
+            return reject(400, u"The request is not valid HTTP."_s);
         const qsizetype end = m_head.indexOf("\r\n\r\n");
         if (end < 0) {
             if (m_head.size() > maxHeadBytes)

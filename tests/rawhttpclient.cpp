@@ -55,7 +55,8 @@ HttpAnswer RawHttpClient::request(const QByteArray &method, const QString &path,
                 return {};
         }
         m_socket->write(bytes);
-        HttpAnswer answer = readAnswer(*m_socket, 10000);
+        QByteArray buffer;
+        HttpAnswer answer = readAnswer(*m_socket, buffer, 10000);
         if (answer.status != 0)
             return answer;
         // The server may have closed a kept-alive connection just before we reused it.
@@ -64,31 +65,31 @@ HttpAnswer RawHttpClient::request(const QByteArray &method, const QString &path,
     return {};
 }
 
-HttpAnswer RawHttpClient::sendRaw(const QByteArray &bytes, int timeoutMs)
+QList<HttpAnswer> RawHttpClient::sendRaw(const QByteArray &bytes, int answers, int timeoutMs)
 {
     QTcpSocket socket;
     if (!connectTo(socket))
         return {};
     socket.write(bytes);
-    return readAnswer(socket, timeoutMs);
+    QByteArray buffer;
+    QList<HttpAnswer> received;
+    while (received.size() < answers) {
+        HttpAnswer answer = readAnswer(socket, buffer, timeoutMs);
+        if (answer.status == 0)
+            break;
+        received.append(std::move(answer));
+    }
+    return received;
 }
 
-HttpAnswer RawHttpClient::readAnswer(QTcpSocket &socket, int timeoutMs)
+// Reads one answer; bytes beyond it stay in buffer for the next one.
+HttpAnswer RawHttpClient::readAnswer(QTcpSocket &socket, QByteArray &buffer, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    QByteArray buffer;
-    qsizetype headEnd = -1;
-    qint64 contentLength = -1;
-    HttpAnswer answer;
-    while (!deadline.hasExpired()) {
-        socket.waitForBytesWritten(0);
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
-            break;
-        buffer += socket.readAll();
-        if (headEnd < 0) {
-            headEnd = buffer.indexOf("\r\n\r\n");
-            if (headEnd < 0)
-                continue;
+    while (true) {
+        const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+        if (headEnd >= 0) {
+            HttpAnswer answer;
             const QList<QByteArray> lines = buffer.first(headEnd).split('\n');
             answer.status = lines.first().split(' ').value(1).toInt();
             for (qsizetype index = 1; index < lines.size(); ++index) {
@@ -96,12 +97,17 @@ HttpAnswer RawHttpClient::readAnswer(QTcpSocket &socket, int timeoutMs)
                 if (colon > 0)
                     answer.headers.append({lines.at(index).first(colon).trimmed(), lines.at(index).sliced(colon + 1).trimmed()});
             }
-            contentLength = answer.header("content-length").toLongLong();
+            const qint64 contentLength = answer.header("content-length").toLongLong();
+            if (buffer.size() - headEnd - 4 >= contentLength) {
+                answer.body = buffer.sliced(headEnd + 4, contentLength);
+                buffer.remove(0, headEnd + 4 + contentLength);
+                return answer;
+            }
         }
-        if (buffer.size() - headEnd - 4 >= contentLength) {
-            answer.body = buffer.sliced(headEnd + 4, contentLength);
-            return answer;
-        }
+        if (deadline.hasExpired())
+            return {};
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            return {};
+        buffer += socket.readAll();
     }
-    return {};
 }

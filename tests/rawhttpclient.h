@@ -31,11 +31,12 @@ public:
     // A well-formed request on a kept-alive connection (reconnecting when the server closed it).
     HttpAnswer request(const QByteArray &method, const QString &path, const QByteArray &body = {},
                        const QString &token = {}, const QList<QPair<QByteArray, QByteArray>> &headers = {});
-    // Arbitrary bytes on a fresh connection; waits up to timeoutMs for the answer.
-    HttpAnswer sendRaw(const QByteArray &bytes, int timeoutMs = 5000);
+    // Arbitrary bytes on a fresh connection; waits up to timeoutMs for each of the answers and
+    // returns those that arrived.
+    QList<HttpAnswer> sendRaw(const QByteArray &bytes, int answers = 1, int timeoutMs = 5000);
 
 private:
-    static HttpAnswer readAnswer(QTcpSocket &socket, int timeoutMs);
+    static HttpAnswer readAnswer(QTcpSocket &socket, QByteArray &buffer, int timeoutMs);
     bool connectTo(QTcpSocket &socket) const;
 
     QUrl m_baseUrl;
