@@ -2,7 +2,6 @@
 
 #include "apiresponse.h"
 
-#include <QMetaMethod>
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -104,6 +103,8 @@ void GuardedSocket::reject(int status, const QString &message)
     read(bytesAvailable());
     // Closing at once would reset a client that is still sending and could lose the answer.
     m_timer.stop();
+    // The HTTP server may have dropped this socket after a parse error; free it ourselves then.
+    connect(this, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     QTimer::singleShot(closeDelayMs, this, [this] { disconnectFromHost(); });
 }
 
@@ -113,20 +114,4 @@ void GuardedSocket::expire()
         disconnectFromHost();
     else
         reject(408, u"The request was not completed in time."_s);
-}
-
-void GuardedSocket::disconnectNotify(const QMetaMethod &signal)
-{
-    // The HTTP server disconnects everything from a socket whose bytes it cannot parse and then
-    // forgets it. Answer for it, and take over the clean-up it no longer does.
-    if (signal.isValid() || m_rejected || state() != ConnectedState)
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            connect(this, &QTcpSocket::disconnected, this, &QObject::deleteLater);
-            connect(this, &QTcpSocket::readyRead, this, &GuardedSocket::inspectIncoming);
-            reject(400, u"The request is not valid HTTP."_s);
-        },
-        Qt::QueuedConnection);
 }

@@ -7,8 +7,9 @@
 // A connection that protects the HTTP layer from what it does not handle itself: bodies beyond the
 // size limit (413, judged from Content-Length before the body arrives, or by counting for chunked
 // bodies), oversized headers (431), requests that stall half-way (408), idle keep-alive connections,
-// and requests the HTTP parser gives up on (400) — which would otherwise leave the client waiting.
-// Its readyRead slot is connected before the HTTP server's, so it sees every byte first.
+// and request lines that are not HTTP/1.x (400), which the HTTP parser would drop without an answer.
+// Its readyRead slot is connected before the HTTP server's, so it sees every byte first and can
+// drain a refused request before the parser reads it.
 class GuardedSocket : public QTcpSocket
 {
     Q_OBJECT
@@ -24,9 +25,6 @@ public:
 
     // Called once a whole request has been handed to a handler: the next bytes start a new one.
     void startNextRequest();
-
-protected:
-    void disconnectNotify(const QMetaMethod &signal) override;
 
 private:
     void inspectIncoming();
