@@ -47,14 +47,18 @@ ApiResponse ApiResponse::html(const QString &html, int status)
 
 QByteArray ApiResponse::serialize(bool keepAlive) const
 {
+    return head(keepAlive) + body;
+}
+
+QByteArray ApiResponse::head(bool keepAlive) const
+{
     QByteArray out;
-    out.reserve(body.size() + 256);
+    out.reserve(256);
     out += "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
     out += "Content-Type: " + contentType + "\r\n";
     out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     for (const auto &[name, value] : headers)
         out += name + ": " + value + "\r\n";
     out += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
-    out += body;
     return out;
 }

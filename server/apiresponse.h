@@ -17,6 +17,8 @@ struct ApiResponse {
     static ApiResponse error(int status, const QString &message);
     static ApiResponse html(const QString &html, int status = 200);
 
-    // The bytes on the wire: status line, headers, body.
+    // Status line and headers, up to and including the empty line.
+    [[nodiscard]] QByteArray head(bool keepAlive) const;
+    // head() followed by the body.
     [[nodiscard]] QByteArray serialize(bool keepAlive) const;
 };

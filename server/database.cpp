@@ -34,6 +34,11 @@ const QList<QStringList> &migrations()
             "created_ms BIGINT NOT NULL, updated_ms BIGINT NOT NULL)"_s,
             u"CREATE INDEX websites_library ON websites(user_id, is_pinned, created_ms, id)"_s,
         },
+        {
+            // Bumped with every change of an account's websites, so a cached list can be checked
+            // against the database with one small query, whichever server process changed it.
+            u"ALTER TABLE users ADD COLUMN library_version BIGINT NOT NULL DEFAULT 0"_s,
+        },
     };
     return steps;
 }

@@ -13,5 +13,7 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    // Answers go out in one or two writes and nothing follows them: no reason to wait for ACKs.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     addPendingConnection(socket);
 }

@@ -16,7 +16,9 @@ QCoro::Task<> respond(QCoro::Task<ApiResponse> answer, QPointer<QTcpSocket> sock
     const ApiResponse response = co_await std::move(answer);
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         co_return;
-    socket->write(response.serialize(keepAlive));
+    // Two writes spare copying a large body behind the head; the socket buffers them together.
+    socket->write(response.head(keepAlive));
+    socket->write(response.body);
     if (!keepAlive)
         socket->disconnectFromHost();
 }

@@ -55,7 +55,13 @@ QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest request)
     const auto userId = m_sessions.userFor(request.bearerToken());
     if (!userId)
         co_return ApiResponse::error(401, signInAgain);
-    co_return ApiResponse::json(WebsitesResponse{m_websites.list(*userId)}.toJson());
+    // Version first: a change racing with the list makes the entry stale, never wrong.
+    const qint64 version = m_websites.libraryVersion(*userId);
+    if (const CachedList *cached = m_lists.object(*userId); cached && cached->version == version)
+        co_return ApiResponse{200, "application/json", cached->body, {}};
+    ApiResponse response = ApiResponse::json(WebsitesResponse{m_websites.list(*userId)}.toJson());
+    m_lists.insert(*userId, new CachedList{version, response.body}, response.body.size());
+    co_return response;
 }
 
 QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request)

@@ -3,6 +3,8 @@
 #include "apirequest.h"
 #include "apiresponse.h"
 
+#include <QByteArray>
+#include <QCache>
 #include <QCoroTask>
 
 #include <optional>
@@ -11,7 +13,9 @@ class Router;
 class SessionStore;
 class WebsiteStore;
 
-// The /api/websites routes, each for the account that the bearer token belongs to.
+// The /api/websites routes, each for the account that the bearer token belongs to. Serialised lists
+// are cached per account and reused while the account's library version is unchanged: the client
+// fetches its unchanged library again and again, and building the JSON is the expensive part.
 class WebsitesApi
 {
 public:
@@ -26,6 +30,13 @@ private:
     QCoro::Task<ApiResponse> pin(ApiRequest request);
     QCoro::Task<ApiResponse> remove(ApiRequest request);
 
+    struct CachedList {
+        qint64 version;
+        QByteArray body;
+    };
+
     SessionStore &m_sessions;
     WebsiteStore &m_websites;
+    // Cost in bytes.
+    QCache<qint64, CachedList> m_lists{64 * 1024 * 1024};
 };

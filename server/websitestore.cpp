@@ -56,12 +56,16 @@ QList<SavedWebsite> WebsiteStore::list(qint64 userId)
 SavedWebsite WebsiteStore::create(qint64 userId, const NewWebsite &website)
 {
     const qint64 now = Timestamps::nowMs();
-    const auto row = m_database.selectOne(
-        u"INSERT INTO websites (user_id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms) "
-        "VALUES (?, ?, ?, ?, ?, 0, ?, ?) RETURNING id"_s,
-        {userId, website.url, website.title, nullable(website.screenshotUrl), nullable(website.content), now, now});
-    if (!row)
-        throw DatabaseError("inserting a website returned no id");
+    const auto row = m_database.transaction([&] {
+        auto inserted = m_database.selectOne(
+            u"INSERT INTO websites (user_id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms) "
+            "VALUES (?, ?, ?, ?, ?, 0, ?, ?) RETURNING id"_s,
+            {userId, website.url, website.title, nullable(website.screenshotUrl), nullable(website.content), now, now});
+        if (!inserted)
+            throw DatabaseError("inserting a website returned no id");
+        bumpVersion(userId);
+        return inserted;
+    });
     return SavedWebsite{row->at(0).toLongLong(), website.url,           website.title,
                         website.screenshotUrl,   website.content,       false,
                         Timestamps::format(now), Timestamps::format(now)};
@@ -75,25 +79,44 @@ std::optional<SavedWebsite> WebsiteStore::find(qint64 userId, qint64 id)
     return fromRow(*row);
 }
 
+void WebsiteStore::bumpVersion(qint64 userId)
+{
+    m_database.execute(u"UPDATE users SET library_version = library_version + 1 WHERE id = ?"_s, {userId});
+}
+
+bool WebsiteStore::change(qint64 userId, const QString &sql, const QVariantList &values)
+{
+    return m_database.transaction([&] {
+        if (m_database.execute(sql, values) == 0)
+            return false;
+        bumpVersion(userId);
+        return true;
+    });
+}
+
 std::optional<SavedWebsite> WebsiteStore::rename(qint64 userId, qint64 id, const QString &title)
 {
-    if (m_database.execute(u"UPDATE websites SET title = ?, updated_ms = ? WHERE id = ? AND user_id = ?"_s,
-                           {title, Timestamps::nowMs(), id, userId})
-        == 0)
+    if (!change(userId, u"UPDATE websites SET title = ?, updated_ms = ? WHERE id = ? AND user_id = ?"_s,
+                {title, Timestamps::nowMs(), id, userId}))
         return std::nullopt;
     return find(userId, id);
 }
 
 std::optional<SavedWebsite> WebsiteStore::setPinned(qint64 userId, qint64 id, bool pinned)
 {
-    if (m_database.execute(u"UPDATE websites SET is_pinned = ?, updated_ms = ? WHERE id = ? AND user_id = ?"_s,
-                           {pinned ? 1 : 0, Timestamps::nowMs(), id, userId})
-        == 0)
+    if (!change(userId, u"UPDATE websites SET is_pinned = ?, updated_ms = ? WHERE id = ? AND user_id = ?"_s,
+                {pinned ? 1 : 0, Timestamps::nowMs(), id, userId}))
         return std::nullopt;
     return find(userId, id);
 }
 
 bool WebsiteStore::remove(qint64 userId, qint64 id)
 {
-    return m_database.execute(u"DELETE FROM websites WHERE id = ? AND user_id = ?"_s, {id, userId}) > 0;
+    return change(userId, u"DELETE FROM websites WHERE id = ? AND user_id = ?"_s, {id, userId});
+}
+
+qint64 WebsiteStore::libraryVersion(qint64 userId)
+{
+    const auto row = m_database.selectOne(u"SELECT library_version FROM users WHERE id = ?"_s, {userId});
+    return row ? row->at(0).toLongLong() : -1;
 }

@@ -30,8 +30,14 @@ public:
     std::optional<SavedWebsite> rename(qint64 userId, qint64 id, const QString &title);
     std::optional<SavedWebsite> setPinned(qint64 userId, qint64 id, bool pinned);
     bool remove(qint64 userId, qint64 id);
+    // Changes whenever the account's list changes.
+    qint64 libraryVersion(qint64 userId);
 
 private:
+    void bumpVersion(qint64 userId);
+    // Runs one change and, if it touched a website, bumps the library version with it.
+    bool change(qint64 userId, const QString &sql, const QVariantList &values);
+
     std::optional<SavedWebsite> find(qint64 userId, qint64 id);
 
     Database &m_database;

@@ -1,0 +1,217 @@
+#include "rawhttpclient.h"
+#include "serverprocess.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+// One keep-alive connection with one request in flight at a time.
+struct Connection {
+    int fd = -1;
+    QByteArray received;
+    Clock::time_point sentAt;
+};
+
+struct Result {
+    qint64 requests = 0;
+    qint64 failures = 0;
+    double seconds = 0;
+    std::vector<double> latenciesMs;
+};
+
+int connectLoopback(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return fd;
+}
+
+bool sendAll(int fd, const QByteArray &bytes)
+{
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t written = ::send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (written <= 0)
+            return false;
+        sent += written;
+    }
+    return true;
+}
+
+// The status of a complete answer at the front of buffer (removing it), or 0 if incomplete.
+int takeAnswer(QByteArray &buffer)
+{
+    const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return 0;
+    const qsizetype lengthAt = buffer.indexOf("Content-Length: ");
+    if (lengthAt < 0 || lengthAt > headEnd)
+        return -1;
+    const qint64 length = buffer.mid(lengthAt + 16, buffer.indexOf("\r\n", lengthAt) - lengthAt - 16).toLongLong();
+    if (buffer.size() < headEnd + 4 + length)
+        return 0;
+    const int status = buffer.mid(9, 3).toInt();
+    buffer.remove(0, headEnd + 4 + length);
+    return status;
+}
+
+// Runs the same request on every connection, back to back, for the given time.
+Result run(quint16 port, int connections, const QByteArray &request, int expectedStatus, double seconds)
+{
+    std::vector<Connection> open(static_cast<size_t>(connections));
+    std::vector<pollfd> polls(static_cast<size_t>(connections));
+    for (size_t index = 0; index < open.size(); ++index) {
+        open[index].fd = connectLoopback(port);
+        polls[index] = {open[index].fd, POLLIN, 0};
+    }
+    Result result;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    for (auto &connection : open) {
+        connection.sentAt = Clock::now();
+        sendAll(connection.fd, request);
+    }
+    char chunk[65536];
+    while (Clock::now() < end) {
+        if (::poll(polls.data(), polls.size(), 100) <= 0)
+            continue;
+        for (size_t index = 0; index < open.size(); ++index) {
+            if (!(polls[index].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            Connection &connection = open[index];
+            const ssize_t count = ::recv(connection.fd, chunk, sizeof chunk, 0);
+            if (count <= 0) {
+                // The server closed it: count a failure and reconnect.
+                ++result.failures;
+                ::close(connection.fd);
+                connection.fd = polls[index].fd = connectLoopback(port);
+                connection.received.clear();
+                connection.sentAt = Clock::now();
+                sendAll(connection.fd, request);
+                continue;
+            }
+            connection.received.append(chunk, count);
+            const int status = takeAnswer(connection.received);
+            if (status == 0)
+                continue;
+            const Clock::time_point now = Clock::now();
+            ++result.requests;
+            if (status != expectedStatus)
+                ++result.failures;
+            result.latenciesMs.push_back(std::chrono::duration<double, std::milli>(now - connection.sentAt).count());
+            connection.sentAt = now;
+            sendAll(connection.fd, request);
+        }
+    }
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    for (auto &connection : open)
+        ::close(connection.fd);
+    return result;
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    const size_t rank = std::min(values.size() - 1, size_t(fraction * double(values.size())));
+    std::nth_element(values.begin(), values.begin() + qsizetype(rank), values.end());
+    return values[rank];
+}
+
+void report(const char *name, const Result &result)
+{
+    std::printf("%-44s %8.0f req/s  p50 %6.2f ms  p99 %6.2f ms  max %7.2f ms  (%lld requests, %lld failed)\n", name,
+                double(result.requests) / result.seconds, percentile(result.latenciesMs, 0.50),
+                percentile(result.latenciesMs, 0.99), percentile(result.latenciesMs, 1.0), result.requests,
+                result.failures);
+}
+
+QByteArray request(const QByteArray &method, const QByteArray &path, const QString &token, const QByteArray &body = {})
+{
+    QByteArray bytes = method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+        + "Authorization: Bearer " + token.toLatin1() + "\r\n";
+    if (!body.isEmpty())
+        bytes += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    return bytes + "\r\n" + body;
+}
+
+QByteArray website(int index, int contentCharacters)
+{
+    return QJsonDocument(QJsonObject{{"url"_L1, u"https://www.example-%1.com/articles/some-page"_s.arg(index)},
+                                     {"title"_L1, u"A saved page with an ordinary title, number %1"_s.arg(index)},
+                                     {"screenshotUrl"_L1, u"https://icons.example/s2/favicons?domain=example-%1.com&sz=128"_s.arg(index)},
+                                     {"content"_L1, QString(contentCharacters, u'x')}})
+        .toJson(QJsonDocument::Compact);
+}
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Measures corvane-server over loopback with keep-alive connections."_s);
+    parser.addHelpOption();
+    const QCommandLineOption connectionsOption(u"connections"_s, u"Concurrent connections (16)."_s, u"n"_s, u"16"_s);
+    const QCommandLineOption secondsOption(u"seconds"_s, u"Measured seconds per scenario (5)."_s, u"s"_s, u"5"_s);
+    const QCommandLineOption listContentOption(u"list-content"_s, u"Page-text characters per listed website (1000)."_s,
+                                               u"n"_s, u"1000"_s);
+    parser.addOptions({connectionsOption, secondsOption, listContentOption});
+    parser.process(application);
+    const int connections = parser.value(connectionsOption).toInt();
+    const double seconds = parser.value(secondsOption).toDouble();
+    const int listContent = parser.value(listContentOption).toInt();
+
+    ServerProcess server;
+    if (!server.start()) {
+        std::fprintf(stderr, "%s\n", qPrintable(server.errorString()));
+        return 1;
+    }
+    const quint16 port = quint16(server.baseUrl().port());
+    RawHttpClient client(server.baseUrl());
+    const auto signUp = [&](const QString &email) {
+        return client.request("POST", u"/api/auth/register"_s, QJsonDocument(QJsonObject{{"email"_L1, email}, {"password"_L1, "benchmark"_L1}}).toJson())
+            .json().value("token"_L1).toString();
+    };
+    const QString reader = signUp(u"reader@example.com"_s);
+    for (int index = 0; index < 50; ++index)
+        client.request("POST", u"/api/websites"_s, website(index, listContent), reader);
+    const QByteArray list = request("GET", "/api/websites", reader);
+    const qsizetype listBytes = client.request("GET", u"/api/websites"_s, {}, reader).body.size();
+
+    std::printf("corvane-server at %s, %d keep-alive connections, %.0f s per scenario\n",
+                qPrintable(server.baseUrl().toString()), connections, seconds);
+    run(port, connections, list, 200, 1.0); // warm-up
+    report(qPrintable(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024)), run(port, connections, list, 200, seconds));
+
+    const QString writer = signUp(u"writer@example.com"_s);
+    const QByteArray save = request("POST", "/api/websites", writer, website(0, 20 * 1024));
+    report("POST /api/websites (20 KB content)", run(port, connections, save, 201, seconds));
+    return 0;
+}
