@@ -213,6 +213,38 @@ private Q_SLOTS:
         QCOMPARE(client.request("GET", u"/api/websites"_s, {}, token).body, first.body);
     }
 
+    // The list is served from a cache while nothing changes; every kind of change must show.
+    void listReflectsEveryChange()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString token = registerAccount(client, u"cache@example.com"_s);
+        const QString other = registerAccount(client, u"other@example.com"_s);
+        auto titles = [&] {
+            QStringList result;
+            for (const QJsonValue &website : client.request("GET", u"/api/websites"_s, {}, token).json().value("websites"_L1).toArray())
+                result.append(website.toObject().value("title"_L1).toString() + (website.toObject().value("isPinned"_L1).toBool() ? u"*"_s : QString()));
+            return result;
+        };
+        QCOMPARE(titles(), QStringList());
+        const qint64 first = client.request("POST", u"/api/websites"_s, newWebsite(u"https://1.example"_s, u"One"_s), token)
+                                 .json().value("website"_L1).toObject().value("id"_L1).toInteger();
+        QCOMPARE(titles(), QStringList({u"One"_s}));
+        QTest::qWait(2);
+        client.request("POST", u"/api/websites"_s, newWebsite(u"https://2.example"_s, u"Two"_s), token);
+        QCOMPARE(titles(), QStringList({u"Two"_s, u"One"_s}));
+        client.request("PUT", u"/api/websites/%1"_s.arg(first), json({{"title"_L1, "First"_L1}}), token);
+        QCOMPARE(titles(), QStringList({u"Two"_s, u"First"_s}));
+        client.request("PATCH", u"/api/websites/%1/pin"_s.arg(first), json({{"isPinned"_L1, true}}), token);
+        QCOMPARE(titles(), QStringList({u"First*"_s, u"Two"_s}));
+        // Another account's changes leave this list alone.
+        client.request("POST", u"/api/websites"_s, newWebsite(u"https://3.example"_s, u"Theirs"_s), other);
+        QCOMPARE(titles(), QStringList({u"First*"_s, u"Two"_s}));
+        client.request("DELETE", u"/api/websites/%1"_s.arg(first), {}, token);
+        QCOMPARE(titles(), QStringList({u"Two"_s}));
+    }
+
     void expiredTokenIsRefused()
     {
         ServerProcess server({u"--session-lifetime"_s, u"1"_s});
