@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -28,6 +29,7 @@ struct Connection {
     int fd = -1;
     QByteArray received;
     Clock::time_point sentAt;
+    size_t next = 0;
 };
 
 struct Result {
@@ -82,9 +84,14 @@ int takeAnswer(QByteArray &buffer)
     return status;
 }
 
-// Runs the same request on every connection, back to back, for the given time.
-Result run(quint16 port, int connections, const QByteArray &request, int expectedStatus, double seconds)
+// Runs the requests on every connection, back to back and in turn, for the given time.
+Result run(quint16 port, int connections, const std::vector<QByteArray> &requests, int expectedStatus, double seconds)
 {
+    auto sendNext = [&requests](Connection &connection) {
+        connection.sentAt = Clock::now();
+        sendAll(connection.fd, requests[connection.next]);
+        connection.next = (connection.next + 1) % requests.size();
+    };
     std::vector<Connection> open(static_cast<size_t>(connections));
     std::vector<pollfd> polls(static_cast<size_t>(connections));
     for (size_t index = 0; index < open.size(); ++index) {
@@ -94,10 +101,8 @@ Result run(quint16 port, int connections, const QByteArray &request, int expecte
     Result result;
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    for (auto &connection : open) {
-        connection.sentAt = Clock::now();
-        sendAll(connection.fd, request);
-    }
+    for (auto &connection : open)
+        sendNext(connection);
     char chunk[65536];
     while (Clock::now() < end) {
         if (::poll(polls.data(), polls.size(), 100) <= 0)
@@ -113,8 +118,7 @@ Result run(quint16 port, int connections, const QByteArray &request, int expecte
                 ::close(connection.fd);
                 connection.fd = polls[index].fd = connectLoopback(port);
                 connection.received.clear();
-                connection.sentAt = Clock::now();
-                sendAll(connection.fd, request);
+                sendNext(connection);
                 continue;
             }
             connection.received.append(chunk, count);
@@ -126,8 +130,7 @@ Result run(quint16 port, int connections, const QByteArray &request, int expecte
             if (status != expectedStatus)
                 ++result.failures;
             result.latenciesMs.push_back(std::chrono::duration<double, std::milli>(now - connection.sentAt).count());
-            connection.sentAt = now;
-            sendAll(connection.fd, request);
+            sendNext(connection);
         }
     }
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -207,11 +210,17 @@ int main(int argc, char *argv[])
 
     std::printf("corvane-server at %s, %d keep-alive connections, %.0f s per scenario\n",
                 qPrintable(server.baseUrl().toString()), connections, seconds);
-    run(port, connections, list, 200, 1.0); // warm-up
-    report(qPrintable(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024)), run(port, connections, list, 200, seconds));
+    run(port, connections, {list}, 200, 1.0); // warm-up
+    report(qPrintable(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024)),
+           run(port, connections, {list}, 200, seconds));
 
     const QString writer = signUp(u"writer@example.com"_s);
     const QByteArray save = request("POST", "/api/websites", writer, website(0, 20 * 1024));
-    report("POST /api/websites (20 KB content)", run(port, connections, save, 201, seconds));
+    report("POST /api/websites (20 KB content)", run(port, connections, {save}, 201, seconds));
+
+    // Each connection pins a website, then lists: every list is built afresh, none from the cache.
+    const qint64 first = client.request("GET", u"/api/websites"_s, {}, reader).json().value("websites"_L1).toArray().first().toObject().value("id"_L1).toInteger();
+    const QByteArray pin = request("PATCH", "/api/websites/" + QByteArray::number(first) + "/pin", reader, R"({"isPinned":true})");
+    report(qPrintable(u"PATCH pin + GET /api/websites, uncached"_s), run(port, connections, {pin, list}, 200, seconds));
     return 0;
 }
