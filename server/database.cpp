@@ -65,6 +65,7 @@ Database::~Database()
 {
     const QString name = m_connection.connectionName();
     m_statements.clear();
+    m_direct = QSqlQuery();
     m_connection.close();
     m_connection = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
@@ -115,6 +116,8 @@ std::unique_ptr<Database> Database::open(const QString &spec, QString *error)
         return nullptr;
     }
     std::unique_ptr<Database> database(new Database(connection, postgres ? Dialect::Postgres : Dialect::Sqlite));
+    // The Database holds the only handle now, so its destructor can remove the connection.
+    connection = QSqlDatabase();
     try {
         if (!postgres) {
             // WAL lets readers and the writer overlap; NORMAL syncs at checkpoints only,
@@ -175,6 +178,15 @@ bool Database::migrate(QString *error)
 
 QSqlQuery &Database::run(const QString &sql, const QVariantList &values)
 {
+    // PostgreSQL cannot prepare schema statements; those (and everything else without values)
+    // run directly.
+    if (values.isEmpty()) {
+        m_direct = QSqlQuery(m_connection);
+        m_direct.setForwardOnly(true);
+        if (!m_direct.exec(sql))
+            throw DatabaseError(u"\"%1\" failed: %2"_s.arg(sql, describe(m_direct.lastError())).toStdString());
+        return m_direct;
+    }
     auto found = m_statements.find(sql);
     if (found == m_statements.end()) {
         QSqlQuery query(m_connection);

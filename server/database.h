@@ -20,7 +20,7 @@ public:
 };
 
 // One connection to SQLite (a file) or PostgreSQL (a postgresql:// URL), brought to the current
-// schema on open. Every statement is prepared once and reused with bound values.
+// schema on open. Every statement with values is prepared once and reused with bound values.
 class Database
 {
 public:
@@ -79,4 +79,5 @@ private:
     QSqlDatabase m_connection;
     Dialect m_dialect;
     QHash<QString, QSqlQuery> m_statements;
+    QSqlQuery m_direct;
 };
