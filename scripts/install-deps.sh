@@ -13,6 +13,7 @@ packages=(
   qml6-module-qtquick-shapes
   qt6-qpa-plugins
   libsodium-dev libbenchmark-dev
+  postgresql
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
 )
