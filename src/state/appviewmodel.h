@@ -150,6 +150,9 @@ public:
     // Browser capture (src/capture/).
     Q_INVOKABLE void refreshActiveBrowserTab();
 
+    // Application shell (src/app/): switches the panel between compact and wide width.
+    Q_INVOKABLE void toggleWindowWidth();
+
 Q_SIGNALS:
     void hasBrowserPermissionChanged();
     void showSettingsChanged();

@@ -1,0 +1,103 @@
+#include "panelwindow.h"
+
+#include "app/panelgeometry.h"
+#include "state/appviewmodel.h"
+
+#include <QQmlEngine>
+#include <QQmlProperty>
+#include <QQuickItem>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QtMath>
+
+using namespace Qt::StringLiterals;
+
+PanelWindow::PanelWindow(AppViewModel *viewModel)
+    : m_viewModel(viewModel)
+{
+    setTitle(u"Corvane"_s);
+    setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    QSurfaceFormat surface = format();
+    surface.setAlphaBufferSize(8);
+    setFormat(surface);
+    setColor(Qt::transparent);
+    resize(PanelGeometry::kInitialSize);
+    setMinimumSize(PanelGeometry::kMinimumSize);
+    setMaximumSize(PanelGeometry::kMaximumSize);
+
+    m_widthAnimation.setDuration(260);
+    m_widthAnimation.setEasingCurve(QEasingCurve::OutCubic);
+    connect(&m_widthAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &frame) {
+        setGeometry(frame.toRect());
+    });
+    connect(&m_widthAnimation, &QVariantAnimation::finished, this, &PanelWindow::updateWideLayout);
+
+    engine()->addImportPath(u"qrc:/qt/qml"_s);
+    setResizeMode(QQuickView::SizeRootObjectToView);
+    setInitialProperties({{u"viewModel"_s, QVariant::fromValue(viewModel)}});
+    setSource(QUrl(u"qrc:/qt/qml/Corvane/ContentView.qml"_s));
+
+    if (QQuickItem *root = rootObject()) {
+        QQmlProperty(root, u"cardHeight"_s).connectNotifySignal(this, SLOT(updateInputMask()));
+        updateInputMask();
+    }
+}
+
+void PanelWindow::bringToFront()
+{
+    show();
+    raise();
+    requestActivate();
+}
+
+void PanelWindow::centreOnScreen()
+{
+    QRect frame({}, size());
+    frame.moveCenter(screen()->availableGeometry().center());
+    setPosition(frame.topLeft());
+}
+
+int PanelWindow::switchWidth()
+{
+    const QRect from = geometry();
+    m_widthAnimation.stop();
+    m_widthAnimation.setStartValue(from);
+    m_widthAnimation.setEndValue(PanelGeometry::switchedWidth(from));
+    m_widthAnimation.start();
+    return from.width();
+}
+
+void PanelWindow::resizeEvent(QResizeEvent *event)
+{
+    // Window managers that ignore the size hints, and programmatic resizes, still get the limits.
+    const QSize allowed = PanelGeometry::clampedSize(event->size());
+    if (allowed != event->size()) {
+        resize(allowed);
+        return;
+    }
+    QQuickView::resizeEvent(event);
+    // The switch already chose the outcome; following every intermediate width would flip the
+    // layout back and forth while the panel grows or shrinks.
+    if (m_widthAnimation.state() != QAbstractAnimation::Running)
+        updateWideLayout();
+    updateInputMask();
+}
+
+void PanelWindow::updateWideLayout()
+{
+    m_viewModel->setWideLayout(PanelGeometry::isWideLayout(width()));
+}
+
+void PanelWindow::updateInputMask()
+{
+    // While signed out the card is shorter than the window; clicks below it go to whatever lies
+    // behind, as they would through any transparent area.
+    const QQuickItem *root = rootObject();
+    const int cardHeight = root ? qCeil(QQmlProperty::read(root, u"cardHeight"_s).toReal()) : height();
+    // As wide as the panel can ever be, so that width changes leave the mask alone.
+    const QRegion mask = cardHeight > 0 && cardHeight < height()
+                             ? QRegion(0, 0, PanelGeometry::kMaximumSize.width(), cardHeight)
+                             : QRegion();
+    if (mask != this->mask())
+        setMask(mask);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QQuickView>
+#include <QVariantAnimation>
+
+class AppViewModel;
+
+// The one floating panel: frameless, translucent and above other windows, hosting the root
+// view, which draws its own rounded card. It keeps the view model's wide-layout flag in step
+// with its width and runs the animated width switch.
+class PanelWindow : public QQuickView
+{
+    Q_OBJECT
+
+public:
+    explicit PanelWindow(AppViewModel *viewModel);
+
+    // Shows the panel above everything and gives it the keyboard.
+    void bringToFront();
+
+    // Moves the panel to the middle of its screen's available area.
+    void centreOnScreen();
+
+    // Starts the animated switch between compact and wide width and returns the width it
+    // started from.
+    int switchWidth();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private Q_SLOTS:
+    void updateInputMask();
+
+private:
+    void updateWideLayout();
+
+    AppViewModel *m_viewModel;
+    QVariantAnimation m_widthAnimation;
+};

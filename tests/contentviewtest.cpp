@@ -1,0 +1,395 @@
+#include "app/panelwindow.h"
+#include "shellsupport.h"
+#include "ui/appearance.h"
+#include "ui/displaytext.h"
+#include "ui/originallogo.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickItemGrabResult>
+#include <QRawFont>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(CorvanePlugin)
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+const User kUser{.id = 7, .email = u"ada.lovelace@analytical-engine.example"_s, .createdAt = {}};
+
+// One panel over a fresh environment, optionally signed in, in a forced appearance.
+struct Panel {
+    explicit Panel(bool signedIn, const QByteArray &appearance = "light")
+    {
+        qputenv("CORVANE_APPEARANCE", appearance);
+        if (signedIn)
+            storeSignedInSession(environment, kUser);
+        model = environment.makeViewModel();
+        window = std::make_unique<PanelWindow>(model.get());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    ~Panel() { qunsetenv("CORVANE_APPEARANCE"); }
+
+    [[nodiscard]] QQuickItem *item(const char *objectName) const
+    {
+        auto *found = window->rootObject()->findChild<QQuickItem *>(QString::fromLatin1(objectName));
+        if (!found)
+            qWarning("no item named %s", objectName);
+        return found;
+    }
+
+    [[nodiscard]] bool shows(const char *objectName) const
+    {
+        const QQuickItem *found = item(objectName);
+        return found && found->isVisible();
+    }
+
+    void click(const char *objectName) const
+    {
+        QQuickItem *target = item(objectName);
+        QVERIFY(target);
+        QTest::mouseClick(window.get(), Qt::LeftButton, {}, target->mapToScene(target->boundingRect().center()).toPoint());
+    }
+
+    [[nodiscard]] QString currentScreen() const
+    {
+        return window->rootObject()->property("currentScreen").toString();
+    }
+
+    TestEnvironment environment;
+    std::unique_ptr<AppViewModel> model;
+    std::unique_ptr<PanelWindow> window;
+};
+
+QString screenshotPath(const QString &name)
+{
+    QDir().mkpath(QStringLiteral(CORVANE_SCREENSHOT_DIR));
+    return QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(name + u".png"_s);
+}
+
+QPalette paletteWithWindow(const QColor &window)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    return palette;
+}
+}
+
+class ContentViewTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void signedOutHeaderHasNoRightGroup()
+    {
+        const Panel panel(false);
+        QVERIFY(panel.shows("headerTitle"));
+        QVERIFY(panel.shows("headerLogo"));
+        QVERIFY(!panel.shows("headerRightGroup"));
+        QVERIFY(!panel.shows("headerEmailChip"));
+        QVERIFY(!panel.shows("widthButton"));
+        QVERIFY(!panel.shows("settingsButton"));
+    }
+
+    void signedInHeader_data()
+    {
+        QTest::addColumn<bool>("showHeaderEmail");
+        QTest::newRow("with e-mail") << true;
+        QTest::newRow("without e-mail") << false;
+    }
+
+    void signedInHeader()
+    {
+        QFETCH(bool, showHeaderEmail);
+        const Panel panel(true);
+        panel.model->setShowHeaderEmail(showHeaderEmail);
+        QVERIFY(panel.shows("headerRightGroup"));
+        QCOMPARE(panel.shows("headerEmailChip"), showHeaderEmail);
+        QVERIFY(panel.shows("widthButton"));
+        QVERIFY(panel.shows("settingsButton"));
+    }
+
+    void emailChip()
+    {
+        const Panel panel(true);
+        QCOMPARE(panel.item("headerAvatarLetter")->property("text").toString(), u"A"_s);
+        QQuickItem *address = panel.item("headerEmailText");
+        QCOMPARE(address->property("text").toString(), kUser.email);
+        QTRY_COMPARE(address->width(), 75.0);
+        panel.model->setWideLayout(true);
+        QTRY_COMPARE(address->width(), 160.0);
+        QCOMPARE(panel.item("headerEmailChip")->property("toolTipText").toString(), kUser.email);
+    }
+
+    void widthButtonSwitchesWidth()
+    {
+        const Panel panel(true);
+        QQuickItem *button = panel.item("widthButton");
+        QTRY_COMPARE(panel.window->width(), 430);
+        QCOMPARE(button->property("toolTipText").toString(), u"Expand width"_s);
+        QCOMPARE(button->property("symbol").toString(), u"arrow.up.left.and.arrow.down.right"_s);
+
+        panel.click("widthButton");
+        QVERIFY(panel.model->isWideLayout());
+        QTRY_COMPARE(panel.window->width(), 820);
+        QCOMPARE(button->property("toolTipText").toString(), u"Compact width"_s);
+        QCOMPARE(button->property("symbol").toString(), u"arrow.down.right.and.arrow.up.left"_s);
+
+        panel.click("widthButton");
+        QTRY_COMPARE(panel.window->width(), 430);
+        QVERIFY(!panel.model->isWideLayout());
+    }
+
+    void settingsButtonSwitchesScreens()
+    {
+        const Panel panel(true);
+        QCOMPARE(panel.currentScreen(), u"dashboard"_s);
+        QTRY_VERIFY(panel.shows("dashboardView"));
+
+        panel.click("settingsButton");
+        QVERIFY(panel.model->showSettings());
+        QCOMPARE(panel.currentScreen(), u"settings"_s);
+        QTRY_VERIFY(panel.shows("settingsView"));
+        // The dashboard fades out and is then gone.
+        QTRY_VERIFY(!panel.item("dashboardSlot")->property("active").toBool());
+
+        panel.click("settingsButton");
+        QVERIFY(!panel.model->showSettings());
+        QTRY_VERIFY(!panel.item("settingsSlot")->property("active").toBool());
+
+        panel.model->setShowSettings(true);
+        panel.model->logout();
+        QCOMPARE(panel.currentScreen(), u"authentication"_s);
+        QTRY_VERIFY(panel.shows("authCardView"));
+        QVERIFY(!panel.shows("headerRightGroup"));
+    }
+
+    void cardHeight()
+    {
+        const Panel signedOut(false);
+        QQuickItem *card = signedOut.item("panelCard");
+        QQuickItem *header = signedOut.item("headerView");
+        QQuickItem *authentication = signedOut.item("authenticationSlot");
+        // As tall as its content with 18 points above and below.
+        QTRY_COMPARE(card->height(), 18 + header->height() + 4 + authentication->implicitHeight() + 18);
+        QVERIFY(card->height() < signedOut.window->height());
+
+        const Panel signedIn(true);
+        QTRY_COMPARE(signedIn.item("panelCard")->height(), qreal(signedIn.window->height()));
+        signedIn.window->resize(430, 900);
+        QTRY_COMPARE(signedIn.item("panelCard")->height(), 900.0);
+        QCOMPARE(signedIn.item("panelCard")->property("radius").toReal(), 24.0);
+    }
+
+    void appearance_data()
+    {
+        QTest::addColumn<QByteArray>("forced");
+        QTest::addColumn<QColor>("windowColour");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light palette") << QByteArray() << QColor(240, 240, 240) << false;
+        QTest::newRow("dark palette") << QByteArray() << QColor(40, 40, 44) << true;
+        QTest::newRow("forced dark over a light palette") << QByteArray("dark") << QColor(240, 240, 240) << true;
+        QTest::newRow("forced light over a dark palette") << QByteArray("LIGHT") << QColor(40, 40, 44) << false;
+        QTest::newRow("unknown value follows the palette") << QByteArray("sepia") << QColor(40, 40, 44) << true;
+    }
+
+    void appearance()
+    {
+        QFETCH(QByteArray, forced);
+        QFETCH(QColor, windowColour);
+        QFETCH(bool, dark);
+        const QPalette original = QGuiApplication::palette();
+        const auto restore = qScopeGuard([&original] {
+            QGuiApplication::setPalette(original);
+            qunsetenv("CORVANE_APPEARANCE");
+        });
+        QGuiApplication::setPalette(paletteWithWindow(windowColour));
+        if (!forced.isEmpty())
+            qputenv("CORVANE_APPEARANCE", forced);
+        const Appearance appearance;
+        QCOMPARE(appearance.isDark(), dark);
+    }
+
+    void paletteChangeRecoloursThePanel()
+    {
+        const QPalette original = QGuiApplication::palette();
+        const auto restore = qScopeGuard([&original] { QGuiApplication::setPalette(original); });
+        QGuiApplication::setPalette(paletteWithWindow(QColor(240, 240, 240)));
+        qunsetenv("CORVANE_APPEARANCE");
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        PanelWindow window(model.get());
+        QQuickItem *card = window.rootObject()->findChild<QQuickItem *>(u"panelCard"_s);
+        const QColor light = card->property("color").value<QColor>();
+        QGuiApplication::setPalette(paletteWithWindow(QColor(30, 30, 34)));
+        QTRY_VERIFY(card->property("color").value<QColor>() != light);
+        QVERIFY(card->property("color").value<QColor>().lightness() < light.lightness());
+    }
+
+    void avatarLetter_data()
+    {
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("letter");
+        QTest::newRow("lower case") << u"ada@example.org"_s << u"A"_s;
+        QTest::newRow("upper case") << u"Bob@example.org"_s << u"B"_s;
+        QTest::newRow("digit") << u"7up@example.org"_s << u"7"_s;
+        QTest::newRow("combining accent") << u"e\u0301mile@example.org"_s << u"E\u0301"_s;
+        QTest::newRow("outside the basic plane") << u"\U0001D4B6x@example.org"_s << u"\U0001D4B6"_s;
+        QTest::newRow("empty") << QString() << QString();
+    }
+
+    void avatarLetter()
+    {
+        QFETCH(QString, email);
+        QFETCH(QString, letter);
+        QCOMPARE(DisplayText::avatarLetter(email), letter);
+    }
+
+    void logoLookup_data()
+    {
+        QTest::addColumn<bool>("isDark");
+        QTest::addColumn<QStringList>("validFiles");
+        QTest::addColumn<QStringList>("brokenFiles");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("dark, first name") << true << QStringList{u"icon128.png"_s, u"icon-light.png"_s} << QStringList{}
+                                          << u"icon128.png"_s;
+        QTest::newRow("dark, second name") << true << QStringList{u"icon-light.png"_s} << QStringList{} << u"icon-light.png"_s;
+        QTest::newRow("light, first name") << false << QStringList{u"iconDark128.png"_s, u"icon-dark.png"_s} << QStringList{}
+                                           << u"iconDark128.png"_s;
+        QTest::newRow("light, unreadable first") << false << QStringList{u"icon-dark.png"_s}
+                                                 << QStringList{u"iconDark128.png"_s} << u"icon-dark.png"_s;
+        QTest::newRow("light ignores the dark artwork") << false << QStringList{u"icon128.png"_s} << QStringList{}
+                                                        << u"embedded"_s;
+        QTest::newRow("nothing on disk") << true << QStringList{} << QStringList{u"icon128.png"_s} << u"embedded"_s;
+    }
+
+    void logoLookup()
+    {
+        QFETCH(bool, isDark);
+        QFETCH(QStringList, validFiles);
+        QFETCH(QStringList, brokenFiles);
+        QFETCH(QString, expected);
+        QTemporaryDir folder;
+        QImage image(128, 128, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        for (const QString &name : validFiles)
+            QVERIFY(image.save(folder.filePath(name)));
+        for (const QString &name : brokenFiles) {
+            QFile broken(folder.filePath(name));
+            QVERIFY(broken.open(QIODevice::WriteOnly));
+            broken.write("\x89PNG not really");
+        }
+
+        const QUrl found = OriginalLogo::lookup(isDark, {folder.filePath(u"missing"_s), folder.path()});
+        if (expected == "embedded"_L1) {
+            QCOMPARE(found.scheme(), u"qrc"_s);
+            const QImage embedded(u":"_s + found.path());
+            QCOMPARE(embedded.size(), QSize(128, 128));
+        } else {
+            QCOMPARE(found, QUrl::fromLocalFile(folder.filePath(expected)));
+        }
+    }
+
+    void embeddedLogosDiffer()
+    {
+        // The dark appearance takes the light artwork and the other way round: they must differ.
+        const QImage forDark(OriginalLogo::embeddedPath(true));
+        const QImage forLight(OriginalLogo::embeddedPath(false));
+        QVERIFY(!forDark.isNull() && !forLight.isNull());
+        QVERIFY(forDark != forLight);
+    }
+
+    void symbolsAreInTheFont_data()
+    {
+        QTest::addColumn<QString>("name");
+        const QStringList names{
+            u"arrow.down.circle.fill"_s, u"arrow.down.right.and.arrow.up.left"_s, u"arrow.triangle.2.circlepath"_s,
+            u"arrow.up.left.and.arrow.down.right"_s, u"bookmark"_s, u"checkmark"_s, u"checkmark.circle"_s,
+            u"checkmark.shield.fill"_s, u"doc.on.doc"_s, u"ellipsis"_s, u"envelope"_s, u"envelope.fill"_s, u"eye"_s,
+            u"eye.slash"_s, u"gearshape.fill"_s, u"hand.raised.fill"_s, u"link"_s, u"link.badge.plus"_s, u"lock"_s,
+            u"lock.shield.fill"_s, u"magnifyingglass"_s, u"number"_s, u"pencil"_s, u"pin"_s, u"pin.fill"_s,
+            u"pin.slash"_s, u"plus"_s, u"rectangle.portrait.and.arrow.right"_s, u"square.and.arrow.up"_s, u"trash"_s,
+            u"xmark"_s, u"xmark.circle.fill"_s};
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void symbolsAreInTheFont()
+    {
+        QFETCH(QString, name);
+        static const QRawFont font(u":/qt/qml/Corvane/fonts/MaterialIcons-Regular.ttf"_s, 16);
+        QVERIFY(font.isValid());
+        QQmlEngine engine;
+        engine.addImportPath(u"qrc:/qt/qml"_s);
+        QQmlComponent component(&engine);
+        component.setData("import Corvane\nSymbolIcon { name: \"" + name.toUtf8() + "\" }", QUrl());
+        std::unique_ptr<QObject> icon(component.create());
+        QVERIFY2(icon, qPrintable(component.errorString()));
+        const QString glyph = icon->property("text").toString();
+        QCOMPARE(glyph.size(), 1);
+        QVERIFY(font.supportsCharacter(glyph.at(0)));
+        QCOMPARE(icon->property("font").value<QFont>().family(), font.familyName());
+    }
+
+    void unknownSymbolDrawsNothing()
+    {
+        QQmlEngine engine;
+        engine.addImportPath(u"qrc:/qt/qml"_s);
+        QQmlComponent component(&engine);
+        component.setData("import Corvane\nSymbolIcon { name: \"no.such.symbol\" }", QUrl());
+        std::unique_ptr<QObject> icon(component.create());
+        QVERIFY(icon);
+        QCOMPARE(icon->property("text").toString(), QString());
+    }
+
+    void screenshots_data()
+    {
+        QTest::addColumn<QByteArray>("appearance");
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<bool>("wide");
+        QTest::newRow("signed-out-light") << QByteArray("light") << false << false;
+        QTest::newRow("signed-out-dark") << QByteArray("dark") << false << false;
+        QTest::newRow("signed-in-light") << QByteArray("light") << true << false;
+        QTest::newRow("signed-in-dark") << QByteArray("dark") << true << false;
+        QTest::newRow("signed-in-wide-dark") << QByteArray("dark") << true << true;
+    }
+
+    void screenshots()
+    {
+        QFETCH(QByteArray, appearance);
+        QFETCH(bool, signedIn);
+        QFETCH(bool, wide);
+        const Panel panel(signedIn, appearance);
+        if (wide) {
+            panel.model->toggleWindowWidth();
+            QTRY_COMPARE(panel.window->width(), 820);
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(panel.window.get()));
+        QTest::qWait(400);
+        // Grabbing the root item keeps the transparency around the card, which the window
+        // grab of the offscreen platform fills in black.
+        const QSharedPointer<QQuickItemGrabResult> grab = panel.window->rootObject()->grabToImage();
+        QVERIFY(grab);
+        QSignalSpy ready(grab.data(), &QQuickItemGrabResult::ready);
+        QVERIFY(ready.wait());
+        const QImage shot = grab->image();
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(screenshotPath(QString::fromLatin1(QTest::currentDataTag()))));
+        // The card is drawn in the appearance's window colour.
+        const QColor inside = shot.pixelColor(shot.width() / 2, 8);
+        QCOMPARE(inside.lightness() < 128, appearance == "dark");
+    }
+};
+
+QTEST_MAIN(ContentViewTest)
+#include "contentviewtest.moc"

@@ -1,0 +1,258 @@
+#include "app/appdelegate.h"
+#include "app/panelwindow.h"
+#include "app/singleinstance.h"
+#include "app/statusitem.h"
+#include "support/testenvironment.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QQuickItem>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(CorvanePlugin)
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+QImage normalised(const QImage &image)
+{
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+bool isInked(const QImage &image, QPointF logicalPoint)
+{
+    const QPoint pixel = (logicalPoint * image.devicePixelRatio()).toPoint();
+    return qAlpha(image.pixel(pixel)) > 100;
+}
+}
+
+class ShellTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void resizeIsClamped_data()
+    {
+        QTest::addColumn<QSize>("proposed");
+        QTest::addColumn<QSize>("allowed");
+        QTest::newRow("too wide, too low") << QSize(2000, 300) << QSize(1600, 520);
+        QTest::newRow("too narrow, too tall") << QSize(300, 2000) << QSize(430, 1400);
+        QTest::newRow("inside") << QSize(700, 800) << QSize(700, 800);
+    }
+
+    void resizeIsClamped()
+    {
+        QFETCH(QSize, proposed);
+        QFETCH(QSize, allowed);
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        PanelWindow panel(model.get());
+        panel.show();
+        panel.resize(proposed);
+        QTRY_COMPARE(panel.size(), allowed);
+        QTRY_COMPARE(panel.rootObject()->size(), QSizeF(allowed));
+    }
+
+    void wideLayoutFollowsWidth_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("wide");
+        QTest::newRow("exactly 540") << 540 << true;
+        QTest::newRow("539") << 539 << false;
+        QTest::newRow("clamped up from 200") << 200 << false;
+        QTest::newRow("1000") << 1000 << true;
+    }
+
+    void wideLayoutFollowsWidth()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, wide);
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        PanelWindow panel(model.get());
+        panel.show();
+        // Start from the opposite so that a missing update shows.
+        panel.resize(wide ? 430 : 900, 600);
+        QTRY_COMPARE(model->isWideLayout(), !wide);
+        panel.resize(width, 600);
+        QTRY_COMPARE(model->isWideLayout(), wide);
+    }
+
+    void widthSwitch_data()
+    {
+        QTest::addColumn<int>("startWidth");
+        QTest::addColumn<int>("newWidth");
+        QTest::newRow("wide narrows") << 820 << 430;
+        QTest::newRow("resized by hand to 700 narrows") << 700 << 430;
+        QTest::newRow("exactly 540 widens") << 540 << 820;
+        QTest::newRow("500 widens") << 500 << 820;
+    }
+
+    void widthSwitch()
+    {
+        QFETCH(int, startWidth);
+        QFETCH(int, newWidth);
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        PanelWindow panel(model.get());
+        const QRect start(400, 100, startWidth, 640);
+        panel.setGeometry(start);
+        panel.show();
+        QTRY_COMPARE(panel.geometry(), start);
+        QTRY_COMPARE(model->isWideLayout(), startWidth >= 540);
+
+        QSignalSpy layoutChanges(model.get(), &AppViewModel::isWideLayoutChanged);
+        model->toggleWindowWidth();
+        // The outcome is known at once, before the window has moved.
+        QCOMPARE(model->isWideLayout(), newWidth == 820);
+        QTRY_COMPARE(panel.width(), newWidth);
+        QCOMPARE(panel.y(), start.y());
+        QCOMPARE(panel.height(), start.height());
+        QVERIFY(qAbs((panel.x() + panel.width() / 2.0) - (start.x() + start.width() / 2.0)) <= 0.5);
+        QCOMPARE(model->isWideLayout(), newWidth == 820);
+        // No flicker through the intermediate widths: at most the one change.
+        QCOMPARE(layoutChanges.count(), (startWidth >= 540) == (newWidth == 820) ? 0 : 1);
+    }
+
+    void widthSwitchWithoutPanelDoesNothing()
+    {
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        QSignalSpy layoutChanges(model.get(), &AppViewModel::isWideLayoutChanged);
+        model->toggleWindowWidth();
+        QCOMPARE(layoutChanges.count(), 0);
+    }
+
+    void trayClickTogglesPanel()
+    {
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        PanelWindow panel(model.get());
+        panel.show();
+        int refreshes = 0;
+        StatusItem item(&panel, [&refreshes] { ++refreshes; }, {});
+
+        item.toggleWindowOrPopover();
+        QVERIFY(!panel.isVisible());
+        QCOMPARE(refreshes, 1);
+
+        item.toggleWindowOrPopover();
+        QVERIFY(panel.isVisible());
+        QCOMPARE(refreshes, 2);
+
+        item.toggleWindowOrPopover();
+        QVERIFY(!panel.isVisible());
+        QCOMPARE(refreshes, 3);
+    }
+
+    void trayClickAfterPanelIsGoneOnlyRefreshes()
+    {
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        auto panel = std::make_unique<PanelWindow>(model.get());
+        int refreshes = 0;
+        StatusItem item(panel.get(), [&refreshes] { ++refreshes; }, {});
+        panel.reset();
+        item.toggleWindowOrPopover();
+        QCOMPARE(refreshes, 1);
+    }
+
+    void trayImage()
+    {
+        QTemporaryDir empty;
+        StatusItem drawn(nullptr, [] {}, {empty.path()});
+        QVERIFY(!drawn.icon().isNull());
+        QCOMPARE(normalised(drawn.icon().pixmap(QSize(16, 16), 2).toImage()).size(), QSize(32, 32));
+
+        QTemporaryDir withArtwork;
+        QImage artwork(32, 32, QImage::Format_ARGB32_Premultiplied);
+        artwork.fill(QColor(200, 40, 90));
+        QVERIFY(artwork.save(withArtwork.filePath(u"icon32.png"_s)));
+        // The second folder is tried when the first has no image.
+        StatusItem shipped(nullptr, [] {}, {empty.path(), withArtwork.path()});
+        QCOMPARE(normalised(shipped.icon().pixmap(QSize(32, 32), 1).toImage()), artwork);
+    }
+
+    void drawnIconShape()
+    {
+        const QImage icon = StatusItem::createMenuBarVectorIcon(Qt::black);
+        QCOMPARE(icon.deviceIndependentSize(), QSizeF(16, 16));
+        // Points in the drawing's own y-up coordinates, read back in image rows.
+        const auto inked = [&icon](qreal x, qreal y) { return isInked(icon, QPointF(x, 16 - y)); };
+        QVERIFY(inked(14.0, 13.0));    // the long arm's tip
+        QVERIFY(inked(8.0, 7.0));      // the check mark's corner
+        QVERIFY(inked(6.2, 8.8));      // the short arm
+        QVERIFY(inked(13.6, 4.75));    // the arc, lower right (-30°)
+        QVERIFY(!inked(1.5, 8.0));     // no arc on the left
+        QVERIFY(!inked(8.0, 14.5));    // nor at the top
+        QVERIFY(!inked(3.0, 3.0));
+        QCOMPARE(QColor(icon.pixel(QPoint(16, 18))).rgb() & 0xffffff, 0u);
+    }
+
+    void secondLaunchShowsHiddenPanel()
+    {
+        QTemporaryDir runtime;
+        const QString name = runtime.filePath(u"corvane.socket"_s);
+        TestEnvironment environment;
+        AppDelegate delegate(environment.makeViewModel(), {});
+        SingleInstance running(name);
+        QVERIFY(!running.notifyRunningInstance());
+        QVERIFY(running.listen());
+        connect(&running, &SingleInstance::activationRequested, &delegate, &AppDelegate::reopen);
+        delegate.launch();
+        QVERIFY(delegate.mainWindow()->isVisible());
+        delegate.mainWindow()->hide();
+
+        SingleInstance second(name);
+        QVERIFY(second.notifyRunningInstance());
+        QTRY_VERIFY(delegate.mainWindow()->isVisible());
+    }
+
+    void secondProcessHandsOverAndExits()
+    {
+        QTemporaryDir runtime;
+        SingleInstance running(runtime.filePath(u"corvane.socket"_s));
+        QVERIFY(running.listen());
+        QSignalSpy activations(&running, &SingleInstance::activationRequested);
+
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+        // Should the hand-over fail, the stray instance must not touch the user's settings.
+        environment.insert(u"HOME"_s, runtime.path());
+        environment.insert(u"XDG_CONFIG_HOME"_s, runtime.path());
+        environment.insert(u"XDG_DATA_HOME"_s, runtime.path());
+        second.setProcessEnvironment(environment);
+        second.start(QStringLiteral(CORVANE_EXECUTABLE), {});
+        QVERIFY(second.waitForStarted());
+        QVERIFY(activations.wait(10000));
+        if (!second.waitForFinished(10000))
+            second.kill();
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(activations.count(), 1);
+    }
+
+    void socketLeftBehindIsReplaced()
+    {
+        QTemporaryDir runtime;
+        const QString name = runtime.filePath(u"corvane.socket"_s);
+        {
+            QFile leftover(name);
+            QVERIFY(leftover.open(QIODevice::WriteOnly));
+        }
+        SingleInstance instance(name);
+        QVERIFY(!instance.notifyRunningInstance());
+        QVERIFY(instance.listen());
+        QSignalSpy activations(&instance, &SingleInstance::activationRequested);
+        QVERIFY(SingleInstance(name).notifyRunningInstance());
+        QVERIFY(activations.wait());
+    }
+};
+
+QTEST_MAIN(ShellTest)
+#include "shelltest.moc"
