@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtMath>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
@@ -183,12 +184,49 @@ private Q_SLOTS:
         // As tall as its content with 18 points above and below.
         QTRY_COMPARE(card->height(), 18 + header->height() + 4 + authentication->implicitHeight() + 18);
         QVERIFY(card->height() < signedOut.window->height());
+        // Below the card the window lets clicks through.
+        QTRY_COMPARE(signedOut.window->mask().boundingRect().height(), qCeil(card->height()));
 
         const Panel signedIn(true);
         QTRY_COMPARE(signedIn.item("panelCard")->height(), qreal(signedIn.window->height()));
         signedIn.window->resize(430, 900);
         QTRY_COMPARE(signedIn.item("panelCard")->height(), 900.0);
         QCOMPARE(signedIn.item("panelCard")->property("radius").toReal(), 24.0);
+        QVERIFY(signedIn.window->mask().isEmpty());
+
+        // Signing out shrinks the card back to its content.
+        signedIn.model->logout();
+        QTRY_VERIFY(signedIn.item("panelCard")->height() < 200);
+        QTRY_VERIFY(!signedIn.window->mask().isEmpty());
+    }
+
+    void frameHandlerEdges_data()
+    {
+        QTest::addColumn<QPointF>("point");
+        QTest::addColumn<int>("edges");
+        QTest::newRow("background") << QPointF(200, 300) << 0;
+        QTest::newRow("left") << QPointF(2, 300) << int(Qt::LeftEdge);
+        QTest::newRow("right") << QPointF(428, 300) << int(Qt::RightEdge);
+        QTest::newRow("top") << QPointF(200, 1) << int(Qt::TopEdge);
+        QTest::newRow("bottom") << QPointF(200, 587) << int(Qt::BottomEdge);
+        QTest::newRow("top left") << QPointF(3, 3) << int(Qt::LeftEdge | Qt::TopEdge);
+        QTest::newRow("bottom right") << QPointF(427, 586) << int(Qt::RightEdge | Qt::BottomEdge);
+        QTest::newRow("just inside the grip") << QPointF(6, 300) << 0;
+    }
+
+    void frameHandlerEdges()
+    {
+        QFETCH(QPointF, point);
+        QFETCH(int, edges);
+        QQmlEngine engine;
+        engine.addImportPath(u"qrc:/qt/qml"_s);
+        QQmlComponent component(&engine);
+        component.setData("import Corvane\nWindowFrameHandler { width: 430; height: 590 }", QUrl());
+        std::unique_ptr<QObject> handler(component.create());
+        QVERIFY2(handler, qPrintable(component.errorString()));
+        QVariant found;
+        QVERIFY(QMetaObject::invokeMethod(handler.get(), "edgesAt", Q_RETURN_ARG(QVariant, found), Q_ARG(QVariant, point)));
+        QCOMPARE(found.toInt(), edges);
     }
 
     void appearance_data()
@@ -362,6 +400,23 @@ private Q_SLOTS:
         QTest::newRow("signed-in-light") << QByteArray("light") << true << false;
         QTest::newRow("signed-in-dark") << QByteArray("dark") << true << false;
         QTest::newRow("signed-in-wide-dark") << QByteArray("dark") << true << true;
+        QTest::newRow("signed-in-wide-light") << QByteArray("light") << true << true;
+    }
+
+    void toolTipAndSettingsScreenshot()
+    {
+        const Panel panel(true, "light");
+        panel.model->setShowSettings(true);
+        QQuickItem *button = panel.item("widthButton");
+        QTest::mouseMove(panel.window.get(), button->mapToScene(button->boundingRect().center()).toPoint());
+        QObject *toolTip = button->findChild<QObject *>(u"toolTip"_s);
+        QVERIFY(toolTip);
+        QTRY_VERIFY(toolTip->property("visible").toBool());
+        QCOMPARE(toolTip->property("text").toString(), u"Expand width"_s);
+        QTest::qWait(300);
+        // The tooltip lives in the window's overlay, outside the root item, so grab the window.
+        const QImage shot = panel.window->grabWindow();
+        QVERIFY(shot.save(screenshotPath(u"tooltip-settings-light"_s)));
     }
 
     void screenshots()

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QQuickItem>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -204,12 +205,17 @@ private Q_SLOTS:
         QVERIFY(running.listen());
         connect(&running, &SingleInstance::activationRequested, &delegate, &AppDelegate::reopen);
         delegate.launch();
-        QVERIFY(delegate.mainWindow()->isVisible());
-        delegate.mainWindow()->hide();
+        PanelWindow *panel = delegate.mainWindow();
+        QVERIFY(panel->isVisible());
+        const QPoint screenCentre = panel->screen()->availableGeometry().center();
+        QVERIFY((panel->geometry().center() - screenCentre).manhattanLength() <= 2);
+        panel->hide();
 
         SingleInstance second(name);
         QVERIFY(second.notifyRunningInstance());
-        QTRY_VERIFY(delegate.mainWindow()->isVisible());
+        QTRY_VERIFY(panel->isVisible());
+        // The same panel, shown again rather than made anew.
+        QCOMPARE(delegate.mainWindow(), panel);
     }
 
     void secondProcessHandsOverAndExits()

@@ -34,6 +34,7 @@ PanelWindow::PanelWindow(AppViewModel *viewModel)
 
     engine()->addImportPath(u"qrc:/qt/qml"_s);
     setResizeMode(QQuickView::SizeRootObjectToView);
+    QQmlEngine::setObjectOwnership(viewModel, QQmlEngine::CppOwnership);
     setInitialProperties({{u"viewModel"_s, QVariant::fromValue(viewModel)}});
     setSource(QUrl(u"qrc:/qt/qml/Corvane/ContentView.qml"_s));
 

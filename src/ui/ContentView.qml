@@ -27,17 +27,38 @@ Item {
         id: card
         objectName: "panelCard"
 
+        property bool hasStarted: false
+        Component.onCompleted: Qt.callLater(() => hasStarted = true)
+
         readonly property real topPadding: 18
         readonly property real bottomPadding: root.viewModel.isAuthenticated ? 0 : 18
 
         width: Math.max(430, root.width)
         anchors.horizontalCenter: parent.horizontalCenter
-        height: root.viewModel.isAuthenticated ? Math.max(520, root.height)
-                                               : topPadding + content.implicitHeight + bottomPadding
+        height: topPadding + content.implicitHeight + bottomPadding
         radius: 24
         color: root.theme.windowBackground
         border.color: root.theme.border
         border.width: 1
+
+        // Signed in, the card fills the window; signing in or out eases between the two
+        // heights, while resizing the window is followed at once.
+        states: State {
+            when: root.viewModel.isAuthenticated
+            PropertyChanges {
+                target: card
+                height: Math.max(520, root.height)
+            }
+        }
+        transitions: Transition {
+            // A session restored at start-up opens at full height straight away.
+            enabled: card.hasStarted
+            NumberAnimation {
+                property: "height"
+                duration: 280
+                easing.type: Easing.OutCubic
+            }
+        }
 
         WindowFrameHandler {
             anchors.fill: parent

@@ -48,6 +48,7 @@ AbstractButton {
     }
 
     PanelToolTip {
+        objectName: "toolTip"
         theme: button.theme
         text: button.toolTipText
         visible: button.hovered && text !== ""
