@@ -28,9 +28,9 @@ StatusItem::StatusItem(PanelWindow *panel, std::function<void()> refreshActiveTa
         if (reason == QSystemTrayIcon::Trigger)
             toggleWindowOrPopover();
     });
-    // Without a tray the item has nowhere to appear; a second launch still brings the panel back.
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        m_trayIcon.show();
+    // Shown even when no tray is there yet (a session still starting): the platform puts the
+    // item in place once one appears.
+    m_trayIcon.show();
 }
 
 void StatusItem::toggleWindowOrPopover()
