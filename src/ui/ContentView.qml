@@ -1,6 +1,6 @@
 import QtQuick
-import Corvane
 import QtQuick.Layouts
+import Corvane
 
 // The panel's root view: the rounded card with the header and, below it, the authentication
 // card when signed out, otherwise the settings panel or the dashboard.

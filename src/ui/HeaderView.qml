@@ -1,6 +1,6 @@
 import QtQuick
-import Corvane
 import QtQuick.Layouts
+import Corvane
 
 // The header row: logo and title on the left; for a signed-in user the e-mail chip, the width
 // switch and the settings button on the right.
