@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -35,6 +36,9 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     , m_scriptRunnerPath(std::move(dependencies.scriptRunnerPath))
     , m_clipboard(std::move(dependencies.clipboard))
     , m_saveDialog(std::move(dependencies.saveDialog))
+    , m_network(std::make_unique<QNetworkAccessManager>())
+    , m_requestTimeout(dependencies.requestTimeout)
+    , m_updateCheckTimeout(dependencies.updateCheckTimeout)
 {
     m_hasBrowserPermission = m_defaults->boolValue(Preferences::kBrowserPermission);
     if (!m_defaults->contains(Preferences::kShowHeaderEmail))

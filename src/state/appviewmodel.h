@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/records.h"
+#include "api/requestresult.h"
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/windowlist.h"
@@ -14,8 +15,11 @@
 #include <QString>
 #include <QVariant>
 
+#include <chrono>
 #include <memory>
 #include <optional>
+
+class QNetworkAccessManager;
 
 // Everything the view model needs from outside, so tests can hand in fakes.
 struct AppViewModelDependencies {
@@ -27,6 +31,9 @@ struct AppViewModelDependencies {
     QString scriptRunnerPath = QStringLiteral("/usr/bin/osascript");
     std::unique_ptr<Clipboard> clipboard;
     std::unique_ptr<SaveDialog> saveDialog;
+    // How long a backend request, and the version check, may wait for the server.
+    std::chrono::milliseconds requestTimeout{60'000};
+    std::chrono::milliseconds updateCheckTimeout{6'000};
 
     // The production choices: the portal from the environment, the user's preferences and
     // application-support folder, and the desktop's services.
@@ -216,6 +223,12 @@ private:
     void seedWebsitesFromLocalCopies();
     void clearLocalLibrary();
 
+    // Request pipeline (src/api/requestpipeline.h, which defines it and documents its use).
+    friend class RequestPipelineTest;
+    template<typename Response>
+    QCoro::Task<RequestResult<Response>> performRequest(QString endpoint, QByteArray method,
+                                                        std::optional<QJsonObject> body = std::nullopt);
+
     // Browser capture (src/capture/).
     void seedBrowserTracker();
     void handleApplicationActivated(const QString &bundleId);
@@ -267,4 +280,9 @@ private:
     bool m_isCheckingUpdate = false;
     QString m_updateStatusText;
     bool m_hasUpdateAvailable = false;
+
+    // Request pipeline and update check (src/api/, src/update/).
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::chrono::milliseconds m_requestTimeout;
+    std::chrono::milliseconds m_updateCheckTimeout;
 };

@@ -25,6 +25,8 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
         .windowList = std::make_unique<UnavailableWindowList>(),
         .clipboard = std::make_unique<SystemClipboard>(),
         .saveDialog = std::make_unique<FileSaveDialog>(),
+        .requestTimeout = m_requestTimeout,
+        .updateCheckTimeout = m_updateCheckTimeout,
     };
     return std::make_unique<AppViewModel>(std::move(dependencies));
 }

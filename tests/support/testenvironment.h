@@ -27,7 +27,14 @@ public:
 
     [[nodiscard]] FakeWorkspace *workspace() const { return m_workspace; }
 
+    // Time-outs for the models built from now on; the production values until a test shortens
+    // them to see a silent server fail quickly.
+    void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
+    void setUpdateCheckTimeout(std::chrono::milliseconds timeout) { m_updateCheckTimeout = timeout; }
+
 private:
     QTemporaryDir m_directory;
     FakeWorkspace *m_workspace = nullptr;
+    std::chrono::milliseconds m_requestTimeout = AppViewModelDependencies().requestTimeout;
+    std::chrono::milliseconds m_updateCheckTimeout = AppViewModelDependencies().updateCheckTimeout;
 };
