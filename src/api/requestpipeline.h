@@ -19,14 +19,15 @@
 //
 // endpoint is appended to apiBaseURL as it stands ("/websites/12/pin"); method is the HTTP verb
 // ("GET", "POST", "PUT", "PATCH", "DELETE"); body, when given, is sent as compact JSON and should
-// hold text or boolean values only. Response is any record with a static
-// `Decoded<Response> fromJson(const QJsonValue &)`.
+// hold text or boolean values only. Build the body in a variable first: GCC 12 rejects a
+// brace-initialised QJsonObject inside a co_await expression. Response is any record with a
+// static `Decoded<Response> fromJson(const QJsonValue &)`.
 //
 // Every request carries "Content-Type: application/json", and "Authorization: Bearer <token>" when
 // a non-empty token is stored at the moment it is built (a token with a line break or another
-// control character is never sent). A 401 answer while a token is stored
-// (even an empty one) signs the user out, shows the session message on the authentication card and
-// fails with 401 "Unauthorized". Nothing is retried; several requests may be in flight at once.
+// control character is never sent). A 401 answer while a token is stored (even an empty one)
+// signs the user out, shows the session message on the authentication card and fails with 401
+// "Unauthorized". Nothing is retried; several requests may be in flight at once.
 
 #include "api/records.h"
 #include "api/requestresult.h"

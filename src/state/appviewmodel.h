@@ -160,6 +160,13 @@ public:
     // Application shell (src/app/): switches the panel between compact and wide width.
     Q_INVOKABLE void toggleWindowWidth();
 
+    // Account flows (src/account/). Each starts its work and returns; the busy flag tells when it
+    // is done.
+    Q_INVOKABLE void switchAuthMode(AppViewModel::AuthMode mode);
+    Q_INVOKABLE void submitAuth();
+    Q_INVOKABLE void requestPasswordReset();
+    Q_INVOKABLE void confirmPasswordReset();
+
 Q_SIGNALS:
     void hasBrowserPermissionChanged();
     void showSettingsChanged();
@@ -228,6 +235,11 @@ private:
     template<typename Response>
     QCoro::Task<RequestResult<Response>> performRequest(QString endpoint, QByteArray method,
                                                         std::optional<QJsonObject> body = std::nullopt);
+
+    // Account flows (src/account/).
+    QCoro::Task<> signInOrRegister();
+    QCoro::Task<> sendPasswordResetCode();
+    QCoro::Task<> resetPassword();
 
     // Browser capture (src/capture/).
     void seedBrowserTracker();

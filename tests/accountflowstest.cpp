@@ -1,0 +1,444 @@
+#include "account/accountvalidation.h"
+#include "support/stubserver.h"
+#include "support/testenvironment.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace
+{
+using Mode = AppViewModel::AuthMode;
+
+const User kUser{.id = 7, .email = u"ada@example.org"_s};
+const QJsonObject kAuthAnswer{{u"token"_s, u"fresh-token"_s}, {u"user"_s, kUser.toJson()}};
+
+QJsonObject jsonOf(const QByteArray &body)
+{
+    return QJsonDocument::fromJson(body).object();
+}
+
+// Starts an operation that raises its busy flag at once, and waits until the flag is down again.
+bool runUntilIdle(AppViewModel &model, void (AppViewModel::*operation)(), bool (AppViewModel::*busy)() const)
+{
+    (model.*operation)();
+    if (!(model.*busy)())
+        return false;
+    return QTest::qWaitFor([&] { return !(model.*busy)(); }, 5000);
+}
+
+bool submitUntilIdle(AppViewModel &model, void (AppViewModel::*operation)())
+{
+    return runUntilIdle(model, operation, &AppViewModel::isAuthLoading);
+}
+
+void storeRememberedAccount(Preferences &preferences)
+{
+    preferences.setText(Preferences::kRememberedEmail, u"kept@example.org"_s);
+    preferences.setText(Preferences::kRememberedPassword, u"kept password"_s);
+}
+}
+
+class AccountFlowsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void localChecks_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("third");
+        QTest::addColumn<QString>("message");
+
+        const QString fill = u"Please enter your email and password."_s;
+        const QString signInAscii = u"Email and password must contain English characters only."_s;
+        const QString shortPassword = u"Password must be at least 6 characters."_s;
+        const QString allAscii = u"All fields must contain English characters only."_s;
+        const QString changeAscii = u"Passwords must contain English characters only."_s;
+        const QString changeShort = u"New password must be at least 6 characters."_s;
+        const QString mismatch = u"New passwords do not match."_s;
+        const QString none;
+
+        QTest::newRow("sign in: no email") << u"login"_s << u""_s << u"secret"_s << none << fill;
+        QTest::newRow("sign in: no password") << u"login"_s << u"a@b.c"_s << u""_s << none << fill;
+        QTest::newRow("sign in: emptiness before letters") << u"login"_s << u"é@b.c"_s << u""_s << none << fill;
+        QTest::newRow("sign in: accented email") << u"login"_s << u"é@b.c"_s << u"secret"_s << none << signInAscii;
+        QTest::newRow("sign in: combining mark") << u"login"_s << u"e\u0301@b.c"_s << u"secret"_s << none << signInAscii;
+        QTest::newRow("sign in: emoji password") << u"login"_s << u"a@b.c"_s << u"secret😀"_s << none << signInAscii;
+        QTest::newRow("sign in: short password goes out") << u"login"_s << u"a@b.c"_s << u"12345"_s << none << none;
+        QTest::newRow("register: short password") << u"register"_s << u"a@b.c"_s << u"12345"_s << none << shortPassword;
+        QTest::newRow("register: letters before length") << u"register"_s << u"a@b.c"_s << u"ü"_s << none << signInAscii;
+        QTest::newRow("register: six blanks") << u"register"_s << u"a@b.c"_s << u"      "_s << none << none;
+        QTest::newRow("register: CR LF is one character") << u"register"_s << u"a@b.c"_s << u"abcd\r\n"_s << none << shortPassword;
+        QTest::newRow("register: six with CR LF") << u"register"_s << u"a@b.c"_s << u"abcde\r\n"_s << none << none;
+
+        QTest::newRow("code request: no email") << u"request"_s << u""_s << none << none << u"Please enter your email address."_s;
+        QTest::newRow("code request: accented email") << u"request"_s << u"ü@b.c"_s << none << none
+                                                      << u"Email must contain English characters only."_s;
+        QTest::newRow("code request: fine") << u"request"_s << u"a@b.c"_s << none << none << none;
+
+        QTest::newRow("reset: no email before no code") << u"reset"_s << u""_s << u""_s << u""_s << u"Email is required."_s;
+        QTest::newRow("reset: no code") << u"reset"_s << u"a@b.c"_s << u""_s << u"secret"_s
+                                        << u"Please enter the 6-digit verification code."_s;
+        QTest::newRow("reset: accented code") << u"reset"_s << u"a@b.c"_s << u"12٣"_s << u"secret"_s << allAscii;
+        QTest::newRow("reset: letters before length") << u"reset"_s << u"a@b.c"_s << u"123456"_s << u"ß"_s << allAscii;
+        QTest::newRow("reset: short password") << u"reset"_s << u"a@b.c"_s << u"123456"_s << u"12345"_s << shortPassword;
+        QTest::newRow("reset: any code goes out") << u"reset"_s << u"a@b.c"_s << u"abc"_s << u"secret"_s << none;
+
+        QTest::newRow("change: current first") << u"change"_s << u""_s << u"1"_s << u"2"_s << u"Please enter your current password."_s;
+        QTest::newRow("change: letters before length") << u"change"_s << u"old"_s << u"1"_s << u"ñ"_s << changeAscii;
+        QTest::newRow("change: accented current") << u"change"_s << u"öld"_s << u"secret"_s << u"secret"_s << changeAscii;
+        QTest::newRow("change: short even when matching") << u"change"_s << u"old"_s << u"12345"_s << u"12345"_s << changeShort;
+        QTest::newRow("change: mismatch") << u"change"_s << u"old"_s << u"123456"_s << u"123457"_s << mismatch;
+        QTest::newRow("change: blanks") << u"change"_s << u" "_s << u"      "_s << u"      "_s << none;
+    }
+
+    void localChecks()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, third);
+        QFETCH(QString, message);
+
+        std::optional<QString> problem;
+        if (form == "login"_L1 || form == "register"_L1)
+            problem = AccountValidation::checkSignIn(first, second, form == "register"_L1);
+        else if (form == "request"_L1)
+            problem = AccountValidation::checkResetRequest(first);
+        else if (form == "reset"_L1)
+            problem = AccountValidation::checkResetConfirmation(first, second, third);
+        else
+            problem = AccountValidation::checkPasswordChange(first, second, third);
+        QCOMPARE(problem.value_or(QString()), message);
+    }
+
+    void switchingScreens()
+    {
+        TestEnvironment environment;
+        storeRememberedAccount(*environment.preferences());
+        const auto model = environment.makeViewModel();
+        model->setEmailInput(QString());
+        model->submitAuth();
+        QVERIFY(model->authError());
+
+        model->switchAuthMode(Mode::Register);
+        QCOMPARE(model->authMode(), Mode::Register);
+        QVERIFY(!model->authError());
+        QVERIFY(model->emailInput().isEmpty() && model->passwordInput().isEmpty());
+
+        model->switchAuthMode(Mode::Login);
+        QCOMPARE(model->emailInput(), u"kept@example.org"_s);
+        QCOMPARE(model->passwordInput(), u"kept password"_s);
+
+        model->setOtpCodeInput(u"123456"_s);
+        model->setNewPasswordInput(u"new one"_s);
+        model->switchAuthMode(Mode::ForgotPassword);
+        QCOMPARE(model->emailInput(), u"kept@example.org"_s);
+        QCOMPARE(model->otpCodeInput(), u"123456"_s);
+
+        model->switchAuthMode(Mode::EnterOtp);
+        QVERIFY(model->otpCodeInput().isEmpty() && model->newPasswordInput().isEmpty());
+        QCOMPARE(model->emailInput(), u"kept@example.org"_s);
+    }
+
+    void submitAuthChecksBeforeSending_data()
+    {
+        QTest::addColumn<bool>("registering");
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("no email") << false << u""_s << u"secret"_s << u"Please enter your email and password."_s;
+        QTest::newRow("no password") << true << u"a@b.c"_s << u""_s << u"Please enter your email and password."_s;
+        QTest::newRow("short password on registration") << true << u"a@b.c"_s << u"12345"_s
+                                                        << u"Password must be at least 6 characters."_s;
+    }
+
+    void submitAuthChecksBeforeSending()
+    {
+        QFETCH(bool, registering);
+        QFETCH(QString, email);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+
+        StubServer server;
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->switchAuthMode(registering ? Mode::Register : Mode::Login);
+        model->setEmailInput(email);
+        model->setPasswordInput(password);
+        QSignalSpy busy(model.get(), &AppViewModel::isAuthLoadingChanged);
+
+        model->submitAuth();
+
+        QCOMPARE(model->authError(), message);
+        QCOMPARE(busy.count(), 0);
+        QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
+        QCOMPARE(model->emailInput(), email);
+        QCOMPARE(model->passwordInput(), password);
+    }
+
+    void successfulSignIn_data()
+    {
+        QTest::addColumn<bool>("registering");
+        QTest::addColumn<bool>("rememberMe");
+
+        QTest::newRow("sign in, remember me") << false << true;
+        QTest::newRow("sign in, forget me") << false << false;
+        QTest::newRow("registration") << true << true;
+    }
+
+    void successfulSignIn()
+    {
+        QFETCH(bool, registering);
+        QFETCH(bool, rememberMe);
+
+        StubServer server;
+        const QString path = registering ? u"/api/auth/register"_s : u"/api/auth/login"_s;
+        server.on("POST", path, StubServer::json(registering ? 201 : 200, kAuthAnswer));
+        TestEnvironment environment;
+        storeRememberedAccount(*environment.preferences());
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->updateRememberMe(rememberMe);
+        model->switchAuthMode(registering ? Mode::Register : Mode::Login);
+        // A five-character password is fine for signing in; registering needs six.
+        const QString password = registering ? u"  six "_s : u"short"_s;
+        model->setEmailInput(u"Ada@Example.org"_s);
+        model->setPasswordInput(password);
+
+        QVERIFY(submitUntilIdle(*model, &AppViewModel::submitAuth));
+
+        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(server.requests().first().target, path);
+        QCOMPARE(jsonOf(server.requests().first().body),
+                 (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
+        QVERIFY(!server.requests().first().hasHeader("Authorization"));
+        QVERIFY(model->isAuthenticated());
+        QCOMPARE(model->currentUser(), kUser);
+        QVERIFY(!model->authError());
+        const auto stored = environment.preferences();
+        QCOMPARE(stored->text(Preferences::kJWTToken), u"fresh-token"_s);
+        QCOMPARE(User::fromJson(QJsonDocument::fromJson(stored->data(Preferences::kCurrentUser).value_or(QByteArray())).object()).value(),
+                 kUser);
+        if (registering) {
+            QCOMPARE(stored->text(Preferences::kRememberedEmail), u"kept@example.org"_s);
+            QCOMPARE(stored->text(Preferences::kRememberedPassword), u"kept password"_s);
+        } else {
+            QCOMPARE(stored->text(Preferences::kRememberedEmail), rememberMe ? std::optional(u"Ada@Example.org"_s) : std::nullopt);
+            QCOMPARE(stored->text(Preferences::kRememberedPassword), rememberMe ? std::optional(password) : std::nullopt);
+        }
+    }
+
+    void failedSignInStoresNothing_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("delivery");
+        QTest::addColumn<QString>("message");
+
+        const int whole = int(StubServer::Delivery::Whole);
+        QTest::newRow("wrong credentials") << 401 << R"({"error":"Invalid email or password"})"_ba << whole
+                                           << u"Invalid email or password"_s;
+        QTest::newRow("401 without error") << 401 << QByteArray() << whole << u"Request failed (401)"_s;
+        QTest::newRow("server error page") << 500 << "<h1>Bad gateway</h1>"_ba << whole << u"Request failed (500)"_s;
+        QTest::newRow("answer without user") << 200 << R"({"token":"t"})"_ba << whole
+                                             << u"The server's answer could not be read (user: missing)."_s;
+        QTest::newRow("answer not JSON") << 200 << "OK"_ba << whole << u"The server's answer could not be read (not JSON"_s;
+        QTest::newRow("no answer") << 200 << QByteArray() << int(StubServer::Delivery::Never) << u"Server is unreachable ("_s;
+    }
+
+    void failedSignInStoresNothing()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, delivery);
+        QFETCH(QString, message);
+
+        StubServer server;
+        StubServer::Response answer = StubServer::text(status, body, "application/json");
+        answer.delivery = StubServer::Delivery(delivery);
+        server.on("POST", u"/api/auth/login"_s, answer);
+        TestEnvironment environment;
+        storeRememberedAccount(*environment.preferences());
+        environment.setRequestTimeout(300ms);
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->setEmailInput(u"ada@example.org"_s);
+        model->setPasswordInput(u"wrong"_s);
+
+        QVERIFY(submitUntilIdle(*model, &AppViewModel::submitAuth));
+
+        QVERIFY2(model->authError().value_or(QString()).startsWith(message), qPrintable(model->authError().value_or(QString())));
+        QVERIFY(!model->isAuthenticated());
+        QVERIFY(!model->currentUser());
+        QCOMPARE(model->authMode(), Mode::Login);
+        QCOMPARE(model->emailInput(), u"ada@example.org"_s);
+        QCOMPARE(model->passwordInput(), u"wrong"_s);
+        const auto stored = environment.preferences();
+        QVERIFY(!stored->contains(Preferences::kJWTToken));
+        QVERIFY(!stored->contains(Preferences::kCurrentUser));
+        QCOMPARE(stored->text(Preferences::kRememberedEmail), u"kept@example.org"_s);
+    }
+
+    void codeRequest_data()
+    {
+        QTest::addColumn<QJsonObject>("answer");
+        QTest::addColumn<QString>("confirmation");
+
+        QTest::newRow("server's message") << QJsonObject{{u"success"_s, true}, {u"message"_s, u"Check your inbox."_s}}
+                                          << u"Check your inbox."_s;
+        QTest::newRow("no message") << QJsonObject{{u"success"_s, true}} << u"Verification code sent to your email."_s;
+    }
+
+    void codeRequest()
+    {
+        QFETCH(QJsonObject, answer);
+        QFETCH(QString, confirmation);
+
+        StubServer server;
+        server.on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, answer));
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->switchAuthMode(Mode::ForgotPassword);
+        model->setEmailInput(u"Ada@Example.ORG"_s);
+        model->setOtpCodeInput(u"111"_s);
+        model->setNewPasswordInput(u"typed before"_s);
+
+        QVERIFY(submitUntilIdle(*model, &AppViewModel::requestPasswordReset));
+
+        QCOMPARE(jsonOf(server.requests().first().body), (QJsonObject{{u"email"_s, u"ada@example.org"_s}}));
+        QCOMPARE(model->emailInput(), u"Ada@Example.ORG"_s);
+        QCOMPARE(model->authSuccessMessage(), confirmation);
+        QVERIFY(!model->authError());
+        QCOMPARE(model->authMode(), Mode::EnterOtp);
+        QCOMPARE(model->otpCodeInput(), u"111"_s);
+        QCOMPARE(model->newPasswordInput(), u"typed before"_s);
+    }
+
+    void failedCodeRequestStaysOnItsScreen()
+    {
+        StubServer server;
+        server.on("POST", u"/api/auth/forgot-password"_s, StubServer::json(404, QJsonObject{{u"error"_s, u"No such account"_s}}));
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->switchAuthMode(Mode::ForgotPassword);
+        model->setEmailInput(QString());
+        model->requestPasswordReset();
+        QCOMPARE(model->authError(), u"Please enter your email address."_s);
+        QVERIFY(!model->isAuthLoading());
+
+        model->setEmailInput(u"nobody@example.org"_s);
+        QVERIFY(submitUntilIdle(*model, &AppViewModel::requestPasswordReset));
+
+        QCOMPARE(model->authError(), u"No such account"_s);
+        QCOMPARE(model->authMode(), Mode::ForgotPassword);
+        QCOMPARE(server.requests().size(), 1);
+    }
+
+    void passwordReset_data()
+    {
+        QTest::addColumn<QJsonObject>("answer");
+        QTest::addColumn<QString>("confirmation");
+
+        QTest::newRow("server's message") << QJsonObject{{u"message"_s, u"All set."_s}} << u"All set."_s;
+        QTest::newRow("no message") << QJsonObject() << u"Password reset successfully. Please sign in."_s;
+    }
+
+    void passwordReset()
+    {
+        QFETCH(QJsonObject, answer);
+        QFETCH(QString, confirmation);
+
+        StubServer server;
+        server.on("POST", u"/api/auth/reset-password"_s, StubServer::json(200, answer));
+        TestEnvironment environment;
+        storeRememberedAccount(*environment.preferences());
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->switchAuthMode(Mode::ForgotPassword);
+        model->setEmailInput(u"Ada@Example.ORG"_s);
+        model->switchAuthMode(Mode::EnterOtp);
+        model->setOtpCodeInput(u"abc"_s);
+        model->setNewPasswordInput(u"new secret "_s);
+
+        QVERIFY(submitUntilIdle(*model, &AppViewModel::confirmPasswordReset));
+
+        QCOMPARE(jsonOf(server.requests().first().body),
+                 (QJsonObject{{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}}));
+        QCOMPARE(model->authSuccessMessage(), confirmation);
+        QCOMPARE(model->authMode(), Mode::Login);
+        // Remember-me is on, yet the remembered password does not come back over the new one.
+        QCOMPARE(model->emailInput(), u"Ada@Example.ORG"_s);
+        QVERIFY(model->passwordInput().isEmpty());
+        QVERIFY(model->otpCodeInput().isEmpty() && model->newPasswordInput().isEmpty());
+        QVERIFY(!model->isAuthenticated());
+
+        // A new attempt keeps the confirmation; changing the screen clears it.
+        model->setPasswordInput(QString());
+        model->submitAuth();
+        QCOMPARE(model->authSuccessMessage(), confirmation);
+        model->switchAuthMode(Mode::Login);
+        QVERIFY(!model->authSuccessMessage());
+    }
+
+    void resetConfirmationChecksBeforeSending_data()
+    {
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("newPassword");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("address lost on the way") << u""_s << u""_s << u"secret"_s << u"Email is required."_s;
+        QTest::newRow("no code") << u"a@b.c"_s << u""_s << u"secret"_s << u"Please enter the 6-digit verification code."_s;
+        QTest::newRow("short password") << u"a@b.c"_s << u"123456"_s << u"12345"_s << u"Password must be at least 6 characters."_s;
+    }
+
+    void resetConfirmationChecksBeforeSending()
+    {
+        QFETCH(QString, email);
+        QFETCH(QString, code);
+        QFETCH(QString, newPassword);
+        QFETCH(QString, message);
+
+        StubServer server;
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->switchAuthMode(Mode::EnterOtp);
+        model->setEmailInput(email);
+        model->setOtpCodeInput(code);
+        model->setNewPasswordInput(newPassword);
+
+        model->confirmPasswordReset();
+
+        QCOMPARE(model->authError(), message);
+        QVERIFY(!model->isAuthLoading());
+        QCOMPARE(model->authMode(), Mode::EnterOtp);
+        QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
+    }
+
+    void failedResetKeepsTheInputs()
+    {
+        StubServer server;
+        server.on("POST", u"/api/auth/reset-password"_s, StubServer::json(400, QJsonObject{{u"error"_s, u"Invalid or expired code"_s}}));
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->switchAuthMode(Mode::EnterOtp);
+        model->setEmailInput(u"ada@example.org"_s);
+        model->setOtpCodeInput(u"999999"_s);
+        model->setNewPasswordInput(u"new secret"_s);
+
+        QVERIFY(submitUntilIdle(*model, &AppViewModel::confirmPasswordReset));
+
+        QCOMPARE(model->authError(), u"Invalid or expired code"_s);
+        QCOMPARE(model->authMode(), Mode::EnterOtp);
+        QCOMPARE(model->otpCodeInput(), u"999999"_s);
+        QCOMPARE(model->newPasswordInput(), u"new secret"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(AccountFlowsTest)
+#include "accountflowstest.moc"
