@@ -2,6 +2,7 @@
 #include "support/stubserver.h"
 #include "support/testenvironment.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
@@ -15,6 +16,7 @@ using Mode = AppViewModel::AuthMode;
 
 const User kUser{.id = 7, .email = u"ada@example.org"_s};
 const QJsonObject kAuthAnswer{{u"token"_s, u"fresh-token"_s}, {u"user"_s, kUser.toJson()}};
+const QString kSessionEnded = u"Your session ended. Please sign in again."_s;
 
 QJsonObject jsonOf(const QByteArray &body)
 {
@@ -33,6 +35,12 @@ bool runUntilIdle(AppViewModel &model, void (AppViewModel::*operation)(), bool (
 bool submitUntilIdle(AppViewModel &model, void (AppViewModel::*operation)())
 {
     return runUntilIdle(model, operation, &AppViewModel::isAuthLoading);
+}
+
+void storeSession(Preferences &preferences)
+{
+    preferences.setText(Preferences::kJWTToken, u"session-token"_s);
+    preferences.setData(Preferences::kCurrentUser, QJsonDocument(kUser.toJson()).toJson(QJsonDocument::Compact));
 }
 
 void storeRememberedAccount(Preferences &preferences)
@@ -437,6 +445,117 @@ private Q_SLOTS:
         QCOMPARE(model->authMode(), Mode::EnterOtp);
         QCOMPARE(model->otpCodeInput(), u"999999"_s);
         QCOMPARE(model->newPasswordInput(), u"new secret"_s);
+    }
+
+    void passwordChangeChecksBeforeSending_data()
+    {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("newPassword");
+        QTest::addColumn<QString>("confirmation");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("nothing typed") << u""_s << u""_s << u"x"_s << u"Please enter your current password."_s;
+        QTest::newRow("short") << u"old"_s << u"12345"_s << u"12345"_s << u"New password must be at least 6 characters."_s;
+        QTest::newRow("mismatch") << u"old"_s << u"123456"_s << u"1234567"_s << u"New passwords do not match."_s;
+    }
+
+    void passwordChangeChecksBeforeSending()
+    {
+        QFETCH(QString, current);
+        QFETCH(QString, newPassword);
+        QFETCH(QString, confirmation);
+        QFETCH(QString, message);
+
+        StubServer server;
+        TestEnvironment environment;
+        storeSession(*environment.preferences());
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->setCurrentPasswordInput(current);
+        model->setChangeNewPasswordInput(newPassword);
+        model->setChangeConfirmPasswordInput(confirmation);
+
+        model->changePassword();
+
+        QCOMPARE(model->changePasswordError(), message);
+        QVERIFY(!model->isChangingPassword());
+        QCOMPARE(model->changeConfirmPasswordInput(), confirmation);
+        QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
+    }
+
+    void passwordChangeSucceedsAndTheFormClosesLater()
+    {
+        StubServer server;
+        server.on("POST", u"/api/auth/change-password"_s, StubServer::json(200, QJsonObject{{u"success"_s, true}}));
+        TestEnvironment environment;
+        storeSession(*environment.preferences());
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->setChangePasswordOpen(true);
+        model->setCurrentPasswordInput(u"old secret"_s);
+        model->setChangeNewPasswordInput(u"      "_s);
+        model->setChangeConfirmPasswordInput(u"      "_s);
+
+        QElapsedTimer sinceSuccess;
+        QVERIFY(runUntilIdle(*model, &AppViewModel::changePassword, &AppViewModel::isChangingPassword));
+        sinceSuccess.start();
+
+        const StubServer::Request &received = server.requests().first();
+        QCOMPARE(jsonOf(received.body), (QJsonObject{{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}}));
+        QCOMPARE(received.header("Authorization"), "Bearer session-token"_ba);
+        QCOMPARE(model->changePasswordSuccess(), u"Password updated successfully."_s);
+        QVERIFY(!model->changePasswordError());
+        QVERIFY(model->currentPasswordInput().isEmpty());
+        QVERIFY(model->changeNewPasswordInput().isEmpty() && model->changeConfirmPasswordInput().isEmpty());
+        QVERIFY(model->isChangePasswordOpen());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isChangePasswordOpen(), 5000);
+        QCOMPARE_GE(sinceSuccess.elapsed(), 2400);
+        QCOMPARE(model->changePasswordSuccess(), u"Password updated successfully."_s);
+        QVERIFY(model->isAuthenticated());
+        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"session-token"_s);
+    }
+
+    void failedPasswordChangeKeepsTheInputs()
+    {
+        StubServer server;
+        server.on("POST", u"/api/auth/change-password"_s,
+                  StubServer::json(400, QJsonObject{{u"error"_s, u"Current password is incorrect"_s}}));
+        TestEnvironment environment;
+        storeSession(*environment.preferences());
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->setChangePasswordOpen(true);
+        model->setCurrentPasswordInput(u"wrong"_s);
+        model->setChangeNewPasswordInput(u"new secret"_s);
+        model->setChangeConfirmPasswordInput(u"new secret"_s);
+
+        QVERIFY(runUntilIdle(*model, &AppViewModel::changePassword, &AppViewModel::isChangingPassword));
+
+        QCOMPARE(model->changePasswordError(), u"Current password is incorrect"_s);
+        QVERIFY(!model->changePasswordSuccess());
+        QCOMPARE(model->currentPasswordInput(), u"wrong"_s);
+        QCOMPARE(model->changeConfirmPasswordInput(), u"new secret"_s);
+        QVERIFY(model->isChangePasswordOpen());
+        QVERIFY(model->isAuthenticated());
+    }
+
+    void passwordChangeWithAnExpiredSessionSignsOut()
+    {
+        StubServer server;
+        server.on("POST", u"/api/auth/change-password"_s, StubServer::json(401, QJsonObject{{u"error"_s, u"Token expired"_s}}));
+        TestEnvironment environment;
+        storeSession(*environment.preferences());
+        const auto model = environment.makeViewModel(server.baseUrl());
+        model->setShowSettings(true);
+        model->setCurrentPasswordInput(u"old secret"_s);
+        model->setChangeNewPasswordInput(u"new secret"_s);
+        model->setChangeConfirmPasswordInput(u"new secret"_s);
+
+        QVERIFY(runUntilIdle(*model, &AppViewModel::changePassword, &AppViewModel::isChangingPassword));
+
+        QVERIFY(!model->isAuthenticated());
+        QVERIFY(!model->showSettings());
+        QCOMPARE(model->authError(), kSessionEnded);
+        QCOMPARE(model->changePasswordError(), u"Unauthorized"_s);
+        QVERIFY(!environment.preferences()->contains(Preferences::kJWTToken));
     }
 };
 

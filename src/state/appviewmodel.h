@@ -166,6 +166,7 @@ public:
     Q_INVOKABLE void submitAuth();
     Q_INVOKABLE void requestPasswordReset();
     Q_INVOKABLE void confirmPasswordReset();
+    Q_INVOKABLE void changePassword();
 
 Q_SIGNALS:
     void hasBrowserPermissionChanged();
@@ -240,6 +241,8 @@ private:
     QCoro::Task<> signInOrRegister();
     QCoro::Task<> sendPasswordResetCode();
     QCoro::Task<> resetPassword();
+    QCoro::Task<> sendPasswordChange();
+    QCoro::Task<> closePasswordFormLater();
 
     // Browser capture (src/capture/).
     void seedBrowserTracker();
