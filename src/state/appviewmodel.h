@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <QVariant>
 
 #include <chrono>
@@ -168,6 +169,9 @@ public:
     Q_INVOKABLE void confirmPasswordReset();
     Q_INVOKABLE void changePassword();
 
+    // Update check (src/update/).
+    Q_INVOKABLE void checkForUpdates();
+
 Q_SIGNALS:
     void hasBrowserPermissionChanged();
     void showSettingsChanged();
@@ -243,6 +247,10 @@ private:
     QCoro::Task<> resetPassword();
     QCoro::Task<> sendPasswordChange();
     QCoro::Task<> closePasswordFormLater();
+
+    // Update check (src/update/).
+    QCoro::Task<> fetchLatestVersion(QUrl address);
+    void showUpdateCheckResult(const std::optional<QString> &latestVersion);
 
     // Browser capture (src/capture/).
     void seedBrowserTracker();
