@@ -23,18 +23,30 @@ QJsonObject jsonOf(const QByteArray &body)
     return QJsonDocument::fromJson(body).object();
 }
 
-// Starts an operation that raises its busy flag at once, and waits until the flag is down again.
-bool runUntilIdle(AppViewModel &model, void (AppViewModel::*operation)(), bool (AppViewModel::*busy)() const)
+// The password form has its own busy flag and message lines; the authentication card shares one.
+QByteArray busyFlagOf(const QByteArray &operation)
 {
-    (model.*operation)();
-    if (!(model.*busy)())
-        return false;
-    return QTest::qWaitFor([&] { return !(model.*busy)(); }, 5000);
+    return operation == "changePassword" ? "isChangingPassword" : "isAuthLoading";
 }
 
-bool submitUntilIdle(AppViewModel &model, void (AppViewModel::*operation)())
+QByteArray errorLineOf(const QByteArray &operation)
 {
-    return runUntilIdle(model, operation, &AppViewModel::isAuthLoading);
+    return operation == "changePassword" ? "changePasswordError" : "authError";
+}
+
+// Starts an operation that raises its busy flag at once, and waits until the flag is down again.
+bool runUntilIdle(AppViewModel &model, const QByteArray &operation)
+{
+    const QByteArray busy = busyFlagOf(operation);
+    if (!QMetaObject::invokeMethod(&model, operation.constData()) || !model.property(busy).toBool())
+        return false;
+    return QTest::qWaitFor([&] { return !model.property(busy).toBool(); }, 5000);
+}
+
+void enterInputs(AppViewModel &model, const QVariantMap &inputs)
+{
+    for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
+        model.setProperty(input.key().toUtf8().constData(), input.value());
 }
 
 void storeSession(Preferences &preferences)
@@ -155,41 +167,54 @@ private Q_SLOTS:
         QCOMPARE(model->emailInput(), u"kept@example.org"_s);
     }
 
-    void submitAuthChecksBeforeSending_data()
+    void invalidInputSendsNothing_data()
     {
-        QTest::addColumn<bool>("registering");
-        QTest::addColumn<QString>("email");
-        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QVariantMap>("inputs");
+        QTest::addColumn<QByteArray>("operation");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("no email") << false << u""_s << u"secret"_s << u"Please enter your email and password."_s;
-        QTest::newRow("no password") << true << u"a@b.c"_s << u""_s << u"Please enter your email and password."_s;
-        QTest::newRow("short password on registration") << true << u"a@b.c"_s << u"12345"_s
-                                                        << u"Password must be at least 6 characters."_s;
+        // The messages and their order are checked above; these show each form reports in its own
+        // line and sends nothing.
+        QTest::newRow("registration with five characters")
+            << int(Mode::Register) << QVariantMap{{u"emailInput"_s, u"a@b.c"_s}, {u"passwordInput"_s, u"12345"_s}} << "submitAuth"_ba
+            << u"Password must be at least 6 characters."_s;
+        QTest::newRow("code request without email") << int(Mode::ForgotPassword) << QVariantMap{{u"emailInput"_s, u""_s}}
+                                                    << "requestPasswordReset"_ba << u"Please enter your email address."_s;
+        QTest::newRow("reset with the address lost on the way")
+            << int(Mode::EnterOtp) << QVariantMap{{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}
+            << "confirmPasswordReset"_ba << u"Email is required."_s;
+        QTest::newRow("change with a different confirmation")
+            << int(Mode::Login)
+            << QVariantMap{{u"currentPasswordInput"_s, u"old"_s},
+                           {u"changeNewPasswordInput"_s, u"123456"_s},
+                           {u"changeConfirmPasswordInput"_s, u"1234567"_s}}
+            << "changePassword"_ba << u"New passwords do not match."_s;
     }
 
-    void submitAuthChecksBeforeSending()
+    void invalidInputSendsNothing()
     {
-        QFETCH(bool, registering);
-        QFETCH(QString, email);
-        QFETCH(QString, password);
+        QFETCH(int, mode);
+        QFETCH(QVariantMap, inputs);
+        QFETCH(QByteArray, operation);
         QFETCH(QString, message);
 
         StubServer server;
         TestEnvironment environment;
         const auto model = environment.makeViewModel(server.baseUrl());
-        model->switchAuthMode(registering ? Mode::Register : Mode::Login);
-        model->setEmailInput(email);
-        model->setPasswordInput(password);
-        QSignalSpy busy(model.get(), &AppViewModel::isAuthLoadingChanged);
+        model->switchAuthMode(Mode(mode));
+        enterInputs(*model, inputs);
+        const QMetaObject &meta = *model->metaObject();
+        QSignalSpy busy(model.get(), meta.property(meta.indexOfProperty(busyFlagOf(operation))).notifySignal());
 
-        model->submitAuth();
+        QVERIFY(QMetaObject::invokeMethod(model.get(), operation.constData()));
 
-        QCOMPARE(model->authError(), message);
+        QCOMPARE(model->property(errorLineOf(operation)).toString(), message);
         QCOMPARE(busy.count(), 0);
+        QCOMPARE(model->authMode(), Mode(mode));
+        for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
+            QCOMPARE(model->property(input.key().toUtf8().constData()), input.value());
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
-        QCOMPARE(model->emailInput(), email);
-        QCOMPARE(model->passwordInput(), password);
     }
 
     void successfulSignIn_data()
@@ -220,7 +245,7 @@ private Q_SLOTS:
         model->setEmailInput(u"Ada@Example.org"_s);
         model->setPasswordInput(password);
 
-        QVERIFY(submitUntilIdle(*model, &AppViewModel::submitAuth));
+        QVERIFY(runUntilIdle(*model, "submitAuth"));
 
         QCOMPARE(server.requests().size(), 1);
         QCOMPARE(server.requests().first().target, path);
@@ -279,7 +304,7 @@ private Q_SLOTS:
         model->setEmailInput(u"ada@example.org"_s);
         model->setPasswordInput(u"wrong"_s);
 
-        QVERIFY(submitUntilIdle(*model, &AppViewModel::submitAuth));
+        QVERIFY(runUntilIdle(*model, "submitAuth"));
 
         QVERIFY2(model->authError().value_or(QString()).startsWith(message), qPrintable(model->authError().value_or(QString())));
         QVERIFY(!model->isAuthenticated());
@@ -317,7 +342,7 @@ private Q_SLOTS:
         model->setOtpCodeInput(u"111"_s);
         model->setNewPasswordInput(u"typed before"_s);
 
-        QVERIFY(submitUntilIdle(*model, &AppViewModel::requestPasswordReset));
+        QVERIFY(runUntilIdle(*model, "requestPasswordReset"));
 
         QCOMPARE(jsonOf(server.requests().first().body), (QJsonObject{{u"email"_s, u"ada@example.org"_s}}));
         QCOMPARE(model->emailInput(), u"Ada@Example.ORG"_s);
@@ -326,26 +351,6 @@ private Q_SLOTS:
         QCOMPARE(model->authMode(), Mode::EnterOtp);
         QCOMPARE(model->otpCodeInput(), u"111"_s);
         QCOMPARE(model->newPasswordInput(), u"typed before"_s);
-    }
-
-    void failedCodeRequestStaysOnItsScreen()
-    {
-        StubServer server;
-        server.on("POST", u"/api/auth/forgot-password"_s, StubServer::json(404, QJsonObject{{u"error"_s, u"No such account"_s}}));
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->switchAuthMode(Mode::ForgotPassword);
-        model->setEmailInput(QString());
-        model->requestPasswordReset();
-        QCOMPARE(model->authError(), u"Please enter your email address."_s);
-        QVERIFY(!model->isAuthLoading());
-
-        model->setEmailInput(u"nobody@example.org"_s);
-        QVERIFY(submitUntilIdle(*model, &AppViewModel::requestPasswordReset));
-
-        QCOMPARE(model->authError(), u"No such account"_s);
-        QCOMPARE(model->authMode(), Mode::ForgotPassword);
-        QCOMPARE(server.requests().size(), 1);
     }
 
     void passwordReset_data()
@@ -373,7 +378,7 @@ private Q_SLOTS:
         model->setOtpCodeInput(u"abc"_s);
         model->setNewPasswordInput(u"new secret "_s);
 
-        QVERIFY(submitUntilIdle(*model, &AppViewModel::confirmPasswordReset));
+        QVERIFY(runUntilIdle(*model, "confirmPasswordReset"));
 
         QCOMPARE(jsonOf(server.requests().first().body),
                  (QJsonObject{{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}}));
@@ -386,100 +391,63 @@ private Q_SLOTS:
         QVERIFY(!model->isAuthenticated());
 
         // A new attempt keeps the confirmation; changing the screen clears it.
-        model->setPasswordInput(QString());
         model->submitAuth();
         QCOMPARE(model->authSuccessMessage(), confirmation);
         model->switchAuthMode(Mode::Login);
         QVERIFY(!model->authSuccessMessage());
     }
 
-    void resetConfirmationChecksBeforeSending_data()
+    void failedRequestKeepsTheForm_data()
     {
-        QTest::addColumn<QString>("email");
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("newPassword");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QVariantMap>("inputs");
+        QTest::addColumn<QByteArray>("operation");
+        QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("address lost on the way") << u""_s << u""_s << u"secret"_s << u"Email is required."_s;
-        QTest::newRow("no code") << u"a@b.c"_s << u""_s << u"secret"_s << u"Please enter the 6-digit verification code."_s;
-        QTest::newRow("short password") << u"a@b.c"_s << u"123456"_s << u"12345"_s << u"Password must be at least 6 characters."_s;
+        QTest::newRow("code request") << int(Mode::ForgotPassword) << QVariantMap{{u"emailInput"_s, u"nobody@example.org"_s}}
+                                      << "requestPasswordReset"_ba << u"/api/auth/forgot-password"_s << u"No such account"_s;
+        QTest::newRow("reset")
+            << int(Mode::EnterOtp)
+            << QVariantMap{{u"emailInput"_s, u"ada@example.org"_s},
+                           {u"otpCodeInput"_s, u"999999"_s},
+                           {u"newPasswordInput"_s, u"new secret"_s}}
+            << "confirmPasswordReset"_ba << u"/api/auth/reset-password"_s << u"Invalid or expired code"_s;
+        QTest::newRow("password change")
+            << int(Mode::Login)
+            << QVariantMap{{u"currentPasswordInput"_s, u"wrong"_s},
+                           {u"changeNewPasswordInput"_s, u"new secret"_s},
+                           {u"changeConfirmPasswordInput"_s, u"new secret"_s}}
+            << "changePassword"_ba << u"/api/auth/change-password"_s << u"Current password is incorrect"_s;
     }
 
-    void resetConfirmationChecksBeforeSending()
+    void failedRequestKeepsTheForm()
     {
-        QFETCH(QString, email);
-        QFETCH(QString, code);
-        QFETCH(QString, newPassword);
+        QFETCH(int, mode);
+        QFETCH(QVariantMap, inputs);
+        QFETCH(QByteArray, operation);
+        QFETCH(QString, path);
         QFETCH(QString, message);
 
         StubServer server;
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->switchAuthMode(Mode::EnterOtp);
-        model->setEmailInput(email);
-        model->setOtpCodeInput(code);
-        model->setNewPasswordInput(newPassword);
-
-        model->confirmPasswordReset();
-
-        QCOMPARE(model->authError(), message);
-        QVERIFY(!model->isAuthLoading());
-        QCOMPARE(model->authMode(), Mode::EnterOtp);
-        QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
-    }
-
-    void failedResetKeepsTheInputs()
-    {
-        StubServer server;
-        server.on("POST", u"/api/auth/reset-password"_s, StubServer::json(400, QJsonObject{{u"error"_s, u"Invalid or expired code"_s}}));
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->switchAuthMode(Mode::EnterOtp);
-        model->setEmailInput(u"ada@example.org"_s);
-        model->setOtpCodeInput(u"999999"_s);
-        model->setNewPasswordInput(u"new secret"_s);
-
-        QVERIFY(submitUntilIdle(*model, &AppViewModel::confirmPasswordReset));
-
-        QCOMPARE(model->authError(), u"Invalid or expired code"_s);
-        QCOMPARE(model->authMode(), Mode::EnterOtp);
-        QCOMPARE(model->otpCodeInput(), u"999999"_s);
-        QCOMPARE(model->newPasswordInput(), u"new secret"_s);
-    }
-
-    void passwordChangeChecksBeforeSending_data()
-    {
-        QTest::addColumn<QString>("current");
-        QTest::addColumn<QString>("newPassword");
-        QTest::addColumn<QString>("confirmation");
-        QTest::addColumn<QString>("message");
-
-        QTest::newRow("nothing typed") << u""_s << u""_s << u"x"_s << u"Please enter your current password."_s;
-        QTest::newRow("short") << u"old"_s << u"12345"_s << u"12345"_s << u"New password must be at least 6 characters."_s;
-        QTest::newRow("mismatch") << u"old"_s << u"123456"_s << u"1234567"_s << u"New passwords do not match."_s;
-    }
-
-    void passwordChangeChecksBeforeSending()
-    {
-        QFETCH(QString, current);
-        QFETCH(QString, newPassword);
-        QFETCH(QString, confirmation);
-        QFETCH(QString, message);
-
-        StubServer server;
+        server.on("POST", path, StubServer::json(400, QJsonObject{{u"error"_s, message}}));
         TestEnvironment environment;
         storeSession(*environment.preferences());
         const auto model = environment.makeViewModel(server.baseUrl());
-        model->setCurrentPasswordInput(current);
-        model->setChangeNewPasswordInput(newPassword);
-        model->setChangeConfirmPasswordInput(confirmation);
+        model->setChangePasswordOpen(true);
+        model->switchAuthMode(Mode(mode));
+        enterInputs(*model, inputs);
 
-        model->changePassword();
+        QVERIFY(runUntilIdle(*model, operation));
 
-        QCOMPARE(model->changePasswordError(), message);
-        QVERIFY(!model->isChangingPassword());
-        QCOMPARE(model->changeConfirmPasswordInput(), confirmation);
-        QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
+        QCOMPARE(model->property(errorLineOf(operation)).toString(), message);
+        QVERIFY(!model->authSuccessMessage() && !model->changePasswordSuccess());
+        QCOMPARE(model->authMode(), Mode(mode));
+        for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
+            QCOMPARE(model->property(input.key().toUtf8().constData()), input.value());
+        QVERIFY(model->isChangePasswordOpen());
+        QVERIFY(model->isAuthenticated());
+        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"session-token"_s);
     }
 
     void passwordChangeSucceedsAndTheFormClosesLater()
@@ -495,7 +463,7 @@ private Q_SLOTS:
         model->setChangeConfirmPasswordInput(u"      "_s);
 
         QElapsedTimer sinceSuccess;
-        QVERIFY(runUntilIdle(*model, &AppViewModel::changePassword, &AppViewModel::isChangingPassword));
+        QVERIFY(runUntilIdle(*model, "changePassword"));
         sinceSuccess.start();
 
         const StubServer::Request &received = server.requests().first();
@@ -514,29 +482,6 @@ private Q_SLOTS:
         QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"session-token"_s);
     }
 
-    void failedPasswordChangeKeepsTheInputs()
-    {
-        StubServer server;
-        server.on("POST", u"/api/auth/change-password"_s,
-                  StubServer::json(400, QJsonObject{{u"error"_s, u"Current password is incorrect"_s}}));
-        TestEnvironment environment;
-        storeSession(*environment.preferences());
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->setChangePasswordOpen(true);
-        model->setCurrentPasswordInput(u"wrong"_s);
-        model->setChangeNewPasswordInput(u"new secret"_s);
-        model->setChangeConfirmPasswordInput(u"new secret"_s);
-
-        QVERIFY(runUntilIdle(*model, &AppViewModel::changePassword, &AppViewModel::isChangingPassword));
-
-        QCOMPARE(model->changePasswordError(), u"Current password is incorrect"_s);
-        QVERIFY(!model->changePasswordSuccess());
-        QCOMPARE(model->currentPasswordInput(), u"wrong"_s);
-        QCOMPARE(model->changeConfirmPasswordInput(), u"new secret"_s);
-        QVERIFY(model->isChangePasswordOpen());
-        QVERIFY(model->isAuthenticated());
-    }
-
     void passwordChangeWithAnExpiredSessionSignsOut()
     {
         StubServer server;
@@ -549,7 +494,7 @@ private Q_SLOTS:
         model->setChangeNewPasswordInput(u"new secret"_s);
         model->setChangeConfirmPasswordInput(u"new secret"_s);
 
-        QVERIFY(runUntilIdle(*model, &AppViewModel::changePassword, &AppViewModel::isChangingPassword));
+        QVERIFY(runUntilIdle(*model, "changePassword"));
 
         QVERIFY(!model->isAuthenticated());
         QVERIFY(!model->showSettings());

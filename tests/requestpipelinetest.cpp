@@ -44,6 +44,12 @@ QCoro::Task<std::optional<T>> optionally(QCoro::Task<T> task)
 }
 }
 
+// Lets QCOMPARE show both errors when they differ.
+char *toString(const RequestError &error)
+{
+    return QTest::toString(u"%1 %2 \"%3\""_s.arg(error.domain).arg(error.code).arg(error.message));
+}
+
 class RequestPipelineTest : public QObject
 {
     Q_OBJECT
@@ -356,8 +362,10 @@ private Q_SLOTS:
         // A library of 2,000 websites of 20 KB each, about 40 MB of JSON.
         QJsonArray websites;
         const QString content(20'000, u'x');
-        for (int id = 1; id <= 2000; ++id)
-            websites.append(SavedWebsite{.id = id, .url = u"https://site%1.test"_s.arg(id), .title = u"Site"_s, .content = content}.toJson());
+        for (int id = 1; id <= 2000; ++id) {
+            const SavedWebsite website{.id = id, .url = u"https://site%1.test"_s.arg(id), .title = u"Site"_s, .content = content};
+            websites.append(website.toJson());
+        }
         StubServer server;
         server.on("GET", u"/api/websites"_s, StubServer::json(200, QJsonObject{{u"websites"_s, websites}}));
         websites = {};

@@ -117,7 +117,8 @@ StubServer::Response StubServer::answerFor(const Request &request)
         return queued->takeFirst();
     if (auto standing = m_standing.constFind(key); standing != m_standing.cend())
         return *standing;
-    return json(404, QJsonObject{{u"error"_s, u"StubServer: nothing scripted for %1 %2"_s.arg(QString::fromLatin1(request.method), request.target)}});
+    const QString unscripted = u"StubServer: nothing scripted for %1 %2"_s.arg(QString::fromLatin1(request.method), request.target);
+    return json(404, QJsonObject{{u"error"_s, unscripted}});
 }
 
 void StubServer::write(QTcpSocket *socket, const Response &response)
