@@ -476,7 +476,8 @@ private Q_SLOTS:
         QVERIFY(model->isChangePasswordOpen());
 
         QTRY_VERIFY_WITH_TIMEOUT(!model->isChangePasswordOpen(), 5000);
-        QCOMPARE_GE(sinceSuccess.elapsed(), 2400);
+        // A coarse timer may fire up to 5% early, and this clock starts a moment after it.
+        QCOMPARE_GE(sinceSuccess.elapsed(), 2300);
         QCOMPARE(model->changePasswordSuccess(), u"Password updated successfully."_s);
         QVERIFY(model->isAuthenticated());
         QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"session-token"_s);
