@@ -1,0 +1,250 @@
+#include "localstoremanager.h"
+
+#include "library/thumbnaildownload.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+#include <QtConcurrent>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+void writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
+}
+
+std::optional<QImage> decodeImage(const QByteArray &bytes)
+{
+    QImage image = QImage::fromData(bytes);
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+// The Base64 part of a "data:image…" address, strictly decoded: any character outside the
+// alphabet, white space included, makes it fail.
+std::optional<QByteArray> inlineImageBytes(const QString &address)
+{
+    if (!address.startsWith("data:image"_L1))
+        return std::nullopt;
+    const qsizetype comma = address.indexOf(u',');
+    if (comma < 0)
+        return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(QStringView(address).sliced(comma + 1).toLatin1(),
+                                                  QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return std::move(decoded.decoded);
+}
+}
+
+LocalStoreManager &LocalStoreManager::shared()
+{
+    static LocalStoreManager instance;
+    return instance;
+}
+
+LocalStoreManager::LocalStoreManager()
+    : m_baseDirectory(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(u"Corvane"_s))
+{
+    m_memCache.setMaxCost(memoryCacheLimit);
+    // Downloads mostly wait on the network, so a few may run side by side without costing CPU.
+    m_thumbnailPool.setMaxThreadCount(4);
+    ensureDirectoriesExist();
+    if (auto *application = QCoreApplication::instance())
+        QObject::connect(application, &QCoreApplication::aboutToQuit, application, [this] { stopThumbnailDownloads(); });
+}
+
+LocalStoreManager::~LocalStoreManager()
+{
+    stopThumbnailDownloads();
+}
+
+void LocalStoreManager::stopThumbnailDownloads()
+{
+    m_stopping = true;
+    m_thumbnailPool.clear();
+    m_thumbnailPool.waitForDone();
+    m_stopping = false;
+}
+
+void LocalStoreManager::setBaseDirectory(const QString &path)
+{
+    {
+        const QMutexLocker locker(&m_directoryMutex);
+        m_baseDirectory = path;
+    }
+    {
+        const QMutexLocker locker(&m_memCacheMutex);
+        m_memCache.clear();
+    }
+    ensureDirectoriesExist();
+}
+
+QString LocalStoreManager::baseDirectory() const
+{
+    const QMutexLocker locker(&m_directoryMutex);
+    return m_baseDirectory;
+}
+
+void LocalStoreManager::ensureDirectoriesExist() const
+{
+    for (const QString &directory : {baseDirectory(), thumbnailsDirectory()}) {
+        if (!QFileInfo::exists(directory))
+            QDir().mkpath(directory);
+    }
+}
+
+QString LocalStoreManager::websitesCacheFile() const
+{
+    return QDir(baseDirectory()).filePath(u"websites_cache.json"_s);
+}
+
+QString LocalStoreManager::thumbnailsDirectory() const
+{
+    return QDir(baseDirectory()).filePath(u"Thumbnails"_s);
+}
+
+QString LocalStoreManager::thumbnailFile(qint64 id) const
+{
+    return QDir(thumbnailsDirectory()).filePath(u"thumb_%1.png"_s.arg(id));
+}
+
+std::optional<QList<SavedWebsite>> LocalStoreManager::loadWebsitesFromDisk() const
+{
+    QFile file(websitesCacheFile());
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    // A corrupt file stays where it is; the next write replaces it.
+    return SavedWebsite::listFromJson(document.array()).toOptional();
+}
+
+QByteArray LocalStoreManager::encodeWebsitesCache(const QList<SavedWebsite> &websites)
+{
+    return QJsonDocument(SavedWebsite::listToJson(websites)).toJson(QJsonDocument::Indented);
+}
+
+void LocalStoreManager::writeWebsitesToDisk(const QList<SavedWebsite> &websites) const
+{
+    storeWebsitesCache(encodeWebsitesCache(websites));
+}
+
+void LocalStoreManager::storeWebsitesCache(const QByteArray &encoded) const
+{
+    ensureDirectoriesExist();
+    writeAtomically(websitesCacheFile(), encoded);
+}
+
+void LocalStoreManager::clearWebsitesCache() const
+{
+    QFile::remove(websitesCacheFile());
+}
+
+void LocalStoreManager::clearAllThumbnails()
+{
+    {
+        const QMutexLocker locker(&m_memCacheMutex);
+        m_memCache.clear();
+    }
+    QDir directory(thumbnailsDirectory());
+    if (!directory.exists())
+        return;
+    const QFileInfoList entries = directory.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
+}
+
+std::optional<QImage> LocalStoreManager::loadCachedThumbnail(qint64 id)
+{
+    {
+        const QMutexLocker locker(&m_memCacheMutex);
+        if (const QImage *image = m_memCache.object(id))
+            return *image;
+    }
+    QFile file(thumbnailFile(id));
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    auto image = decodeImage(file.readAll());
+    if (image)
+        remember(id, *image);
+    return image;
+}
+
+void LocalStoreManager::deleteCachedThumbnail(qint64 id)
+{
+    {
+        const QMutexLocker locker(&m_memCacheMutex);
+        m_memCache.remove(id);
+    }
+    QFile::remove(thumbnailFile(id));
+}
+
+QFuture<std::optional<QImage>> LocalStoreManager::cacheThumbnailAsync(qint64 id, const std::optional<QString> &screenshotUrl)
+{
+    return QtConcurrent::run(&m_thumbnailPool, [this, id, address = screenshotUrl.value_or(QString())] {
+        QThread::currentThread()->setPriority(QThread::LowPriority);
+        return cacheThumbnail(id, address);
+    });
+}
+
+std::optional<QImage> LocalStoreManager::cacheThumbnail(qint64 id, const QString &address)
+{
+    if (auto cached = loadCachedThumbnail(id))
+        return cached;
+    if (address.isEmpty())
+        return std::nullopt;
+    if (const auto bytes = inlineImageBytes(address)) {
+        if (auto image = storeThumbnail(id, *bytes))
+            return image;
+    }
+    // An inline address that failed to decode ends here too: it never yields an HTTP answer.
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative())
+        return std::nullopt;
+    const auto body = ThumbnailDownload::fetch(url, m_stopping);
+    // Tiny bodies are error pages or tracking pixels, not thumbnails.
+    if (!body || body->size() <= 100)
+        return std::nullopt;
+    return storeThumbnail(id, *body);
+}
+
+std::optional<QImage> LocalStoreManager::storeThumbnail(qint64 id, const QByteArray &bytes)
+{
+    auto image = decodeImage(bytes);
+    if (!image)
+        return std::nullopt;
+    ensureDirectoriesExist();
+    writeAtomically(thumbnailFile(id), bytes);
+    remember(id, *image);
+    return image;
+}
+
+void LocalStoreManager::remember(qint64 id, const QImage &image)
+{
+    const QMutexLocker locker(&m_memCacheMutex);
+    m_memCache.insert(id, new QImage(image));
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "api/records.h"
+
+#include <QByteArray>
+#include <QCache>
+#include <QFuture>
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QThreadPool>
+
+#include <atomic>
+#include <optional>
+
+// The library cache file and the thumbnail images on the user's disk, with an in-memory image
+// cache in front of the thumbnails. Every operation fails quietly: a file or network problem
+// yields nothing and changes nothing. Thumbnail downloads run on a pool of their own; everything
+// else is called from the main thread.
+class LocalStoreManager
+{
+public:
+    static LocalStoreManager &shared();
+
+    LocalStoreManager(const LocalStoreManager &) = delete;
+    LocalStoreManager &operator=(const LocalStoreManager &) = delete;
+
+    // Points the store at another folder (the view model's choice, or a test's) and creates it.
+    // Images remembered for the previous folder are forgotten.
+    void setBaseDirectory(const QString &path);
+    [[nodiscard]] QString baseDirectory() const;
+
+    void ensureDirectoriesExist() const;
+    [[nodiscard]] QString websitesCacheFile() const;
+    [[nodiscard]] QString thumbnailsDirectory() const;
+
+    // The cached library, or nothing when the file is missing, unreadable or not a list of websites.
+    [[nodiscard]] std::optional<QList<SavedWebsite>> loadWebsitesFromDisk() const;
+    void writeWebsitesToDisk(const QList<SavedWebsite> &websites) const;
+    // The two halves of writeWebsitesToDisk, so a background writer can encode first and decide
+    // afterwards whether the result is still wanted.
+    [[nodiscard]] static QByteArray encodeWebsitesCache(const QList<SavedWebsite> &websites);
+    void storeWebsitesCache(const QByteArray &encoded) const;
+    void clearWebsitesCache() const;
+
+    void clearAllThumbnails();
+    // The thumbnail from memory or disk, or else downloaded (or decoded from an inline data
+    // address), stored and returned. Runs on the thumbnail pool, never on the calling thread.
+    [[nodiscard]] QFuture<std::optional<QImage>> cacheThumbnailAsync(qint64 id, const std::optional<QString> &screenshotUrl);
+    // Memory, then disk; never touches the network.
+    [[nodiscard]] std::optional<QImage> loadCachedThumbnail(qint64 id);
+    void deleteCachedThumbnail(qint64 id);
+    [[nodiscard]] QString thumbnailFile(qint64 id) const;
+
+    // Abandons queued downloads, aborts running ones and waits for them; used when the
+    // application quits so no download outlives it.
+    void stopThumbnailDownloads();
+
+    static constexpr int memoryCacheLimit = 250;
+
+private:
+    LocalStoreManager();
+    ~LocalStoreManager();
+
+    std::optional<QImage> cacheThumbnail(qint64 id, const QString &address);
+    std::optional<QImage> storeThumbnail(qint64 id, const QByteArray &bytes);
+    void remember(qint64 id, const QImage &image);
+
+    mutable QMutex m_directoryMutex;
+    QString m_baseDirectory;
+
+    QMutex m_memCacheMutex;
+    QCache<qint64, QImage> m_memCache;
+
+    std::atomic<bool> m_stopping = false;
+    QThreadPool m_thumbnailPool;
+};

@@ -1,0 +1,255 @@
+#include "library/localstoremanager.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+// A PNG of noise, so it does not compress below the size the store insists on.
+QByteArray pngBytes(int side, quint32 seed = 1)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x)
+            image.setPixel(x, y, random.generate());
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QString dataAddress(const QByteArray &bytes)
+{
+    return u"data:image/png;base64,"_s + QString::fromLatin1(bytes.toBase64());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+std::optional<QImage> cacheThumbnail(qint64 id, const std::optional<QString> &address)
+{
+    auto future = LocalStoreManager::shared().cacheThumbnailAsync(id, address);
+    future.waitForFinished();
+    return future.result();
+}
+
+const QList<SavedWebsite> kWebsites{
+    {.id = 2, .url = u"https://b.test"_s, .title = u"Bé"_s, .content = u"line one\nline \"two\""_s, .isPinned = true},
+    {.id = 1, .url = u"https://a.test"_s, .title = u"A"_s, .createdAt = u"2024-05-01T10:00:00Z"_s},
+};
+}
+
+class LocalStoreManagerTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The instance creates its default folder when first used; keep that out of the user's.
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    void init()
+    {
+        m_directory = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_directory->isValid());
+        m_base = m_directory->filePath(u"Application Support/Corvane"_s);
+        LocalStoreManager::shared().setBaseDirectory(m_base);
+    }
+
+    void firstStartCreatesTheFolders()
+    {
+        QVERIFY(QFileInfo(m_base).isDir());
+        QVERIFY(QFileInfo(m_base + u"/Thumbnails"_s).isDir());
+        QCOMPARE(LocalStoreManager::shared().websitesCacheFile(), m_base + u"/websites_cache.json"_s);
+        QVERIFY(!LocalStoreManager::shared().loadWebsitesFromDisk());
+    }
+
+    void cacheFileRoundTrip()
+    {
+        auto &store = LocalStoreManager::shared();
+        store.writeWebsitesToDisk(kWebsites);
+        const QByteArray written = readFile(store.websitesCacheFile());
+        QVERIFY2(written.startsWith("[\n    {\n"), written.left(40).constData());
+        QVERIFY(!written.contains("null"));
+        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(kWebsites));
+
+        store.writeWebsitesToDisk({});
+        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(QList<SavedWebsite>()));
+
+        store.clearWebsitesCache();
+        QVERIFY(!QFile::exists(store.websitesCacheFile()));
+        store.clearWebsitesCache();
+    }
+
+    void unreadableCacheFileYieldsNothingUntilReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("not JSON") << "cached websites"_ba;
+        QTest::newRow("truncated") << "[{\"id\":1,\"url\":\"u\",\"title\":\"t\"},{\"id\":2,\"ur"_ba;
+        QTest::newRow("object, not array") << R"({"websites":[]})"_ba;
+        QTest::newRow("array of numbers") << "[1,2,3]"_ba;
+        QTest::newRow("one website with a text id") << R"([{"id":1,"url":"u","title":"t"},{"id":"2","url":"u","title":"t"}])"_ba;
+        QTest::newRow("binary") << QByteArray("\xff\xfe\x00[", 4);
+    }
+
+    void unreadableCacheFileYieldsNothingUntilReplaced()
+    {
+        QFETCH(QByteArray, contents);
+        auto &store = LocalStoreManager::shared();
+        writeFile(store.websitesCacheFile(), contents);
+        QVERIFY(!store.loadWebsitesFromDisk());
+        QCOMPARE(readFile(store.websitesCacheFile()), contents);
+
+        store.writeWebsitesToDisk(kWebsites);
+        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(kWebsites));
+    }
+
+    void unwritableFolderLosesNothing()
+    {
+        // A plain file where the folder should be: no one, not even root, can create it.
+        const QString blocker = m_directory->filePath(u"blocked"_s);
+        writeFile(blocker, "not a folder");
+        auto &store = LocalStoreManager::shared();
+        store.setBaseDirectory(blocker + u"/Corvane"_s);
+
+        store.writeWebsitesToDisk(kWebsites);
+        QVERIFY(!store.loadWebsitesFromDisk());
+        // The image still reaches the caller; only the file is missing.
+        QVERIFY(cacheThumbnail(3, dataAddress(pngBytes(16))));
+        QVERIFY(!QFile::exists(store.thumbnailFile(3)));
+        store.clearAllThumbnails();
+        store.clearWebsitesCache();
+        store.deleteCachedThumbnail(3);
+        QCOMPARE(readFile(blocker), "not a folder"_ba);
+    }
+
+    void inlineThumbnailIsStoredWithoutNetwork()
+    {
+        const QByteArray png = pngBytes(16);
+        const auto image = cacheThumbnail(7, dataAddress(png));
+        QVERIFY(image);
+        QCOMPARE(image->size(), QSize(16, 16));
+        QCOMPARE(readFile(m_base + u"/Thumbnails/thumb_7.png"_s), png);
+        QVERIFY(LocalStoreManager::shared().loadCachedThumbnail(7));
+    }
+
+    void badInlineThumbnailYieldsNothing_data()
+    {
+        QTest::addColumn<QString>("address");
+        const QString good = dataAddress(pngBytes(16));
+        QString withLineBreak = good;
+        withLineBreak.insert(good.indexOf(u',') + 20, u'\n');
+        QTest::newRow("line break in the Base64") << withLineBreak;
+        QTest::newRow("no comma") << u"data:image/png;base64"_s;
+        QTest::newRow("HTML instead of an image") << u"data:image/png;base64,"_s + QString::fromLatin1("<html><body>nope</body></html>"_ba.toBase64());
+        QTest::newRow("not Base64") << u"data:image/png;base64,@@@@"_s;
+        QTest::newRow("empty address") << QString();
+        QTest::newRow("relative address") << u"images/thumb.png"_s;
+        QTest::newRow("local file") << QUrl::fromLocalFile(QDir::tempPath()).toString();
+    }
+
+    void badInlineThumbnailYieldsNothing()
+    {
+        QFETCH(QString, address);
+        QVERIFY(!cacheThumbnail(7, address));
+        QVERIFY(!QFile::exists(m_base + u"/Thumbnails/thumb_7.png"_s));
+    }
+
+    void missingAddressYieldsNothing()
+    {
+        QVERIFY(!cacheThumbnail(7, std::nullopt));
+    }
+
+    void thumbnailOnDiskIsUsedAndUndecodableOneIsKept()
+    {
+        auto &store = LocalStoreManager::shared();
+        const QByteArray png = pngBytes(20);
+        writeFile(store.thumbnailFile(4), png);
+        // The file wins over the address, which would have given a different image.
+        const auto image = cacheThumbnail(4, dataAddress(pngBytes(16)));
+        QVERIFY(image);
+        QCOMPARE(image->size(), QSize(20, 20));
+
+        writeFile(store.thumbnailFile(5), "<html>not an image</html>");
+        QVERIFY(!store.loadCachedThumbnail(5));
+        QVERIFY(QFile::exists(store.thumbnailFile(5)));
+    }
+
+    void memoryCacheAnswersBeforeDiskAndHoldsTheLimit()
+    {
+        auto &store = LocalStoreManager::shared();
+        const QByteArray png = pngBytes(16);
+        const int count = LocalStoreManager::memoryCacheLimit + 1;
+        for (int id = 1; id <= count; ++id) {
+            writeFile(store.thumbnailFile(id), png);
+            QVERIFY(store.loadCachedThumbnail(id));
+        }
+        QDir(store.thumbnailsDirectory()).removeRecursively();
+        // The oldest entry made room for the last one.
+        QVERIFY(!store.loadCachedThumbnail(1));
+        for (int id = 2; id <= count; ++id)
+            QVERIFY2(store.loadCachedThumbnail(id), qPrintable(QString::number(id)));
+
+        store.clearAllThumbnails();
+        QVERIFY(!store.loadCachedThumbnail(count));
+    }
+
+    void deletingOneThumbnailKeepsTheOthers()
+    {
+        auto &store = LocalStoreManager::shared();
+        const QString address = dataAddress(pngBytes(16));
+        for (const int id : {7, 17, 70})
+            QVERIFY(cacheThumbnail(id, address));
+        store.deleteCachedThumbnail(7);
+        QVERIFY(!store.loadCachedThumbnail(7));
+        QVERIFY(!QFile::exists(store.thumbnailFile(7)));
+        QVERIFY(QFile::exists(store.thumbnailFile(17)));
+        QVERIFY(QFile::exists(store.thumbnailFile(70)));
+        store.deleteCachedThumbnail(7);
+    }
+
+    void clearingThumbnailsEmptiesTheFolderButKeepsIt()
+    {
+        auto &store = LocalStoreManager::shared();
+        QVERIFY(cacheThumbnail(1, dataAddress(pngBytes(16))));
+        writeFile(store.thumbnailsDirectory() + u"/.hidden"_s, "x");
+        QDir(store.thumbnailsDirectory()).mkdir(u"leftover"_s);
+        store.clearAllThumbnails();
+        QVERIFY(QFileInfo(store.thumbnailsDirectory()).isDir());
+        QVERIFY(QDir(store.thumbnailsDirectory()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QVERIFY(!store.loadCachedThumbnail(1));
+
+        QDir(store.thumbnailsDirectory()).removeRecursively();
+        store.clearAllThumbnails();
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_directory;
+    QString m_base;
+};
+
+QTEST_GUILESS_MAIN(LocalStoreManagerTest)
+#include "localstoremanagertest.moc"
