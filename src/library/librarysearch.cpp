@@ -1,0 +1,65 @@
+#include "librarysearch.h"
+
+#include <QMutexLocker>
+#include <QtConcurrent>
+
+LibrarySearch::LibrarySearch()
+{
+    m_pool.setMaxThreadCount(1);
+}
+
+LibrarySearch::~LibrarySearch()
+{
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+void LibrarySearch::prepare(const QList<SavedWebsite> &websites)
+{
+    quint64 generation = 0;
+    {
+        const QMutexLocker locker(&m_mutex);
+        generation = ++m_generation;
+    }
+    m_buildingFor = websites;
+    m_building = QtConcurrent::run(&m_pool, &LibrarySearch::buildIndex, this, websites, generation);
+}
+
+std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(QList<SavedWebsite> websites, quint64 generation)
+{
+    std::shared_ptr<const LibrarySearchIndex> previous;
+    {
+        const QMutexLocker locker(&m_mutex);
+        // A newer list is already waiting; nobody will ask for this one.
+        if (generation != m_generation)
+            return nullptr;
+        previous = m_latest;
+    }
+    auto index = LibrarySearchIndex::build(websites, previous.get());
+    const QMutexLocker locker(&m_mutex);
+    // A build stolen onto the waiting main thread can overtake the one before it.
+    if (generation > m_latestGeneration) {
+        m_latest = index;
+        m_latestGeneration = generation;
+    }
+    return index;
+}
+
+QList<SavedWebsite> LibrarySearch::filter(const QList<SavedWebsite> &websites, const QString &query)
+{
+    const QString loweredQuery = query.trimmed().toLower();
+    if (loweredQuery.isEmpty() || websites.isEmpty())
+        return loweredQuery.isEmpty() ? websites : QList<SavedWebsite>();
+
+    std::shared_ptr<const LibrarySearchIndex> index;
+    {
+        const QMutexLocker locker(&m_mutex);
+        index = m_latest;
+    }
+    if (!index || !index->indexes(websites)) {
+        if (!LibrarySearchIndex::isSameList(m_buildingFor, websites))
+            prepare(websites);
+        index = m_building.result();
+    }
+    return index->filter(loweredQuery);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "library/librarysearchindex.h"
+
+#include <QFuture>
+#include <QList>
+#include <QMutex>
+#include <QThreadPool>
+
+#include <memory>
+
+// Keeps a search index of the library ready: each new list is indexed in the background as soon
+// as it is published, so a search only scans prepared text. Builds run one at a time, each
+// reusing the text of the one before.
+class LibrarySearch
+{
+public:
+    LibrarySearch();
+    ~LibrarySearch();
+
+    // Starts indexing this list in the background.
+    void prepare(const QList<SavedWebsite> &websites);
+
+    // The websites of the list that match query (trimmed and lower-cased here), in list order. Uses
+    // the index of exactly this list, waiting for its build if it is still running.
+    [[nodiscard]] QList<SavedWebsite> filter(const QList<SavedWebsite> &websites, const QString &query);
+
+private:
+    std::shared_ptr<const LibrarySearchIndex> buildIndex(QList<SavedWebsite> websites, quint64 generation);
+
+    QThreadPool m_pool;
+    QFuture<std::shared_ptr<const LibrarySearchIndex>> m_building;
+    QList<SavedWebsite> m_buildingFor;
+
+    QMutex m_mutex;
+    quint64 m_generation = 0;
+    std::shared_ptr<const LibrarySearchIndex> m_latest;
+    quint64 m_latestGeneration = 0;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "api/records.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+// The library's searchable text, lower-cased once when the list changes rather than on every
+// keystroke. Every website's title, address and page text are kept in lower case as UTF-8 in one
+// buffer, fields and websites separated by a byte that UTF-8 never contains, so one scan of the
+// buffer finds the matches and no match can run from one field into the next.
+class LibrarySearchIndex
+{
+public:
+    // Builds the index of websites. Text of websites that previous already holds unchanged is
+    // copied from it instead of being lower-cased again.
+    static std::shared_ptr<const LibrarySearchIndex> build(const QList<SavedWebsite> &websites, const LibrarySearchIndex *previous);
+
+    // Whether this index was built from exactly this list (not merely an equal one).
+    [[nodiscard]] bool indexes(const QList<SavedWebsite> &websites) const { return isSameList(websites, m_websites); }
+    // The same list, not merely an equal one: the index keeps its list alive, so a changed copy
+    // has always been detached into storage of its own.
+    [[nodiscard]] static bool isSameList(const QList<SavedWebsite> &first, const QList<SavedWebsite> &second)
+    {
+        return first.size() == second.size() && first.constData() == second.constData();
+    }
+
+    // The indexed websites whose title, address or page text, lower-cased, contains loweredQuery;
+    // in list order. An empty query matches everything.
+    [[nodiscard]] QList<SavedWebsite> filter(const QString &loweredQuery) const;
+
+    // The same rule for one website, lower-casing as it goes.
+    [[nodiscard]] static bool matches(const SavedWebsite &website, const QString &loweredQuery);
+
+private:
+    LibrarySearchIndex() = default;
+
+    QList<SavedWebsite> m_websites;
+    QByteArray m_text;
+    // Where each website's text begins in m_text, followed by the end of the last one.
+    QList<qsizetype> m_starts;
+    // Websites whose lower-cased text is not well-formed UTF-16 (lone surrogates) have no text in
+    // the buffer, since its UTF-8 form would not match the same way; they are tested one by one.
+    QList<qsizetype> m_irregular;
+};

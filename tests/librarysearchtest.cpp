@@ -1,0 +1,175 @@
+#include "library/librarysearch.h"
+#include "library/librarysearchindex.h"
+#include "library/substringsearch.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+QList<qint64> idsOf(const QList<SavedWebsite> &websites)
+{
+    QList<qint64> ids;
+    for (const SavedWebsite &website : websites)
+        ids.append(website.id);
+    return ids;
+}
+
+// The filter as the rule states it, lower-casing everything on every call.
+QList<qint64> plainFilter(const QList<SavedWebsite> &websites, const QString &query)
+{
+    const QString lowered = query.trimmed().toLower();
+    QList<qint64> ids;
+    for (const SavedWebsite &website : websites) {
+        if (lowered.isEmpty() || website.title.toLower().contains(lowered) || website.url.toLower().contains(lowered)
+            || website.content.value_or(QString()).toLower().contains(lowered))
+            ids.append(website.id);
+    }
+    return ids;
+}
+
+// Text drawn from pieces that lower-case in awkward ways: letters that change length, letters
+// outside ASCII that lower to ASCII, surrogate pairs and lone surrogates.
+QString awkwardText(QRandomGenerator &random, int pieces)
+{
+    static const QStringList alphabet{
+        u"a"_s, u"B"_s, u"c"_s, u"Z"_s, u" "_s, u"\n"_s, u"ab"_s, u"AB"_s, u"k"_s, u"i"_s,
+        u"\u0130"_s,        // capital I with dot: lowers to i and a combining dot
+        u"\u212A"_s,        // Kelvin sign: lowers to k
+        u"\u00DF"_s,        // sharp s
+        u"\u1E9E"_s,        // capital sharp s
+        u"\u03A3"_s,        // capital sigma
+        u"\u00C9"_s,        // E acute
+        u"\u0307"_s,        // combining dot
+        u"\U0001F600"_s,    // emoji, a surrogate pair
+        u"\U00010400"_s,    // Deseret capital long I: a pair that lowers to another pair
+        QString(QChar(0xD83D)), // lone high surrogate
+        QString(QChar(0xDE00)), // lone low surrogate
+    };
+    QString text;
+    for (int piece = 0; piece < pieces; ++piece)
+        text += alphabet.at(random.bounded(alphabet.size()));
+    return text;
+}
+}
+
+class LibrarySearchTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void substringSearch_data()
+    {
+        QTest::addColumn<QByteArray>("haystack");
+        QTest::addColumn<QByteArray>("needle");
+        QTest::addColumn<qsizetype>("from");
+
+        const QByteArray long64 = QByteArray(64, 'x');
+        QTest::newRow("empty needle") << "abc"_ba << QByteArray() << qsizetype(1);
+        QTest::newRow("one byte") << "abcabc"_ba << "c"_ba << qsizetype(3);
+        QTest::newRow("at the start") << "needle in a haystack, a long one"_ba << "needle"_ba << qsizetype(0);
+        QTest::newRow("at the very end") << long64 + "needle"_ba << "needle"_ba << qsizetype(0);
+        QTest::newRow("across a block boundary") << QByteArray(13, 'x') + "needle"_ba + long64 << "needle"_ba << qsizetype(0);
+        QTest::newRow("first and last bytes match, middle not") << long64 + "nexxxe needle"_ba << "needle"_ba << qsizetype(0);
+        QTest::newRow("absent") << long64 << "needle"_ba << qsizetype(0);
+        QTest::newRow("longer than the text") << "need"_ba << "needle"_ba << qsizetype(0);
+        QTest::newRow("only before from") << "needle"_ba + long64 << "needle"_ba << qsizetype(1);
+        QTest::newRow("from past the end") << "abc"_ba << "c"_ba << qsizetype(4);
+        QTest::newRow("two bytes") << long64 + "ab"_ba << "ab"_ba << qsizetype(0);
+        QTest::newRow("bytes above 0x7f") << long64 + "\xc3\xa9t\xc3\xa9"_ba << "\xc3\xa9t"_ba << qsizetype(3);
+    }
+
+    void substringSearch()
+    {
+        QFETCH(QByteArray, haystack);
+        QFETCH(QByteArray, needle);
+        QFETCH(qsizetype, from);
+        QCOMPARE(SubstringSearch::indexOf(haystack, needle, from), haystack.indexOf(needle, from));
+    }
+
+    void indexAgreesWithThePlainRule()
+    {
+        QRandomGenerator random(20240501);
+        QList<SavedWebsite> websites;
+        for (qint64 id = 1; id <= 300; ++id) {
+            SavedWebsite website{.id = id, .url = u"https://"_s + awkwardText(random, 4) + u".test/"_s, .title = awkwardText(random, 6)};
+            if (random.bounded(4) != 0)
+                website.content = awkwardText(random, 10 + random.bounded(60));
+            websites.append(website);
+        }
+        const auto index = LibrarySearchIndex::build(websites, nullptr);
+
+        QStringList queries{u"https"_s, u"  Z  "_s, u"\u212A"_s, u"k"_s, u"i\u0307"_s, u"\u0130"_s, u"ss"_s, u"\u00DF"_s,
+                            u"\u03C3"_s, u"\U0001F600"_s, QString(QChar(0xD83D)), QString(QChar(0xDE00)), u"ab\nab"_s,
+                            u"test/ab"_s, u"nothing like it"_s};
+        for (int extra = 0; extra < 200; ++extra)
+            queries.append(awkwardText(random, 1 + random.bounded(3)));
+        for (const QString &query : std::as_const(queries)) {
+            const QString lowered = query.trimmed().toLower();
+            QCOMPARE(idsOf(index->filter(lowered)), plainFilter(websites, query));
+        }
+    }
+
+    void fieldsDoNotRunIntoEachOther()
+    {
+        const QList<SavedWebsite> websites{
+            {.id = 1, .url = u"def"_s, .title = u"abc"_s, .content = u"ghi"_s},
+            {.id = 2, .url = u"mno"_s, .title = u"jkl"_s},
+        };
+        const auto index = LibrarySearchIndex::build(websites, nullptr);
+        for (const QString &query : {u"cd"_s, u"fg"_s, u"ij"_s, u"ghij"_s, u"om"_s})
+            QVERIFY2(index->filter(query).isEmpty(), qPrintable(query));
+        QCOMPARE(idsOf(index->filter(u"jkl"_s)), QList<qint64>{2});
+    }
+
+    void rebuildingReusesOnlyUnchangedText()
+    {
+        QList<SavedWebsite> websites{
+            {.id = 1, .url = u"https://one.test"_s, .title = u"One"_s, .content = u"Apples"_s},
+            {.id = 2, .url = u"https://two.test"_s, .title = u"Two"_s, .content = u"Pears"_s},
+            {.id = 3, .url = u"https://three.test"_s, .title = u"Three \u212A"_s},
+        };
+        const auto first = LibrarySearchIndex::build(websites, nullptr);
+
+        websites[1].content = u"Plums"_s;
+        websites[0].title = u"Renamed"_s;
+        websites.move(2, 0);
+        websites.append({.id = 4, .url = u"https://four.test"_s, .title = u"Apples too"_s});
+        const auto second = LibrarySearchIndex::build(websites, first.get());
+
+        QCOMPARE(idsOf(second->filter(u"pears"_s)), QList<qint64>{});
+        QCOMPARE(idsOf(second->filter(u"plums"_s)), QList<qint64>{2});
+        QCOMPARE(idsOf(second->filter(u"one"_s)), QList<qint64>{1});
+        QCOMPARE(idsOf(second->filter(u"renamed"_s)), QList<qint64>{1});
+        QCOMPARE(idsOf(second->filter(u"apples"_s)), (QList<qint64>{1, 4}));
+        QCOMPARE(idsOf(second->filter(u"three k"_s)), QList<qint64>{3});
+        QCOMPARE(idsOf(second->filter(u"https"_s)), (QList<qint64>{3, 1, 2, 4}));
+    }
+
+    void searchFollowsTheListItIsGiven()
+    {
+        LibrarySearch search;
+        QList<SavedWebsite> websites{{.id = 1, .url = u"https://a.test"_s, .title = u"Alpha"_s},
+                                     {.id = 2, .url = u"https://b.test"_s, .title = u"Beta"_s}};
+        search.prepare(websites);
+        QCOMPARE(idsOf(search.filter(websites, u" ALPHA "_s)), QList<qint64>{1});
+        QCOMPARE(idsOf(search.filter(websites, u" \n "_s)), (QList<qint64>{1, 2}));
+
+        // Changed in place and never prepared: the search still answers for the list as it is now.
+        websites[1].title = u"Alphabet"_s;
+        QCOMPARE(idsOf(search.filter(websites, u"alpha"_s)), (QList<qint64>{1, 2}));
+
+        // Several lists prepared in a row: only the one asked about matters.
+        QList<SavedWebsite> shorter = websites.mid(1);
+        search.prepare(websites);
+        search.prepare(shorter);
+        QCOMPARE(idsOf(search.filter(shorter, u"alpha"_s)), QList<qint64>{2});
+        QCOMPARE(idsOf(search.filter(websites, u"beta"_s)), QList<qint64>{});
+        QCOMPARE(idsOf(search.filter({}, u"alpha"_s)), QList<qint64>{});
+    }
+};
+
+QTEST_GUILESS_MAIN(LibrarySearchTest)
+#include "librarysearchtest.moc"
