@@ -40,6 +40,7 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     , m_requestTimeout(dependencies.requestTimeout)
     , m_updateCheckTimeout(dependencies.updateCheckTimeout)
 {
+    setUpLibrary();
     m_hasBrowserPermission = m_defaults->boolValue(Preferences::kBrowserPermission);
     if (!m_defaults->contains(Preferences::kShowHeaderEmail))
         m_defaults->setBool(Preferences::kShowHeaderEmail, true);

@@ -20,6 +20,8 @@
 #include <memory>
 #include <optional>
 
+class LibraryCopiesWriter;
+class LibrarySearch;
 class QNetworkAccessManager;
 
 // Everything the view model needs from outside, so tests can hand in fakes.
@@ -69,6 +71,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(QVariant changePasswordSuccess READ changePasswordSuccessValue NOTIFY changePasswordSuccessChanged)
     Q_PROPERTY(QVariant changePasswordError READ changePasswordErrorValue NOTIFY changePasswordErrorChanged)
     Q_PROPERTY(QList<SavedWebsite> websites READ websites NOTIFY websitesChanged)
+    Q_PROPERTY(QList<SavedWebsite> filteredWebsites READ filteredWebsites NOTIFY filteredWebsitesChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
     Q_PROPERTY(int visibleLimit READ visibleLimit NOTIFY visibleLimitChanged)
     Q_PROPERTY(bool isWideLayout READ isWideLayout WRITE setWideLayout NOTIFY isWideLayoutChanged)
@@ -154,6 +157,12 @@ public:
 
     // Library (src/library/).
     QCoro::Task<> fetchWebsites();
+    // The websites matching searchQuery, in library order.
+    [[nodiscard]] QList<SavedWebsite> filteredWebsites() const;
+    Q_INVOKABLE void showMoreWebsites();
+    // Blocks until both local copies of the library hold what was last published; they are
+    // written in the background.
+    void flushLibraryWrites();
 
     // Browser capture (src/capture/).
     Q_INVOKABLE void refreshActiveBrowserTab();
@@ -208,6 +217,9 @@ Q_SIGNALS:
     void updateStatusTextChanged();
     void hasUpdateAvailableChanged();
 
+    // Library (src/library/).
+    void filteredWebsitesChanged();
+
 private:
     // The one way C++ writes a published property: compare, assign, notify.
     template<typename T, typename V>
@@ -232,8 +244,10 @@ private:
     QCoro::Task<> refreshTabThenFetchWebsites();
 
     // Library (src/library/).
+    void setUpLibrary();
     void seedWebsitesFromLocalCopies();
     void clearLocalLibrary();
+    void cacheWebsites(QList<SavedWebsite> websites);
 
     // Request pipeline (src/api/requestpipeline.h, which defines it and documents its use).
     friend class RequestPipelineTest;
@@ -308,4 +322,8 @@ private:
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::chrono::milliseconds m_requestTimeout;
     std::chrono::milliseconds m_updateCheckTimeout;
+
+    // Library (src/library/). Shared pointers, so this header needs only the declarations.
+    std::shared_ptr<LibraryCopiesWriter> m_libraryCopiesWriter;
+    std::shared_ptr<LibrarySearch> m_librarySearch;
 };

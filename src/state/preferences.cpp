@@ -59,3 +59,12 @@ void Preferences::remove(QLatin1StringView key)
 {
     m_settings->remove(key);
 }
+
+std::unique_ptr<Preferences> Preferences::openAnother() const
+{
+    if (m_settings->organizationName().isEmpty())
+        return std::make_unique<Preferences>(std::make_unique<QSettings>(m_settings->fileName(), m_settings->format()));
+    return std::make_unique<Preferences>(std::make_unique<QSettings>(m_settings->format(), m_settings->scope(),
+                                                                     m_settings->organizationName(),
+                                                                     m_settings->applicationName()));
+}

@@ -35,6 +35,10 @@ public:
     void setData(QLatin1StringView key, const QByteArray &value);
     void remove(QLatin1StringView key);
 
+    // Another handle on the same store, for another thread: a settings object must not be used
+    // from two threads, but several of them on one store see each other's changes at once.
+    [[nodiscard]] std::unique_ptr<Preferences> openAnother() const;
+
 private:
     std::unique_ptr<QSettings> m_settings;
 };

@@ -1,9 +1,12 @@
 #include "testenvironment.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 
 TestEnvironment::TestEnvironment()
 {
+    // Process-wide stores fall back to the standard folders; keep those out of the user's.
+    QStandardPaths::setTestModeEnabled(true);
     if (!m_directory.isValid())
         qFatal("cannot create a temporary directory");
 }
