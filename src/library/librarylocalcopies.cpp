@@ -1,10 +1,10 @@
+#include "api/jsonreader.h"
 #include "library/librarycopieswriter.h"
 #include "library/libraryorder.h"
 #include "library/librarysearch.h"
 #include "library/localstoremanager.h"
 #include "state/appviewmodel.h"
 
-#include <QJsonDocument>
 
 void AppViewModel::setUpLibrary()
 {
@@ -28,11 +28,10 @@ void AppViewModel::seedWebsitesFromLocalCopies()
     const auto stored = m_defaults->data(Preferences::kSavedWebsites);
     if (!stored)
         return;
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(*stored, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isArray())
+    const auto parsed = JsonReader::parse(*stored);
+    if (!parsed)
         return;
-    auto decoded = SavedWebsite::listFromJson(document.array());
+    auto decoded = SavedWebsite::listFromJson(*parsed);
     if (!decoded)
         return;
     assign(m_websites, LibraryOrder::sorted(std::move(decoded.value())), &AppViewModel::websitesChanged);

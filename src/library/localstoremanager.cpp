@@ -1,5 +1,6 @@
 #include "localstoremanager.h"
 
+#include "api/jsonreader.h"
 #include "library/thumbnaildownload.h"
 
 #include <QCoreApplication>
@@ -131,12 +132,11 @@ std::optional<QList<SavedWebsite>> LocalStoreManager::loadWebsitesFromDisk() con
     QFile file(websitesCacheFile());
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
+    const auto parsed = JsonReader::parse(file.readAll());
     // A corrupt file stays where it is; the next write replaces it.
-    return SavedWebsite::listFromJson(document.array()).toOptional();
+    if (!parsed)
+        return std::nullopt;
+    return SavedWebsite::listFromJson(*parsed).toOptional();
 }
 
 QByteArray LocalStoreManager::encodeWebsitesCache(const QList<SavedWebsite> &websites)
