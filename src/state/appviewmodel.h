@@ -326,4 +326,6 @@ private:
     // Library (src/library/). Shared pointers, so this header needs only the declarations.
     std::shared_ptr<LibraryCopiesWriter> m_libraryCopiesWriter;
     std::shared_ptr<LibrarySearch> m_librarySearch;
+    // The library benchmark times the private cacheWebsites.
+    friend struct LibraryBenchmarkAccess;
 };
