@@ -1,4 +1,6 @@
 #include "library/localstoremanager.h"
+#include "library/thumbnaildownload.h"
+#include "support/stubserver.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -46,10 +48,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+// Waits with the event loop running, so a stub server on this thread can answer.
 std::optional<QImage> cacheThumbnail(qint64 id, const std::optional<QString> &address)
 {
     auto future = LocalStoreManager::shared().cacheThumbnailAsync(id, address);
-    future.waitForFinished();
+    if (!QTest::qWaitFor([&future] { return future.isFinished(); }, 20000))
+        qFatal("the thumbnail never finished");
     return future.result();
 }
 
@@ -176,6 +180,65 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QVERIFY(!cacheThumbnail(7, address));
         QVERIFY(!QFile::exists(m_base + u"/Thumbnails/thumb_7.png"_s));
+    }
+
+    void download_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("stored");
+
+        const QByteArray png = pngBytes(16);
+        const QByteArray tinyPng = pngBytes(1);
+        QVERIFY(png.size() > 100 && tinyPng.size() <= 100);
+        QTest::newRow("image") << 200 << png << true;
+        QTest::newRow("tiny image") << 200 << tinyPng << false;
+        QTest::newRow("80 bytes") << 200 << png.left(80) << false;
+        QTest::newRow("101 bytes that are no image") << 200 << QByteArray(101, 'x') << false;
+        QTest::newRow("HTML") << 200 << "<!DOCTYPE html><html><head><title>Not found</title></head><body>"_ba.repeated(4) << false;
+        QTest::newRow("not found, image body") << 404 << png << false;
+        QTest::newRow("created, image body") << 201 << png << false;
+        QTest::newRow("beyond the size cap") << 200 << png + QByteArray(ThumbnailDownload::maximumBodySize, '\0') << false;
+    }
+
+    void download()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, stored);
+
+        StubServer server;
+        server.on("GET", u"/thumb.png"_s, StubServer::text(status, body, "image/png"));
+        const QString address = server.baseUrl() + u"/thumb.png"_s;
+        QCOMPARE(cacheThumbnail(9, address).has_value(), stored);
+        QCOMPARE(readFile(LocalStoreManager::shared().thumbnailFile(9)), stored ? body : QByteArray());
+        QCOMPARE(server.requests().size(), 1);
+        const StubServer::Request &request = server.requests().first();
+        QCOMPARE(request.header("User-Agent"), "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15"_ba);
+        QVERIFY(!request.hasHeader("Authorization"));
+
+        // Stored means never asked again; anything else is asked again next time.
+        QCOMPARE(cacheThumbnail(9, address).has_value(), stored);
+        QCOMPARE(server.requests().size(), stored ? 1 : 2);
+    }
+
+    void redirectIsFollowedAndJudgedByTheFinalAnswer()
+    {
+        const QByteArray png = pngBytes(16);
+        StubServer server;
+        server.on("GET", u"/moved.png"_s, {.status = 302, .headers = {{"Location", "/final.png"}}});
+        server.on("GET", u"/final.png"_s, StubServer::text(200, png, "image/png"));
+        server.on("GET", u"/gone.png"_s, {.status = 301, .headers = {{"Location", "/missing.png"}}});
+        QVERIFY(cacheThumbnail(1, server.baseUrl() + u"/moved.png"_s));
+        QCOMPARE(readFile(LocalStoreManager::shared().thumbnailFile(1)), png);
+        QVERIFY(!cacheThumbnail(2, server.baseUrl() + u"/gone.png"_s));
+        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(2)));
+    }
+
+    void unreachableServerYieldsNothing()
+    {
+        QVERIFY(!cacheThumbnail(3, StubServer::refusingBaseUrl() + u"/thumb.png"_s));
+        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(3)));
     }
 
     void missingAddressYieldsNothing()

@@ -27,10 +27,13 @@ std::optional<QByteArray> fetch(const QUrl &url, const std::atomic<bool> &stop)
 
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&reply](qint64 received, qint64 total) {
-        if (received > maximumBodySize || total > maximumBodySize)
+    const auto abortWhenTooLarge = [&reply] {
+        const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (declared > maximumBodySize || reply->bytesAvailable() > maximumBodySize)
             reply->abort();
-    });
+    };
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, abortWhenTooLarge);
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, abortWhenTooLarge);
     QTimer stopCheck;
     QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&reply, &stop] {
         if (stop)
