@@ -1,6 +1,7 @@
 #include "localstoremanager.h"
 
 #include "api/jsonreader.h"
+#include "library/atomicwrite.h"
 #include "library/thumbnaildownload.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 #include <QtConcurrent>
@@ -18,18 +18,6 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-void writeAtomically(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
-}
-
 std::optional<QImage> decodeImage(const QByteArray &bytes)
 {
     QImage image = QImage::fromData(bytes);
@@ -152,7 +140,7 @@ void LocalStoreManager::writeWebsitesToDisk(const QList<SavedWebsite> &websites)
 void LocalStoreManager::storeWebsitesCache(const QByteArray &encoded) const
 {
     ensureDirectoriesExist();
-    writeAtomically(websitesCacheFile(), encoded);
+    writeFileAtomically(websitesCacheFile(), encoded);
 }
 
 void LocalStoreManager::clearWebsitesCache() const
@@ -238,7 +226,7 @@ std::optional<QImage> LocalStoreManager::storeThumbnail(qint64 id, const QByteAr
     if (!image)
         return std::nullopt;
     ensureDirectoriesExist();
-    writeAtomically(thumbnailFile(id), bytes);
+    writeFileAtomically(thumbnailFile(id), bytes);
     remember(id, *image);
     return image;
 }
