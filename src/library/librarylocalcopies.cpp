@@ -59,8 +59,3 @@ void AppViewModel::clearLocalLibrary()
     store.clearWebsitesCache();
     store.clearAllThumbnails();
 }
-
-QCoro::Task<> AppViewModel::fetchWebsites()
-{
-    co_return;
-}

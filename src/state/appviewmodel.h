@@ -163,6 +163,14 @@ public:
     // Blocks until both local copies of the library hold what was last published; they are
     // written in the background.
     void flushLibraryWrites();
+    // Item operations. The asynchronous ones never fail to their caller and change nothing when
+    // the backend refuses; pinning shows at once and is undone on failure.
+    QCoro::Task<> togglePin(qint64 id);
+    QCoro::Task<> updateWebsiteTitle(qint64 id, QString newTitle);
+    QCoro::Task<> deleteWebsite(qint64 id);
+    Q_INVOKABLE void shareWebsite(const SavedWebsite &website);
+    Q_INVOKABLE void copyWebsiteLink(const SavedWebsite &website);
+    Q_INVOKABLE void exportBookmarksToFile();
 
     // Browser capture (src/capture/).
     Q_INVOKABLE void refreshActiveBrowserTab();
@@ -248,6 +256,10 @@ private:
     void seedWebsitesFromLocalCopies();
     void clearLocalLibrary();
     void cacheWebsites(QList<SavedWebsite> websites);
+    QCoro::Task<> cacheThumbnailsOf(QList<SavedWebsite> websites);
+    bool setPinned(qint64 id, bool pinned);
+    // An answer is dropped when the model is gone or the session it was asked in has ended.
+    [[nodiscard]] static bool answerIsStale(const QPointer<AppViewModel> &self, const std::optional<QString> &tokenAsked);
 
     // Request pipeline (src/api/requestpipeline.h, which defines it and documents its use).
     friend class RequestPipelineTest;
@@ -326,6 +338,8 @@ private:
     // Library (src/library/). Shared pointers, so this header needs only the declarations.
     std::shared_ptr<LibraryCopiesWriter> m_libraryCopiesWriter;
     std::shared_ptr<LibrarySearch> m_librarySearch;
+    // Each fetch walks the thumbnails anew; an older walk stops when a newer one starts.
+    quint64 m_thumbnailWalk = 0;
     // The library benchmark times the private cacheWebsites.
     friend struct LibraryBenchmarkAccess;
 };

@@ -20,14 +20,18 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
 {
     auto workspace = std::make_unique<FakeWorkspace>();
     m_workspace = workspace.get();
+    auto clipboard = std::make_unique<FakeClipboard>();
+    m_clipboard = clipboard.get();
+    auto saveDialog = std::make_unique<FakeSaveDialog>();
+    m_saveDialog = saveDialog.get();
     AppViewModelDependencies dependencies{
         .webPortalUrl = portalUrl,
         .preferences = preferences(),
         .localStoreDirectory = localStoreDirectory(),
         .workspace = std::move(workspace),
         .windowList = std::make_unique<UnavailableWindowList>(),
-        .clipboard = std::make_unique<SystemClipboard>(),
-        .saveDialog = std::make_unique<FileSaveDialog>(),
+        .clipboard = std::move(clipboard),
+        .saveDialog = std::move(saveDialog),
         .requestTimeout = m_requestTimeout,
         .updateCheckTimeout = m_updateCheckTimeout,
     };

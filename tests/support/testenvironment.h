@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fakeclipboard.h"
+#include "fakesavedialog.h"
 #include "fakeworkspace.h"
 #include "state/appviewmodel.h"
 
@@ -26,6 +28,8 @@ public:
     std::unique_ptr<AppViewModel> makeViewModel(const QString &portalUrl = QStringLiteral("https://portal.test"));
 
     [[nodiscard]] FakeWorkspace *workspace() const { return m_workspace; }
+    [[nodiscard]] FakeClipboard *clipboard() const { return m_clipboard; }
+    [[nodiscard]] FakeSaveDialog *saveDialog() const { return m_saveDialog; }
 
     // Time-outs for the models built from now on; the production values until a test shortens
     // them to see a silent server fail quickly.
@@ -35,6 +39,8 @@ public:
 private:
     QTemporaryDir m_directory;
     FakeWorkspace *m_workspace = nullptr;
+    FakeClipboard *m_clipboard = nullptr;
+    FakeSaveDialog *m_saveDialog = nullptr;
     std::chrono::milliseconds m_requestTimeout = AppViewModelDependencies().requestTimeout;
     std::chrono::milliseconds m_updateCheckTimeout = AppViewModelDependencies().updateCheckTimeout;
 };
