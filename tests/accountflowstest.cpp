@@ -247,11 +247,10 @@ private Q_SLOTS:
 
         QVERIFY(runUntilIdle(*model, "submitAuth"));
 
-        QCOMPARE(server.requests().size(), 1);
-        QCOMPARE(server.requests().first().target, path);
-        QCOMPARE(jsonOf(server.requests().first().body),
-                 (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
-        QVERIFY(!server.requests().first().hasHeader("Authorization"));
+        const QList<StubServer::Request> requests = server.requestsTo(path);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(jsonOf(requests.first().body), (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
+        QVERIFY(!requests.first().hasHeader("Authorization"));
         QVERIFY(model->isAuthenticated());
         QCOMPARE(model->currentUser(), kUser);
         QVERIFY(!model->authError());
@@ -466,7 +465,7 @@ private Q_SLOTS:
         QVERIFY(runUntilIdle(*model, "changePassword"));
         sinceSuccess.start();
 
-        const StubServer::Request &received = server.requests().first();
+        const StubServer::Request received = server.requestsTo(u"/api/auth/change-password"_s).value(0);
         QCOMPARE(jsonOf(received.body), (QJsonObject{{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}}));
         QCOMPARE(received.header("Authorization"), "Bearer session-token"_ba);
         QCOMPARE(model->changePasswordSuccess(), u"Password updated successfully."_s);

@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(result.error().domain, domain);
         QCOMPARE(result.error().code, code);
         QVERIFY2(result.error().message.startsWith(message), qPrintable(result.error().message));
-        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(server.requestsTo(u"/api/auth/login"_s).size(), 1);
         if (sessionEnds) {
             QVERIFY(!model->isAuthenticated());
             QCOMPARE(model->authError(), kSessionEnded);
@@ -213,9 +213,9 @@ private Q_SLOTS:
         QFETCH(int, delivery);
 
         StubServer server;
-        StubServer::Response answer = StubServer::json(200, QJsonObject{{u"websites"_s, QJsonArray()}});
+        StubServer::Response answer = StubServer::json(200, QJsonObject{{u"deletedId"_s, 1}});
         answer.delivery = StubServer::Delivery(delivery);
-        server.on("GET", u"/api/websites"_s, answer);
+        server.on("DELETE", u"/api/websites/1"_s, answer);
         TestEnvironment environment;
         storeToken(*environment.preferences(), SessionToken);
         environment.setRequestTimeout(300ms);
@@ -224,12 +224,12 @@ private Q_SLOTS:
 
         QElapsedTimer elapsed;
         elapsed.start();
-        const auto result = perform<WebsitesResponse>(*model, u"/websites"_s);
+        const auto result = perform<DeleteWebsiteResponse>(*model, u"/websites/1"_s, "DELETE");
 
         QVERIFY(!result);
         QCOMPARE(result.error(), (RequestError{.domain = u"API"_s, .code = -2, .message = u"Server is unreachable (%1)."_s.arg(portal)}));
         QCOMPARE_LT(elapsed.elapsed(), 3000);
-        QCOMPARE(server.requests().size(), listening ? 1 : 0);
+        QCOMPARE(server.requestsTo(u"/api/websites/1"_s).size(), listening ? 1 : 0);
         QVERIFY(model->isAuthenticated());
         QVERIFY(!model->authError());
         QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"session-token"_s);
@@ -274,8 +274,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("storedToken");
 
         const QJsonObject noBody;
-        QTest::newRow("GET without token") << "GET"_ba << u"/websites"_s << noBody << int(NoToken);
-        QTest::newRow("GET with empty token") << "GET"_ba << u"/websites"_s << noBody << int(EmptyToken);
+        QTest::newRow("GET without token") << "GET"_ba << u"/websites/12"_s << noBody << int(NoToken);
+        QTest::newRow("GET with empty token") << "GET"_ba << u"/websites/12"_s << noBody << int(EmptyToken);
         QTest::newRow("DELETE with token") << "DELETE"_ba << u"/websites/12"_s << noBody << int(SessionToken);
         QTest::newRow("POST text") << "POST"_ba << u"/auth/login"_s
                                    << QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, u"  six  "_s}} << int(NoToken);
@@ -283,7 +283,7 @@ private Q_SLOTS:
                                         << int(SessionToken);
         QTest::newRow("PATCH boolean") << "PATCH"_ba << u"/websites/12/pin"_s << QJsonObject{{u"isPinned"_s, true}}
                                        << int(SessionToken);
-        QTest::newRow("token with a line break") << "GET"_ba << u"/websites"_s << noBody << int(BrokenToken);
+        QTest::newRow("token with a line break") << "GET"_ba << u"/websites/12"_s << noBody << int(BrokenToken);
     }
 
     void requestCarriesHeadersAndBody()
@@ -304,8 +304,9 @@ private Q_SLOTS:
 
         QVERIFY(result);
         QCOMPARE(result.value().deletedId, 12);
-        QCOMPARE(server.requests().size(), 1);
-        const StubServer::Request &received = server.requests().first();
+        const QList<StubServer::Request> requests = server.requestsTo("/api"_L1 + endpoint);
+        QCOMPARE(requests.size(), 1);
+        const StubServer::Request &received = requests.first();
         QCOMPARE(received.method, method);
         QCOMPARE(received.target, "/api"_L1 + endpoint);
         QCOMPARE(received.header("Content-Type"), "application/json"_ba);
@@ -343,7 +344,7 @@ private Q_SLOTS:
     void sessionEndsBeforeTheCallerHearsOfIt()
     {
         StubServer server;
-        server.on("GET", u"/api/websites"_s, StubServer::json(401, QJsonObject{{u"error"_s, u"expired"_s}}));
+        server.on("DELETE", u"/api/websites/1"_s, StubServer::json(401, QJsonObject{{u"error"_s, u"expired"_s}}));
         TestEnvironment environment;
         storeToken(*environment.preferences(), SessionToken);
         const auto model = environment.makeViewModel(server.baseUrl());
@@ -351,7 +352,7 @@ private Q_SLOTS:
         connect(model.get(), &AppViewModel::isAuthenticatedChanged, this, [&] { events.append(u"signed out"_s); });
         connect(model.get(), &AppViewModel::authErrorChanged, this, [&] { events.append(model->authError().value_or(u"none"_s)); });
 
-        const auto result = perform<WebsitesResponse>(*model, u"/websites"_s);
+        const auto result = perform<DeleteWebsiteResponse>(*model, u"/websites/1"_s, "DELETE");
 
         QCOMPARE(result.error(), RequestError::unauthorized());
         QCOMPARE(events, (QStringList{u"signed out"_s, kSessionEnded}));

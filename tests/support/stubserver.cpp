@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 StubServer::StubServer(QObject *parent)
@@ -54,6 +56,14 @@ StubServer::Response StubServer::text(int status, const QByteArray &body, const 
 StubServer::Response StubServer::silence()
 {
     return {.delivery = Delivery::Never};
+}
+
+QList<StubServer::Request> StubServer::requestsTo(const QString &target) const
+{
+    QList<Request> matching;
+    std::copy_if(m_requests.cbegin(), m_requests.cend(), std::back_inserter(matching),
+                 [&target](const Request &request) { return request.target == target; });
+    return matching;
 }
 
 void StubServer::accept()

@@ -81,6 +81,8 @@ public:
     [[nodiscard]] static Response silence();
 
     [[nodiscard]] const QList<Request> &requests() const { return m_requests; }
+    // The requests for one target only: a signed-in model also fetches the library by itself.
+    [[nodiscard]] QList<Request> requestsTo(const QString &target) const;
 
 Q_SIGNALS:
     void requestReceived();
