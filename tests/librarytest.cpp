@@ -448,6 +448,27 @@ private Q_SLOTS:
         QVERIFY(!environment.preferences()->contains(Preferences::kSavedWebsites));
     }
 
+    void signOutStopsTheThumbnailWalk()
+    {
+        TestEnvironment environment;
+        StubServer server;
+        QList<SavedWebsite> websites = kLibrary;
+        for (SavedWebsite &website : websites) {
+            const QString target = u"/thumbs/%1.png"_s.arg(website.id);
+            website.screenshotUrl = server.baseUrl() + target;
+            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
+            answer.delay = std::chrono::milliseconds(website.id == 1 ? 300 : 0);
+            server.on("GET", target, answer);
+        }
+        const auto model = fetchedModel(environment, server, websites);
+        QTRY_COMPARE(server.requestsTo(u"/thumbs/1.png"_s).size(), 1);
+        model->logout();
+        // The download under way finishes, stores nothing, and no other one starts.
+        QTest::qWait(600);
+        QCOMPARE(server.requestsTo(u"/thumbs/2.png"_s).size(), 0);
+        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(1)));
+    }
+
     void togglePin_data()
     {
         QTest::addColumn<StubServer::Response>("answer");

@@ -2,7 +2,6 @@
 #include "library/localstoremanager.h"
 #include "state/appviewmodel.h"
 
-#include <QCoroFuture>
 
 using namespace Qt::StringLiterals;
 
@@ -18,7 +17,7 @@ QCoro::Task<> AppViewModel::fetchWebsites()
     // sends another order rewrites both copies every time; one that sends library order does not.
     if (received != m_websites)
         cacheWebsites(received);
-    cacheThumbnailsOf(std::move(received));
+    cacheThumbnailsOf(received);
 }
 
 bool AppViewModel::answerIsStale(const QPointer<AppViewModel> &self, const std::optional<QString> &tokenAsked)
@@ -26,16 +25,17 @@ bool AppViewModel::answerIsStale(const QPointer<AppViewModel> &self, const std::
     return !self || self->m_defaults->text(Preferences::kJWTToken) != tokenAsked;
 }
 
-// One thumbnail at a time, in the order the backend sent the websites; the downloads themselves
-// run on the store's pool. The fetch does not wait for this.
-QCoro::Task<> AppViewModel::cacheThumbnailsOf(QList<SavedWebsite> websites)
+// One thumbnail at a time, in the order the backend sent the websites, in one background task
+// that never comes back to the main thread. The fetch does not wait for it.
+void AppViewModel::cacheThumbnailsOf(const QList<SavedWebsite> &websites)
 {
-    QPointer self(this);
-    const quint64 walk = ++m_thumbnailWalk;
-    const auto token = m_defaults->text(Preferences::kJWTToken);
-    for (const SavedWebsite &website : std::as_const(websites)) {
-        co_await LocalStoreManager::shared().cacheThumbnailAsync(website.id, website.screenshotUrl);
-        if (answerIsStale(self, token) || m_thumbnailWalk != walk)
-            co_return;
-    }
+    QList<LocalStoreManager::ThumbnailAddress> thumbnails;
+    thumbnails.reserve(websites.size());
+    for (const SavedWebsite &website : websites)
+        thumbnails.append({website.id, website.screenshotUrl});
+    const quint64 walk = ++*m_thumbnailWalk;
+    LocalStoreManager::shared().cacheThumbnailsInOrder(std::move(thumbnails), [current = std::weak_ptr(m_thumbnailWalk), walk] {
+        const auto latest = current.lock();
+        return latest && *latest == walk;
+    });
 }

@@ -52,6 +52,7 @@ void AppViewModel::flushLibraryWrites()
 
 void AppViewModel::clearLocalLibrary()
 {
+    ++*m_thumbnailWalk;
     m_libraryCopiesWriter->discardPending();
     // A background write stored just before the discard must not outlive the sign-out either.
     m_defaults->remove(Preferences::kSavedWebsites);

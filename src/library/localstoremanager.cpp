@@ -150,6 +150,7 @@ void LocalStoreManager::clearWebsitesCache() const
 
 void LocalStoreManager::clearAllThumbnails()
 {
+    ++m_clearings;
     {
         const QMutexLocker locker(&m_memCacheMutex);
         m_memCache.clear();
@@ -199,14 +200,27 @@ QFuture<std::optional<QImage>> LocalStoreManager::cacheThumbnailAsync(qint64 id,
     });
 }
 
+QFuture<void> LocalStoreManager::cacheThumbnailsInOrder(QList<ThumbnailAddress> thumbnails, std::function<bool()> keepGoing)
+{
+    return QtConcurrent::run(&m_thumbnailPool, [this, thumbnails = std::move(thumbnails), keepGoing = std::move(keepGoing)] {
+        QThread::currentThread()->setPriority(QThread::LowPriority);
+        for (const auto &[id, address] : thumbnails) {
+            if (m_stopping || !keepGoing())
+                return;
+            cacheThumbnail(id, address.value_or(QString()));
+        }
+    });
+}
+
 std::optional<QImage> LocalStoreManager::cacheThumbnail(qint64 id, const QString &address)
 {
+    const quint64 clearings = m_clearings;
     if (auto cached = loadCachedThumbnail(id))
         return cached;
     if (address.isEmpty())
         return std::nullopt;
     if (const auto bytes = inlineImageBytes(address)) {
-        if (auto image = storeThumbnail(id, *bytes))
+        if (auto image = storeThumbnail(id, *bytes, clearings))
             return image;
     }
     // An inline address that failed to decode ends here too: it never yields an HTTP answer.
@@ -217,14 +231,17 @@ std::optional<QImage> LocalStoreManager::cacheThumbnail(qint64 id, const QString
     // Tiny bodies are error pages or tracking pixels, not thumbnails.
     if (!body || body->size() <= 100)
         return std::nullopt;
-    return storeThumbnail(id, *body);
+    return storeThumbnail(id, *body, clearings);
 }
 
-std::optional<QImage> LocalStoreManager::storeThumbnail(qint64 id, const QByteArray &bytes)
+std::optional<QImage> LocalStoreManager::storeThumbnail(qint64 id, const QByteArray &bytes, quint64 clearingsAtStart)
 {
     auto image = decodeImage(bytes);
     if (!image)
         return std::nullopt;
+    // Everything was cleared (sign-out) while this one was on its way: it belongs to nobody now.
+    if (m_clearings != clearingsAtStart)
+        return image;
     ensureDirectoriesExist();
     writeFileAtomically(thumbnailFile(id), bytes);
     remember(id, *image);

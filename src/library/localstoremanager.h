@@ -12,7 +12,9 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <functional>
 #include <optional>
+#include <utility>
 
 // The library cache file and the thumbnail images on the user's disk, with an in-memory image
 // cache in front of the thumbnails. Every operation fails quietly: a file or network problem
@@ -48,6 +50,10 @@ public:
     // The thumbnail from memory or disk, or else downloaded (or decoded from an inline data
     // address), stored and returned. Runs on the thumbnail pool, never on the calling thread.
     [[nodiscard]] QFuture<std::optional<QImage>> cacheThumbnailAsync(qint64 id, const std::optional<QString> &screenshotUrl);
+    // Caches the thumbnails one after another in a single background task, in the order given;
+    // stops before the next one as soon as keepGoing says no.
+    using ThumbnailAddress = std::pair<qint64, std::optional<QString>>;
+    QFuture<void> cacheThumbnailsInOrder(QList<ThumbnailAddress> thumbnails, std::function<bool()> keepGoing);
     // Memory, then disk; never touches the network.
     [[nodiscard]] std::optional<QImage> loadCachedThumbnail(qint64 id);
     void deleteCachedThumbnail(qint64 id);
@@ -64,7 +70,7 @@ private:
     ~LocalStoreManager();
 
     std::optional<QImage> cacheThumbnail(qint64 id, const QString &address);
-    std::optional<QImage> storeThumbnail(qint64 id, const QByteArray &bytes);
+    std::optional<QImage> storeThumbnail(qint64 id, const QByteArray &bytes, quint64 clearingsAtStart);
     void remember(qint64 id, const QImage &image);
 
     mutable QMutex m_directoryMutex;
@@ -74,5 +80,7 @@ private:
     QCache<qint64, QImage> m_memCache;
 
     std::atomic<bool> m_stopping = false;
+    // Counts clearAllThumbnails calls: a download that was running during one stores nothing.
+    std::atomic<quint64> m_clearings = 0;
     QThreadPool m_thumbnailPool;
 };

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -256,7 +257,7 @@ private:
     void seedWebsitesFromLocalCopies();
     void clearLocalLibrary();
     void cacheWebsites(QList<SavedWebsite> websites);
-    QCoro::Task<> cacheThumbnailsOf(QList<SavedWebsite> websites);
+    void cacheThumbnailsOf(const QList<SavedWebsite> &websites);
     bool setPinned(qint64 id, bool pinned);
     // An answer is dropped when the model is gone or the session it was asked in has ended.
     [[nodiscard]] static bool answerIsStale(const QPointer<AppViewModel> &self, const std::optional<QString> &tokenAsked);
@@ -338,8 +339,9 @@ private:
     // Library (src/library/). Shared pointers, so this header needs only the declarations.
     std::shared_ptr<LibraryCopiesWriter> m_libraryCopiesWriter;
     std::shared_ptr<LibrarySearch> m_librarySearch;
-    // Each fetch walks the thumbnails anew; an older walk stops when a newer one starts.
-    quint64 m_thumbnailWalk = 0;
+    // Each fetch walks the thumbnails anew; a walk stops when a newer one starts, at sign-out, and
+    // when the model is gone (its worker then finds this counter expired).
+    std::shared_ptr<std::atomic<quint64>> m_thumbnailWalk = std::make_shared<std::atomic<quint64>>(0);
     // The library benchmark times the private cacheWebsites.
     friend struct LibraryBenchmarkAccess;
 };
