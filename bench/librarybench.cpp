@@ -2,10 +2,13 @@
 // Measures what the main thread waits for: filtering, caching a new list and start-up seeding,
 // and reports the resident memory with the library loaded.
 
+#include "library/libraryorder.h"
 #include "library/localstoremanager.h"
 #include "platform/desktopworkspace.h"
 #include "state/appviewmodel.h"
+#include "support/stubserver.h"
 
+#include <QCoroTask>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,9 +18,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <malloc.h>
 
 using namespace Qt::StringLiterals;
@@ -80,6 +85,14 @@ double residentMegabytes()
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return 0;
+}
+
+// Processor time of the calling thread: what the main thread spends, whatever other threads do.
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 // A signed-in user whose library is in both local copies, as the last run left them.
@@ -247,6 +260,101 @@ void BM_StartUpSeeding(benchmark::State &state)
     state.counters["VmRSS_loaded_MB"] = residentLoaded;
     state.counters["VmRSS_trimmed_MB"] = residentTrimmed;
 }
+// The tests' stub server on a thread of its own, so that the main thread's processor time is the
+// client's alone.
+class ServerThread
+{
+public:
+    ServerThread()
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        run([this] { m_server = std::make_unique<StubServer>(); });
+        m_baseUrl = m_server->baseUrl();
+    }
+
+    ~ServerThread()
+    {
+        run([this] { m_server.reset(); });
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    [[nodiscard]] const QString &baseUrl() const { return m_baseUrl; }
+    void queue(const QString &target, const StubServer::Response &response)
+    {
+        run([this, &target, &response] { m_server->queue("GET", target, response); });
+    }
+
+private:
+    template<typename Function>
+    void run(Function function)
+    {
+        QMetaObject::invokeMethod(&m_context, function, Qt::BlockingQueuedConnection);
+    }
+
+    QThread m_thread;
+    QObject m_context;
+    std::unique_ptr<StubServer> m_server;
+    QString m_baseUrl;
+};
+
+// A fetch whose answer is the whole library, about 40 MB of JSON: the main thread's processor
+// time from sending the request until the answer is applied. Arg 1: whether the answer differs
+// from the published list (then cacheWebsites runs) or equals it (then the full comparison runs
+// and nothing is written).
+void BM_FetchLargeLibrary(benchmark::State &state)
+{
+    const bool changed = state.range(1) != 0;
+    QTemporaryDir directory;
+    QList<SavedWebsite> library = makeLibrary(int(state.range(0)));
+    for (SavedWebsite &website : library)
+        website.screenshotUrl.reset();
+    library = LibraryOrder::sorted(library);
+    QList<SavedWebsite> renamed = library;
+    for (SavedWebsite &website : renamed)
+        website.title += u" (2)"_s;
+
+    ServerThread server;
+    const auto answer = [](const QList<SavedWebsite> &websites) { return StubServer::json(200, WebsitesResponse{websites}.toJson()); };
+    const StubServer::Response original = answer(library);
+    const StubServer::Response changedAnswer = answer(renamed);
+    // A stored token but no stored user: no session is restored, so no fetch starts by itself.
+    auto preferences = std::make_unique<Preferences>(std::make_unique<QSettings>(directory.filePath(u"preferences.ini"_s), QSettings::IniFormat));
+    preferences->setText(Preferences::kJWTToken, u"token"_s);
+    AppViewModel model(AppViewModelDependencies{
+        .webPortalUrl = server.baseUrl(),
+        .preferences = std::move(preferences),
+        .localStoreDirectory = directory.filePath(u"Corvane"_s),
+        .workspace = std::make_unique<DesktopWorkspace>(),
+        .windowList = std::make_unique<UnavailableWindowList>(),
+        .clipboard = std::make_unique<SystemClipboard>(),
+        .saveDialog = std::make_unique<FileSaveDialog>(),
+    });
+    server.queue(u"/api/websites"_s, original);
+    QCoro::waitFor(model.fetchWebsites());
+    model.flushLibraryWrites();
+
+    bool flip = false;
+    double wallSeconds = 0;
+    for (auto _ : state) {
+        server.queue(u"/api/websites"_s, changed && !flip ? changedAnswer : original);
+        QElapsedTimer wall;
+        wall.start();
+        const double before = threadSeconds();
+        QCoro::waitFor(model.fetchWebsites());
+        state.SetIterationTime(threadSeconds() - before);
+        wallSeconds += wall.nsecsElapsed() / 1e9;
+        if (model.websites().constFirst().title != (changed && !flip ? renamed : library).constFirst().title)
+            state.SkipWithError("the answer was not applied");
+        model.flushLibraryWrites();
+        waitForSearchIndex(model);
+        flip = !flip;
+    }
+    state.counters["wall_ms"] = benchmark::Counter(wallSeconds * 1000, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_FetchLargeLibrary)->Args({2000, 1})->Args({2000, 0})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+
 BENCHMARK(BM_StartUpSeeding)->Args({2000, 1})->Args({2000, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
 }
 
