@@ -4,8 +4,6 @@
 
 #include <QHash>
 
-#include <algorithm>
-
 namespace
 {
 // Never part of UTF-8, so it cannot occur inside a query either.
@@ -34,17 +32,16 @@ bool appendLowered(QByteArray &out, QStringView text)
     return true;
 }
 
-bool appendWebsite(QByteArray &out, const SavedWebsite &website)
+std::optional<QByteArray> loweredText(const SavedWebsite &website)
 {
-    const qsizetype start = out.size();
+    QByteArray text;
+    text.reserve(website.title.size() + website.url.size() + website.content.value_or(QString()).size() + 3);
     for (const QString *field : {&website.title, &website.url, website.content ? &*website.content : nullptr}) {
-        if (field && !appendLowered(out, *field)) {
-            out.truncate(start);
-            return false;
-        }
-        out.append(kSeparator);
+        if (field && !appendLowered(text, *field))
+            return std::nullopt;
+        text.append(kSeparator);
     }
-    return true;
+    return text;
 }
 
 bool sameText(const SavedWebsite &first, const SavedWebsite &second)
@@ -65,25 +62,14 @@ std::shared_ptr<const LibrarySearchIndex> LibrarySearchIndex::build(const QList<
 
     auto index = std::shared_ptr<LibrarySearchIndex>(new LibrarySearchIndex);
     index->m_websites = websites;
-    index->m_starts.reserve(websites.size() + 1);
-    if (previous && !previous->m_websites.isEmpty())
-        index->m_text.reserve(previous->m_text.size());
-    for (qsizetype position = 0; position < websites.size(); ++position) {
-        const SavedWebsite &website = websites.at(position);
-        index->m_starts.append(index->m_text.size());
+    index->m_texts.reserve(websites.size());
+    for (const SavedWebsite &website : websites) {
         const auto found = previousPositions.constFind(website.id);
-        if (found != previousPositions.cend() && sameText(previous->m_websites.at(*found), website)) {
-            const qsizetype begin = previous->m_starts.at(*found);
-            const qsizetype end = previous->m_starts.at(*found + 1);
-            if (begin != end) {
-                index->m_text.append(QByteArrayView(previous->m_text).sliced(begin, end - begin));
-                continue;
-            }
-        }
-        if (!appendWebsite(index->m_text, website))
-            index->m_irregular.append(position);
+        if (found != previousPositions.cend() && sameText(previous->m_websites.at(*found), website))
+            index->m_texts.append(previous->m_texts.at(*found));
+        else
+            index->m_texts.append(loweredText(website));
     }
-    index->m_starts.append(index->m_text.size());
     return index;
 }
 
@@ -91,38 +77,17 @@ QList<SavedWebsite> LibrarySearchIndex::filter(const QString &loweredQuery) cons
 {
     if (loweredQuery.isEmpty())
         return m_websites;
-
-    QList<SavedWebsite> result;
-    if (!QStringView(loweredQuery).isValidUtf16()) {
-        // Only a query with lone surrogates gets here; it can match half of a pair, which the
-        // UTF-8 text cannot show.
-        std::copy_if(m_websites.cbegin(), m_websites.cend(), std::back_inserter(result),
-                     [&loweredQuery](const SavedWebsite &website) { return matches(website, loweredQuery); });
-        return result;
-    }
-
-    QList<qsizetype> hits;
+    // A query with lone surrogates can match half of a pair, which the UTF-8 text cannot show.
+    const bool plainOnly = !QStringView(loweredQuery).isValidUtf16();
     const QByteArray needle = loweredQuery.toUtf8();
-    qsizetype from = 0;
-    while (true) {
-        const qsizetype found = SubstringSearch::indexOf(m_text, needle, from);
-        if (found < 0)
-            break;
-        const qsizetype position = std::upper_bound(m_starts.cbegin(), m_starts.cend(), found) - m_starts.cbegin() - 1;
-        hits.append(position);
-        from = m_starts.at(position + 1);
+    QList<SavedWebsite> result;
+    for (qsizetype position = 0; position < m_websites.size(); ++position) {
+        const std::optional<QByteArray> &text = m_texts.at(position);
+        const bool found = text && !plainOnly ? SubstringSearch::indexOf(*text, needle) >= 0
+                                              : matches(m_websites.at(position), loweredQuery);
+        if (found)
+            result.append(m_websites.at(position));
     }
-    if (!m_irregular.isEmpty()) {
-        for (const qsizetype position : m_irregular) {
-            if (matches(m_websites.at(position), loweredQuery))
-                hits.append(position);
-        }
-        std::sort(hits.begin(), hits.end());
-    }
-
-    result.reserve(hits.size());
-    for (const qsizetype position : hits)
-        result.append(m_websites.at(position));
     return result;
 }
 

@@ -7,11 +7,12 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // The library's searchable text, lower-cased once when the list changes rather than on every
-// keystroke. Every website's title, address and page text are kept in lower case as UTF-8 in one
-// buffer, fields and websites separated by a byte that UTF-8 never contains, so one scan of the
-// buffer finds the matches and no match can run from one field into the next.
+// keystroke. Each website's title, address and page text are kept in lower case as UTF-8 in one
+// byte array, the fields separated by a byte that UTF-8 never contains, so one scan finds a match
+// and no match can run from one field into the next.
 class LibrarySearchIndex
 {
 public:
@@ -39,10 +40,8 @@ private:
     LibrarySearchIndex() = default;
 
     QList<SavedWebsite> m_websites;
-    QByteArray m_text;
-    // Where each website's text begins in m_text, followed by the end of the last one.
-    QList<qsizetype> m_starts;
-    // Websites whose lower-cased text is not well-formed UTF-16 (lone surrogates) have no text in
-    // the buffer, since its UTF-8 form would not match the same way; they are tested one by one.
-    QList<qsizetype> m_irregular;
+    // Per website, in list order. Websites whose lower-cased text is not well-formed UTF-16 (lone
+    // surrogates) have none, since its UTF-8 form would not match the same way; they are tested
+    // the plain way.
+    QList<std::optional<QByteArray>> m_texts;
 };
