@@ -5,7 +5,6 @@
 #include "library/localstoremanager.h"
 #include "state/appviewmodel.h"
 
-
 void AppViewModel::setUpLibrary()
 {
     LocalStoreManager::shared().setBaseDirectory(m_localStoreDirectory);

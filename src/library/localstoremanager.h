@@ -59,15 +59,15 @@ public:
     void deleteCachedThumbnail(qint64 id);
     [[nodiscard]] QString thumbnailFile(qint64 id) const;
 
-    // Abandons queued downloads, aborts running ones and waits for them; used when the
-    // application quits so no download outlives it.
-    void stopThumbnailDownloads();
-
     static constexpr int memoryCacheLimit = 250;
 
 private:
     LocalStoreManager();
     ~LocalStoreManager();
+
+    // Abandons queued downloads, aborts running ones and waits for them; used when the
+    // application quits so no download outlives it.
+    void stopThumbnailDownloads();
 
     std::optional<QImage> cacheThumbnail(qint64 id, const QString &address);
     std::optional<QImage> storeThumbnail(qint64 id, const QByteArray &bytes, quint64 clearingsAtStart);
