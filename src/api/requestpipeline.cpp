@@ -1,5 +1,7 @@
 #include "requestpipeline.h"
 
+#include "api/jsonreader.h"
+
 #include <QJsonDocument>
 
 #include <algorithm>
@@ -79,12 +81,9 @@ RequestResult<QJsonValue> parseJson(const BodyPieces &body)
     const QByteArray whole = body.size() == 1 ? body.first() : body.join();
     if (whole.isEmpty())
         return RequestError::undecodable(u"the answer is empty"_s);
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(whole, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return RequestError::undecodable(u"not JSON: %1 at offset %2"_s.arg(parseError.errorString()).arg(parseError.offset));
-    if (document.isArray())
-        return QJsonValue(document.array());
-    return QJsonValue(document.object());
+    std::optional<QJsonValue> value = JsonReader::parse(whole);
+    if (!value)
+        return RequestError::undecodable(u"not JSON"_s);
+    return std::move(*value);
 }
 }
