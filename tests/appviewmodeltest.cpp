@@ -230,6 +230,34 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
     }
 
+    void refusedCharactersAreAnsweredEvenWhenNothingChanges_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("typed");
+
+        QTest::newRow("accent after an address") << "emailInput"_ba << u"abc"_s << u"abcé"_s;
+        QTest::newRow("space in a code") << "otpCodeInput"_ba << u"12"_s << u"12 "_s;
+        QTest::newRow("emoji in a password") << "passwordInput"_ba << u"pw"_s << u"pw😀"_s;
+    }
+
+    void refusedCharactersAreAnsweredEvenWhenNothingChanges()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+
+        TestEnvironment environment;
+        const auto model = environment.makeViewModel();
+        QVERIFY(model->setProperty(property, before));
+        const QMetaProperty metaProperty = model->metaObject()->property(model->metaObject()->indexOfProperty(property));
+        QSignalSpy changed(model.get(), metaProperty.notifySignal());
+        // A text field bound to the property shows what was typed until it hears otherwise.
+        QVERIFY(model->setProperty(property, typed));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(model->property(property).toString(), before);
+    }
+
     void rememberMeSwitch()
     {
         TestEnvironment environment;

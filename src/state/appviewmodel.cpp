@@ -1,11 +1,11 @@
 #include "appviewmodel.h"
 
+#include "api/jsonreader.h"
 #include "platform/desktopworkspace.h"
 #include "state/portaladdress.h"
 #include "state/textinputfilter.h"
 
 #include <QDir>
-#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QStandardPaths>
 #include <QUrl>
@@ -87,8 +87,9 @@ void AppViewModel::restoreSession()
     const QString token = m_defaults->text(Preferences::kJWTToken).value_or(QString());
     std::optional<User> user;
     if (!token.isEmpty()) {
-        if (const auto stored = m_defaults->data(Preferences::kCurrentUser))
-            user = User::fromJson(QJsonDocument::fromJson(*stored).object()).toOptional();
+        const auto stored = m_defaults->data(Preferences::kCurrentUser);
+        if (const auto json = stored ? JsonReader::parse(*stored) : std::nullopt)
+            user = User::fromJson(*json).toOptional();
     }
     if (!user) {
         // A corrupt or missing user leaves the token in place; the next sign-in overwrites both.
@@ -161,6 +162,18 @@ void AppViewModel::openPortalPage(QLatin1StringView path)
         m_workspace->openUrl(url);
 }
 
+void AppViewModel::assignFiltered(QString &member, const QString &typed, QString (*filter)(const QString &),
+                                  void (AppViewModel::*changed)())
+{
+    QString filtered = filter(typed);
+    // The view that wrote the refused characters must hear back even when the stored value stays
+    // the same, or it keeps showing them.
+    if (member == filtered && filtered == typed)
+        return;
+    member = std::move(filtered);
+    Q_EMIT(this->*changed)();
+}
+
 void AppViewModel::setShowSettings(bool show)
 {
     assign(m_showSettings, show, &AppViewModel::showSettingsChanged);
@@ -174,22 +187,22 @@ void AppViewModel::setShowHeaderEmail(bool show)
 
 void AppViewModel::setEmailInput(const QString &text)
 {
-    assign(m_emailInput, TextInputFilter::keepAsciiWithoutWhitespace(text), &AppViewModel::emailInputChanged);
+    assignFiltered(m_emailInput, text, TextInputFilter::keepAsciiWithoutWhitespace, &AppViewModel::emailInputChanged);
 }
 
 void AppViewModel::setPasswordInput(const QString &text)
 {
-    assign(m_passwordInput, TextInputFilter::keepAscii(text), &AppViewModel::passwordInputChanged);
+    assignFiltered(m_passwordInput, text, TextInputFilter::keepAscii, &AppViewModel::passwordInputChanged);
 }
 
 void AppViewModel::setOtpCodeInput(const QString &text)
 {
-    assign(m_otpCodeInput, TextInputFilter::keepAsciiWithoutWhitespace(text), &AppViewModel::otpCodeInputChanged);
+    assignFiltered(m_otpCodeInput, text, TextInputFilter::keepAsciiWithoutWhitespace, &AppViewModel::otpCodeInputChanged);
 }
 
 void AppViewModel::setNewPasswordInput(const QString &text)
 {
-    assign(m_newPasswordInput, TextInputFilter::keepAscii(text), &AppViewModel::newPasswordInputChanged);
+    assignFiltered(m_newPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::newPasswordInputChanged);
 }
 
 void AppViewModel::setChangePasswordOpen(bool open)
@@ -199,17 +212,17 @@ void AppViewModel::setChangePasswordOpen(bool open)
 
 void AppViewModel::setCurrentPasswordInput(const QString &text)
 {
-    assign(m_currentPasswordInput, TextInputFilter::keepAscii(text), &AppViewModel::currentPasswordInputChanged);
+    assignFiltered(m_currentPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::currentPasswordInputChanged);
 }
 
 void AppViewModel::setChangeNewPasswordInput(const QString &text)
 {
-    assign(m_changeNewPasswordInput, TextInputFilter::keepAscii(text), &AppViewModel::changeNewPasswordInputChanged);
+    assignFiltered(m_changeNewPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::changeNewPasswordInputChanged);
 }
 
 void AppViewModel::setChangeConfirmPasswordInput(const QString &text)
 {
-    assign(m_changeConfirmPasswordInput, TextInputFilter::keepAscii(text), &AppViewModel::changeConfirmPasswordInputChanged);
+    assignFiltered(m_changeConfirmPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::changeConfirmPasswordInputChanged);
 }
 
 void AppViewModel::setSearchQuery(const QString &text)

@@ -240,6 +240,11 @@ private:
         Q_EMIT(this->*changed)();
     }
 
+    // assign() for the filtered text inputs: stores filter(typed) and notifies when that differs
+    // from what was typed, even if the stored value is unchanged.
+    void assignFiltered(QString &member, const QString &typed, QString (*filter)(const QString &),
+                        void (AppViewModel::*changed)());
+
     [[nodiscard]] QVariant currentUserValue() const;
     [[nodiscard]] QVariant authErrorValue() const;
     [[nodiscard]] QVariant authSuccessMessageValue() const;
@@ -249,7 +254,6 @@ private:
 
     void restoreSession();
     void openPortalPage(QLatin1StringView path);
-    void registerActivationObservers();
     QCoro::Task<> refreshTabThenFetchWebsites();
 
     // Library (src/library/).
@@ -293,8 +297,6 @@ private:
     QString m_scriptRunnerPath;
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<SaveDialog> m_saveDialog;
-
-    bool m_isDetectingBrowser = false;
 
     bool m_hasBrowserPermission = false;
     bool m_showSettings = false;
