@@ -357,6 +357,27 @@ private Q_SLOTS:
         QCOMPARE(events, (QStringList{u"signed out"_s, kSessionEnded}));
     }
 
+    void lateRefusalLeavesANewerSessionAlone()
+    {
+        StubServer server;
+        StubServer::Response refused = StubServer::json(401, QJsonObject{{u"error"_s, u"expired"_s}});
+        refused.delay = 300ms;
+        server.on("DELETE", u"/api/websites/1"_s, refused);
+        TestEnvironment environment;
+        storeToken(*environment.preferences(), SessionToken);
+        const auto model = environment.makeViewModel(server.baseUrl());
+
+        auto pending = start<DeleteWebsiteResponse>(*model, u"/websites/1"_s, "DELETE");
+        // The user signed in again while the old request was out.
+        model->defaults().setText(Preferences::kJWTToken, u"newer-session"_s);
+        const auto result = finish(std::move(pending));
+
+        QCOMPARE(result.error(), RequestError::failedStatus(401, u"expired"_s));
+        QVERIFY(model->isAuthenticated());
+        QVERIFY(!model->authError());
+        QCOMPARE(model->defaults().text(Preferences::kJWTToken), u"newer-session"_s);
+    }
+
     void largeAnswerIsDecodedLikeASmallOne()
     {
         // Big enough to be parsed and decoded on a worker thread; the main-thread cost of that is

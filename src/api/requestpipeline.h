@@ -27,7 +27,7 @@
 // a non-empty token is stored at the moment it is built (a token with a line break or another
 // control character is never sent). A 401 answer while a token is stored (even an empty one)
 // signs the user out, shows the session message on the authentication card and fails with 401
-// "Unauthorized". Nothing is retried; several requests may be in flight at once.
+// "Unauthorized", unless the stored token changed while the request was out (a new sign-in). Nothing is retried; several requests may be in flight at once.
 
 #include "api/records.h"
 #include "api/requestresult.h"
@@ -115,8 +115,8 @@ QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(BodyPieces body)
 template<typename Response>
 QCoro::Task<RequestResult<Response>> AppViewModel::performRequest(QString endpoint, QByteArray method, std::optional<QJsonObject> body)
 {
-    const RequestResult<QNetworkRequest> request =
-        RequestPipeline::buildRequest(m_apiBaseURL + endpoint, m_defaults->text(Preferences::kJWTToken), m_requestTimeout);
+    const std::optional<QString> tokenSent = m_defaults->text(Preferences::kJWTToken);
+    const RequestResult<QNetworkRequest> request = RequestPipeline::buildRequest(m_apiBaseURL + endpoint, tokenSent, m_requestTimeout);
     if (!request)
         co_return request.error();
 
@@ -133,8 +133,9 @@ QCoro::Task<RequestResult<Response>> AppViewModel::performRequest(QString endpoi
         co_return answer.error();
     const int status = answer.value().status;
 
-    // Presence alone counts: an empty stored token was not sent, yet its session still ends.
-    if (status == 401 && m_defaults->contains(Preferences::kJWTToken)) {
+    // Presence alone counts: an empty stored token was not sent, yet its session still ends. A
+    // late answer to a request of an earlier session must not end the one signed in since.
+    if (status == 401 && m_defaults->contains(Preferences::kJWTToken) && m_defaults->text(Preferences::kJWTToken) == tokenSent) {
         logout();
         assign(m_authError, std::optional<QString>(RequestPipeline::kSessionEndedMessage), &AppViewModel::authErrorChanged);
         co_return RequestError::unauthorized();
