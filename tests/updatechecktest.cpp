@@ -12,6 +12,7 @@ using namespace std::chrono_literals;
 namespace
 {
 const QString kUpToDate = u"Version 1.0.0 is up to date"_s;
+const QString kCheckFailed = u"Could not check for updates. Please try again later."_s;
 
 bool checkUntilIdle(AppViewModel &model)
 {
@@ -71,11 +72,11 @@ private Q_SLOTS:
         QTest::newRow("one more part") << 200 << R"({"latestVersion":"1.0.0.1"})"_ba << true
                                        << u"New version v1.0.0.1 available!"_s;
         QTest::newRow("status not examined") << 503 << R"({"latestVersion":"2.0"})"_ba << true << u"New version v2.0 available!"_s;
-        QTest::newRow("array") << 200 << R"([{"latestVersion":"9.0.0"}])"_ba << false << kUpToDate;
-        QTest::newRow("no latestVersion") << 200 << R"({"version":"9.0.0"})"_ba << false << kUpToDate;
-        QTest::newRow("number") << 200 << R"({"latestVersion":9})"_ba << false << kUpToDate;
-        QTest::newRow("not JSON") << 200 << "9.0.0"_ba << false << kUpToDate;
-        QTest::newRow("empty") << 204 << QByteArray() << false << kUpToDate;
+        QTest::newRow("array") << 200 << R"([{"latestVersion":"9.0.0"}])"_ba << false << kCheckFailed;
+        QTest::newRow("no latestVersion") << 200 << R"({"version":"9.0.0"})"_ba << false << kCheckFailed;
+        QTest::newRow("number") << 200 << R"({"latestVersion":9})"_ba << false << kCheckFailed;
+        QTest::newRow("not JSON") << 200 << "9.0.0"_ba << false << kCheckFailed;
+        QTest::newRow("empty") << 204 << QByteArray() << false << kCheckFailed;
     }
 
     void answers()
@@ -121,14 +122,14 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 1);
     }
 
-    void silentServerReadsAsUpToDate_data()
+    void silentServerIsReportedAsAFailedCheck_data()
     {
         QTest::addColumn<bool>("listening");
         QTest::newRow("no answer") << true;
         QTest::newRow("connection refused") << false;
     }
 
-    void silentServerReadsAsUpToDate()
+    void silentServerIsReportedAsAFailedCheck()
     {
         QFETCH(bool, listening);
 
@@ -142,12 +143,12 @@ private Q_SLOTS:
         elapsed.start();
         QVERIFY(checkUntilIdle(*model));
 
-        QCOMPARE(model->updateStatusText(), kUpToDate);
+        QCOMPARE(model->updateStatusText(), kCheckFailed);
         QVERIFY(!model->hasUpdateAvailable());
         QCOMPARE_LT(elapsed.elapsed(), 3000);
     }
 
-    void unusableAddressReadsAsUpToDate()
+    void unusableAddressIsReportedAsAFailedCheck()
     {
         TestEnvironment environment;
         const auto model = environment.makeViewModel(u"https://portal .test"_s);
@@ -157,7 +158,7 @@ private Q_SLOTS:
         QVERIFY(checkUntilIdle(*model));
 
         QCOMPARE_GE(elapsed.elapsed(), 550);
-        QCOMPARE(model->updateStatusText(), kUpToDate);
+        QCOMPARE(model->updateStatusText(), kCheckFailed);
     }
 };
 

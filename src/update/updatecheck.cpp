@@ -35,7 +35,7 @@ void AppViewModel::checkForUpdates()
 
     const QUrl versionAddress(m_apiBaseURL + "/version"_L1, QUrl::StrictMode);
     if (!versionAddress.isValid()) {
-        // Reads like a check that found nothing, after a moment so the progress shows.
+        // Reported after a moment, so the progress shows.
         QTimer::singleShot(600ms, this, [this] { showUpdateCheckResult(std::nullopt); });
         return;
     }
@@ -43,7 +43,7 @@ void AppViewModel::checkForUpdates()
 }
 
 // Sent past the pipeline: no token, no content type, a short time-out, and the status is not
-// examined, since a failed check reads like one that found nothing newer.
+// examined; only an answer that names the latest version counts.
 QCoro::Task<> AppViewModel::fetchLatestVersion(QUrl address)
 {
     QNetworkRequest request(address);
@@ -59,12 +59,17 @@ QCoro::Task<> AppViewModel::fetchLatestVersion(QUrl address)
     showUpdateCheckResult(answer ? latestVersionIn(answer.value().body) : std::nullopt);
 }
 
+// A check that learnt nothing says so: reading "up to date" after a failure would hide an
+// update the user asked about.
 void AppViewModel::showUpdateCheckResult(const std::optional<QString> &latestVersion)
 {
     const bool newer = latestVersion && VersionOrder::compare(*latestVersion, QString(currentAppVersion)) > 0;
     assign(m_hasUpdateAvailable, newer, &AppViewModel::hasUpdateAvailableChanged);
-    const QString status = newer ? u"New version v%1 available!"_s.arg(*latestVersion)
-                                 : u"Version %1 is up to date"_s.arg(currentAppVersion);
+    QString status = u"Could not check for updates. Please try again later."_s;
+    if (newer)
+        status = u"New version v%1 available!"_s.arg(*latestVersion);
+    else if (latestVersion)
+        status = u"Version %1 is up to date"_s.arg(currentAppVersion);
     assign(m_updateStatusText, status, &AppViewModel::updateStatusTextChanged);
     assign(m_isCheckingUpdate, false, &AppViewModel::isCheckingUpdateChanged);
 }
