@@ -47,18 +47,6 @@ QString JsonFields::requiredString(QLatin1StringView key)
     return value.toString();
 }
 
-bool JsonFields::requiredBool(QLatin1StringView key)
-{
-    const QJsonValue value = required(key);
-    if (!ok())
-        return false;
-    if (!value.isBool()) {
-        fail(key, u"expected a boolean"_s);
-        return false;
-    }
-    return value.toBool();
-}
-
 std::optional<QString> JsonFields::optionalString(QLatin1StringView key)
 {
     const QJsonValue value = optional(key);

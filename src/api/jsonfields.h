@@ -23,7 +23,6 @@ public:
 
     qint64 requiredInteger(QLatin1StringView key);
     QString requiredString(QLatin1StringView key);
-    bool requiredBool(QLatin1StringView key);
     std::optional<QString> optionalString(QLatin1StringView key);
     std::optional<bool> optionalBool(QLatin1StringView key);
 

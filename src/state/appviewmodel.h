@@ -338,7 +338,8 @@ private:
     std::chrono::milliseconds m_requestTimeout;
     std::chrono::milliseconds m_updateCheckTimeout;
 
-    // Library (src/library/). Shared pointers, so this header needs only the declarations.
+    // Library (src/library/). Shared pointers carry their deleters from src/library/, so src/state/
+    // never needs the library's headers.
     std::shared_ptr<LibraryCopiesWriter> m_libraryCopiesWriter;
     std::shared_ptr<LibrarySearch> m_librarySearch;
     // Each fetch walks the thumbnails anew; a walk stops when a newer one starts, at sign-out, and
