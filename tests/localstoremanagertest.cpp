@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -307,6 +309,48 @@ private Q_SLOTS:
 
         QDir(store.thumbnailsDirectory()).removeRecursively();
         store.clearAllThumbnails();
+    }
+
+    void clearWhileAThumbnailIsKeptLeavesNothing_data()
+    {
+        QTest::addColumn<bool>("onDisk");
+        QTest::newRow("downloaded image being stored") << false;
+        QTest::newRow("file being read into memory") << true;
+    }
+
+    // Sign-out clears on the main thread while the download pool may be keeping a thumbnail of
+    // the account that is leaving.
+    void clearWhileAThumbnailIsKeptLeavesNothing()
+    {
+        QFETCH(bool, onDisk);
+        auto &store = LocalStoreManager::shared();
+        const QByteArray png = pngBytes(16);
+        if (onDisk)
+            writeFile(store.thumbnailFile(7), png);
+
+        QSemaphore keeping;
+        QSemaphore cleared;
+        std::atomic<bool> clearedMeanwhile = false;
+        store.setKeepingThumbnailHook([&] {
+            keeping.release();
+            // The clear may only run before or after keeping a thumbnail, never in the middle.
+            clearedMeanwhile = cleared.tryAcquire(1, 200);
+        });
+        auto future = store.cacheThumbnailAsync(7, onDisk ? std::nullopt : std::optional(dataAddress(png)));
+        const auto cleanUp = qScopeGuard([&] {
+            cleared.release();
+            future.waitForFinished();
+            store.setKeepingThumbnailHook({});
+        });
+        QVERIFY(keeping.tryAcquire(1, 10000));
+        store.clearAllThumbnails();
+        cleared.release();
+        future.waitForFinished();
+
+        QVERIFY(future.result());
+        QVERIFY(!QFile::exists(store.thumbnailFile(7)));
+        QVERIFY(!store.loadCachedThumbnail(7));
+        QVERIFY(!clearedMeanwhile);
     }
 
 private:

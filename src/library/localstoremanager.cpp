@@ -150,6 +150,7 @@ void LocalStoreManager::clearWebsitesCache() const
 
 void LocalStoreManager::clearAllThumbnails()
 {
+    const QMutexLocker clearing(&m_clearingMutex);
     ++m_clearings;
     {
         const QMutexLocker locker(&m_memCacheMutex);
@@ -174,12 +175,20 @@ std::optional<QImage> LocalStoreManager::loadCachedThumbnail(qint64 id)
         if (const QImage *image = m_memCache.object(id))
             return *image;
     }
+    const quint64 clearings = m_clearings;
     QFile file(thumbnailFile(id));
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     auto image = decodeImage(file.readAll());
-    if (image)
-        remember(id, *image);
+    if (image) {
+        const QMutexLocker clearing(&m_clearingMutex);
+        // A file read just before a clear must not come back into memory after it.
+        if (m_clearings == clearings) {
+            if (m_keepingThumbnailHook)
+                m_keepingThumbnailHook();
+            remember(id, *image);
+        }
+    }
     return image;
 }
 
@@ -239,9 +248,12 @@ std::optional<QImage> LocalStoreManager::storeThumbnail(qint64 id, const QByteAr
     auto image = decodeImage(bytes);
     if (!image)
         return std::nullopt;
+    const QMutexLocker clearing(&m_clearingMutex);
     // Everything was cleared (sign-out) while this one was on its way: it belongs to nobody now.
     if (m_clearings != clearingsAtStart)
         return image;
+    if (m_keepingThumbnailHook)
+        m_keepingThumbnailHook();
     ensureDirectoriesExist();
     writeFileAtomically(thumbnailFile(id), bytes);
     remember(id, *image);
@@ -252,4 +264,9 @@ void LocalStoreManager::remember(qint64 id, const QImage &image)
 {
     const QMutexLocker locker(&m_memCacheMutex);
     m_memCache.insert(id, new QImage(image));
+}
+
+void LocalStoreManager::setKeepingThumbnailHook(std::function<void()> hook)
+{
+    m_keepingThumbnailHook = std::move(hook);
 }

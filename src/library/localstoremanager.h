@@ -61,6 +61,9 @@ public:
 
     static constexpr int memoryCacheLimit = 250;
 
+    // Test seam: runs just before a thumbnail is written or put into memory, with clears held off.
+    void setKeepingThumbnailHook(std::function<void()> hook);
+
 private:
     LocalStoreManager();
     ~LocalStoreManager();
@@ -82,5 +85,9 @@ private:
     std::atomic<bool> m_stopping = false;
     // Counts clearAllThumbnails calls: a download that was running during one stores nothing.
     std::atomic<quint64> m_clearings = 0;
+    // Held by clearAllThumbnails throughout, and by whoever keeps a thumbnail from the check of
+    // m_clearings until the image is on disk and in memory: a clear comes wholly before or after.
+    QMutex m_clearingMutex;
     QThreadPool m_thumbnailPool;
+    std::function<void()> m_keepingThumbnailHook;
 };
