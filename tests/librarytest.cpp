@@ -214,7 +214,7 @@ private Q_SLOTS:
         TestEnvironment environment;
         LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
         const auto preferences = environment.preferences();
-        LibraryCopiesWriter writer([&environment] { return environment.preferences(); });
+        LibraryCopiesWriter writer(preferences->location());
 
         const QList<SavedWebsite> older = websitesFrom(1, 40);
         const QList<SavedWebsite> newer = websitesFrom(100, 2);
@@ -241,6 +241,40 @@ private Q_SLOTS:
         writer.flush();
         QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), LocalStoreManager::encodeWebsitesCache(older));
         QCOMPARE(preferences->data(Preferences::kSavedWebsites), std::optional(compact(newer)));
+    }
+
+    void writerOpensTheSameStoreOnItsOwn_data()
+    {
+        QTest::addColumn<bool>("byName");
+        QTest::newRow("settings file") << false;
+        QTest::newRow("organisation and application") << true;
+    }
+
+    // The writer's thread gets only where the store is, never the handle of the main thread.
+    void writerOpensTheSameStoreOnItsOwn()
+    {
+        QFETCH(bool, byName);
+        TestEnvironment environment;
+        LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, environment.path(u"config"_s));
+        auto openMain = [&] {
+            return byName ? std::make_unique<Preferences>(std::make_unique<QSettings>(u"CorvaneTest"_s, u"Library"_s))
+                          : environment.preferences();
+        };
+        auto preferences = openMain();
+        const Preferences::Location location = preferences->location();
+        QVERIFY(location.fileName.startsWith(environment.path({})));
+        LibraryCopiesWriter writer(location);
+
+        writer.writePreferencesCopy(kLibrary);
+        writer.flush();
+        QCOMPARE(preferences->data(Preferences::kSavedWebsites), std::optional(compact(kLibrary)));
+
+        // The main handle may be gone before the writer is.
+        preferences.reset();
+        writer.writePreferencesCopy(websitesFrom(7, 1));
+        writer.flush();
+        QCOMPARE(openMain()->data(Preferences::kSavedWebsites), std::optional(compact(websitesFrom(7, 1))));
     }
 
     void filter_data()

@@ -5,8 +5,8 @@
 #include <QJsonDocument>
 #include <QMutexLocker>
 
-LibraryCopiesWriter::LibraryCopiesWriter(std::function<std::unique_ptr<Preferences>()> openPreferences)
-    : m_openPreferences(std::move(openPreferences))
+LibraryCopiesWriter::LibraryCopiesWriter(Preferences::Location preferences)
+    : m_preferences(std::move(preferences))
 {
     m_pool.setMaxThreadCount(1);
 }
@@ -96,7 +96,7 @@ void LibraryCopiesWriter::writeAll()
             const QMutexLocker storing(&m_storeMutex);
             if (isCurrent(m_preferencesCopy, preferencesGeneration)) {
                 // A store of this thread's own: settings objects may not be shared between threads.
-                const auto preferences = m_openPreferences();
+                const auto preferences = Preferences::open(m_preferences);
                 preferences->setData(Preferences::kSavedWebsites, encoded);
             }
         }

@@ -7,8 +7,6 @@
 #include <QMutex>
 #include <QThreadPool>
 
-#include <functional>
-#include <memory>
 #include <optional>
 
 // Writes the two local copies of the library, the cache file and the preferences entry, on a
@@ -19,8 +17,8 @@
 class LibraryCopiesWriter
 {
 public:
-    // openPreferences gives a handle on the same preferences store for the writer's own thread.
-    explicit LibraryCopiesWriter(std::function<std::unique_ptr<Preferences>()> openPreferences);
+    // The writer's thread opens its own handle on the preferences store at that location.
+    explicit LibraryCopiesWriter(Preferences::Location preferences);
     // Waits for every write handed in.
     ~LibraryCopiesWriter();
 
@@ -44,7 +42,7 @@ private:
     void writeAll();
     bool isCurrent(const Slot &slot, quint64 generation);
 
-    std::function<std::unique_ptr<Preferences>()> m_openPreferences;
+    Preferences::Location m_preferences;
     QThreadPool m_pool;
 
     QMutex m_mutex;

@@ -8,7 +8,7 @@
 void AppViewModel::setUpLibrary()
 {
     LocalStoreManager::shared().setBaseDirectory(m_localStoreDirectory);
-    m_libraryCopiesWriter = std::make_shared<LibraryCopiesWriter>([preferences = m_defaults.get()] { return preferences->openAnother(); });
+    m_libraryCopiesWriter = std::make_shared<LibraryCopiesWriter>(m_defaults->location());
     m_librarySearch = std::make_shared<LibrarySearch>();
     connect(this, &AppViewModel::websitesChanged, this, [this] {
         m_librarySearch->prepare(m_websites);

@@ -60,11 +60,19 @@ void Preferences::remove(QLatin1StringView key)
     m_settings->remove(key);
 }
 
-std::unique_ptr<Preferences> Preferences::openAnother() const
+Preferences::Location Preferences::location() const
 {
-    if (m_settings->organizationName().isEmpty())
-        return std::make_unique<Preferences>(std::make_unique<QSettings>(m_settings->fileName(), m_settings->format()));
-    return std::make_unique<Preferences>(std::make_unique<QSettings>(m_settings->format(), m_settings->scope(),
-                                                                     m_settings->organizationName(),
-                                                                     m_settings->applicationName()));
+    return {.fileName = m_settings->fileName(),
+            .format = m_settings->format(),
+            .scope = m_settings->scope(),
+            .organization = m_settings->organizationName(),
+            .application = m_settings->applicationName()};
+}
+
+std::unique_ptr<Preferences> Preferences::open(const Location &location)
+{
+    if (location.organization.isEmpty())
+        return std::make_unique<Preferences>(std::make_unique<QSettings>(location.fileName, location.format));
+    return std::make_unique<Preferences>(
+        std::make_unique<QSettings>(location.format, location.scope, location.organization, location.application));
 }

@@ -35,9 +35,19 @@ public:
     void setData(QLatin1StringView key, const QByteArray &value);
     void remove(QLatin1StringView key);
 
-    // Another handle on the same store, for another thread: a settings object must not be used
-    // from two threads, but several of them on one store see each other's changes at once.
-    [[nodiscard]] std::unique_ptr<Preferences> openAnother() const;
+    // Where a store lives, in plain values. A settings object must not be used from two threads,
+    // so another thread opens a handle of its own from these; several handles on one store see
+    // each other's changes at once.
+    struct Location {
+        QString fileName;
+        QSettings::Format format = QSettings::NativeFormat;
+        QSettings::Scope scope = QSettings::UserScope;
+        QString organization;
+        QString application;
+    };
+    // Read on the thread that uses this handle.
+    [[nodiscard]] Location location() const;
+    [[nodiscard]] static std::unique_ptr<Preferences> open(const Location &location);
 
 private:
     std::unique_ptr<QSettings> m_settings;
