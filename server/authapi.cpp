@@ -182,7 +182,15 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     const auto account = m_accounts.findByEmail(email);
     if (!account)
         co_return ApiResponse::error(400, wrongCode);
-    switch (m_resetCodes.consume(account->id, code)) {
+    // Hash before the code is used up: a server too busy to hash must not cost the user the code.
+    QPointer self(this);
+    const QByteArray passwordHash = co_await hash(newPassword);
+    if (!self)
+        co_return shuttingDown();
+    if (passwordHash.isEmpty())
+        co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
+    const auto storeNewPassword = [&] { m_accounts.setPasswordHash(account->id, passwordHash); };
+    switch (m_resetCodes.consume(account->id, code, storeNewPassword)) {
     case ResetCodeStore::Check::Accepted:
         break;
     case ResetCodeStore::Check::Wrong:
@@ -193,13 +201,6 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     case ResetCodeStore::Check::Exhausted:
         co_return ApiResponse::error(400, u"Too many wrong codes. Please request a new one."_s);
     }
-    QPointer self(this);
-    const QByteArray passwordHash = co_await hash(newPassword);
-    if (!self)
-        co_return shuttingDown();
-    if (passwordHash.isEmpty())
-        co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
-    m_accounts.setPasswordHash(account->id, passwordHash);
     // Whoever knew the old password must not stay signed in.
     m_sessions.revokeAll(account->id);
     co_return success(u"Password reset successfully. Please sign in."_s);

@@ -27,7 +27,7 @@ QString ResetCodeStore::issue(qint64 userId)
     return code;
 }
 
-ResetCodeStore::Check ResetCodeStore::consume(qint64 userId, const QString &code)
+ResetCodeStore::Check ResetCodeStore::consume(qint64 userId, const QString &code, const std::function<void()> &whenAccepted)
 {
     return m_database.transaction([&] {
         const auto row = m_database.selectOne(
@@ -44,6 +44,7 @@ ResetCodeStore::Check ResetCodeStore::consume(qint64 userId, const QString &code
             return Check::Wrong;
         }
         m_database.execute(u"DELETE FROM reset_codes WHERE user_id = ?"_s, {userId});
+        whenAccepted();
         return Check::Accepted;
     });
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 class Database;
 
@@ -17,8 +18,9 @@ public:
 
     // A fresh code that replaces any earlier one of the account.
     QString issue(qint64 userId);
-    // An accepted code is used up; a wrong one counts against the code.
-    Check consume(qint64 userId, const QString &code);
+    // An accepted code is used up, and whenAccepted runs in the same transaction: if it fails,
+    // the code stays usable. A wrong code counts against the code.
+    Check consume(qint64 userId, const QString &code, const std::function<void()> &whenAccepted);
 
 private:
     Database &m_database;

@@ -8,6 +8,10 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -26,6 +30,57 @@ QByteArray newWebsite(const QString &url, const QString &title)
 {
     return json({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, "page text"_L1}});
 }
+
+#ifdef Q_OS_LINUX
+// The server process of that instance, found by its data folder among the running processes.
+pid_t serverPid(const ServerProcess &server)
+{
+    const QByteArray dataDirectory = QFile::encodeName(server.dataDirectory());
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isNumber = false;
+        const pid_t pid = entry.toInt(&isNumber);
+        QFile commandLine(u"/proc/%1/cmdline"_s.arg(entry));
+        if (isNumber && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().split('\0').contains(dataDirectory))
+            return pid;
+    }
+    return 0;
+}
+
+// Caps a process's address space a little above what it uses now, so a large allocation fails
+// while small ones go on; lifted again when the object goes.
+class AddressSpaceCap
+{
+public:
+    AddressSpaceCap(pid_t pid, qint64 headroomBytes)
+        : m_pid(pid)
+    {
+        QFile status(u"/proc/%1/status"_s.arg(pid));
+        if (!status.open(QIODevice::ReadOnly))
+            return;
+        static const QRegularExpression size(u"VmSize:\\s*(\\d+) kB"_s);
+        const auto match = size.match(QString::fromLatin1(status.readAll()));
+        if (!match.hasMatch())
+            return;
+        const rlimit capped{rlim_t(match.captured(1).toLongLong() * 1024 + headroomBytes), RLIM_INFINITY};
+        m_active = prlimit(m_pid, RLIMIT_AS, nullptr, &m_previous) == 0 && capped.rlim_cur < m_previous.rlim_cur
+            && prlimit(m_pid, RLIMIT_AS, &capped, nullptr) == 0;
+    }
+    ~AddressSpaceCap()
+    {
+        if (m_active)
+            prlimit(m_pid, RLIMIT_AS, &m_previous, nullptr);
+    }
+    AddressSpaceCap(const AddressSpaceCap &) = delete;
+    AddressSpaceCap &operator=(const AddressSpaceCap &) = delete;
+
+    [[nodiscard]] bool isActive() const { return m_active; }
+
+private:
+    pid_t m_pid;
+    rlimit m_previous{};
+    bool m_active = false;
+};
+#endif
 }
 
 // The server's own rules, exercised over HTTP against a real corvane-server process.
@@ -306,6 +361,33 @@ private Q_SLOTS:
         // Sessions opened with the old password end.
         QCOMPARE(client.request("GET", u"/api/websites"_s, {}, session).status, 401);
         QCOMPARE(client.request("POST", u"/api/auth/reset-password"_s, reset).status, 400);
+    }
+
+    void busyServerKeepsTheResetCode()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("needs prlimit to make password hashing run out of memory");
+#else
+        // The real cost: each hash needs 64 MiB, far more than the cap below leaves.
+        ServerProcess server({u"--password-hashing"_s, u"interactive"_s});
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        registerAccount(client, u"busy@example.com"_s, u"before1"_s);
+        QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "busy@example.com"_L1}})).status, 200);
+        const QByteArray reset = json({{"email"_L1, "busy@example.com"_L1},
+                                       {"code"_L1, server.latestResetCode(u"busy@example.com"_s)},
+                                       {"newPassword"_L1, "after12"_L1}});
+        {
+            const AddressSpaceCap cap(serverPid(server), 24 * 1024 * 1024);
+            QVERIFY(cap.isActive());
+            const HttpAnswer busy = client.request("POST", u"/api/auth/reset-password"_s, reset);
+            QCOMPARE(busy.status, 503);
+            QVERIFY(!busy.error().isEmpty());
+        }
+        // The code survived the failed attempt; the password changed only now.
+        QCOMPARE(client.request("POST", u"/api/auth/reset-password"_s, reset).status, 200);
+        QVERIFY(!signIn(client, u"busy@example.com"_s, u"after12"_s).isEmpty());
+#endif
     }
 
     void unknownAddressGetsNoCode()
