@@ -145,6 +145,11 @@ bool ServerProcess::isRunning() const
     return m_process && m_process->state() == QProcess::Running;
 }
 
+qint64 ServerProcess::processId() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
 QString ServerProcess::standardOutput()
 {
     if (m_process)

@@ -28,6 +28,8 @@ public:
     bool start();
     void stop();
     [[nodiscard]] bool isRunning() const;
+    // The running server's process id, 0 when it is not running.
+    [[nodiscard]] qint64 processId() const;
     [[nodiscard]] const QString &errorString() const { return m_error; }
 
     // http://127.0.0.1:<port>, the value for CORVANE_PORTAL_URL.

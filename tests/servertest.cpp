@@ -32,20 +32,6 @@ QByteArray newWebsite(const QString &url, const QString &title)
 }
 
 #ifdef Q_OS_LINUX
-// The server process of that instance, found by its data folder among the running processes.
-pid_t serverPid(const ServerProcess &server)
-{
-    const QByteArray dataDirectory = QFile::encodeName(server.dataDirectory());
-    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool isNumber = false;
-        const pid_t pid = entry.toInt(&isNumber);
-        QFile commandLine(u"/proc/%1/cmdline"_s.arg(entry));
-        if (isNumber && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().split('\0').contains(dataDirectory))
-            return pid;
-    }
-    return 0;
-}
-
 // Caps a process's address space a little above what it uses now, so a large allocation fails
 // while small ones go on; lifted again when the object goes.
 class AddressSpaceCap
@@ -378,7 +364,7 @@ private Q_SLOTS:
                                        {"code"_L1, server.latestResetCode(u"busy@example.com"_s)},
                                        {"newPassword"_L1, "after12"_L1}});
         {
-            const AddressSpaceCap cap(serverPid(server), 24 * 1024 * 1024);
+            const AddressSpaceCap cap(pid_t(server.processId()), 24 * 1024 * 1024);
             QVERIFY(cap.isActive());
             const HttpAnswer busy = client.request("POST", u"/api/auth/reset-password"_s, reset);
             QCOMPARE(busy.status, 503);
