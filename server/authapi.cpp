@@ -96,13 +96,11 @@ QFuture<bool> AuthApi::verify(const QByteArray &hash, const QString &password)
 
 QCoro::Task<ApiResponse> AuthApi::signIn(ApiRequest request)
 {
-    auto body = RequestBody::parse(request.body);
-    if (!body)
+    RequestBody body = RequestBody::parse(request.body);
+    const QString email = body.nonBlankText("email"_L1, maxEmailLength);
+    const QString password = body.text("password"_L1, maxPasswordLength);
+    if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const QString email = body.value().nonBlankText("email"_L1, maxEmailLength);
-    const QString password = body.value().text("password"_L1, maxPasswordLength);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
 
     const auto account = m_accounts.findByEmail(email);
     QPointer self(this);
@@ -116,13 +114,11 @@ QCoro::Task<ApiResponse> AuthApi::signIn(ApiRequest request)
 
 QCoro::Task<ApiResponse> AuthApi::registerAccount(ApiRequest request)
 {
-    auto body = RequestBody::parse(request.body);
-    if (!body)
+    RequestBody body = RequestBody::parse(request.body);
+    const QString email = body.nonBlankText("email"_L1, maxEmailLength);
+    const QString password = body.text("password"_L1, maxPasswordLength);
+    if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const QString email = body.value().nonBlankText("email"_L1, maxEmailLength);
-    const QString password = body.value().text("password"_L1, maxPasswordLength);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
     if (!isPlausibleEmail(email))
         co_return ApiResponse::error(400, u"Please enter a valid email address."_s);
     if (const QString problem = newPasswordProblem(password); !problem.isEmpty())
@@ -145,12 +141,10 @@ QCoro::Task<ApiResponse> AuthApi::registerAccount(ApiRequest request)
 
 QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
 {
-    auto body = RequestBody::parse(request.body);
-    if (!body)
+    RequestBody body = RequestBody::parse(request.body);
+    const QString email = body.nonBlankText("email"_L1, maxEmailLength);
+    if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const QString email = body.value().nonBlankText("email"_L1, maxEmailLength);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
 
     const auto account = m_accounts.findByEmail(email);
     if (!account)
@@ -168,14 +162,12 @@ QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
 
 QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
 {
-    auto body = RequestBody::parse(request.body);
-    if (!body)
+    RequestBody body = RequestBody::parse(request.body);
+    const QString email = body.nonBlankText("email"_L1, maxEmailLength);
+    const QString code = body.nonBlankText("code"_L1, maxCodeLength);
+    const QString newPassword = body.text("newPassword"_L1, maxPasswordLength);
+    if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const QString email = body.value().nonBlankText("email"_L1, maxEmailLength);
-    const QString code = body.value().nonBlankText("code"_L1, maxCodeLength);
-    const QString newPassword = body.value().text("newPassword"_L1, maxPasswordLength);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
     if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
         co_return ApiResponse::error(400, problem);
 
@@ -212,13 +204,11 @@ QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request)
     const auto userId = m_sessions.userFor(token);
     if (!userId)
         co_return ApiResponse::error(401, u"Please sign in again."_s);
-    auto body = RequestBody::parse(request.body);
-    if (!body)
+    RequestBody body = RequestBody::parse(request.body);
+    const QString currentPassword = body.text("currentPassword"_L1, maxPasswordLength);
+    const QString newPassword = body.text("newPassword"_L1, maxPasswordLength);
+    if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const QString currentPassword = body.value().text("currentPassword"_L1, maxPasswordLength);
-    const QString newPassword = body.value().text("newPassword"_L1, maxPasswordLength);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
     if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
         co_return ApiResponse::error(400, problem);
 

@@ -5,20 +5,18 @@
 
 using namespace Qt::StringLiterals;
 
-RequestBody::RequestBody(QJsonObject object)
-    : m_object(std::move(object))
+RequestBody RequestBody::parse(const QByteArray &body)
 {
-}
-
-Decoded<RequestBody> RequestBody::parse(const QByteArray &body)
-{
+    RequestBody parsed;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return Decoded<RequestBody>::failure(u"The request body is not valid JSON."_s);
-    if (!document.isObject())
-        return Decoded<RequestBody>::failure(u"The request body must be a JSON object."_s);
-    return RequestBody(document.object());
+        parsed.fail(u"The request body is not valid JSON."_s);
+    else if (!document.isObject())
+        parsed.fail(u"The request body must be a JSON object."_s);
+    else
+        parsed.m_object = document.object();
+    return parsed;
 }
 
 void RequestBody::fail(const QString &message)

@@ -1,18 +1,17 @@
 #pragma once
 
-#include "api/decoded.h"
-
 #include <QJsonObject>
 #include <QString>
 
 #include <optional>
 
 // A JSON request body checked field by field: exact types, required keys, length limits. The first
-// problem is kept as the sentence the client shows; later reads are no-ops. Unknown keys are ignored.
+// problem, a body that is not a JSON object included, is kept as the sentence the client shows;
+// later reads are no-ops. Unknown keys are ignored. Handlers read every field, then ask once.
 class RequestBody
 {
 public:
-    static Decoded<RequestBody> parse(const QByteArray &body);
+    static RequestBody parse(const QByteArray &body);
 
     QString text(QLatin1StringView key, qsizetype maxLength);
     // Like text, but blank is refused and the answer is trimmed.
@@ -25,7 +24,7 @@ public:
     [[nodiscard]] const QString &error() const { return m_error; }
 
 private:
-    explicit RequestBody(QJsonObject object);
+    RequestBody() = default;
     std::optional<QString> checkedText(QLatin1StringView key, const QJsonValue &value, qsizetype maxLength);
     void fail(const QString &message);
 

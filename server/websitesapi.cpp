@@ -69,16 +69,14 @@ QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request)
     const auto userId = m_sessions.userFor(request.bearerToken());
     if (!userId)
         co_return ApiResponse::error(401, signInAgain);
-    auto body = RequestBody::parse(request.body);
-    if (!body)
-        co_return ApiResponse::error(400, body.error());
+    RequestBody body = RequestBody::parse(request.body);
     NewWebsite website;
-    website.url = body.value().nonBlankText("url"_L1, maxUrlLength);
-    website.title = body.value().nonBlankText("title"_L1, maxTitleLength);
-    website.screenshotUrl = body.value().optionalText("screenshotUrl"_L1, maxUrlLength);
-    website.content = body.value().optionalText("content"_L1, maxContentLength);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
+    website.url = body.nonBlankText("url"_L1, maxUrlLength);
+    website.title = body.nonBlankText("title"_L1, maxTitleLength);
+    website.screenshotUrl = body.optionalText("screenshotUrl"_L1, maxUrlLength);
+    website.content = body.optionalText("content"_L1, maxContentLength);
+    if (!body.ok())
+        co_return ApiResponse::error(400, body.error());
     co_return single(m_websites.create(*userId, website), 201);
 }
 
@@ -90,12 +88,10 @@ QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request)
     const auto id = websiteId(request.arguments.at(0));
     if (!id)
         co_return ApiResponse::error(404, notFound);
-    auto body = RequestBody::parse(request.body);
-    if (!body)
+    RequestBody body = RequestBody::parse(request.body);
+    const QString title = body.nonBlankText("title"_L1, maxTitleLength);
+    if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const QString title = body.value().nonBlankText("title"_L1, maxTitleLength);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
     const auto website = m_websites.rename(*userId, *id, title);
     if (!website)
         co_return ApiResponse::error(404, notFound);
@@ -110,12 +106,10 @@ QCoro::Task<ApiResponse> WebsitesApi::pin(ApiRequest request)
     const auto id = websiteId(request.arguments.at(0));
     if (!id)
         co_return ApiResponse::error(404, notFound);
-    auto body = RequestBody::parse(request.body);
-    if (!body)
+    RequestBody body = RequestBody::parse(request.body);
+    const bool pinned = body.boolean("isPinned"_L1);
+    if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const bool pinned = body.value().boolean("isPinned"_L1);
-    if (!body.value().ok())
-        co_return ApiResponse::error(400, body.value().error());
     const auto website = m_websites.setPinned(*userId, *id, pinned);
     if (!website)
         co_return ApiResponse::error(404, notFound);
