@@ -43,9 +43,7 @@ void AppDelegate::setupApplicationIcon()
 
 void AppDelegate::setupMenuBarExtra()
 {
-    AppViewModel *model = m_viewModel.get();
-    m_statusItem = std::make_unique<StatusItem>(
-        m_mainWindow.get(), [model] { model->refreshActiveBrowserTab(); }, m_resourceFolders);
+    m_statusItem = std::make_unique<StatusItem>(m_mainWindow.get(), [] {}, m_resourceFolders);
 }
 
 void AppDelegate::setupFloatingRoundedWindow()

@@ -31,6 +31,10 @@ PanelWindow::PanelWindow(AppViewModel *viewModel)
         setGeometry(frame.toRect());
     });
     connect(&m_widthAnimation, &QVariantAnimation::finished, this, &PanelWindow::updateWideLayout);
+    connect(viewModel, &AppViewModel::windowWidthSwitchRequested, this, [this] {
+        const int startWidth = switchWidth();
+        m_viewModel->setWideLayout(startWidth <= PanelGeometry::kWideLayoutThreshold);
+    });
 
     engine()->addImportPath(u"qrc:/qt/qml"_s);
     setResizeMode(QQuickView::SizeRootObjectToView);

@@ -1,12 +1,17 @@
 #include "appviewmodel.h"
 
+#include "account/authenticationcard.h"
+#include "account/passwordchangeform.h"
+#include "api/backendclient.h"
 #include "api/jsonreader.h"
+#include "library/library.h"
 #include "platform/desktopworkspace.h"
 #include "state/portaladdress.h"
-#include "state/textinputfilter.h"
+#include "state/published.h"
+#include "update/updatecheck.h"
 
 #include <QDir>
-#include <QNetworkAccessManager>
+#include <QJsonDocument>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -27,117 +32,119 @@ AppViewModelDependencies AppViewModelDependencies::forDesktop()
 
 AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *parent)
     : QObject(parent)
-    , m_webPortalURL(std::move(dependencies.webPortalUrl))
-    , m_apiBaseURL(m_webPortalURL + "/api"_L1)
-    , m_defaults(std::move(dependencies.preferences))
-    , m_localStoreDirectory(std::move(dependencies.localStoreDirectory))
+    , m_preferences(std::move(dependencies.preferences))
     , m_workspace(std::move(dependencies.workspace))
     , m_windowList(std::move(dependencies.windowList))
-    , m_scriptRunnerPath(std::move(dependencies.scriptRunnerPath))
     , m_clipboard(std::move(dependencies.clipboard))
     , m_saveDialog(std::move(dependencies.saveDialog))
-    , m_network(std::make_unique<QNetworkAccessManager>())
-    , m_requestTimeout(dependencies.requestTimeout)
-    , m_updateCheckTimeout(dependencies.updateCheckTimeout)
+    , m_backend(std::make_unique<BackendClient>(std::move(dependencies.webPortalUrl), dependencies.requestTimeout))
 {
-    setUpLibrary();
-    m_hasBrowserPermission = m_defaults->boolValue(Preferences::kBrowserPermission);
-    if (!m_defaults->contains(Preferences::kShowHeaderEmail))
-        m_defaults->setBool(Preferences::kShowHeaderEmail, true);
-    m_showHeaderEmail = m_defaults->boolValue(Preferences::kShowHeaderEmail);
-
-    loadRememberedAccount();
-    restoreSession();
-    seedBrowserTracker();
-    connect(m_workspace.get(), &Workspace::applicationActivated, this, &AppViewModel::handleApplicationActivated);
-    if (m_hasBrowserPermission)
-        refreshActiveBrowserTab();
-    startBrowserPolling();
-    connect(m_workspace.get(), &Workspace::thisApplicationActivated, this, [this] {
-        refreshTabThenFetchWebsites();
+    m_library = std::make_unique<Library>(Library::Dependencies{
+        .backend = *m_backend,
+        .preferences = *m_preferences,
+        .clipboard = *m_clipboard,
+        .saveDialog = *m_saveDialog,
+        .localStoreDirectory = std::move(dependencies.localStoreDirectory),
     });
+    m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences,
+                                                     [this](AuthResponse session) { return startSession(std::move(session)); });
+    m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend);
+    m_updateCheck = std::make_unique<UpdateCheck>(m_backend->webPortalURL(), m_backend->network(), *m_workspace,
+                                                  dependencies.updateCheckTimeout);
+    connect(m_backend.get(), &BackendClient::sessionRejected, this, &AppViewModel::endRejectedSession);
+
+    if (!m_preferences->contains(Preferences::kShowHeaderEmail))
+        m_preferences->setBool(Preferences::kShowHeaderEmail, true);
+    m_showHeaderEmail = m_preferences->boolValue(Preferences::kShowHeaderEmail);
+
+    restoreSession();
+    connect(m_workspace.get(), &Workspace::thisApplicationActivated, this, &AppViewModel::fetchWebsitesWhenSignedIn);
 }
 
 AppViewModel::~AppViewModel() = default;
 
-QCoro::Task<> AppViewModel::refreshTabThenFetchWebsites()
+QVariant AppViewModel::currentUserValue() const
 {
-    refreshActiveBrowserTab();
-    if (m_isAuthenticated)
-        co_await fetchWebsites();
+    return optionalToVariant(m_currentUser);
 }
 
-void AppViewModel::loadRememberedAccount()
+void AppViewModel::setShowSettings(bool show)
 {
-    if (!m_defaults->contains(Preferences::kRememberMe))
-        m_defaults->setBool(Preferences::kRememberMe, true);
-    assign(m_rememberMe, m_defaults->boolValue(Preferences::kRememberMe), &AppViewModel::rememberMeChanged);
+    assignProperty(this, m_showSettings, show, &AppViewModel::showSettingsChanged);
+}
 
-    if (m_authMode == AuthMode::Login && m_rememberMe) {
-        setEmailInput(m_defaults->text(Preferences::kRememberedEmail).value_or(QString()));
-        setPasswordInput(m_defaults->text(Preferences::kRememberedPassword).value_or(QString()));
-    } else {
-        setEmailInput(QString());
-        setPasswordInput(QString());
-    }
+void AppViewModel::setShowHeaderEmail(bool show)
+{
+    m_preferences->setBool(Preferences::kShowHeaderEmail, show);
+    assignProperty(this, m_showHeaderEmail, show, &AppViewModel::showHeaderEmailChanged);
+}
+
+void AppViewModel::setWideLayout(bool wide)
+{
+    assignProperty(this, m_isWideLayout, wide, &AppViewModel::isWideLayoutChanged);
+}
+
+void AppViewModel::toggleWindowWidth()
+{
+    Q_EMIT windowWidthSwitchRequested();
 }
 
 void AppViewModel::restoreSession()
 {
-    const QString token = m_defaults->text(Preferences::kJWTToken).value_or(QString());
+    const std::optional<QString> token = m_preferences->text(Preferences::kJWTToken);
+    // A stored token is the session's even when it is empty: a 401 then still signs out.
+    if (m_preferences->contains(Preferences::kJWTToken))
+        m_backend->setToken(token.value_or(QString()));
     std::optional<User> user;
-    if (!token.isEmpty()) {
-        const auto stored = m_defaults->data(Preferences::kCurrentUser);
+    if (token && !token->isEmpty()) {
+        const auto stored = m_preferences->data(Preferences::kCurrentUser);
         if (const auto json = stored ? JsonReader::parse(*stored) : std::nullopt)
             user = User::fromJson(*json).toOptional();
     }
     if (!user) {
         // A corrupt or missing user leaves the token in place; the next sign-in overwrites both.
-        assign(m_isAuthenticated, false, &AppViewModel::isAuthenticatedChanged);
-        assign(m_currentUser, std::nullopt, &AppViewModel::currentUserChanged);
+        assignProperty(this, m_isAuthenticated, false, &AppViewModel::isAuthenticatedChanged);
+        assignProperty(this, m_currentUser, std::nullopt, &AppViewModel::currentUserChanged);
         return;
     }
-    assign(m_currentUser, std::move(user), &AppViewModel::currentUserChanged);
-    assign(m_isAuthenticated, true, &AppViewModel::isAuthenticatedChanged);
-    seedWebsitesFromLocalCopies();
-    fetchWebsites();
+    assignProperty(this, m_currentUser, std::move(user), &AppViewModel::currentUserChanged);
+    assignProperty(this, m_isAuthenticated, true, &AppViewModel::isAuthenticatedChanged);
+    m_library->seedFromLocalCopies();
+    m_library->fetchWebsites();
 }
 
-void AppViewModel::updateRememberMe(bool enabled)
+QCoro::Task<> AppViewModel::startSession(AuthResponse session)
 {
-    assign(m_rememberMe, enabled, &AppViewModel::rememberMeChanged);
-    m_defaults->setBool(Preferences::kRememberMe, enabled);
-    if (!enabled) {
-        m_defaults->remove(Preferences::kRememberedEmail);
-        m_defaults->remove(Preferences::kRememberedPassword);
-    }
+    m_preferences->setText(Preferences::kJWTToken, session.token);
+    m_preferences->setData(Preferences::kCurrentUser, QJsonDocument(session.user.toJson()).toJson(QJsonDocument::Compact));
+    m_backend->setToken(session.token);
+    assignProperty(this, m_currentUser, std::optional(std::move(session.user)), &AppViewModel::currentUserChanged);
+    assignProperty(this, m_isAuthenticated, true, &AppViewModel::isAuthenticatedChanged);
+    co_await m_library->fetchWebsites();
 }
 
-void AppViewModel::syncRememberedCredentials(const QString &email, const QString &password)
+QCoro::Task<> AppViewModel::fetchWebsitesWhenSignedIn()
 {
-    m_defaults->setBool(Preferences::kRememberMe, m_rememberMe);
-    if (m_rememberMe) {
-        m_defaults->setText(Preferences::kRememberedEmail, email);
-        m_defaults->setText(Preferences::kRememberedPassword, password);
-    } else {
-        m_defaults->remove(Preferences::kRememberedEmail);
-        m_defaults->remove(Preferences::kRememberedPassword);
-    }
+    if (m_isAuthenticated)
+        co_await m_library->fetchWebsites();
 }
 
 void AppViewModel::logout()
 {
     setShowSettings(false);
-    m_defaults->remove(Preferences::kJWTToken);
-    m_defaults->remove(Preferences::kCurrentUser);
-    m_defaults->remove(Preferences::kSavedWebsites);
-    clearLocalLibrary();
-    assign(m_websites, QList<SavedWebsite>(), &AppViewModel::websitesChanged);
-    assign(m_currentUser, std::nullopt, &AppViewModel::currentUserChanged);
-    assign(m_isAuthenticated, false, &AppViewModel::isAuthenticatedChanged);
-    assign(m_authError, std::nullopt, &AppViewModel::authErrorChanged);
-    assign(m_authMode, AuthMode::Login, &AppViewModel::authModeChanged);
-    loadRememberedAccount();
+    m_preferences->remove(Preferences::kJWTToken);
+    m_preferences->remove(Preferences::kCurrentUser);
+    m_backend->setToken(std::nullopt);
+    m_library->clear();
+    assignProperty(this, m_currentUser, std::nullopt, &AppViewModel::currentUserChanged);
+    assignProperty(this, m_isAuthenticated, false, &AppViewModel::isAuthenticatedChanged);
+    m_account->showSignIn();
+}
+
+void AppViewModel::endRejectedSession()
+{
+    logout();
+    m_account->showSessionEnded();
 }
 
 void AppViewModel::openAccountPortal()
@@ -152,134 +159,12 @@ void AppViewModel::openContactPage()
 
 void AppViewModel::openPortalPage(QLatin1StringView path)
 {
-    const QString token = m_defaults->text(Preferences::kJWTToken).value_or(QString());
-    QString address = m_webPortalURL + path;
+    const QString token = m_backend->token().value_or(QString());
+    QString address = m_backend->webPortalURL() + path;
     // Everything outside the unreserved set is escaped, so the token cannot end the query early.
     if (!token.isEmpty())
         address += "?token="_L1 + QString::fromLatin1(QUrl::toPercentEncoding(token));
     const QUrl url(address, QUrl::StrictMode);
     if (url.isValid())
         m_workspace->openUrl(url);
-}
-
-void AppViewModel::assignFiltered(QString &member, const QString &typed, QString (*filter)(const QString &),
-                                  void (AppViewModel::*changed)())
-{
-    QString filtered = filter(typed);
-    // The view that wrote the refused characters must hear back even when the stored value stays
-    // the same, or it keeps showing them.
-    if (member == filtered && filtered == typed)
-        return;
-    member = std::move(filtered);
-    Q_EMIT(this->*changed)();
-}
-
-void AppViewModel::setShowSettings(bool show)
-{
-    assign(m_showSettings, show, &AppViewModel::showSettingsChanged);
-}
-
-void AppViewModel::setShowHeaderEmail(bool show)
-{
-    m_defaults->setBool(Preferences::kShowHeaderEmail, show);
-    assign(m_showHeaderEmail, show, &AppViewModel::showHeaderEmailChanged);
-}
-
-void AppViewModel::setEmailInput(const QString &text)
-{
-    assignFiltered(m_emailInput, text, TextInputFilter::keepAsciiWithoutWhitespace, &AppViewModel::emailInputChanged);
-}
-
-void AppViewModel::setPasswordInput(const QString &text)
-{
-    assignFiltered(m_passwordInput, text, TextInputFilter::keepAscii, &AppViewModel::passwordInputChanged);
-}
-
-void AppViewModel::setOtpCodeInput(const QString &text)
-{
-    assignFiltered(m_otpCodeInput, text, TextInputFilter::keepAsciiWithoutWhitespace, &AppViewModel::otpCodeInputChanged);
-}
-
-void AppViewModel::setNewPasswordInput(const QString &text)
-{
-    assignFiltered(m_newPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::newPasswordInputChanged);
-}
-
-void AppViewModel::setChangePasswordOpen(bool open)
-{
-    assign(m_isChangePasswordOpen, open, &AppViewModel::isChangePasswordOpenChanged);
-}
-
-void AppViewModel::setCurrentPasswordInput(const QString &text)
-{
-    assignFiltered(m_currentPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::currentPasswordInputChanged);
-}
-
-void AppViewModel::setChangeNewPasswordInput(const QString &text)
-{
-    assignFiltered(m_changeNewPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::changeNewPasswordInputChanged);
-}
-
-void AppViewModel::setChangeConfirmPasswordInput(const QString &text)
-{
-    assignFiltered(m_changeConfirmPasswordInput, text, TextInputFilter::keepAscii, &AppViewModel::changeConfirmPasswordInputChanged);
-}
-
-void AppViewModel::setSearchQuery(const QString &text)
-{
-    assign(m_searchQuery, text, &AppViewModel::searchQueryChanged);
-}
-
-void AppViewModel::setWideLayout(bool wide)
-{
-    assign(m_isWideLayout, wide, &AppViewModel::isWideLayoutChanged);
-}
-
-void AppViewModel::setShowManualURLField(bool show)
-{
-    assign(m_showManualURLField, show, &AppViewModel::showManualURLFieldChanged);
-}
-
-void AppViewModel::setCustomURLInput(const QString &text)
-{
-    assign(m_customURLInput, text, &AppViewModel::customURLInputChanged);
-}
-
-namespace
-{
-template<typename T>
-QVariant toVariant(const std::optional<T> &value)
-{
-    return value ? QVariant::fromValue(*value) : QVariant();
-}
-}
-
-QVariant AppViewModel::currentUserValue() const
-{
-    return toVariant(m_currentUser);
-}
-
-QVariant AppViewModel::authErrorValue() const
-{
-    return toVariant(m_authError);
-}
-
-QVariant AppViewModel::authSuccessMessageValue() const
-{
-    return toVariant(m_authSuccessMessage);
-}
-
-QVariant AppViewModel::changePasswordSuccessValue() const
-{
-    return toVariant(m_changePasswordSuccess);
-}
-
-QVariant AppViewModel::changePasswordErrorValue() const
-{
-    return toVariant(m_changePasswordError);
-}
-
-QVariant AppViewModel::lastAddedWebsiteIdValue() const
-{
-    return toVariant(m_lastAddedWebsiteId);
 }

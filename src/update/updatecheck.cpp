@@ -1,11 +1,18 @@
+#include "updatecheck.h"
+
 #include "api/requestpipeline.h"
-#include "state/appviewmodel.h"
+#include "platform/workspace.h"
+#include "state/published.h"
 #include "update/versionorder.h"
+
+#include <QLoggingCategory>
 
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
+
+Q_LOGGING_CATEGORY(lcUpdate, "corvane.update")
 
 namespace
 {
@@ -22,21 +29,31 @@ std::optional<QString> latestVersionIn(const RequestPipeline::BodyPieces &body)
 }
 }
 
-void AppViewModel::checkForUpdates()
+UpdateCheck::UpdateCheck(QString webPortalURL, QNetworkAccessManager &network, Workspace &workspace, std::chrono::milliseconds timeout,
+                         QObject *parent)
+    : QObject(parent)
+    , m_webPortalURL(std::move(webPortalURL))
+    , m_network(network)
+    , m_workspace(workspace)
+    , m_timeout(timeout)
+{
+}
+
+void UpdateCheck::checkForUpdates()
 {
     if (m_hasUpdateAvailable) {
         const QUrl downloadPage(m_webPortalURL + "/download"_L1, QUrl::StrictMode);
         if (downloadPage.isValid())
-            m_workspace->openUrl(downloadPage);
+            m_workspace.openUrl(downloadPage);
         return;
     }
-    assign(m_isCheckingUpdate, true, &AppViewModel::isCheckingUpdateChanged);
-    assign(m_updateStatusText, u"Checking for updates..."_s, &AppViewModel::updateStatusTextChanged);
+    assignProperty(this, m_isCheckingUpdate, true, &UpdateCheck::isCheckingUpdateChanged);
+    assignProperty(this, m_updateStatusText, u"Checking for updates..."_s, &UpdateCheck::updateStatusTextChanged);
 
-    const QUrl versionAddress(m_apiBaseURL + "/version"_L1, QUrl::StrictMode);
+    const QUrl versionAddress(m_webPortalURL + "/api/version"_L1, QUrl::StrictMode);
     if (!versionAddress.isValid()) {
         // Reported after a moment, so the progress shows.
-        QTimer::singleShot(600ms, this, [this] { showUpdateCheckResult(std::nullopt); });
+        QTimer::singleShot(600ms, this, [this] { showResult(std::nullopt); });
         return;
     }
     fetchLatestVersion(versionAddress);
@@ -44,32 +61,35 @@ void AppViewModel::checkForUpdates()
 
 // Sent past the pipeline: no token, no content type, a short time-out, and the status is not
 // examined; only an answer that names the latest version counts.
-QCoro::Task<> AppViewModel::fetchLatestVersion(QUrl address)
+QCoro::Task<> UpdateCheck::fetchLatestVersion(QUrl address)
 {
     QNetworkRequest request(address);
-    request.setTransferTimeout(int(m_updateCheckTimeout.count()));
+    request.setTransferTimeout(int(m_timeout.count()));
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     QPointer self(this);
-    const RequestPipeline::ReplyPointer reply(m_network->get(request));
+    const RequestPipeline::ReplyPointer reply(m_network.get(request));
     const std::shared_ptr<RequestPipeline::BodyPieces> received = RequestPipeline::collectBody(*reply);
     co_await reply.get();
     if (!self)
         co_return;
     const auto answer = RequestPipeline::readAnswer(*reply, std::move(*received), m_webPortalURL);
-    showUpdateCheckResult(answer ? latestVersionIn(answer.value().body) : std::nullopt);
+    const std::optional<QString> latest = answer ? latestVersionIn(answer.value().body) : std::nullopt;
+    if (!latest)
+        qCInfo(lcUpdate) << "the version check learnt nothing";
+    showResult(latest);
 }
 
 // A check that learnt nothing says so: reading "up to date" after a failure would hide an
 // update the user asked about.
-void AppViewModel::showUpdateCheckResult(const std::optional<QString> &latestVersion)
+void UpdateCheck::showResult(const std::optional<QString> &latestVersion)
 {
     const bool newer = latestVersion && VersionOrder::compare(*latestVersion, QString(currentAppVersion)) > 0;
-    assign(m_hasUpdateAvailable, newer, &AppViewModel::hasUpdateAvailableChanged);
+    assignProperty(this, m_hasUpdateAvailable, newer, &UpdateCheck::hasUpdateAvailableChanged);
     QString status = u"Could not check for updates. Please try again later."_s;
     if (newer)
         status = u"New version v%1 available!"_s.arg(*latestVersion);
     else if (latestVersion)
         status = u"Version %1 is up to date"_s.arg(currentAppVersion);
-    assign(m_updateStatusText, status, &AppViewModel::updateStatusTextChanged);
-    assign(m_isCheckingUpdate, false, &AppViewModel::isCheckingUpdateChanged);
+    assignProperty(this, m_updateStatusText, status, &UpdateCheck::updateStatusTextChanged);
+    assignProperty(this, m_isCheckingUpdate, false, &UpdateCheck::isCheckingUpdateChanged);
 }

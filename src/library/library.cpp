@@ -1,0 +1,306 @@
+#include "library.h"
+
+#include "api/backendclient.h"
+#include "api/jsonreader.h"
+#include "library/atomicwrite.h"
+#include "library/librarycopieswriter.h"
+#include "library/libraryorder.h"
+#include "library/librarysearch.h"
+#include "library/localstoremanager.h"
+#include "platform/clipboard.h"
+#include "platform/savedialog.h"
+#include "state/preferences.h"
+#include "state/published.h"
+
+#include <QJsonDocument>
+#include <QUrl>
+
+#include <algorithm>
+#include <tuple>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+Q_LOGGING_CATEGORY(lcLibrary, "corvane.library")
+
+namespace
+{
+// How long a website just saved stays highlighted.
+constexpr auto kHighlightTime = 1600ms;
+}
+
+Library::Library(Dependencies dependencies, QObject *parent)
+    : QObject(parent)
+    , m_backend(dependencies.backend)
+    , m_preferences(dependencies.preferences)
+    , m_clipboard(dependencies.clipboard)
+    , m_saveDialog(dependencies.saveDialog)
+    , m_websiteList(std::make_unique<WebsiteListModel>())
+    , m_copiesWriter(std::make_unique<LibraryCopiesWriter>(m_preferences.location()))
+    , m_search(std::make_unique<LibrarySearch>())
+{
+    LocalStoreManager::shared().setBaseDirectory(dependencies.localStoreDirectory);
+    m_highlightTimer.setSingleShot(true);
+    m_highlightTimer.setInterval(kHighlightTime);
+    connect(&m_highlightTimer, &QTimer::timeout, this, [this] {
+        assignProperty(this, m_lastAddedWebsiteId, std::nullopt, &Library::lastAddedWebsiteIdChanged);
+    });
+}
+
+Library::~Library() = default;
+
+QVariant Library::lastAddedWebsiteIdValue() const
+{
+    return optionalToVariant(m_lastAddedWebsiteId);
+}
+
+void Library::setSearchQuery(const QString &text)
+{
+    if (m_searchQuery == text)
+        return;
+    m_searchQuery = text;
+    Q_EMIT searchQueryChanged();
+    refilter();
+}
+
+void Library::showMoreWebsites()
+{
+    assignProperty(this, m_visibleLimit, m_visibleLimit <= 9 ? 10 : m_visibleLimit + 10, &Library::visibleLimitChanged);
+    m_websiteList->update(m_filteredWebsites.first(std::min<qsizetype>(m_visibleLimit, m_filteredWebsites.size())));
+}
+
+void Library::publish(QList<SavedWebsite> sortedWebsites)
+{
+    if (m_websites == sortedWebsites)
+        return;
+    m_websites = std::move(sortedWebsites);
+    m_search->prepare(m_websites);
+    Q_EMIT websitesChanged();
+    refilter();
+}
+
+void Library::refilter()
+{
+    m_filteredWebsites = m_search->filter(m_websites, m_searchQuery);
+    Q_EMIT filteredWebsitesChanged();
+    m_websiteList->update(m_filteredWebsites.first(std::min<qsizetype>(m_visibleLimit, m_filteredWebsites.size())));
+}
+
+void Library::seedFromLocalCopies()
+{
+    if (auto cached = LocalStoreManager::shared().loadWebsitesFromDisk(); cached && !cached->isEmpty()) {
+        publish(LibraryOrder::sorted(std::move(*cached)));
+        return;
+    }
+    const auto stored = m_preferences.data(Preferences::kSavedWebsites);
+    if (!stored)
+        return;
+    const auto parsed = JsonReader::parse(*stored);
+    auto decoded = parsed ? SavedWebsite::listFromJson(*parsed) : Decoded<QList<SavedWebsite>>::failure(u"not JSON"_s);
+    if (!decoded) {
+        qCInfo(lcLibrary) << "the stored copy of the library is unreadable:" << decoded.error();
+        return;
+    }
+    publish(LibraryOrder::sorted(std::move(decoded.value())));
+    m_copiesWriter->writeCacheFile(m_websites);
+}
+
+void Library::cacheWebsites(QList<SavedWebsite> websites)
+{
+    publish(LibraryOrder::sorted(std::move(websites)));
+    m_copiesWriter->writeCacheFile(m_websites);
+    m_copiesWriter->writePreferencesCopy(m_websites);
+}
+
+void Library::flushLocalCopies()
+{
+    m_copiesWriter->flush();
+}
+
+void Library::clear()
+{
+    ++*m_thumbnailWalk;
+    m_copiesWriter->discardPending();
+    // A background write stored just before the discard must not outlive the sign-out either.
+    m_preferences.remove(Preferences::kSavedWebsites);
+    auto &store = LocalStoreManager::shared();
+    store.clearWebsitesCache();
+    store.clearAllThumbnails();
+    publish({});
+}
+
+bool Library::answerIsStale(const QPointer<Library> &self, const std::optional<QString> &tokenAsked) const
+{
+    return !self || m_backend.token() != tokenAsked;
+}
+
+QCoro::Task<> Library::fetchWebsites()
+{
+    QPointer self(this);
+    const auto token = m_backend.token();
+    auto result = co_await m_backend.request<WebsitesResponse>(u"/websites"_s, "GET"_ba);
+    if (answerIsStale(self, token))
+        co_return;
+    if (!result) {
+        qCInfo(lcLibrary) << "fetching the library failed:" << result.error().message;
+        co_return;
+    }
+    QList<SavedWebsite> received = std::move(result.value().websites);
+    // The answer is in the backend's order and the library in library order, so a backend that
+    // sends another order rewrites both copies every time; one that sends library order does not.
+    if (received != m_websites)
+        cacheWebsites(received);
+    cacheThumbnailsOf(received);
+}
+
+// One thumbnail at a time, in the order the backend sent the websites, in one background task
+// that never comes back to the main thread. The fetch does not wait for it.
+void Library::cacheThumbnailsOf(const QList<SavedWebsite> &websites)
+{
+    QList<LocalStoreManager::ThumbnailAddress> thumbnails;
+    thumbnails.reserve(websites.size());
+    for (const SavedWebsite &website : websites)
+        thumbnails.append({website.id, website.screenshotUrl});
+    const quint64 walk = ++*m_thumbnailWalk;
+    LocalStoreManager::shared().cacheThumbnailsInOrder(std::move(thumbnails), [current = std::weak_ptr(m_thumbnailWalk), walk] {
+        const auto latest = current.lock();
+        return latest && *latest == walk;
+    });
+}
+
+void Library::addSavedWebsite(const SavedWebsite &website)
+{
+    assignProperty(this, m_lastAddedWebsiteId, std::optional(website.id), &Library::lastAddedWebsiteIdChanged);
+    m_highlightTimer.start();
+    QList<SavedWebsite> websites = m_websites;
+    websites.prepend(website);
+    cacheWebsites(std::move(websites));
+    // Nobody waits for the thumbnail; the list finds it in the store when it is there.
+    std::ignore = LocalStoreManager::shared().cacheThumbnailAsync(website.id, website.screenshotUrl);
+}
+
+const SavedWebsite *Library::findWebsite(qint64 id) const
+{
+    const auto found = std::find_if(m_websites.cbegin(), m_websites.cend(), [id](const SavedWebsite &website) { return website.id == id; });
+    return found == m_websites.cend() ? nullptr : &*found;
+}
+
+void Library::togglePin(qint64 id)
+{
+    sendPinToggle(id);
+}
+
+void Library::updateWebsiteTitle(qint64 id, const QString &newTitle)
+{
+    sendTitle(id, newTitle);
+}
+
+void Library::deleteWebsite(qint64 id)
+{
+    sendDeletion(id);
+}
+
+QCoro::Task<> Library::sendPinToggle(qint64 id)
+{
+    const SavedWebsite *website = findWebsite(id);
+    if (!website)
+        co_return;
+    const bool wasPinned = website->pinned();
+    setPinned(id, !wasPinned);
+
+    QPointer self(this);
+    const auto token = m_backend.token();
+    QJsonObject body;
+    body.insert(u"isPinned"_s, !wasPinned);
+    const auto result = co_await m_backend.request<SingleWebsiteResponse>(u"/websites/%1/pin"_s.arg(id), "PATCH"_ba, body);
+    if (answerIsStale(self, token))
+        co_return;
+    if (!result) {
+        qCInfo(lcLibrary) << "pinning failed, undone:" << result.error().message;
+        setPinned(id, wasPinned);
+        co_return;
+    }
+    // Only the pin state is taken from the answer. The preferences copy catches up at the next
+    // cacheWebsites.
+    if (setPinned(id, result.value().website.pinned()))
+        m_copiesWriter->writeCacheFile(m_websites);
+}
+
+// Sets the pin state of the first website with this id, wherever the list has moved it by now, and
+// re-sorts. False when no website has the id any more.
+bool Library::setPinned(qint64 id, bool pinned)
+{
+    QList<SavedWebsite> websites = m_websites;
+    const auto found = std::find_if(websites.begin(), websites.end(), [id](const SavedWebsite &website) { return website.id == id; });
+    if (found == websites.end())
+        return false;
+    found->isPinned = pinned;
+    publish(LibraryOrder::sorted(std::move(websites)));
+    return true;
+}
+
+QCoro::Task<> Library::sendTitle(qint64 id, QString newTitle)
+{
+    const QString title = newTitle.trimmed();
+    if (title.isEmpty())
+        co_return;
+    QPointer self(this);
+    const auto token = m_backend.token();
+    QJsonObject body;
+    body.insert(u"title"_s, title);
+    const auto result = co_await m_backend.request<SingleWebsiteResponse>(u"/websites/%1"_s.arg(id), "PUT"_ba, body);
+    if (answerIsStale(self, token))
+        co_return;
+    if (!result) {
+        qCInfo(lcLibrary) << "renaming failed:" << result.error().message;
+        co_return;
+    }
+    QList<SavedWebsite> websites = m_websites;
+    std::replace_if(websites.begin(), websites.end(), [id](const SavedWebsite &website) { return website.id == id; },
+                    result.value().website);
+    cacheWebsites(std::move(websites));
+}
+
+QCoro::Task<> Library::sendDeletion(qint64 id)
+{
+    QPointer self(this);
+    const auto token = m_backend.token();
+    const auto result = co_await m_backend.request<DeleteWebsiteResponse>(u"/websites/%1"_s.arg(id), "DELETE"_ba);
+    if (answerIsStale(self, token))
+        co_return;
+    if (!result) {
+        qCInfo(lcLibrary) << "deleting failed:" << result.error().message;
+        co_return;
+    }
+    QList<SavedWebsite> websites = m_websites;
+    websites.removeIf([id](const SavedWebsite &website) { return website.id == id; });
+    cacheWebsites(std::move(websites));
+    LocalStoreManager::shared().deleteCachedThumbnail(id);
+}
+
+void Library::shareWebsite(qint64 id)
+{
+    const SavedWebsite *website = findWebsite(id);
+    if (!website || !QUrl(website->url, QUrl::StrictMode).isValid())
+        return;
+    // There is no sharing picker on this platform; sharing copies the link instead.
+    copyWebsiteLink(id);
+}
+
+void Library::copyWebsiteLink(qint64 id)
+{
+    if (const SavedWebsite *website = findWebsite(id))
+        m_clipboard.setText(website->url);
+}
+
+void Library::exportBookmarksToFile()
+{
+    const auto path = m_saveDialog.askForSavePath(u"Export Saved Websites"_s, u"corvane-bookmarks.json"_s, u"JSON (*.json)"_s);
+    if (!path)
+        return;
+    const QByteArray encoded = QJsonDocument(SavedWebsite::listToJson(m_websites)).toJson(QJsonDocument::Compact);
+    // Not written in place: a failed write must neither leave a truncated file nor destroy an
+    // earlier export at that path.
+    if (!writeFileAtomically(*path, encoded))
+        qCInfo(lcLibrary) << "the export could not be written";
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "api/records.h"
+#include "library/websitelistmodel.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
+
+class BackendClient;
+class Clipboard;
+class LibraryCopiesWriter;
+class LibrarySearch;
+class Preferences;
+class SaveDialog;
+
+// The signed-in user's saved websites: fetched from the backend, kept in library order, searched
+// and paged for the list, changed one website at a time, and kept in two local copies (the cache
+// file and the preferences) so the next start shows them at once. Failures are silent: the
+// previous state stays and the next fetch tries again.
+class Library : public QObject
+{
+    Q_OBJECT
+
+    Q_PROPERTY(QList<SavedWebsite> websites READ websites NOTIFY websitesChanged)
+    Q_PROPERTY(int websiteCount READ websiteCount NOTIFY websitesChanged)
+    Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
+    Q_PROPERTY(int visibleLimit READ visibleLimit NOTIFY visibleLimitChanged)
+    Q_PROPERTY(int filteredCount READ filteredCount NOTIFY filteredWebsitesChanged)
+    Q_PROPERTY(QVariant lastAddedWebsiteId READ lastAddedWebsiteIdValue NOTIFY lastAddedWebsiteIdChanged)
+    Q_PROPERTY(WebsiteListModel *websiteList READ websiteList CONSTANT)
+
+public:
+    struct Dependencies {
+        BackendClient &backend;
+        Preferences &preferences;
+        Clipboard &clipboard;
+        SaveDialog &saveDialog;
+        QString localStoreDirectory;
+    };
+
+    explicit Library(Dependencies dependencies, QObject *parent = nullptr);
+    ~Library() override;
+
+    [[nodiscard]] const QList<SavedWebsite> &websites() const { return m_websites; }
+    [[nodiscard]] int websiteCount() const { return int(m_websites.size()); }
+    [[nodiscard]] const QString &searchQuery() const { return m_searchQuery; }
+    [[nodiscard]] int visibleLimit() const { return m_visibleLimit; }
+    [[nodiscard]] int filteredCount() const { return int(m_filteredWebsites.size()); }
+    [[nodiscard]] std::optional<qint64> lastAddedWebsiteId() const { return m_lastAddedWebsiteId; }
+    // The websites matching searchQuery, in library order; the list model shows the first
+    // visibleLimit of them.
+    [[nodiscard]] const QList<SavedWebsite> &filteredWebsites() const { return m_filteredWebsites; }
+    [[nodiscard]] WebsiteListModel *websiteList() const { return m_websiteList.get(); }
+
+    void setSearchQuery(const QString &text);
+    Q_INVOKABLE void showMoreWebsites();
+
+    // Shows the last known library at once, before the network answers.
+    void seedFromLocalCopies();
+    QCoro::Task<> fetchWebsites();
+    // A website the user just saved: first in the list and highlighted for a moment.
+    void addSavedWebsite(const SavedWebsite &website);
+    // Sign-out: forgets the library, both local copies and the thumbnails.
+    void clear();
+    // Blocks until both local copies hold what was last published; they are written in the
+    // background.
+    void flushLocalCopies();
+
+    // Item operations. They change nothing when the backend refuses; pinning shows at once and is
+    // undone on failure.
+    Q_INVOKABLE void togglePin(qint64 id);
+    Q_INVOKABLE void updateWebsiteTitle(qint64 id, const QString &newTitle);
+    Q_INVOKABLE void deleteWebsite(qint64 id);
+    Q_INVOKABLE void shareWebsite(qint64 id);
+    Q_INVOKABLE void copyWebsiteLink(qint64 id);
+    Q_INVOKABLE void exportBookmarksToFile();
+
+Q_SIGNALS:
+    void websitesChanged();
+    void searchQueryChanged();
+    void visibleLimitChanged();
+    void filteredWebsitesChanged();
+    void lastAddedWebsiteIdChanged();
+
+private:
+    [[nodiscard]] QVariant lastAddedWebsiteIdValue() const;
+    [[nodiscard]] const SavedWebsite *findWebsite(qint64 id) const;
+
+    // Every replacement of the whole library: sorts, publishes and writes both local copies.
+    void cacheWebsites(QList<SavedWebsite> websites);
+    void publish(QList<SavedWebsite> sortedWebsites);
+    void refilter();
+    void cacheThumbnailsOf(const QList<SavedWebsite> &websites);
+    bool setPinned(qint64 id, bool pinned);
+    // An answer is dropped when the library is gone or the session it was asked in has ended.
+    [[nodiscard]] bool answerIsStale(const QPointer<Library> &self, const std::optional<QString> &tokenAsked) const;
+
+    QCoro::Task<> sendPinToggle(qint64 id);
+    QCoro::Task<> sendTitle(qint64 id, QString newTitle);
+    QCoro::Task<> sendDeletion(qint64 id);
+
+    BackendClient &m_backend;
+    Preferences &m_preferences;
+    Clipboard &m_clipboard;
+    SaveDialog &m_saveDialog;
+
+    QList<SavedWebsite> m_websites;
+    QString m_searchQuery;
+    int m_visibleLimit = 5;
+    QList<SavedWebsite> m_filteredWebsites;
+    std::optional<qint64> m_lastAddedWebsiteId;
+    QTimer m_highlightTimer;
+    std::unique_ptr<WebsiteListModel> m_websiteList;
+
+    std::unique_ptr<LibraryCopiesWriter> m_copiesWriter;
+    std::unique_ptr<LibrarySearch> m_search;
+    // Each fetch walks the thumbnails anew; a walk stops when a newer one starts, at sign-out, and
+    // when the library is gone (its worker then finds this counter expired).
+    std::shared_ptr<std::atomic<quint64>> m_thumbnailWalk = std::make_shared<std::atomic<quint64>>(0);
+    // The library benchmark times the private cacheWebsites.
+    friend struct LibraryBenchmarkAccess;
+};
