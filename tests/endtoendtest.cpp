@@ -1,6 +1,11 @@
 #include "serverprocess.h"
 #include "support/testenvironment.h"
 
+#include "account/authenticationcard.h"
+#include "account/passwordchangeform.h"
+#include "api/backendclient.h"
+#include "library/library.h"
+
 #include <QCoroNetworkReply>
 #include <QFile>
 #include <QJsonArray>
@@ -42,14 +47,15 @@ private:
     }
 
     // Fills the card for mode and submits it, waiting until the request has been handled.
-    static void submit(AppViewModel &model, AppViewModel::AuthMode mode, const QString &email, const QString &password)
+    static void submit(AppViewModel &model, AuthenticationCard::AuthMode mode, const QString &email, const QString &password)
     {
-        if (model.authMode() != mode)
-            model.switchAuthMode(mode);
-        model.setEmailInput(email);
-        model.setPasswordInput(password);
-        model.submitAuth();
-        QTRY_VERIFY(!model.isAuthLoading());
+        AuthenticationCard &card = *model.account();
+        if (card.authMode() != mode)
+            card.switchAuthMode(mode);
+        card.setEmailInput(email);
+        card.setPasswordInput(password);
+        card.submitAuth();
+        QTRY_VERIFY(!card.isAuthLoading());
     }
 
     // Creates a website straight through the API, as the save button of the panel would.
@@ -70,7 +76,7 @@ private:
 
     static QString storedToken(const AppViewModel &model)
     {
-        return model.defaults().text(Preferences::kJWTToken).value_or(QString());
+        return model.backend().token().value_or(QString());
     }
 
 private Q_SLOTS:
@@ -84,20 +90,20 @@ private Q_SLOTS:
         TestEnvironment environment;
         auto client = makeClient(environment);
 
-        submit(*client, AppViewModel::AuthMode::Register, kEmail, kPassword);
-        QVERIFY2(client->isAuthenticated(), qPrintable(client->authError().value_or(QString())));
+        submit(*client, AuthenticationCard::AuthMode::Register, kEmail, kPassword);
+        QVERIFY2(client->isAuthenticated(), qPrintable(client->account()->authError().value_or(QString())));
         QCOMPARE(client->currentUser()->email.toLower(), kEmail.toLower());
         QVERIFY(!environment.preferences()->contains(Preferences::kRememberedEmail));
 
-        submit(*client, AppViewModel::AuthMode::Register, kEmail.toUpper(), kPassword);
-        QCOMPARE(client->authError(), u"An account with this email already exists."_s);
+        submit(*client, AuthenticationCard::AuthMode::Register, kEmail.toUpper(), kPassword);
+        QCOMPARE(client->account()->authError(), u"An account with this email already exists."_s);
 
         client->logout();
-        submit(*client, AppViewModel::AuthMode::Login, kEmail, u"wrong password 1"_s);
+        submit(*client, AuthenticationCard::AuthMode::Login, kEmail, u"wrong password 1"_s);
         QVERIFY(!client->isAuthenticated());
-        QCOMPARE(client->authError(), u"Incorrect email or password."_s);
+        QCOMPARE(client->account()->authError(), u"Incorrect email or password."_s);
 
-        submit(*client, AppViewModel::AuthMode::Login, kEmail, kPassword);
+        submit(*client, AuthenticationCard::AuthMode::Login, kEmail, kPassword);
         QVERIFY(client->isAuthenticated());
         QCOMPARE(environment.preferences()->text(Preferences::kRememberedEmail), kEmail);
 
@@ -105,36 +111,43 @@ private Q_SLOTS:
         const SavedWebsite first = createWebsite(token, u"https://www.first.test/a"_s, u"First"_s);
         const SavedWebsite second = createWebsite(token, u"https://second.test/b"_s, u"Second"_s);
         const SavedWebsite third = createWebsite(token, u"https://third.test/c"_s, u"Third"_s);
-        QCoro::waitFor(client->fetchWebsites());
-        QCOMPARE(idsOf(client->websites()), (QList<qint64>{third.id, second.id, first.id}));
-        QCOMPARE(client->websites().last().formattedDomain(), u"first.test"_s);
+        QCoro::waitFor(client->library()->fetchWebsites());
+        QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{third.id, second.id, first.id}));
+        QCOMPARE(client->library()->websites().last().formattedDomain(), u"first.test"_s);
 
-        QCoro::waitFor(client->togglePin(first.id));
-        QCOMPARE(idsOf(client->websites()), (QList<qint64>{first.id, third.id, second.id}));
+        client->library()->togglePin(first.id);
+        QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{first.id, third.id, second.id}));
+        // Until the server has the pin, a fetch shows the list without it.
+        QTRY_VERIFY((QCoro::waitFor(client->library()->fetchWebsites()), client->library()->websites().first().pinned()));
+        client->library()->flushLocalCopies();
 
         // A restarted client shows the cached library at once and the server agrees with it.
         client.reset();
         client = makeClient(environment);
         QVERIFY(client->isAuthenticated());
-        QCOMPARE(idsOf(client->websites()), (QList<qint64>{first.id, third.id, second.id}));
-        QCoro::waitFor(client->fetchWebsites());
-        QVERIFY(client->websites().first().pinned());
+        QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{first.id, third.id, second.id}));
+        QCoro::waitFor(client->library()->fetchWebsites());
+        QVERIFY(client->library()->websites().first().pinned());
 
-        QCoro::waitFor(client->togglePin(first.id));
-        QCoro::waitFor(client->updateWebsiteTitle(second.id, u"  Renamed  "_s));
-        QCoro::waitFor(client->deleteWebsite(third.id));
+        client->library()->togglePin(first.id);
+        client->library()->updateWebsiteTitle(second.id, u"  Renamed  "_s);
+        client->library()->deleteWebsite(third.id);
+        QTRY_COMPARE(idsOf(client->library()->websites()), (QList<qint64>{second.id, first.id}));
+        QTRY_COMPARE(client->library()->websites().first().title, u"Renamed"_s);
+        QTRY_VERIFY(!client->library()->websites().last().pinned());
+        client->library()->flushLocalCopies();
 
         client.reset();
         client = makeClient(environment);
-        QCoro::waitFor(client->fetchWebsites());
-        const QList<SavedWebsite> library = client->websites();
+        QCoro::waitFor(client->library()->fetchWebsites());
+        const QList<SavedWebsite> library = client->library()->websites();
         QCOMPARE(idsOf(library), (QList<qint64>{second.id, first.id}));
         QVERIFY(!library.last().pinned());
         QCOMPARE(library.first().title, u"Renamed"_s);
 
         const QString exportPath = environment.path(u"export.json"_s);
         environment.saveDialog()->answer = exportPath;
-        client->exportBookmarksToFile();
+        client->library()->exportBookmarksToFile();
         QFile exported(exportPath);
         QVERIFY(exported.open(QIODevice::ReadOnly));
         const auto decoded = SavedWebsite::listFromJson(QJsonDocument::fromJson(exported.readAll()).array());
@@ -146,22 +159,22 @@ private Q_SLOTS:
     {
         TestEnvironment environment;
         auto client = makeClient(environment);
-        client->switchAuthMode(AppViewModel::AuthMode::ForgotPassword);
-        client->setEmailInput(kEmail.toUpper());
-        client->requestPasswordReset();
-        QTRY_COMPARE(client->authMode(), AppViewModel::AuthMode::EnterOtp);
+        client->account()->switchAuthMode(AuthenticationCard::AuthMode::ForgotPassword);
+        client->account()->setEmailInput(kEmail.toUpper());
+        client->account()->requestPasswordReset();
+        QTRY_COMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::EnterOtp);
         const QString code = m_server.latestResetCode(kEmail);
         QCOMPARE(code.size(), 6);
 
-        client->setOtpCodeInput(code);
-        client->setNewPasswordInput(u"second password 2"_s);
-        client->confirmPasswordReset();
-        QTRY_COMPARE(client->authMode(), AppViewModel::AuthMode::Login);
-        QVERIFY(!client->authError());
+        client->account()->setOtpCodeInput(code);
+        client->account()->setNewPasswordInput(u"second password 2"_s);
+        client->account()->confirmPasswordReset();
+        QTRY_COMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::Login);
+        QVERIFY(!client->account()->authError());
 
-        submit(*client, AppViewModel::AuthMode::Login, kEmail, kPassword);
-        QCOMPARE(client->authError(), u"Incorrect email or password."_s);
-        submit(*client, AppViewModel::AuthMode::Login, kEmail, u"second password 2"_s);
+        submit(*client, AuthenticationCard::AuthMode::Login, kEmail, kPassword);
+        QCOMPARE(client->account()->authError(), u"Incorrect email or password."_s);
+        submit(*client, AuthenticationCard::AuthMode::Login, kEmail, u"second password 2"_s);
         QVERIFY(client->isAuthenticated());
     }
 
@@ -169,28 +182,28 @@ private Q_SLOTS:
     {
         TestEnvironment environment;
         auto client = makeClient(environment);
-        client->switchAuthMode(AppViewModel::AuthMode::ForgotPassword);
-        client->setEmailInput(kEmail);
-        client->requestPasswordReset();
-        QTRY_COMPARE(client->authMode(), AppViewModel::AuthMode::EnterOtp);
+        client->account()->switchAuthMode(AuthenticationCard::AuthMode::ForgotPassword);
+        client->account()->setEmailInput(kEmail);
+        client->account()->requestPasswordReset();
+        QTRY_COMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::EnterOtp);
         const QString code = m_server.latestResetCode(kEmail);
         const QString wrongCode = code == "000000"_L1 ? u"111111"_s : u"000000"_s;
 
         for (int attempt = 0; attempt < 5; ++attempt) {
-            client->setOtpCodeInput(wrongCode);
-            client->setNewPasswordInput(u"never used 3"_s);
-            client->confirmPasswordReset();
-            QTRY_VERIFY(!client->isAuthLoading());
-            QCOMPARE(client->authError(), u"The verification code is incorrect."_s);
+            client->account()->setOtpCodeInput(wrongCode);
+            client->account()->setNewPasswordInput(u"never used 3"_s);
+            client->account()->confirmPasswordReset();
+            QTRY_VERIFY(!client->account()->isAuthLoading());
+            QCOMPARE(client->account()->authError(), u"The verification code is incorrect."_s);
         }
-        client->setOtpCodeInput(code);
-        client->setNewPasswordInput(u"never used 3"_s);
-        client->confirmPasswordReset();
-        QTRY_VERIFY(!client->isAuthLoading());
-        QVERIFY(client->authError());
-        QCOMPARE(client->authMode(), AppViewModel::AuthMode::EnterOtp);
+        client->account()->setOtpCodeInput(code);
+        client->account()->setNewPasswordInput(u"never used 3"_s);
+        client->account()->confirmPasswordReset();
+        QTRY_VERIFY(!client->account()->isAuthLoading());
+        QVERIFY(client->account()->authError());
+        QCOMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::EnterOtp);
 
-        submit(*client, AppViewModel::AuthMode::Login, kEmail, u"never used 3"_s);
+        submit(*client, AuthenticationCard::AuthMode::Login, kEmail, u"never used 3"_s);
         QVERIFY(!client->isAuthenticated());
     }
 
@@ -200,27 +213,27 @@ private Q_SLOTS:
         TestEnvironment laptopEnvironment;
         auto desk = makeClient(deskEnvironment);
         auto laptop = makeClient(laptopEnvironment);
-        submit(*desk, AppViewModel::AuthMode::Login, kEmail, u"second password 2"_s);
-        submit(*laptop, AppViewModel::AuthMode::Login, kEmail, u"second password 2"_s);
+        submit(*desk, AuthenticationCard::AuthMode::Login, kEmail, u"second password 2"_s);
+        submit(*laptop, AuthenticationCard::AuthMode::Login, kEmail, u"second password 2"_s);
         QVERIFY(desk->isAuthenticated() && laptop->isAuthenticated());
 
-        desk->setChangePasswordOpen(true);
-        desk->setCurrentPasswordInput(u"second password 2"_s);
-        desk->setChangeNewPasswordInput(u"third password 3"_s);
-        desk->setChangeConfirmPasswordInput(u"third password 3"_s);
-        desk->changePassword();
-        QTRY_VERIFY(desk->changePasswordSuccess());
-        QVERIFY(!desk->changePasswordError());
+        desk->passwordChange()->setChangePasswordOpen(true);
+        desk->passwordChange()->setCurrentPasswordInput(u"second password 2"_s);
+        desk->passwordChange()->setChangeNewPasswordInput(u"third password 3"_s);
+        desk->passwordChange()->setChangeConfirmPasswordInput(u"third password 3"_s);
+        desk->passwordChange()->changePassword();
+        QTRY_VERIFY(desk->passwordChange()->changePasswordSuccess());
+        QVERIFY(!desk->passwordChange()->changePasswordError());
 
         // The desk keeps its session; the laptop's token no longer counts.
-        QCoro::waitFor(desk->fetchWebsites());
+        QCoro::waitFor(desk->library()->fetchWebsites());
         QVERIFY(desk->isAuthenticated());
-        QCoro::waitFor(laptop->fetchWebsites());
+        QCoro::waitFor(laptop->library()->fetchWebsites());
         QVERIFY(!laptop->isAuthenticated());
-        QCOMPARE(laptop->authError(), u"Your session ended. Please sign in again."_s);
+        QCOMPARE(laptop->account()->authError(), u"Your session ended. Please sign in again."_s);
         QVERIFY(!laptopEnvironment.preferences()->contains(Preferences::kJWTToken));
 
-        submit(*laptop, AppViewModel::AuthMode::Login, kEmail, u"third password 3"_s);
+        submit(*laptop, AuthenticationCard::AuthMode::Login, kEmail, u"third password 3"_s);
         QVERIFY(laptop->isAuthenticated());
     }
 };

@@ -2,7 +2,7 @@
 
 using namespace Qt::StringLiterals;
 
-Q_LOGGING_CATEGORY(lcApi, "corvane.api")
+Q_LOGGING_CATEGORY(lcApi, "corvane.api", QtWarningMsg)
 
 BackendClient::BackendClient(QString webPortalURL, std::chrono::milliseconds requestTimeout, QObject *parent)
     : QObject(parent)

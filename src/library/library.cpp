@@ -21,7 +21,7 @@
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-Q_LOGGING_CATEGORY(lcLibrary, "corvane.library")
+Q_LOGGING_CATEGORY(lcLibrary, "corvane.library", QtWarningMsg)
 
 namespace
 {

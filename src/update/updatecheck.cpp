@@ -12,7 +12,7 @@
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-Q_LOGGING_CATEGORY(lcUpdate, "corvane.update")
+Q_LOGGING_CATEGORY(lcUpdate, "corvane.update", QtWarningMsg)
 
 namespace
 {
