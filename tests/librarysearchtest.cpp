@@ -35,16 +35,25 @@ QList<qint64> plainFilter(const QList<SavedWebsite> &websites, const QString &qu
 QString awkwardText(QRandomGenerator &random, int pieces)
 {
     static const QStringList alphabet{
-        u"a"_s, u"B"_s, u"c"_s, u"Z"_s, u" "_s, u"\n"_s, u"ab"_s, u"AB"_s, u"k"_s, u"i"_s,
-        u"\u0130"_s,        // capital I with dot: lowers to i and a combining dot
-        u"\u212A"_s,        // Kelvin sign: lowers to k
-        u"\u00DF"_s,        // sharp s
-        u"\u1E9E"_s,        // capital sharp s
-        u"\u03A3"_s,        // capital sigma
-        u"\u00C9"_s,        // E acute
-        u"\u0307"_s,        // combining dot
-        u"\U0001F600"_s,    // emoji, a surrogate pair
-        u"\U00010400"_s,    // Deseret capital long I: a pair that lowers to another pair
+        u"a"_s,
+        u"B"_s,
+        u"c"_s,
+        u"Z"_s,
+        u" "_s,
+        u"\n"_s,
+        u"ab"_s,
+        u"AB"_s,
+        u"k"_s,
+        u"i"_s,
+        u"\u0130"_s, // capital I with dot: lowers to i and a combining dot
+        u"\u212A"_s, // Kelvin sign: lowers to k
+        u"\u00DF"_s, // sharp s
+        u"\u1E9E"_s, // capital sharp s
+        u"\u03A3"_s, // capital sigma
+        u"\u00C9"_s, // E acute
+        u"\u0307"_s, // combining dot
+        u"\U0001F600"_s, // emoji, a surrogate pair
+        u"\U00010400"_s, // Deseret capital long I: a pair that lowers to another pair
         QString(QChar(0xD83D)), // lone high surrogate
         QString(QChar(0xDE00)), // lone low surrogate
     };
@@ -68,17 +77,25 @@ private Q_SLOTS:
 
         const QByteArray long64 = QByteArray(64, 'x');
         QTest::newRow("empty needle") << "abc"_ba << QByteArray() << qsizetype(1);
-        QTest::newRow("one byte") << "abcabc"_ba << "c"_ba << qsizetype(3);
-        QTest::newRow("at the start") << "needle in a haystack, a long one"_ba << "needle"_ba << qsizetype(0);
-        QTest::newRow("at the very end") << long64 + "needle"_ba << "needle"_ba << qsizetype(0);
+        QTest::newRow("one byte") << "abcabc"_ba
+                                  << "c"_ba << qsizetype(3);
+        QTest::newRow("at the start") << "needle in a haystack, a long one"_ba
+                                      << "needle"_ba << qsizetype(0);
+        QTest::newRow("at the very end") << long64 + "needle"_ba
+                                         << "needle"_ba << qsizetype(0);
         QTest::newRow("across a block boundary") << QByteArray(13, 'x') + "needle"_ba + long64 << "needle"_ba << qsizetype(0);
-        QTest::newRow("first and last bytes match, middle not") << long64 + "nexxxe needle"_ba << "needle"_ba << qsizetype(0);
+        QTest::newRow("first and last bytes match, middle not") << long64 + "nexxxe needle"_ba
+                                                                << "needle"_ba << qsizetype(0);
         QTest::newRow("absent") << long64 << "needle"_ba << qsizetype(0);
-        QTest::newRow("longer than the text") << "need"_ba << "needle"_ba << qsizetype(0);
+        QTest::newRow("longer than the text") << "need"_ba
+                                              << "needle"_ba << qsizetype(0);
         QTest::newRow("only before from") << "needle"_ba + long64 << "needle"_ba << qsizetype(1);
-        QTest::newRow("from past the end") << "abc"_ba << "c"_ba << qsizetype(4);
-        QTest::newRow("two bytes") << long64 + "ab"_ba << "ab"_ba << qsizetype(0);
-        QTest::newRow("bytes above 0x7f") << long64 + "\xc3\xa9t\xc3\xa9"_ba << "\xc3\xa9t"_ba << qsizetype(3);
+        QTest::newRow("from past the end") << "abc"_ba
+                                           << "c"_ba << qsizetype(4);
+        QTest::newRow("two bytes") << long64 + "ab"_ba
+                                   << "ab"_ba << qsizetype(0);
+        QTest::newRow("bytes above 0x7f") << long64 + "\xc3\xa9t\xc3\xa9"_ba
+                                          << "\xc3\xa9t"_ba << qsizetype(3);
     }
 
     void substringSearch()
@@ -101,9 +118,9 @@ private Q_SLOTS:
         }
         const auto index = LibrarySearchIndex::build(websites, nullptr);
 
-        QStringList queries{u"https"_s, u"  Z  "_s, u"\u212A"_s, u"k"_s, u"i\u0307"_s, u"\u0130"_s, u"ss"_s, u"\u00DF"_s,
-                            u"\u03C3"_s, u"\U0001F600"_s, QString(QChar(0xD83D)), QString(QChar(0xDE00)), u"ab\nab"_s,
-                            u"test/ab"_s, u"nothing like it"_s};
+        QStringList queries{u"https"_s,  u"  Z  "_s,   u"\u212A"_s,         u"k"_s,          u"i\u0307"_s,           u"\u0130"_s,
+                            u"ss"_s,     u"\u00DF"_s,  u"\u03C3"_s,         u"\U0001F600"_s, QString(QChar(0xD83D)), QString(QChar(0xDE00)),
+                            u"ab\nab"_s, u"test/ab"_s, u"nothing like it"_s};
         for (int extra = 0; extra < 200; ++extra)
             queries.append(awkwardText(random, 1 + random.bounded(3)));
         for (const QString &query : std::as_const(queries)) {
@@ -140,7 +157,10 @@ private Q_SLOTS:
 
         const QList<SavedWebsite> websites{
             {.id = 1, .url = u"lang"_s, .title = u"Languages"_s, .content = u"Why KOTLIN?"_s, .createdAt = u"2024-01-01"_s},
-            {.id = 2, .url = u"https://n.test"_s, .title = u"My Notes"_s, .screenshotUrl = u"https://thumbs.test/2.png"_s,
+            {.id = 2,
+             .url = u"https://n.test"_s,
+             .title = u"My Notes"_s,
+             .screenshotUrl = u"https://thumbs.test/2.png"_s,
              .createdAt = u"2024-01-02"_s},
             {.id = 3, .url = u"https://blog.test/kotlin"_s, .title = u"Blog"_s, .createdAt = u"2024-01-03"_s},
             {.id = 4, .url = u"https://x.test"_s, .title = u"Build"_s, .content = std::nullopt, .createdAt = u"2024-01-04"_s},

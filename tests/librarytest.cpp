@@ -1,5 +1,5 @@
-#include "api/backendclient.h"
 #include "library/library.h"
+#include "api/backendclient.h"
 #include "library/librarycopieswriter.h"
 #include "library/libraryorder.h"
 #include "library/localstoremanager.h"
@@ -68,7 +68,9 @@ QList<SavedWebsite> websitesFrom(qint64 firstId, int count)
     QList<SavedWebsite> websites;
     for (int offset = 0; offset < count; ++offset) {
         const qint64 id = firstId + offset;
-        websites.append({.id = id, .url = u"https://site%1.test/"_s.arg(id), .title = u"Site %1"_s.arg(id),
+        websites.append({.id = id,
+                         .url = u"https://site%1.test/"_s.arg(id),
+                         .title = u"Site %1"_s.arg(id),
                          .createdAt = u"2024-01-%1"_s.arg(10 + offset)});
     }
     return websites;
@@ -164,7 +166,8 @@ private Q_SLOTS:
         QTest::newRow("corrupt cache file falls back") << "[{\"id\":"_ba << fromPreferences << QList<qint64>{12, 11} << true;
         QTest::newRow("no cache file") << QByteArray() << fromPreferences << QList<qint64>{12, 11} << true;
         QTest::newRow("neither copy") << QByteArray() << QByteArray() << QList<qint64>{} << false;
-        QTest::newRow("corrupt preferences copy") << "[]"_ba << "[1,2"_ba << QList<qint64>{} << false;
+        QTest::newRow("corrupt preferences copy") << "[]"_ba
+                                                  << "[1,2"_ba << QList<qint64>{} << false;
     }
 
     void seeding()
@@ -283,7 +286,8 @@ private Q_SLOTS:
         renamed[1].title = u"Deux"_s;
         QList<SavedWebsite> explicitlyUnpinned = before;
         explicitlyUnpinned[0].isPinned = false;
-        const QJsonObject oneBadWebsite{{u"websites"_s, QJsonArray{kLibrary[0].toJson(), QJsonObject{{u"id"_s, u"2"_s}, {u"url"_s, u"u"_s}, {u"title"_s, u"t"_s}}}}};
+        const QJsonObject oneBadWebsite{
+            {u"websites"_s, QJsonArray{kLibrary[0].toJson(), QJsonObject{{u"id"_s, u"2"_s}, {u"url"_s, u"u"_s}, {u"title"_s, u"t"_s}}}}};
         QTest::newRow("same list in library order") << websitesAnswer(before) << before << false;
         QTest::newRow("same list in another order") << websitesAnswer(kLibrary) << before << true;
         QTest::newRow("one title changed") << websitesAnswer(renamed) << renamed << true;
@@ -323,7 +327,8 @@ private Q_SLOTS:
             fixture.server.on("GET", target, answer);
         }
         fixture.fetch(websites.first(3));
-        QTRY_VERIFY(QFile::exists(store.thumbnailFile(1)) && QFile::exists(store.thumbnailFile(2)) && QFile::exists(store.thumbnailFile(3)));
+        QTRY_VERIFY(QFile::exists(store.thumbnailFile(1)) && QFile::exists(store.thumbnailFile(2))
+                    && QFile::exists(store.thumbnailFile(3)));
         QStringList targets;
         for (const StubServer::Request &request : fixture.server.requests())
             targets.append(request.target);
@@ -404,9 +409,11 @@ private Q_SLOTS:
         const StubServer::Response refused = StubServer::text(500, QByteArray());
         using Ids = QList<qint64>;
         QTest::newRow("backend pins") << false << qint64(1) << websiteAnswer(pinned) << Ids{1, 3, 2} << Ids{1, 3, 2} << true;
-        QTest::newRow("answer without isPinned") << false << qint64(1) << websiteAnswer(kLibrary[0]) << Ids{1, 3, 2} << Ids{3, 2, 1} << true;
+        QTest::newRow("answer without isPinned")
+            << false << qint64(1) << websiteAnswer(kLibrary[0]) << Ids{1, 3, 2} << Ids{3, 2, 1} << true;
         QTest::newRow("server error") << false << qint64(1) << refused << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
-        QTest::newRow("answer does not decode") << false << qint64(1) << StubServer::json(200, QJsonObject{}) << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
+        QTest::newRow("answer does not decode")
+            << false << qint64(1) << StubServer::json(200, QJsonObject{}) << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
         QTest::newRow("refused unpin jumps back") << true << qint64(2) << refused << Ids{3, 2, 1} << Ids{2, 3, 1} << false;
         QTest::newRow("unknown website") << false << kUnknownId << websiteAnswer(pinned) << Ids{3, 2, 1} << Ids{3, 2, 1} << false;
     }
@@ -590,7 +597,8 @@ private Q_SLOTS:
         setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, previousHandler);
         QCOMPARE(readFile(path), "earlier backup"_ba);
-        QCOMPARE(QDir(fixture.environment.path(QString())).entryList({u"export.json*"_s}, QDir::Files | QDir::Hidden), QStringList{u"export.json"_s});
+        QCOMPARE(QDir(fixture.environment.path(QString())).entryList({u"export.json*"_s}, QDir::Files | QDir::Hidden),
+                 QStringList{u"export.json"_s});
 
         // Cancelled: the earlier file stays too.
         fixture.saveDialog.answer.reset();

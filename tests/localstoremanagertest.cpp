@@ -161,7 +161,8 @@ private Q_SLOTS:
         QTest::newRow("inline image") << good << true;
         QTest::newRow("line break in the Base64") << withLineBreak << false;
         QTest::newRow("no comma") << u"data:image/png;base64"_s << false;
-        QTest::newRow("HTML instead of an image") << u"data:image/png;base64,"_s + QString::fromLatin1("<html><body>nope</body></html>"_ba.toBase64()) << false;
+        QTest::newRow("HTML instead of an image")
+            << u"data:image/png;base64,"_s + QString::fromLatin1("<html><body>nope</body></html>"_ba.toBase64()) << false;
         QTest::newRow("not Base64") << u"data:image/png;base64,@@@@"_s << false;
         QTest::newRow("empty address") << u""_s << false;
         QTest::newRow("no address") << QString() << false;

@@ -56,15 +56,16 @@ public:
             seen.append(u"removed %1-%2"_s.arg(first).arg(last));
             rows.remove(first, last - first + 1);
         });
-        connect(&model, &QAbstractItemModel::rowsMoved, this, [this](const QModelIndex &, int first, int last, const QModelIndex &, int destination) {
-            seen.append(u"moved %1-%2 to %3"_s.arg(first).arg(last).arg(destination));
-            const QStringList moving = rows.mid(first, last - first + 1);
-            rows.remove(first, moving.size());
-            // The destination counts the rows as they were before the move.
-            const qsizetype at = destination > last ? destination - moving.size() : destination;
-            for (qsizetype offset = 0; offset < moving.size(); ++offset)
-                rows.insert(at + offset, moving.at(offset));
-        });
+        connect(&model, &QAbstractItemModel::rowsMoved, this,
+                [this](const QModelIndex &, int first, int last, const QModelIndex &, int destination) {
+                    seen.append(u"moved %1-%2 to %3"_s.arg(first).arg(last).arg(destination));
+                    const QStringList moving = rows.mid(first, last - first + 1);
+                    rows.remove(first, moving.size());
+                    // The destination counts the rows as they were before the move.
+                    const qsizetype at = destination > last ? destination - moving.size() : destination;
+                    for (qsizetype offset = 0; offset < moving.size(); ++offset)
+                        rows.insert(at + offset, moving.at(offset));
+                });
         connect(&model, &QAbstractItemModel::dataChanged, this, [this, &model](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
             seen.append(u"changed %1-%2"_s.arg(topLeft.row()).arg(bottomRight.row()));
             for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
@@ -121,8 +122,7 @@ private Q_SLOTS:
             << websites({1, 2, 3, 4, 5}) << websites({9, 1, 2, 3, 4}) << QStringList{u"removed 4-4"_s, u"inserted 0-0"_s};
         QTest::newRow("search narrows, runs removed together")
             << websites({1, 2, 3, 4, 5, 6}) << websites({1, 4}) << QStringList{u"removed 4-5"_s, u"removed 1-2"_s};
-        QTest::newRow("show more") << websites({1, 2, 3}) << websites({1, 2, 3, 4, 5})
-                                   << QStringList{u"inserted 3-3"_s, u"inserted 4-4"_s};
+        QTest::newRow("show more") << websites({1, 2, 3}) << websites({1, 2, 3, 4, 5}) << QStringList{u"inserted 3-3"_s, u"inserted 4-4"_s};
         QTest::newRow("delete, move and rename at once")
             << websites({1, 2, 3, 4}) << mixed << QStringList{u"removed 1-1"_s, u"moved 2-2 to 0"_s, u"changed 1-1"_s};
         QTest::newRow("emptied") << websites({1, 2, 3}) << websites({}) << QStringList{u"removed 0-2"_s};
