@@ -269,7 +269,9 @@ private Q_SLOTS:
         QCOMPARE(filteredChanged.size(), 1);
         QCOMPARE(idsOf(library.filteredWebsites()), (QList<qint64>{25, 24, 23, 22, 21, 20, 2}));
         QCOMPARE(library.websiteList()->websites(), library.filteredWebsites());
-        // A new search does not lower the limit.
+        // Neither a new search nor clearing the library lowers the limit.
+        QCOMPARE(library.visibleLimit(), 40);
+        library.clear();
         QCOMPARE(library.visibleLimit(), 40);
     }
 
