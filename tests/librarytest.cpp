@@ -1,18 +1,19 @@
-#include "support/stubserver.h"
-#include "support/testenvironment.h"
-
+#include "library/library.h"
+#include "api/backendclient.h"
 #include "library/librarycopieswriter.h"
 #include "library/libraryorder.h"
 #include "library/localstoremanager.h"
+#include "support/stubserver.h"
+#include "support/testenvironment.h"
 
 #include <QBuffer>
 #include <QCoroTask>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QFile>
 #include <QJsonDocument>
-#include <QRandomGenerator>
+#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -23,8 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-const User kUser{.id = 42, .email = u"ada@example.org"_s};
-
 QByteArray compact(const QList<SavedWebsite> &websites)
 {
     return QJsonDocument(SavedWebsite::listToJson(websites)).toJson(QJsonDocument::Compact);
@@ -45,17 +44,13 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 QByteArray pngBytes()
 {
-    // Noise, so it does not compress below the size a thumbnail must have.
     QImage image(16, 16, QImage::Format_RGB32);
-    QRandomGenerator random(3);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x)
-            image.setPixel(x, y, random.generate());
-    }
+    image.fill(Qt::darkCyan);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    // Uncompressed, so it keeps the size a thumbnail must have.
+    image.save(&buffer, "PNG", 100);
     return bytes;
 }
 
@@ -73,7 +68,9 @@ QList<SavedWebsite> websitesFrom(qint64 firstId, int count)
     QList<SavedWebsite> websites;
     for (int offset = 0; offset < count; ++offset) {
         const qint64 id = firstId + offset;
-        websites.append({.id = id, .url = u"https://site%1.test/"_s.arg(id), .title = u"Site %1"_s.arg(id),
+        websites.append({.id = id,
+                         .url = u"https://site%1.test/"_s.arg(id),
+                         .title = u"Site %1"_s.arg(id),
                          .createdAt = u"2024-01-%1"_s.arg(10 + offset)});
     }
     return websites;
@@ -85,6 +82,7 @@ const QList<SavedWebsite> kLibrary{
     {.id = 2, .url = u"https://two.test/"_s, .title = u"Two"_s, .createdAt = u"2024-02-01T00:00:00Z"_s},
     {.id = 3, .url = u"https://three.test/"_s, .title = u"Three"_s, .createdAt = u"2024-03-01T00:00:00Z"_s},
 };
+constexpr qint64 kUnknownId = 99;
 
 StubServer::Response websitesAnswer(const QList<SavedWebsite> &websites)
 {
@@ -96,53 +94,55 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
     return StubServer::json(200, SingleWebsiteResponse{website}.toJson());
 }
 
-// A model over a stored token but no restored session, so that no fetch starts by itself, whose
-// library came from one awaited fetch of websites.
-std::unique_ptr<AppViewModel> fetchedModel(TestEnvironment &environment, StubServer &server, const QList<SavedWebsite> &websites)
-{
-    environment.preferences()->setText(Preferences::kJWTToken, u"token-1"_s);
-    auto model = environment.makeViewModel(server.baseUrl());
-    server.queue("GET", u"/api/websites"_s, websitesAnswer(websites));
-    QCoro::waitFor(model->fetchWebsites());
-    model->flushLibraryWrites();
-    return model;
-}
+// A library as the panel builds it, signed in to a stub server, with its preferences in an INI
+// file and its local store in a temporary directory.
+struct Fixture {
+    TestEnvironment environment;
+    StubServer server;
+    BackendClient backend{server.baseUrl(), std::chrono::seconds(10)};
+    std::unique_ptr<Preferences> preferences = environment.preferences();
+    FakeClipboard clipboard;
+    FakeSaveDialog saveDialog;
+    Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
 
-// Removes both local copies, so that a test sees whether they are written again.
-void removeLocalCopies(TestEnvironment &environment)
-{
-    QFile::remove(LocalStoreManager::shared().websitesCacheFile());
-    environment.preferences()->remove(Preferences::kSavedWebsites);
-}
+    Fixture() { backend.setToken(u"token-1"_s); }
 
-bool localCopiesHold(TestEnvironment &environment, const QList<SavedWebsite> &websites)
-{
-    return readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(websites)
-        && environment.preferences()->data(Preferences::kSavedWebsites) == std::optional(compact(websites));
-}
-
-QJsonObject requestBody(const StubServer::Request &request)
-{
-    return QJsonDocument::fromJson(request.body).object();
-}
-
-// A signed-in session with the given local copies (absent when empty), then a model over it.
-std::unique_ptr<AppViewModel> restore(TestEnvironment &environment, const QByteArray &cacheFile, const QByteArray &preferencesCopy,
-                                      const QString &portalUrl = StubServer::refusingBaseUrl())
-{
+    // One fetch with this answer, its local copies on disk.
+    void fetch(const StubServer::Response &answer)
     {
-        const auto preferences = environment.preferences();
-        preferences->setText(Preferences::kJWTToken, u"token-1"_s);
-        preferences->setData(Preferences::kCurrentUser, QJsonDocument(kUser.toJson()).toJson());
-        if (!preferencesCopy.isEmpty())
-            preferences->setData(Preferences::kSavedWebsites, preferencesCopy);
+        server.queue("GET", u"/api/websites"_s, answer);
+        QCoro::waitFor(library.fetchWebsites());
+        library.flushLocalCopies();
     }
-    if (!cacheFile.isEmpty()) {
-        LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
-        writeFile(LocalStoreManager::shared().websitesCacheFile(), cacheFile);
+    void fetch(const QList<SavedWebsite> &websites) { fetch(websitesAnswer(websites)); }
+
+    // True once every request the library sent is answered and handled: a reply is the network
+    // manager's child until the library lets go of it.
+    [[nodiscard]] bool settle()
+    {
+        const bool settled = QTest::qWaitFor([this] { return backend.network().findChildren<QNetworkReply *>().isEmpty(); });
+        library.flushLocalCopies();
+        return settled;
     }
-    return environment.makeViewModel(portalUrl);
-}
+
+    // Removes both local copies, so that a test sees whether they are written again.
+    void removeLocalCopies()
+    {
+        QFile::remove(LocalStoreManager::shared().websitesCacheFile());
+        preferences->remove(Preferences::kSavedWebsites);
+    }
+
+    [[nodiscard]] bool localCopiesHold(const QList<SavedWebsite> &websites) const
+    {
+        return readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(websites)
+            && preferences->data(Preferences::kSavedWebsites) == std::optional(compact(websites));
+    }
+
+    [[nodiscard]] bool anyLocalCopy() const
+    {
+        return QFile::exists(LocalStoreManager::shared().websitesCacheFile()) || preferences->contains(Preferences::kSavedWebsites);
+    }
+};
 }
 
 Q_DECLARE_METATYPE(StubServer::Response)
@@ -164,10 +164,10 @@ private Q_SLOTS:
         QTest::newRow("cache file wins") << fromFile << fromPreferences << QList<qint64>{3, 2, 1} << false;
         QTest::newRow("empty cache file list falls back") << "[]"_ba << fromPreferences << QList<qint64>{12, 11} << true;
         QTest::newRow("corrupt cache file falls back") << "[{\"id\":"_ba << fromPreferences << QList<qint64>{12, 11} << true;
-        QTest::newRow("cache file holds an object") << "{\"websites\":[]}"_ba << fromPreferences << QList<qint64>{12, 11} << true;
         QTest::newRow("no cache file") << QByteArray() << fromPreferences << QList<qint64>{12, 11} << true;
         QTest::newRow("neither copy") << QByteArray() << QByteArray() << QList<qint64>{} << false;
-        QTest::newRow("corrupt preferences copy") << "[]"_ba << "[1,2"_ba << QList<qint64>{} << false;
+        QTest::newRow("corrupt preferences copy") << "[]"_ba
+                                                  << "[1,2"_ba << QList<qint64>{} << false;
     }
 
     void seeding()
@@ -177,81 +177,31 @@ private Q_SLOTS:
         QFETCH(QList<qint64>, ids);
         QFETCH(bool, cacheFileRewritten);
 
-        TestEnvironment environment;
-        const auto model = restore(environment, cacheFile, preferencesCopy);
-        QVERIFY(model->isAuthenticated());
-        QCOMPARE(idsOf(model->websites()), ids);
+        Fixture fixture;
+        if (!cacheFile.isEmpty())
+            writeFile(LocalStoreManager::shared().websitesCacheFile(), cacheFile);
+        if (!preferencesCopy.isEmpty())
+            fixture.preferences->setData(Preferences::kSavedWebsites, preferencesCopy);
+        fixture.library.seedFromLocalCopies();
+        QCOMPARE(idsOf(fixture.library.websites()), ids);
 
-        model->flushLibraryWrites();
+        fixture.library.flushLocalCopies();
         const QByteArray stored = readFile(LocalStoreManager::shared().websitesCacheFile());
-        if (cacheFileRewritten)
-            QCOMPARE(stored, LocalStoreManager::encodeWebsitesCache(model->websites()));
-        else
-            QCOMPARE(stored, cacheFile);
+        QCOMPARE(stored, cacheFileRewritten ? LocalStoreManager::encodeWebsitesCache(fixture.library.websites()) : cacheFile);
         // Seeding never rewrites the preferences copy.
-        QCOMPARE(environment.preferences()->data(Preferences::kSavedWebsites).value_or(QByteArray()), preferencesCopy);
+        QCOMPARE(fixture.preferences->data(Preferences::kSavedWebsites).value_or(QByteArray()), preferencesCopy);
     }
 
-    void signOutRemovesEveryLocalCopy()
-    {
-        TestEnvironment environment;
-        const auto model = restore(environment, QByteArray(), compact(websitesFrom(1, 3)));
-        auto &store = LocalStoreManager::shared();
-        writeFile(store.thumbnailFile(1), "thumbnail");
-        // The cache file written from the preferences copy may still be on its way to disk.
-        model->logout();
-        model->flushLibraryWrites();
-
-        QVERIFY(model->websites().isEmpty());
-        QVERIFY(!QFile::exists(store.websitesCacheFile()));
-        QVERIFY(!QFile::exists(store.thumbnailFile(1)));
-        QVERIFY(QFileInfo(store.thumbnailsDirectory()).isDir());
-        QVERIFY(!environment.preferences()->contains(Preferences::kSavedWebsites));
-    }
-
-    void writerStoresTheNewestListExactly()
-    {
-        TestEnvironment environment;
-        LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
-        const auto preferences = environment.preferences();
-        LibraryCopiesWriter writer(preferences->location());
-
-        const QList<SavedWebsite> older = websitesFrom(1, 40);
-        const QList<SavedWebsite> newer = websitesFrom(100, 2);
-        for (int round = 0; round < 5; ++round) {
-            writer.writeCacheFile(older);
-            writer.writePreferencesCopy(older);
-        }
-        writer.writeCacheFile(newer);
-        writer.writePreferencesCopy(newer);
-        writer.flush();
-        QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), LocalStoreManager::encodeWebsitesCache(newer));
-        // The other handle on the store sees the background write at once.
-        QCOMPARE(preferences->data(Preferences::kSavedWebsites), std::optional(compact(newer)));
-
-        writer.writeCacheFile(older);
-        writer.writePreferencesCopy(older);
-        writer.discardPending();
-        writer.flush();
-        QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), LocalStoreManager::encodeWebsitesCache(newer));
-        QCOMPARE(preferences->data(Preferences::kSavedWebsites), std::optional(compact(newer)));
-
-        // The two copies are written independently: the file may move on without the preferences.
-        writer.writeCacheFile(older);
-        writer.flush();
-        QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), LocalStoreManager::encodeWebsitesCache(older));
-        QCOMPARE(preferences->data(Preferences::kSavedWebsites), std::optional(compact(newer)));
-    }
-
-    void writerOpensTheSameStoreOnItsOwn_data()
+    void writerStoresTheNewestListExactly_data()
     {
         QTest::addColumn<bool>("byName");
         QTest::newRow("settings file") << false;
         QTest::newRow("organisation and application") << true;
     }
 
-    // The writer's thread gets only where the store is, never the handle of the main thread.
-    void writerOpensTheSameStoreOnItsOwn()
+    // The writer's thread gets only where the store is, never the handle of the main thread, and
+    // writes only the newest list it was handed.
+    void writerStoresTheNewestListExactly()
     {
         QFETCH(bool, byName);
         TestEnvironment environment;
@@ -262,191 +212,149 @@ private Q_SLOTS:
                           : environment.preferences();
         };
         auto preferences = openMain();
-        const Preferences::Location location = preferences->location();
-        QVERIFY(location.fileName.startsWith(environment.path({})));
-        LibraryCopiesWriter writer(location);
+        QVERIFY(preferences->location().fileName.startsWith(environment.path({})));
+        LibraryCopiesWriter writer(preferences->location());
+        auto written = [&](const QList<SavedWebsite> &file, const QList<SavedWebsite> &copy) {
+            writer.flush();
+            return readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(file)
+                // The main thread's handle sees the background write at once.
+                && preferences->data(Preferences::kSavedWebsites) == std::optional(compact(copy));
+        };
 
-        writer.writePreferencesCopy(kLibrary);
-        writer.flush();
-        QCOMPARE(preferences->data(Preferences::kSavedWebsites), std::optional(compact(kLibrary)));
+        const QList<SavedWebsite> older = websitesFrom(1, 40);
+        const QList<SavedWebsite> newer = websitesFrom(100, 2);
+        for (const auto &websites : {older, older, older, newer}) {
+            writer.writeCacheFile(websites);
+            writer.writePreferencesCopy(websites);
+        }
+        QVERIFY(written(newer, newer));
+        writer.writeCacheFile(older);
+        writer.writePreferencesCopy(older);
+        writer.discardPending();
+        QVERIFY(written(newer, newer));
+        // The two copies are written independently: the file may move on without the preferences.
+        writer.writeCacheFile(older);
+        QVERIFY(written(older, newer));
 
         // The main handle may be gone before the writer is.
         preferences.reset();
-        writer.writePreferencesCopy(websitesFrom(7, 1));
+        writer.writePreferencesCopy(kLibrary);
         writer.flush();
-        QCOMPARE(openMain()->data(Preferences::kSavedWebsites), std::optional(compact(websitesFrom(7, 1))));
+        QCOMPARE(openMain()->data(Preferences::kSavedWebsites), std::optional(compact(kLibrary)));
     }
 
-    void filter_data()
+    void searchAndShowMoreShapeTheList()
     {
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<QList<qint64>>("ids");
+        Fixture fixture;
+        Library &library = fixture.library;
+        fixture.preferences->setData(Preferences::kSavedWebsites, compact(websitesFrom(1, 25)));
+        library.seedFromLocalCopies();
+        QCOMPARE(library.websiteList()->rowCount(), 5);
 
-        QTest::newRow("empty") << QString() << QList<qint64>{4, 3, 2, 1};
-        QTest::newRow("spaces and line breaks only") << u"  \n\t "_s << QList<qint64>{4, 3, 2, 1};
-        QTest::newRow("mixed case with spaces around") << u"  KoTLiN \n"_s << QList<qint64>{3, 1};
-        QTest::newRow("title only") << u"notes"_s << QList<qint64>{2};
-        QTest::newRow("missing content is only missed") << u"gradle"_s << QList<qint64>{};
-        QTest::newRow("inner spaces are kept") << u"kotlin notes"_s << QList<qint64>{};
-        QTest::newRow("the address is searched whole") << u"blog.test/k"_s << QList<qint64>{3};
-        QTest::newRow("createdAt is not searched") << u"2024"_s << QList<qint64>{};
-        QTest::newRow("thumbnail address is not searched") << u"thumbs"_s << QList<qint64>{};
-        QTest::newRow("no match") << u"zebra"_s << QList<qint64>{};
-    }
-
-    void filter()
-    {
-        QFETCH(QString, query);
-        QFETCH(QList<qint64>, ids);
-
-        const QList<SavedWebsite> websites{
-            {.id = 1, .url = u"https://lang.test"_s, .title = u"Languages"_s, .content = u"Why KOTLIN?"_s, .createdAt = u"2024-01-01"_s},
-            {.id = 2, .url = u"https://n.test"_s, .title = u"My Notes"_s, .screenshotUrl = u"https://thumbs.test/2.png"_s,
-             .createdAt = u"2024-01-02"_s},
-            {.id = 3, .url = u"https://blog.test/kotlin"_s, .title = u"Blog"_s, .createdAt = u"2024-01-03"_s},
-            {.id = 4, .url = u"https://x.test"_s, .title = u"Build"_s, .content = std::nullopt, .createdAt = u"2024-01-04"_s},
-        };
-        TestEnvironment environment;
-        const auto model = restore(environment, QByteArray(), compact(websites));
-        QSignalSpy changed(model.get(), &AppViewModel::filteredWebsitesChanged);
-        model->setSearchQuery(query);
-        QCOMPARE(idsOf(model->filteredWebsites()), ids);
-        QCOMPARE(changed.size(), query.isEmpty() ? 0 : 1);
-        QCOMPARE(model->visibleLimit(), 5);
-    }
-
-    void showMore()
-    {
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        QSignalSpy changed(model.get(), &AppViewModel::visibleLimitChanged);
+        QSignalSpy limitChanged(&library, &Library::visibleLimitChanged);
         QList<int> limits;
+        QList<int> rows;
         for (int press = 0; press < 4; ++press) {
-            model->showMoreWebsites();
-            limits.append(model->visibleLimit());
+            library.showMoreWebsites();
+            limits.append(library.visibleLimit());
+            rows.append(library.websiteList()->rowCount());
         }
         QCOMPARE(limits, (QList<int>{10, 20, 30, 40}));
-        QCOMPARE(changed.size(), 4);
-        // Neither a new search nor a sign-out lowers it again.
-        model->setSearchQuery(u"x"_s);
-        model->logout();
-        QCOMPARE(model->visibleLimit(), 40);
+        QCOMPARE(rows, (QList<int>{10, 20, 25, 25}));
+        QCOMPARE(limitChanged.size(), 4);
+
+        QSignalSpy filteredChanged(&library, &Library::filteredWebsitesChanged);
+        library.setSearchQuery(u" SITE 2\n"_s);
+        library.setSearchQuery(u" SITE 2\n"_s);
+        QCOMPARE(filteredChanged.size(), 1);
+        QCOMPARE(idsOf(library.filteredWebsites()), (QList<qint64>{25, 24, 23, 22, 21, 20, 2}));
+        QCOMPARE(library.websiteList()->websites(), library.filteredWebsites());
+        // Neither a new search nor clearing the library lowers the limit.
+        QCOMPARE(library.visibleLimit(), 40);
+        library.clear();
+        QCOMPARE(library.visibleLimit(), 40);
     }
 
-    void fetchRewritesOnlyWhenTheAnswerDiffers_data()
-    {
-        QTest::addColumn<QList<SavedWebsite>>("answer");
-        QTest::addColumn<QList<qint64>>("ids");
-        QTest::addColumn<bool>("rewritten");
-
-        const QList<SavedWebsite> inLibraryOrder = LibraryOrder::sorted(kLibrary);
-        QList<SavedWebsite> renamed = inLibraryOrder;
-        renamed[1].title = u"Deux"_s;
-        QList<SavedWebsite> explicitlyUnpinned = inLibraryOrder;
-        explicitlyUnpinned[0].isPinned = false;
-        QTest::newRow("same list in library order") << inLibraryOrder << QList<qint64>{3, 2, 1} << false;
-        QTest::newRow("same list in another order") << kLibrary << QList<qint64>{3, 2, 1} << true;
-        QTest::newRow("one title changed") << renamed << QList<qint64>{3, 2, 1} << true;
-        QTest::newRow("pin flag false instead of absent") << explicitlyUnpinned << QList<qint64>{3, 2, 1} << true;
-        QTest::newRow("empty list") << QList<SavedWebsite>{} << QList<qint64>{} << true;
-    }
-
-    void fetchRewritesOnlyWhenTheAnswerDiffers()
-    {
-        QFETCH(QList<SavedWebsite>, answer);
-        QFETCH(QList<qint64>, ids);
-        QFETCH(bool, rewritten);
-
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, LibraryOrder::sorted(kLibrary));
-        QVERIFY(localCopiesHold(environment, model->websites()));
-        removeLocalCopies(environment);
-
-        server.queue("GET", u"/api/websites"_s, websitesAnswer(answer));
-        QCoro::waitFor(model->fetchWebsites());
-        model->flushLibraryWrites();
-        QCOMPARE(idsOf(model->websites()), ids);
-        QCOMPARE(model->websites(), LibraryOrder::sorted(answer));
-        if (rewritten)
-            QVERIFY(localCopiesHold(environment, model->websites()));
-        else
-            QVERIFY(!QFile::exists(LocalStoreManager::shared().websitesCacheFile()) && !environment.preferences()->contains(Preferences::kSavedWebsites));
-        QCOMPARE(server.requests().last().header("Authorization"), "Bearer token-1"_ba);
-    }
-
-    void failedFetchChangesNothing_data()
+    // A fetch replaces the library only with a good answer, and rewrites the copies only when the
+    // answer is not already the library in library order.
+    void fetch_data()
     {
         QTest::addColumn<StubServer::Response>("answer");
-        QTest::newRow("server error") << StubServer::text(500, "<html>down</html>"_ba);
-        QTest::newRow("not found with a message") << StubServer::json(404, QJsonObject{{u"error"_s, u"gone"_s}});
-        QTest::newRow("not JSON") << StubServer::text(200, "websites"_ba);
-        QTest::newRow("one website with a text id")
-            << StubServer::json(200, QJsonObject{{u"websites"_s, QJsonArray{kLibrary[0].toJson(), QJsonObject{{u"id"_s, u"2"_s}, {u"url"_s, u"u"_s}, {u"title"_s, u"t"_s}}}}});
-        QTest::newRow("array instead of an object") << StubServer::json(200, SavedWebsite::listToJson(kLibrary));
+        QTest::addColumn<QList<SavedWebsite>>("expected");
+        QTest::addColumn<bool>("rewritten");
+
+        const QList<SavedWebsite> before = LibraryOrder::sorted(kLibrary);
+        QList<SavedWebsite> renamed = before;
+        renamed[1].title = u"Deux"_s;
+        QList<SavedWebsite> explicitlyUnpinned = before;
+        explicitlyUnpinned[0].isPinned = false;
+        const QJsonObject oneBadWebsite{
+            {u"websites"_s, QJsonArray{kLibrary[0].toJson(), QJsonObject{{u"id"_s, u"2"_s}, {u"url"_s, u"u"_s}, {u"title"_s, u"t"_s}}}}};
+        QTest::newRow("same list in library order") << websitesAnswer(before) << before << false;
+        QTest::newRow("same list in another order") << websitesAnswer(kLibrary) << before << true;
+        QTest::newRow("one title changed") << websitesAnswer(renamed) << renamed << true;
+        QTest::newRow("pin flag false instead of absent") << websitesAnswer(explicitlyUnpinned) << explicitlyUnpinned << true;
+        QTest::newRow("empty list") << websitesAnswer({}) << QList<SavedWebsite>{} << true;
+        QTest::newRow("server error") << StubServer::text(500, "<html>down</html>"_ba) << before << false;
+        QTest::newRow("one website does not decode") << StubServer::json(200, oneBadWebsite) << before << false;
     }
 
-    void failedFetchChangesNothing()
+    void fetch()
     {
         QFETCH(StubServer::Response, answer);
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
-        const QList<SavedWebsite> before = model->websites();
+        QFETCH(QList<SavedWebsite>, expected);
+        QFETCH(bool, rewritten);
 
-        server.queue("GET", u"/api/websites"_s, answer);
-        QCoro::waitFor(model->fetchWebsites());
-        model->flushLibraryWrites();
-        QCOMPARE(model->websites(), before);
-        QVERIFY(localCopiesHold(environment, before));
+        Fixture fixture;
+        fixture.fetch(kLibrary);
+        QVERIFY(fixture.localCopiesHold(LibraryOrder::sorted(kLibrary)));
+        fixture.removeLocalCopies();
+        fixture.fetch(answer);
+        QCOMPARE(fixture.library.websites(), expected);
+        QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
     }
 
-    void offlineFetchKeepsTheSeededList()
+    // One thumbnail at a time, in the order received, only those not on disk yet, until clear()
+    // forgets the library, its local copies and its thumbnails.
+    void thumbnailWalkAndClear()
     {
-        TestEnvironment environment;
-        LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
-        const QByteArray cacheFile = LocalStoreManager::encodeWebsitesCache(kLibrary);
-        const auto model = restore(environment, cacheFile, QByteArray(), StubServer::refusingBaseUrl());
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{3, 2, 1}));
-        QCoro::waitFor(model->fetchWebsites());
-        model->flushLibraryWrites();
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{3, 2, 1}));
-        QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), cacheFile);
-    }
-
-    void fetchCachesThumbnailsInTheOrderReceived()
-    {
-        TestEnvironment environment;
-        StubServer server;
-        QList<SavedWebsite> websites = kLibrary;
+        Fixture fixture;
+        auto &store = LocalStoreManager::shared();
+        QList<SavedWebsite> websites = websitesFrom(1, 5);
         for (SavedWebsite &website : websites) {
             const QString target = u"/thumbs/%1.png"_s.arg(website.id);
-            website.screenshotUrl = server.baseUrl() + target;
-            server.on("GET", target, StubServer::text(200, pngBytes(), "image/png"));
+            website.screenshotUrl = fixture.server.baseUrl() + target;
+            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
+            answer.delay = std::chrono::milliseconds(website.id == 4 ? 300 : 0);
+            fixture.server.on("GET", target, answer);
         }
-        const auto model = fetchedModel(environment, server, websites);
-        auto &store = LocalStoreManager::shared();
-        QTRY_VERIFY(QFile::exists(store.thumbnailFile(1)) && QFile::exists(store.thumbnailFile(2)) && QFile::exists(store.thumbnailFile(3)));
-        QStringList thumbnailTargets;
-        for (const StubServer::Request &request : server.requests()) {
-            if (request.target.startsWith(u"/thumbs/"_s))
-                thumbnailTargets.append(request.target);
-        }
-        QCOMPARE(thumbnailTargets, (QStringList{u"/thumbs/1.png"_s, u"/thumbs/2.png"_s, u"/thumbs/3.png"_s}));
+        fixture.fetch(websites.first(3));
+        QTRY_VERIFY(QFile::exists(store.thumbnailFile(1)) && QFile::exists(store.thumbnailFile(2))
+                    && QFile::exists(store.thumbnailFile(3)));
+        QStringList targets;
+        for (const StubServer::Request &request : fixture.server.requests())
+            targets.append(request.target);
+        QCOMPARE(targets, (QStringList{u"/api/websites"_s, u"/thumbs/1.png"_s, u"/thumbs/2.png"_s, u"/thumbs/3.png"_s}));
 
-        // Already on disk: the next walk asks only for the website that is new, which comes last.
-        const QString newTarget = u"/thumbs/4.png"_s;
-        websites.append({.id = 4, .url = u"https://four.test/"_s, .title = u"Four"_s, .screenshotUrl = server.baseUrl() + newTarget});
-        server.on("GET", newTarget, StubServer::text(200, pngBytes(), "image/png"));
-        server.queue("GET", u"/api/websites"_s, websitesAnswer(websites));
-        const qsizetype requestsBefore = server.requests().size();
-        QCoro::waitFor(model->fetchWebsites());
-        QTRY_VERIFY(QFile::exists(store.thumbnailFile(4)));
-        QCOMPARE(server.requests().size(), requestsBefore + 2);
-        QCOMPARE(server.requests().last().target, newTarget);
+        // Its local copies may still be on their way to disk when clear() comes.
+        fixture.server.queue("GET", u"/api/websites"_s, websitesAnswer(websites));
+        QCoro::waitFor(fixture.library.fetchWebsites());
+        QTRY_COMPARE(fixture.server.requests().size(), 6);
+        QCOMPARE(fixture.server.requests().last().target, u"/thumbs/4.png"_s);
+        fixture.library.clear();
+        fixture.library.flushLocalCopies();
+        QVERIFY(fixture.library.websites().isEmpty());
+        QCOMPARE(fixture.library.websiteList()->rowCount(), 0);
+        QVERIFY(!fixture.anyLocalCopy());
+        QVERIFY(!QFile::exists(store.thumbnailFile(1)));
+        QVERIFY(QFileInfo(store.thumbnailsDirectory()).isDir());
+        // The download under way finishes, stores nothing, and no other one starts.
+        QTest::qWait(600);
+        QCOMPARE(fixture.server.requests().size(), 6);
+        QVERIFY(!QFile::exists(store.thumbnailFile(4)));
     }
 
-    void answersAfterSignOutAreDropped_data()
+    void answersFromAnEndedSessionAreDropped_data()
     {
         QTest::addColumn<QString>("operation");
         QTest::newRow("fetch") << u"fetch"_s;
@@ -455,225 +363,183 @@ private Q_SLOTS:
         QTest::newRow("delete") << u"delete"_s;
     }
 
-    void answersAfterSignOutAreDropped()
+    void answersFromAnEndedSessionAreDropped()
     {
         QFETCH(QString, operation);
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
+        Fixture fixture;
+        Library &library = fixture.library;
+        fixture.fetch(kLibrary);
+        fixture.removeLocalCopies();
+        // Every answer would change the library if it were taken.
         SavedWebsite renamed = kLibrary[0];
         renamed.title = u"Renamed"_s;
-        server.on("GET", u"/api/websites"_s, websitesAnswer(kLibrary));
-        server.on("PATCH", u"/api/websites/1/pin"_s, websiteAnswer(renamed));
-        server.on("PUT", u"/api/websites/1"_s, websiteAnswer(renamed));
-        server.on("DELETE", u"/api/websites/1"_s, StubServer::json(200, QJsonObject{{u"deletedId"_s, 1}}));
+        fixture.server.on("GET", u"/api/websites"_s, websitesAnswer({renamed}));
+        fixture.server.on("PATCH", u"/api/websites/1/pin"_s, websiteAnswer(renamed));
+        fixture.server.on("PUT", u"/api/websites/1"_s, websiteAnswer(renamed));
+        fixture.server.on("DELETE", u"/api/websites/1"_s, StubServer::json(200, QJsonObject{{u"deletedId"_s, 1}}));
 
-        QCoro::Task<> running = operation == u"fetch"_s ? model->fetchWebsites()
-            : operation == u"pin"_s                     ? model->togglePin(1)
-            : operation == u"rename"_s                  ? model->updateWebsiteTitle(1, u"Renamed"_s)
-                                                        : model->deleteWebsite(1);
+        if (operation == u"fetch"_s)
+            std::ignore = library.fetchWebsites();
+        else if (operation == u"pin"_s)
+            library.togglePin(1);
+        else if (operation == u"rename"_s)
+            library.updateWebsiteTitle(1, u"Renamed"_s);
+        else
+            library.deleteWebsite(1);
+        const QList<SavedWebsite> sent = library.websites();
         // Signed out while the request is on its way; its answer belongs to nobody now.
-        model->logout();
-        QCoro::waitFor(std::move(running));
-        model->flushLibraryWrites();
-        QCOMPARE(server.requests().size(), 2);
-        QVERIFY(model->websites().isEmpty());
-        QVERIFY(!QFile::exists(LocalStoreManager::shared().websitesCacheFile()));
-        QVERIFY(!environment.preferences()->contains(Preferences::kSavedWebsites));
-    }
-
-    void signOutStopsTheThumbnailWalk()
-    {
-        TestEnvironment environment;
-        StubServer server;
-        QList<SavedWebsite> websites = kLibrary;
-        for (SavedWebsite &website : websites) {
-            const QString target = u"/thumbs/%1.png"_s.arg(website.id);
-            website.screenshotUrl = server.baseUrl() + target;
-            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
-            answer.delay = std::chrono::milliseconds(website.id == 1 ? 300 : 0);
-            server.on("GET", target, answer);
-        }
-        const auto model = fetchedModel(environment, server, websites);
-        QTRY_COMPARE(server.requestsTo(u"/thumbs/1.png"_s).size(), 1);
-        model->logout();
-        // The download under way finishes, stores nothing, and no other one starts.
-        QTest::qWait(600);
-        QCOMPARE(server.requestsTo(u"/thumbs/2.png"_s).size(), 0);
-        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(1)));
+        fixture.backend.setToken(std::nullopt);
+        QVERIFY(fixture.settle());
+        QCOMPARE(fixture.server.requests().size(), 2);
+        QCOMPARE(library.websites(), sent);
+        QVERIFY(!fixture.anyLocalCopy());
     }
 
     void togglePin_data()
     {
+        QTest::addColumn<bool>("twoPinned");
+        QTest::addColumn<qint64>("id");
         QTest::addColumn<StubServer::Response>("answer");
-        QTest::addColumn<bool>("pinnedAfter");
+        QTest::addColumn<QList<qint64>>("during");
+        QTest::addColumn<QList<qint64>>("after");
         QTest::addColumn<bool>("cacheFileWritten");
 
         SavedWebsite pinned = kLibrary[0];
         pinned.isPinned = true;
         // The rest of the answer is ignored; only the pin state is taken.
         pinned.title = u"Renamed elsewhere"_s;
-        SavedWebsite withoutFlag = kLibrary[0];
-        QTest::newRow("backend pins") << websiteAnswer(pinned) << true << true;
-        QTest::newRow("answer without isPinned") << websiteAnswer(withoutFlag) << false << true;
-        QTest::newRow("server error") << StubServer::text(500, QByteArray()) << false << false;
-        QTest::newRow("answer does not decode") << StubServer::json(200, QJsonObject{}) << false << false;
+        const StubServer::Response refused = StubServer::text(500, QByteArray());
+        using Ids = QList<qint64>;
+        QTest::newRow("backend pins") << false << qint64(1) << websiteAnswer(pinned) << Ids{1, 3, 2} << Ids{1, 3, 2} << true;
+        QTest::newRow("answer without isPinned")
+            << false << qint64(1) << websiteAnswer(kLibrary[0]) << Ids{1, 3, 2} << Ids{3, 2, 1} << true;
+        QTest::newRow("server error") << false << qint64(1) << refused << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
+        QTest::newRow("answer does not decode")
+            << false << qint64(1) << StubServer::json(200, QJsonObject{}) << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
+        QTest::newRow("refused unpin jumps back") << true << qint64(2) << refused << Ids{3, 2, 1} << Ids{2, 3, 1} << false;
+        QTest::newRow("unknown website") << false << kUnknownId << websiteAnswer(pinned) << Ids{3, 2, 1} << Ids{3, 2, 1} << false;
     }
 
     void togglePin()
     {
+        QFETCH(bool, twoPinned);
+        QFETCH(qint64, id);
         QFETCH(StubServer::Response, answer);
-        QFETCH(bool, pinnedAfter);
+        QFETCH(QList<qint64>, during);
+        QFETCH(QList<qint64>, after);
         QFETCH(bool, cacheFileWritten);
 
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
-        removeLocalCopies(environment);
-        server.on("PATCH", u"/api/websites/1/pin"_s, answer);
+        Fixture fixture;
+        QList<SavedWebsite> websites = kLibrary;
+        if (twoPinned)
+            websites[1].isPinned = true;
+        fixture.fetch(websites);
+        fixture.removeLocalCopies();
+        const QString target = u"/api/websites/%1/pin"_s.arg(id);
+        fixture.server.on("PATCH", target, answer);
 
-        auto pinning = model->togglePin(1);
-        // At once, before the backend has answered: website 1 (no pin flag yet) leads the list.
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{1, 3, 2}));
-        QCoro::waitFor(std::move(pinning));
-        model->flushLibraryWrites();
+        fixture.library.togglePin(id);
+        // At once, before the backend has answered.
+        QCOMPARE(idsOf(fixture.library.websites()), during);
+        QVERIFY(fixture.settle());
 
-        QCOMPARE(requestBody(server.requests().last()), (QJsonObject{{u"isPinned"_s, true}}));
-        QCOMPARE(idsOf(model->websites()), (pinnedAfter ? QList<qint64>{1, 3, 2} : QList<qint64>{3, 2, 1}));
-        QCOMPARE(model->websites().constFirst().title, pinnedAfter ? u"One"_s : u"Three"_s);
-        if (cacheFileWritten)
-            QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), LocalStoreManager::encodeWebsitesCache(model->websites()));
-        else
-            QVERIFY(!QFile::exists(LocalStoreManager::shared().websitesCacheFile()));
-        // The preferences copy waits for the next cacheWebsites.
-        QVERIFY(!environment.preferences()->contains(Preferences::kSavedWebsites));
-    }
-
-    void pinWhileOfflineJumpsBack()
-    {
-        TestEnvironment environment;
-        LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
-        QList<SavedWebsite> stored = kLibrary;
-        stored[1].isPinned = true;
-        const QByteArray cacheFile = LocalStoreManager::encodeWebsitesCache(stored);
-        const auto model = restore(environment, cacheFile, QByteArray(), StubServer::refusingBaseUrl());
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{2, 3, 1}));
-
-        auto unpinning = model->togglePin(2);
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{3, 2, 1}));
-        QCoro::waitFor(std::move(unpinning));
-        model->flushLibraryWrites();
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{2, 3, 1}));
-        QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), cacheFile);
-    }
-
-    void pinningAnUnknownWebsiteSendsNothing()
-    {
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
-        QCoro::waitFor(model->togglePin(99));
-        QCOMPARE(server.requests().size(), 1);
+        const QList<StubServer::Request> sent = fixture.server.requestsTo(target);
+        QCOMPARE(sent.size(), id == kUnknownId ? 0 : 1);
+        if (!sent.isEmpty())
+            QCOMPARE(QJsonDocument::fromJson(sent.first().body).object(), (QJsonObject{{u"isPinned"_s, !twoPinned}}));
+        QCOMPARE(idsOf(fixture.library.websites()), after);
+        QCOMPARE(fixture.library.websites().constFirst().title, kLibrary.at(after.first() - 1).title);
+        const QString cacheFile = LocalStoreManager::shared().websitesCacheFile();
+        QCOMPARE(readFile(cacheFile), cacheFileWritten ? LocalStoreManager::encodeWebsitesCache(fixture.library.websites()) : QByteArray());
+        // The preferences copy waits for the next whole-library change.
+        QVERIFY(!fixture.preferences->contains(Preferences::kSavedWebsites));
     }
 
     void rename_data()
     {
         QTest::addColumn<qint64>("id");
-        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<StubServer::Response>("answer");
         QTest::addColumn<QString>("sent");
+        QTest::addColumn<QList<SavedWebsite>>("expected");
+        QTest::addColumn<bool>("written");
 
-        QTest::newRow("trimmed") << qint64(2) << u"  News  "_s << u"News"_s;
-        QTest::newRow("line breaks trimmed") << qint64(2) << u"\nNews\t\r\n"_s << u"News"_s;
-        QTest::newRow("only spaces") << qint64(2) << u"    "_s << QString();
-        QTest::newRow("only line breaks") << qint64(2) << u"\n\r\n\t"_s << QString();
-        QTest::newRow("empty") << qint64(2) << QString() << QString();
+        const SavedWebsite news{.id = 2, .url = u"https://two.test/"_s, .title = u"News"_s, .createdAt = u"2024-02-01T00:00:00Z"_s};
+        const QList<SavedWebsite> before = LibraryOrder::sorted(kLibrary);
+        QList<SavedWebsite> renamed = before;
+        renamed[1] = news;
+        const StubServer::Response accepted = websiteAnswer(news);
+        const StubServer::Response refused = StubServer::json(400, QJsonObject{{u"error"_s, u"Title too long"_s}});
+        QTest::newRow("trimmed") << qint64(2) << u"  News  "_s << accepted << u"News"_s << renamed << true;
+        QTest::newRow("line breaks trimmed") << qint64(2) << u"\nNews\t\r\n"_s << accepted << u"News"_s << renamed << true;
+        QTest::newRow("white space only") << qint64(2) << u"  \n\r\n\t "_s << accepted << QString() << before << false;
+        QTest::newRow("empty") << qint64(2) << QString() << accepted << QString() << before << false;
+        QTest::newRow("refused") << qint64(2) << u"News"_s << refused << u"News"_s << before << false;
         // Removed by another fetch meanwhile: nothing to replace, but both copies are written.
-        QTest::newRow("website gone") << qint64(99) << u"News"_s << u"News"_s;
+        QTest::newRow("website gone") << kUnknownId << u"News"_s << websiteAnswer({.id = kUnknownId, .url = u"u"_s, .title = u"News"_s})
+                                      << u"News"_s << before << true;
     }
 
     void rename()
     {
         QFETCH(qint64, id);
-        QFETCH(QString, title);
+        QFETCH(QString, typed);
+        QFETCH(StubServer::Response, answer);
         QFETCH(QString, sent);
+        QFETCH(QList<SavedWebsite>, expected);
+        QFETCH(bool, written);
 
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
-        const QList<SavedWebsite> before = model->websites();
-        removeLocalCopies(environment);
+        Fixture fixture;
+        fixture.fetch(kLibrary);
+        fixture.removeLocalCopies();
         const QString target = u"/api/websites/%1"_s.arg(id);
-        server.on("PUT", target, websiteAnswer({.id = id, .url = u"https://two.test/"_s, .title = sent, .createdAt = u"2024-02-01T00:00:00Z"_s}));
+        fixture.server.on("PUT", target, answer);
 
-        QCoro::waitFor(model->updateWebsiteTitle(id, title));
-        model->flushLibraryWrites();
-        if (sent.isEmpty()) {
-            QCOMPARE(server.requests().size(), 1);
-            QCOMPARE(model->websites(), before);
-            QVERIFY(!QFile::exists(LocalStoreManager::shared().websitesCacheFile()));
-            return;
-        }
-        QCOMPARE(server.requests().last().target, target);
-        QCOMPARE(requestBody(server.requests().last()), (QJsonObject{{u"title"_s, sent}}));
-        QList<SavedWebsite> expected = before;
-        if (id == 2)
-            expected[1] = {.id = 2, .url = u"https://two.test/"_s, .title = sent, .createdAt = u"2024-02-01T00:00:00Z"_s};
-        QCOMPARE(model->websites(), expected);
-        QVERIFY(localCopiesHold(environment, expected));
-    }
-
-    void failedRenameChangesNothing()
-    {
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
-        const QList<SavedWebsite> before = model->websites();
-        server.on("PUT", u"/api/websites/2"_s, StubServer::json(400, QJsonObject{{u"error"_s, u"Title too long"_s}}));
-        QCoro::waitFor(model->updateWebsiteTitle(2, u"News"_s));
-        model->flushLibraryWrites();
-        QCOMPARE(model->websites(), before);
-        QVERIFY(localCopiesHold(environment, before));
+        fixture.library.updateWebsiteTitle(id, typed);
+        QVERIFY(fixture.settle());
+        const QList<StubServer::Request> requests = fixture.server.requestsTo(target);
+        QCOMPARE(requests.size(), sent.isEmpty() ? 0 : 1);
+        if (!sent.isEmpty())
+            QCOMPARE(QJsonDocument::fromJson(requests.first().body).object(), (QJsonObject{{u"title"_s, sent}}));
+        QCOMPARE(fixture.library.websites(), expected);
+        QVERIFY(written ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
     }
 
     void deleteRemovesTheWebsiteAndOnlyItsThumbnail()
     {
-        TestEnvironment environment;
-        StubServer server;
+        Fixture fixture;
+        Library &library = fixture.library;
         QList<SavedWebsite> websites;
         for (const qint64 id : {7, 17, 70})
             websites.append({.id = id, .url = u"https://%1.test/"_s.arg(id), .title = QString::number(id)});
-        const auto model = fetchedModel(environment, server, websites);
+        fixture.fetch(websites);
         auto &store = LocalStoreManager::shared();
         for (const qint64 id : {7, 17, 70})
             writeFile(store.thumbnailFile(id), "thumbnail");
 
-        server.queue("DELETE", u"/api/websites/7"_s, StubServer::text(500, QByteArray()));
-        QCoro::waitFor(model->deleteWebsite(7));
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{70, 17, 7}));
+        fixture.server.queue("DELETE", u"/api/websites/7"_s, StubServer::text(500, QByteArray()));
+        library.deleteWebsite(7);
+        QVERIFY(fixture.settle());
+        QCOMPARE(idsOf(library.websites()), (QList<qint64>{70, 17, 7}));
         QVERIFY(QFile::exists(store.thumbnailFile(7)));
 
-        server.on("DELETE", u"/api/websites/7"_s, StubServer::json(200, QJsonObject{{u"deletedId"_s, 7}}));
-        QCoro::waitFor(model->deleteWebsite(7));
-        model->flushLibraryWrites();
-        QCOMPARE(idsOf(model->websites()), (QList<qint64>{70, 17}));
-        QVERIFY(!QFile::exists(store.thumbnailFile(7)));
-        QVERIFY(QFile::exists(store.thumbnailFile(17)));
-        QVERIFY(QFile::exists(store.thumbnailFile(70)));
-        QVERIFY(localCopiesHold(environment, model->websites()));
-    }
-
-    void deletingTheLastWebsiteLeavesEmptyCopies()
-    {
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, {kLibrary[0]});
         // The answer's identifier is not consulted.
-        server.on("DELETE", u"/api/websites/1"_s, StubServer::json(200, QJsonObject{{u"deletedId"_s, 5}}));
-        QCoro::waitFor(model->deleteWebsite(1));
-        model->flushLibraryWrites();
-        QVERIFY(model->websites().isEmpty());
-        QCOMPARE(environment.preferences()->data(Preferences::kSavedWebsites), std::optional("[]"_ba));
-        QCOMPARE(LocalStoreManager::shared().loadWebsitesFromDisk(), std::optional(QList<SavedWebsite>()));
+        for (const qint64 id : {7, 17, 70})
+            fixture.server.on("DELETE", u"/api/websites/%1"_s.arg(id), StubServer::json(200, QJsonObject{{u"deletedId"_s, 5}}));
+        library.deleteWebsite(7);
+        QVERIFY(fixture.settle());
+        QCOMPARE(idsOf(library.websites()), (QList<qint64>{70, 17}));
+        QVERIFY(!QFile::exists(store.thumbnailFile(7)));
+        QVERIFY(QFile::exists(store.thumbnailFile(17)) && QFile::exists(store.thumbnailFile(70)));
+        QVERIFY(fixture.localCopiesHold(library.websites()));
+
+        // Two deletions at once both land; the last one leaves empty copies, not missing ones.
+        library.deleteWebsite(17);
+        library.deleteWebsite(70);
+        QVERIFY(fixture.settle());
+        QVERIFY(library.websites().isEmpty());
+        QCOMPARE(fixture.preferences->data(Preferences::kSavedWebsites), std::optional("[]"_ba));
+        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(QList<SavedWebsite>()));
     }
 
     void shareAndCopyLink_data()
@@ -690,68 +556,56 @@ private Q_SLOTS:
     {
         QFETCH(QString, url);
         QFETCH(bool, shared);
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        const SavedWebsite website{.id = 1, .url = url, .title = u"Title"_s};
-        model->shareWebsite(website);
-        QCOMPARE(environment.clipboard()->texts, shared ? QStringList{url} : QStringList{});
+        Fixture fixture;
+        fixture.preferences->setData(Preferences::kSavedWebsites, compact({{.id = 1, .url = url, .title = u"Title"_s}}));
+        fixture.library.seedFromLocalCopies();
+        fixture.library.shareWebsite(1);
+        QCOMPARE(fixture.clipboard.texts, shared ? QStringList{url} : QStringList{});
         // Copying does not judge the address.
-        model->copyWebsiteLink(website);
-        QCOMPARE(environment.clipboard()->texts.last(), url);
+        fixture.library.copyWebsiteLink(1);
+        QCOMPARE(fixture.clipboard.texts.last(), url);
+        // Nor is anything copied for a website the library does not hold.
+        fixture.library.shareWebsite(kUnknownId);
+        fixture.library.copyWebsiteLink(kUnknownId);
+        QCOMPARE(fixture.clipboard.texts.size(), shared ? 2 : 1);
     }
 
     void exportWritesTheLibrary()
     {
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
-        const QString path = environment.path(u"export.json"_s);
-        environment.saveDialog()->answer = path;
-        model->exportBookmarksToFile();
-        QCOMPARE(readFile(path), compact(model->websites()));
+        Fixture fixture;
+        const QString path = fixture.environment.path(u"export.json"_s);
+        fixture.saveDialog.answer = path;
+        fixture.library.exportBookmarksToFile();
+        QCOMPARE(readFile(path), "[]"_ba);
+
+        fixture.fetch(kLibrary);
+        fixture.library.exportBookmarksToFile();
+        QCOMPARE(readFile(path), compact(fixture.library.websites()));
         QVERIFY(readFile(path).contains("First page"));
-        const auto &question = environment.saveDialog()->questions.first();
+        const auto &question = fixture.saveDialog.questions.first();
         QCOMPARE(question.title, u"Export Saved Websites"_s);
         QCOMPARE(question.proposedFileName, u"corvane-bookmarks.json"_s);
         QVERIFY(question.nameFilter.contains(u"*.json"_s));
 
-        environment.saveDialog()->answer.reset();
-        writeFile(path, "earlier");
-        model->exportBookmarksToFile();
-        QCOMPARE(readFile(path), "earlier"_ba);
-    }
-
-    void exportOfAnEmptyLibrary()
-    {
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        environment.saveDialog()->answer = environment.path(u"empty.json"_s);
-        model->exportBookmarksToFile();
-        QCOMPARE(readFile(environment.path(u"empty.json"_s)), "[]"_ba);
-    }
-
-    void failedExportKeepsTheEarlierFile()
-    {
-        TestEnvironment environment;
-        StubServer server;
-        const auto model = fetchedModel(environment, server, kLibrary);
-        const QString path = environment.path(u"backup.json"_s);
-        writeFile(path, "earlier backup");
-        environment.saveDialog()->answer = path;
-
         // Files may not grow past 16 bytes for a moment: the export fails half-way, as on a full disk.
+        writeFile(path, "earlier backup");
         rlimit previous{};
         getrlimit(RLIMIT_FSIZE, &previous);
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = previous;
         small.rlim_cur = 16;
         setrlimit(RLIMIT_FSIZE, &small);
-        model->exportBookmarksToFile();
+        fixture.library.exportBookmarksToFile();
         setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, previousHandler);
-
         QCOMPARE(readFile(path), "earlier backup"_ba);
-        QCOMPARE(QDir(environment.path(QString())).entryList({u"backup.json*"_s}, QDir::Files | QDir::Hidden), QStringList{u"backup.json"_s});
+        QCOMPARE(QDir(fixture.environment.path(QString())).entryList({u"export.json*"_s}, QDir::Files | QDir::Hidden),
+                 QStringList{u"export.json"_s});
+
+        // Cancelled: the earlier file stays too.
+        fixture.saveDialog.answer.reset();
+        fixture.library.exportBookmarksToFile();
+        QCOMPARE(readFile(path), "earlier backup"_ba);
     }
 };
 

@@ -65,6 +65,8 @@ const QList<SavedWebsite> kWebsites{
 };
 }
 
+Q_DECLARE_METATYPE(StubServer::Response)
+
 class LocalStoreManagerTest : public QObject
 {
     Q_OBJECT
@@ -84,23 +86,18 @@ private Q_SLOTS:
         LocalStoreManager::shared().setBaseDirectory(m_base);
     }
 
-    void firstStartCreatesTheFolders()
-    {
-        QVERIFY(QFileInfo(m_base).isDir());
-        QVERIFY(QFileInfo(m_base + u"/Thumbnails"_s).isDir());
-        QCOMPARE(LocalStoreManager::shared().websitesCacheFile(), m_base + u"/websites_cache.json"_s);
-        QVERIFY(!LocalStoreManager::shared().loadWebsitesFromDisk());
-    }
-
     void cacheFileRoundTrip()
     {
         auto &store = LocalStoreManager::shared();
+        QVERIFY(QFileInfo(m_base + u"/Thumbnails"_s).isDir());
+        QCOMPARE(store.websitesCacheFile(), m_base + u"/websites_cache.json"_s);
+        QVERIFY(!store.loadWebsitesFromDisk());
+
         store.writeWebsitesToDisk(kWebsites);
         const QByteArray written = readFile(store.websitesCacheFile());
         QVERIFY2(written.startsWith("[\n    {\n"), written.left(40).constData());
         QVERIFY(!written.contains("null"));
         QCOMPARE(store.loadWebsitesFromDisk(), std::optional(kWebsites));
-
         store.writeWebsitesToDisk({});
         QCOMPARE(store.loadWebsitesFromDisk(), std::optional(QList<SavedWebsite>()));
 
@@ -152,100 +149,80 @@ private Q_SLOTS:
         QCOMPARE(readFile(blocker), "not a folder"_ba);
     }
 
-    void inlineThumbnailIsStoredWithoutNetwork()
-    {
-        const QByteArray png = pngBytes(16);
-        const auto image = cacheThumbnail(7, dataAddress(png));
-        QVERIFY(image);
-        QCOMPARE(image->size(), QSize(16, 16));
-        QCOMPARE(readFile(m_base + u"/Thumbnails/thumb_7.png"_s), png);
-        QVERIFY(LocalStoreManager::shared().loadCachedThumbnail(7));
-    }
-
-    void badInlineThumbnailYieldsNothing_data()
+    // A null address is none at all; an empty one is an address that leads nowhere.
+    void thumbnailWithoutDownload_data()
     {
         QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("stored");
+
         const QString good = dataAddress(pngBytes(16));
         QString withLineBreak = good;
         withLineBreak.insert(good.indexOf(u',') + 20, u'\n');
-        QTest::newRow("line break in the Base64") << withLineBreak;
-        QTest::newRow("no comma") << u"data:image/png;base64"_s;
-        QTest::newRow("HTML instead of an image") << u"data:image/png;base64,"_s + QString::fromLatin1("<html><body>nope</body></html>"_ba.toBase64());
-        QTest::newRow("not Base64") << u"data:image/png;base64,@@@@"_s;
-        QTest::newRow("empty address") << QString();
-        QTest::newRow("relative address") << u"images/thumb.png"_s;
-        QTest::newRow("local file") << QUrl::fromLocalFile(QDir::tempPath()).toString();
+        QTest::newRow("inline image") << good << true;
+        QTest::newRow("line break in the Base64") << withLineBreak << false;
+        QTest::newRow("no comma") << u"data:image/png;base64"_s << false;
+        QTest::newRow("HTML instead of an image")
+            << u"data:image/png;base64,"_s + QString::fromLatin1("<html><body>nope</body></html>"_ba.toBase64()) << false;
+        QTest::newRow("not Base64") << u"data:image/png;base64,@@@@"_s << false;
+        QTest::newRow("empty address") << u""_s << false;
+        QTest::newRow("no address") << QString() << false;
+        QTest::newRow("relative address") << u"images/thumb.png"_s << false;
+        QTest::newRow("local file") << QUrl::fromLocalFile(QDir::tempPath()).toString() << false;
+        QTest::newRow("unreachable server") << StubServer::refusingBaseUrl() + u"/thumb.png"_s << false;
     }
 
-    void badInlineThumbnailYieldsNothing()
+    void thumbnailWithoutDownload()
     {
         QFETCH(QString, address);
-        QVERIFY(!cacheThumbnail(7, address));
-        QVERIFY(!QFile::exists(m_base + u"/Thumbnails/thumb_7.png"_s));
+        QFETCH(bool, stored);
+        const auto image = cacheThumbnail(7, address.isNull() ? std::nullopt : std::optional(address));
+        QCOMPARE(image.has_value(), stored);
+        QCOMPARE(readFile(m_base + u"/Thumbnails/thumb_7.png"_s), stored ? pngBytes(16) : QByteArray());
+        QCOMPARE(LocalStoreManager::shared().loadCachedThumbnail(7).has_value(), stored);
+        if (stored)
+            QCOMPARE(image->size(), QSize(16, 16));
     }
 
     void download_data()
     {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<StubServer::Response>("answer");
         QTest::addColumn<bool>("stored");
 
         const QByteArray png = pngBytes(16);
         const QByteArray tinyPng = pngBytes(1);
         QVERIFY(png.size() > 100 && tinyPng.size() <= 100);
-        QTest::newRow("image") << 200 << png << true;
-        QTest::newRow("tiny image") << 200 << tinyPng << false;
-        QTest::newRow("80 bytes") << 200 << png.left(80) << false;
-        QTest::newRow("101 bytes that are no image") << 200 << QByteArray(101, 'x') << false;
-        QTest::newRow("HTML") << 200 << "<!DOCTYPE html><html><head><title>Not found</title></head><body>"_ba.repeated(4) << false;
-        QTest::newRow("not found, image body") << 404 << png << false;
-        QTest::newRow("created, image body") << 201 << png << false;
-        QTest::newRow("beyond the size cap") << 200 << png + QByteArray(ThumbnailDownload::maximumBodySize, '\0') << false;
+        auto image = [](int status, const QByteArray &body) { return StubServer::text(status, body, "image/png"); };
+        QTest::newRow("image") << image(200, png) << true;
+        QTest::newRow("tiny image") << image(200, tinyPng) << false;
+        QTest::newRow("80 bytes") << image(200, png.left(80)) << false;
+        QTest::newRow("101 bytes that are no image") << image(200, QByteArray(101, 'x')) << false;
+        QTest::newRow("HTML") << image(200, "<!DOCTYPE html><html><head><title>Not found</title></head><body>"_ba.repeated(4)) << false;
+        QTest::newRow("not found, image body") << image(404, png) << false;
+        QTest::newRow("created, image body") << image(201, png) << false;
+        QTest::newRow("beyond the size cap") << image(200, png + QByteArray(ThumbnailDownload::maximumBodySize, '\0')) << false;
+        // A redirect is followed and judged by the final answer.
+        QTest::newRow("redirect to an image") << StubServer::Response{.status = 302, .headers = {{"Location", "/final.png"}}} << true;
+        QTest::newRow("redirect to nothing") << StubServer::Response{.status = 301, .headers = {{"Location", "/missing.png"}}} << false;
     }
 
     void download()
     {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
+        QFETCH(StubServer::Response, answer);
         QFETCH(bool, stored);
 
         StubServer server;
-        server.on("GET", u"/thumb.png"_s, StubServer::text(status, body, "image/png"));
+        server.on("GET", u"/thumb.png"_s, answer);
+        server.on("GET", u"/final.png"_s, StubServer::text(200, pngBytes(16), "image/png"));
         const QString address = server.baseUrl() + u"/thumb.png"_s;
         QCOMPARE(cacheThumbnail(9, address).has_value(), stored);
-        QCOMPARE(readFile(LocalStoreManager::shared().thumbnailFile(9)), stored ? body : QByteArray());
-        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(readFile(LocalStoreManager::shared().thumbnailFile(9)), stored ? pngBytes(16) : QByteArray());
         const StubServer::Request &request = server.requests().first();
         QCOMPARE(request.header("User-Agent"), "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15"_ba);
         QVERIFY(!request.hasHeader("Authorization"));
 
         // Stored means never asked again; anything else is asked again next time.
         QCOMPARE(cacheThumbnail(9, address).has_value(), stored);
-        QCOMPARE(server.requests().size(), stored ? 1 : 2);
-    }
-
-    void redirectIsFollowedAndJudgedByTheFinalAnswer()
-    {
-        const QByteArray png = pngBytes(16);
-        StubServer server;
-        server.on("GET", u"/moved.png"_s, {.status = 302, .headers = {{"Location", "/final.png"}}});
-        server.on("GET", u"/final.png"_s, StubServer::text(200, png, "image/png"));
-        server.on("GET", u"/gone.png"_s, {.status = 301, .headers = {{"Location", "/missing.png"}}});
-        QVERIFY(cacheThumbnail(1, server.baseUrl() + u"/moved.png"_s));
-        QCOMPARE(readFile(LocalStoreManager::shared().thumbnailFile(1)), png);
-        QVERIFY(!cacheThumbnail(2, server.baseUrl() + u"/gone.png"_s));
-        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(2)));
-    }
-
-    void unreachableServerYieldsNothing()
-    {
-        QVERIFY(!cacheThumbnail(3, StubServer::refusingBaseUrl() + u"/thumb.png"_s));
-        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(3)));
-    }
-
-    void missingAddressYieldsNothing()
-    {
-        QVERIFY(!cacheThumbnail(7, std::nullopt));
+        QCOMPARE(server.requestsTo(u"/thumb.png"_s).size(), stored ? 1 : 2);
     }
 
     void thumbnailOnDiskIsUsedAndUndecodableOneIsKept()
@@ -282,30 +259,24 @@ private Q_SLOTS:
         QVERIFY(!store.loadCachedThumbnail(count));
     }
 
-    void deletingOneThumbnailKeepsTheOthers()
+    void deletingOneThumbnailKeepsTheOthersClearingKeepsTheFolder()
     {
         auto &store = LocalStoreManager::shared();
         const QString address = dataAddress(pngBytes(16));
         for (const int id : {7, 17, 70})
             QVERIFY(cacheThumbnail(id, address));
         store.deleteCachedThumbnail(7);
+        store.deleteCachedThumbnail(7);
         QVERIFY(!store.loadCachedThumbnail(7));
         QVERIFY(!QFile::exists(store.thumbnailFile(7)));
-        QVERIFY(QFile::exists(store.thumbnailFile(17)));
-        QVERIFY(QFile::exists(store.thumbnailFile(70)));
-        store.deleteCachedThumbnail(7);
-    }
+        QVERIFY(QFile::exists(store.thumbnailFile(17)) && QFile::exists(store.thumbnailFile(70)));
 
-    void clearingThumbnailsEmptiesTheFolderButKeepsIt()
-    {
-        auto &store = LocalStoreManager::shared();
-        QVERIFY(cacheThumbnail(1, dataAddress(pngBytes(16))));
         writeFile(store.thumbnailsDirectory() + u"/.hidden"_s, "x");
         QDir(store.thumbnailsDirectory()).mkdir(u"leftover"_s);
         store.clearAllThumbnails();
         QVERIFY(QFileInfo(store.thumbnailsDirectory()).isDir());
         QVERIFY(QDir(store.thumbnailsDirectory()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-        QVERIFY(!store.loadCachedThumbnail(1));
+        QVERIFY(!store.loadCachedThumbnail(17));
 
         QDir(store.thumbnailsDirectory()).removeRecursively();
         store.clearAllThumbnails();
