@@ -282,82 +282,77 @@ private Q_SLOTS:
         const QJsonObject nothing;
         const auto serverError = [](const QString &text) { return QJsonObject{{u"error"_s, text}}; };
         const auto shown = [](const char *line, const QString &text) { return QVariantMap{{QString::fromLatin1(line), text}}; };
-        // The local checks' messages and their order are checked above.
+        // A request the form refuses: the local checks' messages and their order are checked above.
+        const auto refused = [&](const char *name, const QByteArray &operation, Mode mode, const QVariantMap &inputs, const QVariantMap &changes) {
+            QTest::newRow(name) << operation << int(mode) << inputs << kRefusedHere << nothing << nothing << changes;
+        };
+
         const QVariantMap signIn{{u"emailInput"_s, u"ada@example.org"_s}, {u"passwordInput"_s, u"wrong"_s}};
-        const QJsonObject signInSent{{u"email"_s, u"ada@example.org"_s}, {u"password"_s, u"wrong"_s}};
         QTest::newRow("sign in refused by the server") << "submitAuth"_ba << int(Mode::Login) << signIn << 401
-                                                       << serverError(u"Invalid email or password"_s) << signInSent
+                                                       << serverError(u"Invalid email or password"_s)
+                                                       << QJsonObject{{u"email"_s, u"ada@example.org"_s}, {u"password"_s, u"wrong"_s}}
                                                        << shown("authError", u"Invalid email or password"_s);
-        QTest::newRow("sign in, server error") << "submitAuth"_ba << int(Mode::Login) << signIn << 500 << nothing << signInSent
-                                               << shown("authError", u"Request failed (500)"_s);
-        QTest::newRow("registration with five characters")
-            << "submitAuth"_ba << int(Mode::Register) << QVariantMap{{u"emailInput"_s, u"a@b.c"_s}, {u"passwordInput"_s, u"12345"_s}}
-            << kRefusedHere << nothing << nothing << shown("authError", u"Password must be at least 6 characters."_s);
+        refused("registration with five characters", "submitAuth", Mode::Register,
+                {{u"emailInput"_s, u"a@b.c"_s}, {u"passwordInput"_s, u"12345"_s}},
+                shown("authError", u"Password must be at least 6 characters."_s));
 
         // The address goes out lowered, yet the field keeps what the user typed; a code typed
         // earlier stays for the next screen.
-        const QVariantMap request{
-            {u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"111"_s}, {u"newPasswordInput"_s, u"typed before"_s}};
-        const QJsonObject requestSent{{u"email"_s, u"ada@example.org"_s}};
+        const auto codeRequest = [](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
+            QTest::newRow(name) << "requestPasswordReset"_ba << int(Mode::ForgotPassword)
+                                << QVariantMap{{u"emailInput"_s, u"Ada@Example.ORG"_s},
+                                               {u"otpCodeInput"_s, u"111"_s},
+                                               {u"newPasswordInput"_s, u"typed before"_s}}
+                                << status << answer << QJsonObject{{u"email"_s, u"ada@example.org"_s}} << changes;
+        };
         const auto codeSent = [](const QString &confirmation) {
             return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::EnterOtp)}, {u"authSuccessMessage"_s, confirmation}};
         };
-        QTest::newRow("code request, server's message")
-            << "requestPasswordReset"_ba << int(Mode::ForgotPassword) << request << 200
-            << QJsonObject{{u"success"_s, true}, {u"message"_s, u"Check your inbox."_s}} << requestSent << codeSent(u"Check your inbox."_s);
-        QTest::newRow("code request, own message") << "requestPasswordReset"_ba << int(Mode::ForgotPassword) << request << 200
-                                                   << QJsonObject{{u"success"_s, true}} << requestSent
-                                                   << codeSent(u"Verification code sent to your email."_s);
-        QTest::newRow("code request refused by the server") << "requestPasswordReset"_ba << int(Mode::ForgotPassword) << request << 400
-                                                            << serverError(u"No such account"_s) << requestSent
-                                                            << shown("authError", u"No such account"_s);
-        QTest::newRow("code request without email") << "requestPasswordReset"_ba << int(Mode::ForgotPassword)
-                                                    << QVariantMap{{u"emailInput"_s, u""_s}} << kRefusedHere << nothing << nothing
-                                                    << shown("authError", u"Please enter your email address."_s);
+        codeRequest("code request, server's message", 200, {{u"success"_s, true}, {u"message"_s, u"Check your inbox."_s}},
+                    codeSent(u"Check your inbox."_s));
+        codeRequest("code request, own message", 200, {{u"success"_s, true}}, codeSent(u"Verification code sent to your email."_s));
+        codeRequest("code request refused by the server", 400, serverError(u"No such account"_s), shown("authError", u"No such account"_s));
+        refused("code request without email", "requestPasswordReset", Mode::ForgotPassword, {{u"emailInput"_s, u""_s}},
+                shown("authError", u"Please enter your email address."_s));
 
         // Remember-me is on, yet the remembered password does not come back over the new one.
-        const QVariantMap reset{
-            {u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"abc"_s}, {u"newPasswordInput"_s, u"new secret "_s}};
-        const QJsonObject resetSent{{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}};
-        const auto backToSignIn = [](const QString &confirmation) {
-            return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::Login)},
-                               {u"authSuccessMessage"_s, confirmation},
-                               {u"passwordInput"_s, u""_s},
-                               {u"otpCodeInput"_s, u""_s},
-                               {u"newPasswordInput"_s, u""_s}};
+        const auto reset = [](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
+            QTest::newRow(name) << "confirmPasswordReset"_ba << int(Mode::EnterOtp)
+                                << QVariantMap{{u"emailInput"_s, u"Ada@Example.ORG"_s},
+                                               {u"otpCodeInput"_s, u"abc"_s},
+                                               {u"newPasswordInput"_s, u"new secret "_s}}
+                                << status << answer
+                                << QJsonObject{{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}}
+                                << changes;
         };
-        QTest::newRow("reset, server's message") << "confirmPasswordReset"_ba << int(Mode::EnterOtp) << reset << 200
-                                                 << QJsonObject{{u"message"_s, u"All set."_s}} << resetSent << backToSignIn(u"All set."_s);
-        QTest::newRow("reset, own message") << "confirmPasswordReset"_ba << int(Mode::EnterOtp) << reset << 200 << nothing << resetSent
-                                            << backToSignIn(u"Password reset successfully. Please sign in."_s);
-        QTest::newRow("reset refused by the server") << "confirmPasswordReset"_ba << int(Mode::EnterOtp) << reset << 400
-                                                     << serverError(u"Invalid or expired code"_s) << resetSent
-                                                     << shown("authError", u"Invalid or expired code"_s);
-        QTest::newRow("reset with the address lost on the way")
-            << "confirmPasswordReset"_ba << int(Mode::EnterOtp) << QVariantMap{{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}
-            << kRefusedHere << nothing << nothing << shown("authError", u"Email is required."_s);
+        const auto backToSignIn = [](const QString &confirmation) {
+            return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::Login)}, {u"authSuccessMessage"_s, confirmation},
+                               {u"passwordInput"_s, u""_s}, {u"otpCodeInput"_s, u""_s}, {u"newPasswordInput"_s, u""_s}};
+        };
+        reset("reset, server's message", 200, {{u"message"_s, u"All set."_s}}, backToSignIn(u"All set."_s));
+        reset("reset, own message", 200, nothing, backToSignIn(u"Password reset successfully. Please sign in."_s));
+        reset("reset refused by the server", 400, serverError(u"Invalid or expired code"_s), shown("authError", u"Invalid or expired code"_s));
+        refused("reset with the address lost on the way", "confirmPasswordReset", Mode::EnterOtp,
+                {{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}, shown("authError", u"Email is required."_s));
 
-        QVariantMap change{{u"currentPasswordInput"_s, u"old secret"_s},
-                           {u"changeNewPasswordInput"_s, u"      "_s},
-                           {u"changeConfirmPasswordInput"_s, u"      "_s}};
-        const QJsonObject changeSent{{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}};
-        QTest::newRow("password change") << "changePassword"_ba << int(Mode::Login) << change << 200 << QJsonObject{{u"success"_s, true}}
-                                         << changeSent
-                                         << QVariantMap{{u"changePasswordSuccess"_s, u"Password updated successfully."_s},
-                                                        {u"currentPasswordInput"_s, u""_s},
-                                                        {u"changeNewPasswordInput"_s, u""_s},
-                                                        {u"changeConfirmPasswordInput"_s, u""_s}};
-        QTest::newRow("password change refused by the server")
-            << "changePassword"_ba << int(Mode::Login) << change << 400 << serverError(u"Current password is incorrect"_s) << changeSent
-            << shown("changePasswordError", u"Current password is incorrect"_s);
+        const auto change = [](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
+            QTest::newRow(name) << "changePassword"_ba << int(Mode::Login)
+                                << QVariantMap{{u"currentPasswordInput"_s, u"old secret"_s},
+                                               {u"changeNewPasswordInput"_s, u"      "_s},
+                                               {u"changeConfirmPasswordInput"_s, u"      "_s}}
+                                << status << answer << QJsonObject{{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}}
+                                << changes;
+        };
+        change("password change", 200, {{u"success"_s, true}},
+               {{u"changePasswordSuccess"_s, u"Password updated successfully."_s}, {u"currentPasswordInput"_s, u""_s},
+                {u"changeNewPasswordInput"_s, u""_s}, {u"changeConfirmPasswordInput"_s, u""_s}});
+        change("password change refused by the server", 400, serverError(u"Current password is incorrect"_s),
+               shown("changePasswordError", u"Current password is incorrect"_s));
         // The session is over; signing out is the panel's business.
-        QTest::newRow("password change, session expired") << "changePassword"_ba << int(Mode::Login) << change << 401
-                                                          << serverError(u"Token expired"_s) << changeSent
-                                                          << shown("changePasswordError", u"Unauthorized"_s);
-        change.insert(u"changeConfirmPasswordInput"_s, u"     ."_s);
-        QTest::newRow("password change with a different confirmation") << "changePassword"_ba << int(Mode::Login) << change << kRefusedHere
-                                                                       << nothing << nothing
-                                                                       << shown("changePasswordError", u"New passwords do not match."_s);
+        change("password change, session expired", 401, serverError(u"Token expired"_s), shown("changePasswordError", u"Unauthorized"_s));
+        refused("password change with a different confirmation", "changePassword", Mode::Login,
+                {{u"currentPasswordInput"_s, u"old"_s}, {u"changeNewPasswordInput"_s, u"123456"_s}, {u"changeConfirmPasswordInput"_s, u"1234567"_s}},
+                shown("changePasswordError", u"New passwords do not match."_s));
     }
 
     void formRequests()
