@@ -282,29 +282,30 @@ private Q_SLOTS:
         const QJsonObject nothing;
         const auto serverError = [](const QString &text) { return QJsonObject{{u"error"_s, text}}; };
         const auto shown = [](const char *line, const QString &text) { return QVariantMap{{QString::fromLatin1(line), text}}; };
+        // The rows of one operation share the inputs typed and the request they make.
+        const auto rowsOf = [](const QByteArray &operation, Mode mode, const QVariantMap &inputs, const QJsonObject &sent) {
+            return [=](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
+                QTest::newRow(name) << operation << int(mode) << inputs << status << answer << sent << changes;
+            };
+        };
         // A request the form refuses: the local checks' messages and their order are checked above.
         const auto refused = [&](const char *name, const QByteArray &operation, Mode mode, const QVariantMap &inputs, const QVariantMap &changes) {
-            QTest::newRow(name) << operation << int(mode) << inputs << kRefusedHere << nothing << nothing << changes;
+            rowsOf(operation, mode, inputs, nothing)(name, kRefusedHere, nothing, changes);
         };
 
-        const QVariantMap signIn{{u"emailInput"_s, u"ada@example.org"_s}, {u"passwordInput"_s, u"wrong"_s}};
-        QTest::newRow("sign in refused by the server") << "submitAuth"_ba << int(Mode::Login) << signIn << 401
-                                                       << serverError(u"Invalid email or password"_s)
-                                                       << QJsonObject{{u"email"_s, u"ada@example.org"_s}, {u"password"_s, u"wrong"_s}}
-                                                       << shown("authError", u"Invalid email or password"_s);
+        rowsOf("submitAuth", Mode::Login, {{u"emailInput"_s, u"ada@example.org"_s}, {u"passwordInput"_s, u"wrong"_s}},
+               {{u"email"_s, u"ada@example.org"_s}, {u"password"_s, u"wrong"_s}})(
+            "sign in refused by the server", 401, serverError(u"Invalid email or password"_s), shown("authError", u"Invalid email or password"_s));
         refused("registration with five characters", "submitAuth", Mode::Register,
                 {{u"emailInput"_s, u"a@b.c"_s}, {u"passwordInput"_s, u"12345"_s}},
                 shown("authError", u"Password must be at least 6 characters."_s));
 
         // The address goes out lowered, yet the field keeps what the user typed; a code typed
         // earlier stays for the next screen.
-        const auto codeRequest = [](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
-            QTest::newRow(name) << "requestPasswordReset"_ba << int(Mode::ForgotPassword)
-                                << QVariantMap{{u"emailInput"_s, u"Ada@Example.ORG"_s},
-                                               {u"otpCodeInput"_s, u"111"_s},
-                                               {u"newPasswordInput"_s, u"typed before"_s}}
-                                << status << answer << QJsonObject{{u"email"_s, u"ada@example.org"_s}} << changes;
-        };
+        const auto codeRequest = rowsOf(
+            "requestPasswordReset", Mode::ForgotPassword,
+            {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"111"_s}, {u"newPasswordInput"_s, u"typed before"_s}},
+            {{u"email"_s, u"ada@example.org"_s}});
         const auto codeSent = [](const QString &confirmation) {
             return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::EnterOtp)}, {u"authSuccessMessage"_s, confirmation}};
         };
@@ -316,15 +317,10 @@ private Q_SLOTS:
                 shown("authError", u"Please enter your email address."_s));
 
         // Remember-me is on, yet the remembered password does not come back over the new one.
-        const auto reset = [](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
-            QTest::newRow(name) << "confirmPasswordReset"_ba << int(Mode::EnterOtp)
-                                << QVariantMap{{u"emailInput"_s, u"Ada@Example.ORG"_s},
-                                               {u"otpCodeInput"_s, u"abc"_s},
-                                               {u"newPasswordInput"_s, u"new secret "_s}}
-                                << status << answer
-                                << QJsonObject{{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}}
-                                << changes;
-        };
+        const auto reset = rowsOf(
+            "confirmPasswordReset", Mode::EnterOtp,
+            {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"abc"_s}, {u"newPasswordInput"_s, u"new secret "_s}},
+            {{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}});
         const auto backToSignIn = [](const QString &confirmation) {
             return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::Login)}, {u"authSuccessMessage"_s, confirmation},
                                {u"passwordInput"_s, u""_s}, {u"otpCodeInput"_s, u""_s}, {u"newPasswordInput"_s, u""_s}};
@@ -335,14 +331,11 @@ private Q_SLOTS:
         refused("reset with the address lost on the way", "confirmPasswordReset", Mode::EnterOtp,
                 {{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}, shown("authError", u"Email is required."_s));
 
-        const auto change = [](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
-            QTest::newRow(name) << "changePassword"_ba << int(Mode::Login)
-                                << QVariantMap{{u"currentPasswordInput"_s, u"old secret"_s},
-                                               {u"changeNewPasswordInput"_s, u"      "_s},
-                                               {u"changeConfirmPasswordInput"_s, u"      "_s}}
-                                << status << answer << QJsonObject{{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}}
-                                << changes;
-        };
+        const auto change = rowsOf("changePassword", Mode::Login,
+                                   {{u"currentPasswordInput"_s, u"old secret"_s},
+                                    {u"changeNewPasswordInput"_s, u"      "_s},
+                                    {u"changeConfirmPasswordInput"_s, u"      "_s}},
+                                   {{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}});
         change("password change", 200, {{u"success"_s, true}},
                {{u"changePasswordSuccess"_s, u"Password updated successfully."_s}, {u"currentPasswordInput"_s, u""_s},
                 {u"changeNewPasswordInput"_s, u""_s}, {u"changeConfirmPasswordInput"_s, u""_s}});
