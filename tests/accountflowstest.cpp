@@ -1,10 +1,15 @@
 #include "account/accountvalidation.h"
+#include "account/authenticationcard.h"
+#include "account/passwordchangeform.h"
+#include "api/backendclient.h"
+#include "state/preferences.h"
 #include "support/stubserver.h"
-#include "support/testenvironment.h"
 
+#include <QCoroSignal>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -12,47 +17,80 @@ using namespace std::chrono_literals;
 
 namespace
 {
-using Mode = AppViewModel::AuthMode;
+using Mode = AuthenticationCard::AuthMode;
 
 const User kUser{.id = 7, .email = u"ada@example.org"_s};
 const QJsonObject kAuthAnswer{{u"token"_s, u"fresh-token"_s}, {u"user"_s, kUser.toJson()}};
-const QString kSessionEnded = u"Your session ended. Please sign in again."_s;
+// The status of a request the form refuses before sending it.
+constexpr int kRefusedHere = 0;
+
+// The card and the password form on a client of the stub server, preferences in a throw-away INI
+// file, and a session starter that records each session it is handed and, while held, does not
+// finish.
+class AccountParts : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AccountParts(const QString &portalUrl, std::chrono::milliseconds requestTimeout = 5s)
+        : backend(portalUrl, requestTimeout)
+        , card(backend, preferences, [this](AuthResponse session) { return startSession(std::move(session)); })
+        , form(backend)
+    {
+    }
+
+    QTemporaryDir directory;
+    Preferences preferences{std::make_unique<QSettings>(directory.filePath(u"preferences.ini"_s), QSettings::IniFormat)};
+    BackendClient backend;
+    QList<AuthResponse> sessions;
+    bool holdSessions = false;
+    AuthenticationCard card;
+    PasswordChangeForm form;
+
+Q_SIGNALS:
+    void sessionsReleased();
+
+private:
+    QCoro::Task<> startSession(AuthResponse session)
+    {
+        sessions.append(std::move(session));
+        if (holdSessions)
+            co_await qCoro(this, &AccountParts::sessionsReleased);
+    }
+};
 
 QJsonObject jsonOf(const QByteArray &body)
 {
     return QJsonDocument::fromJson(body).object();
 }
 
-// The password form has its own busy flag and message lines; the authentication card shares one.
-QByteArray busyFlagOf(const QByteArray &operation)
+// Where an operation runs: the card, or the password form with a busy flag and message lines of its own.
+struct Operation {
+    QObject &owner;
+    const char *busyFlag;
+    const char *errorLine;
+    const char *successLine;
+};
+
+Operation operationOf(AccountParts &parts, const QByteArray &name)
 {
-    return operation == "changePassword" ? "isChangingPassword" : "isAuthLoading";
+    if (name == "changePassword")
+        return {parts.form, "isChangingPassword", "changePasswordError", "changePasswordSuccess"};
+    return {parts.card, "isAuthLoading", "authError", "authSuccessMessage"};
 }
 
-QByteArray errorLineOf(const QByteArray &operation)
+// Starts an operation and waits until its busy flag is down again.
+bool runUntilIdle(AccountParts &parts, const QByteArray &name)
 {
-    return operation == "changePassword" ? "changePasswordError" : "authError";
+    const Operation operation = operationOf(parts, name);
+    return QMetaObject::invokeMethod(&operation.owner, name.constData())
+           && QTest::qWaitFor([&] { return !operation.owner.property(operation.busyFlag).toBool(); }, 5000);
 }
 
-// Starts an operation that raises its busy flag at once, and waits until the flag is down again.
-bool runUntilIdle(AppViewModel &model, const QByteArray &operation)
-{
-    const QByteArray busy = busyFlagOf(operation);
-    if (!QMetaObject::invokeMethod(&model, operation.constData()) || !model.property(busy).toBool())
-        return false;
-    return QTest::qWaitFor([&] { return !model.property(busy).toBool(); }, 5000);
-}
-
-void enterInputs(AppViewModel &model, const QVariantMap &inputs)
+void enterInputs(QObject &owner, const QVariantMap &inputs)
 {
     for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
-        model.setProperty(input.key().toUtf8().constData(), input.value());
-}
-
-void storeSession(Preferences &preferences)
-{
-    preferences.setText(Preferences::kJWTToken, u"session-token"_s);
-    preferences.setData(Preferences::kCurrentUser, QJsonDocument(kUser.toJson()).toJson(QJsonDocument::Compact));
+        owner.setProperty(input.key().toUtf8().constData(), input.value());
 }
 
 void storeRememberedAccount(Preferences &preferences)
@@ -80,8 +118,6 @@ private Q_SLOTS:
         const QString shortPassword = u"Password must be at least 6 characters."_s;
         const QString allAscii = u"All fields must contain English characters only."_s;
         const QString changeAscii = u"Passwords must contain English characters only."_s;
-        const QString changeShort = u"New password must be at least 6 characters."_s;
-        const QString mismatch = u"New passwords do not match."_s;
         const QString none;
 
         QTest::newRow("sign in: no email") << u"login"_s << u""_s << u"secret"_s << none << fill;
@@ -113,8 +149,9 @@ private Q_SLOTS:
         QTest::newRow("change: current first") << u"change"_s << u""_s << u"1"_s << u"2"_s << u"Please enter your current password."_s;
         QTest::newRow("change: letters before length") << u"change"_s << u"old"_s << u"1"_s << u"ñ"_s << changeAscii;
         QTest::newRow("change: accented current") << u"change"_s << u"öld"_s << u"secret"_s << u"secret"_s << changeAscii;
-        QTest::newRow("change: short even when matching") << u"change"_s << u"old"_s << u"12345"_s << u"12345"_s << changeShort;
-        QTest::newRow("change: mismatch") << u"change"_s << u"old"_s << u"123456"_s << u"123457"_s << mismatch;
+        QTest::newRow("change: short even when matching") << u"change"_s << u"old"_s << u"12345"_s << u"12345"_s
+                                                          << u"New password must be at least 6 characters."_s;
+        QTest::newRow("change: mismatch") << u"change"_s << u"old"_s << u"123456"_s << u"123457"_s << u"New passwords do not match."_s;
         QTest::newRow("change: blanks") << u"change"_s << u" "_s << u"      "_s << u"      "_s << none;
     }
 
@@ -140,367 +177,243 @@ private Q_SLOTS:
 
     void switchingScreens()
     {
-        TestEnvironment environment;
-        storeRememberedAccount(*environment.preferences());
-        const auto model = environment.makeViewModel();
-        model->setEmailInput(QString());
-        model->submitAuth();
-        QVERIFY(model->authError());
-
-        model->switchAuthMode(Mode::Register);
-        QCOMPARE(model->authMode(), Mode::Register);
-        QVERIFY(!model->authError());
-        QVERIFY(model->emailInput().isEmpty() && model->passwordInput().isEmpty());
-
-        model->switchAuthMode(Mode::Login);
-        QCOMPARE(model->emailInput(), u"kept@example.org"_s);
-        QCOMPARE(model->passwordInput(), u"kept password"_s);
-
-        model->setOtpCodeInput(u"123456"_s);
-        model->setNewPasswordInput(u"new one"_s);
-        model->switchAuthMode(Mode::ForgotPassword);
-        QCOMPARE(model->emailInput(), u"kept@example.org"_s);
-        QCOMPARE(model->otpCodeInput(), u"123456"_s);
-
-        model->switchAuthMode(Mode::EnterOtp);
-        QVERIFY(model->otpCodeInput().isEmpty() && model->newPasswordInput().isEmpty());
-        QCOMPARE(model->emailInput(), u"kept@example.org"_s);
-    }
-
-    void invalidInputSendsNothing_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QVariantMap>("inputs");
-        QTest::addColumn<QByteArray>("operation");
-        QTest::addColumn<QString>("message");
-
-        // The messages and their order are checked above; these show each form reports in its own
-        // line and sends nothing.
-        QTest::newRow("registration with five characters")
-            << int(Mode::Register) << QVariantMap{{u"emailInput"_s, u"a@b.c"_s}, {u"passwordInput"_s, u"12345"_s}} << "submitAuth"_ba
-            << u"Password must be at least 6 characters."_s;
-        QTest::newRow("code request without email") << int(Mode::ForgotPassword) << QVariantMap{{u"emailInput"_s, u""_s}}
-                                                    << "requestPasswordReset"_ba << u"Please enter your email address."_s;
-        QTest::newRow("reset with the address lost on the way")
-            << int(Mode::EnterOtp) << QVariantMap{{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}
-            << "confirmPasswordReset"_ba << u"Email is required."_s;
-        QTest::newRow("change with a different confirmation")
-            << int(Mode::Login)
-            << QVariantMap{{u"currentPasswordInput"_s, u"old"_s},
-                           {u"changeNewPasswordInput"_s, u"123456"_s},
-                           {u"changeConfirmPasswordInput"_s, u"1234567"_s}}
-            << "changePassword"_ba << u"New passwords do not match."_s;
-    }
-
-    void invalidInputSendsNothing()
-    {
-        QFETCH(int, mode);
-        QFETCH(QVariantMap, inputs);
-        QFETCH(QByteArray, operation);
-        QFETCH(QString, message);
-
         StubServer server;
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->switchAuthMode(Mode(mode));
-        enterInputs(*model, inputs);
-        const QMetaObject &meta = *model->metaObject();
-        QSignalSpy busy(model.get(), meta.property(meta.indexOfProperty(busyFlagOf(operation))).notifySignal());
+        server.on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"success"_s, true}}));
+        AccountParts parts(server.baseUrl());
+        storeRememberedAccount(parts.preferences);
+        AuthenticationCard &card = parts.card;
+        card.submitAuth();
+        QVERIFY(card.authError());
 
-        QVERIFY(QMetaObject::invokeMethod(model.get(), operation.constData()));
+        card.switchAuthMode(Mode::Register);
+        QCOMPARE(card.authMode(), Mode::Register);
+        QVERIFY(!card.authError());
+        QVERIFY(card.emailInput().isEmpty() && card.passwordInput().isEmpty());
 
-        QCOMPARE(model->property(errorLineOf(operation)).toString(), message);
-        QCOMPARE(busy.count(), 0);
-        QCOMPARE(model->authMode(), Mode(mode));
-        for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
-            QCOMPARE(model->property(input.key().toUtf8().constData()), input.value());
-        QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
+        card.switchAuthMode(Mode::Login);
+        QCOMPARE(card.emailInput(), u"kept@example.org"_s);
+        QCOMPARE(card.passwordInput(), u"kept password"_s);
+
+        card.setOtpCodeInput(u"123456"_s);
+        card.setNewPasswordInput(u"new one"_s);
+        card.switchAuthMode(Mode::ForgotPassword);
+        QCOMPARE(card.emailInput(), u"kept@example.org"_s);
+        QCOMPARE(card.otpCodeInput(), u"123456"_s);
+
+        card.switchAuthMode(Mode::EnterOtp);
+        QVERIFY(card.otpCodeInput().isEmpty() && card.newPasswordInput().isEmpty());
+        QCOMPARE(card.emailInput(), u"kept@example.org"_s);
+
+        // A confirmation stays through a refused attempt, until the screen changes.
+        card.switchAuthMode(Mode::ForgotPassword);
+        QVERIFY(runUntilIdle(parts, "requestPasswordReset"));
+        QVERIFY(card.authSuccessMessage());
+        card.setPasswordInput(QString());
+        card.submitAuth();
+        QVERIFY(card.authError() && card.authSuccessMessage());
+        card.switchAuthMode(Mode::Login);
+        QVERIFY(!card.authError() && !card.authSuccessMessage());
     }
 
     void successfulSignIn_data()
     {
         QTest::addColumn<bool>("registering");
         QTest::addColumn<bool>("rememberMe");
+        QTest::addColumn<QString>("rememberedEmail");
+        QTest::addColumn<QString>("rememberedPassword");
 
-        QTest::newRow("sign in, remember me") << false << true;
-        QTest::newRow("sign in, forget me") << false << false;
-        QTest::newRow("registration") << true << true;
+        // A five-character password is fine for signing in; registering needs six, and leaves the
+        // remembered account alone.
+        QTest::newRow("sign in, remember me") << false << true << u"Ada@Example.org"_s << u"short"_s;
+        QTest::newRow("sign in, forget me") << false << false << QString() << QString();
+        QTest::newRow("registration") << true << true << u"kept@example.org"_s << u"kept password"_s;
     }
 
     void successfulSignIn()
     {
         QFETCH(bool, registering);
         QFETCH(bool, rememberMe);
+        QFETCH(QString, rememberedEmail);
+        QFETCH(QString, rememberedPassword);
 
         StubServer server;
         const QString path = registering ? u"/api/auth/register"_s : u"/api/auth/login"_s;
         server.on("POST", path, StubServer::json(registering ? 201 : 200, kAuthAnswer));
-        TestEnvironment environment;
-        storeRememberedAccount(*environment.preferences());
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->updateRememberMe(rememberMe);
-        model->switchAuthMode(registering ? Mode::Register : Mode::Login);
-        // A five-character password is fine for signing in; registering needs six.
+        AccountParts parts(server.baseUrl());
+        storeRememberedAccount(parts.preferences);
+        parts.holdSessions = true;
+        AuthenticationCard &card = parts.card;
+        card.updateRememberMe(rememberMe);
+        card.switchAuthMode(registering ? Mode::Register : Mode::Login);
         const QString password = registering ? u"  six "_s : u"short"_s;
-        model->setEmailInput(u"Ada@Example.org"_s);
-        model->setPasswordInput(password);
+        card.setEmailInput(u"Ada@Example.org"_s);
+        card.setPasswordInput(password);
 
-        QVERIFY(runUntilIdle(*model, "submitAuth"));
+        card.submitAuth();
 
+        // The progress stays until the session has started.
+        QTRY_COMPARE(parts.sessions.size(), 1);
+        QVERIFY(card.isAuthLoading());
+        Q_EMIT parts.sessionsReleased();
+        QTRY_VERIFY(!card.isAuthLoading());
+        QVERIFY(!card.authError());
+        QCOMPARE(parts.sessions.first().token, u"fresh-token"_s);
+        QCOMPARE(parts.sessions.first().user, kUser);
         const QList<StubServer::Request> requests = server.requestsTo(path);
         QCOMPARE(requests.size(), 1);
         QCOMPARE(jsonOf(requests.first().body), (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
         QVERIFY(!requests.first().hasHeader("Authorization"));
-        QVERIFY(model->isAuthenticated());
-        QCOMPARE(model->currentUser(), kUser);
-        QVERIFY(!model->authError());
-        const auto stored = environment.preferences();
-        QCOMPARE(stored->text(Preferences::kJWTToken), u"fresh-token"_s);
-        QCOMPARE(User::fromJson(QJsonDocument::fromJson(stored->data(Preferences::kCurrentUser).value_or(QByteArray())).object()).value(),
-                 kUser);
-        if (registering) {
-            QCOMPARE(stored->text(Preferences::kRememberedEmail), u"kept@example.org"_s);
-            QCOMPARE(stored->text(Preferences::kRememberedPassword), u"kept password"_s);
-        } else {
-            QCOMPARE(stored->text(Preferences::kRememberedEmail), rememberMe ? std::optional(u"Ada@Example.org"_s) : std::nullopt);
-            QCOMPARE(stored->text(Preferences::kRememberedPassword), rememberMe ? std::optional(password) : std::nullopt);
-        }
+        QCOMPARE(parts.preferences.text(Preferences::kRememberedEmail).value_or(QString()), rememberedEmail);
+        QCOMPARE(parts.preferences.text(Preferences::kRememberedPassword).value_or(QString()), rememberedPassword);
     }
 
-    void failedSignInStoresNothing_data()
+    // Each form's requests, refused here or answered by the server: what goes out, and what the
+    // form shows afterwards. An input the row does not name as changed keeps its value.
+    void formRequests_data()
     {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("delivery");
-        QTest::addColumn<QString>("message");
-
-        const int whole = int(StubServer::Delivery::Whole);
-        QTest::newRow("wrong credentials") << 401 << R"({"error":"Invalid email or password"})"_ba << whole
-                                           << u"Invalid email or password"_s;
-        QTest::newRow("401 without error") << 401 << QByteArray() << whole << u"Request failed (401)"_s;
-        QTest::newRow("server error page") << 500 << "<h1>Bad gateway</h1>"_ba << whole << u"Request failed (500)"_s;
-        QTest::newRow("answer without user") << 200 << R"({"token":"t"})"_ba << whole
-                                             << u"The server's answer could not be read (user: missing)."_s;
-        QTest::newRow("answer not JSON") << 200 << "OK"_ba << whole << u"The server's answer could not be read (not JSON"_s;
-        QTest::newRow("no answer") << 200 << QByteArray() << int(StubServer::Delivery::Never) << u"Server is unreachable ("_s;
-    }
-
-    void failedSignInStoresNothing()
-    {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(int, delivery);
-        QFETCH(QString, message);
-
-        StubServer server;
-        StubServer::Response answer = StubServer::text(status, body, "application/json");
-        answer.delivery = StubServer::Delivery(delivery);
-        server.on("POST", u"/api/auth/login"_s, answer);
-        TestEnvironment environment;
-        storeRememberedAccount(*environment.preferences());
-        environment.setRequestTimeout(300ms);
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->setEmailInput(u"ada@example.org"_s);
-        model->setPasswordInput(u"wrong"_s);
-
-        QVERIFY(runUntilIdle(*model, "submitAuth"));
-
-        QVERIFY2(model->authError().value_or(QString()).startsWith(message), qPrintable(model->authError().value_or(QString())));
-        QVERIFY(!model->isAuthenticated());
-        QVERIFY(!model->currentUser());
-        QCOMPARE(model->authMode(), Mode::Login);
-        QCOMPARE(model->emailInput(), u"ada@example.org"_s);
-        QCOMPARE(model->passwordInput(), u"wrong"_s);
-        const auto stored = environment.preferences();
-        QVERIFY(!stored->contains(Preferences::kJWTToken));
-        QVERIFY(!stored->contains(Preferences::kCurrentUser));
-        QCOMPARE(stored->text(Preferences::kRememberedEmail), u"kept@example.org"_s);
-    }
-
-    void codeRequest_data()
-    {
-        QTest::addColumn<QJsonObject>("answer");
-        QTest::addColumn<QString>("confirmation");
-
-        QTest::newRow("server's message") << QJsonObject{{u"success"_s, true}, {u"message"_s, u"Check your inbox."_s}}
-                                          << u"Check your inbox."_s;
-        QTest::newRow("no message") << QJsonObject{{u"success"_s, true}} << u"Verification code sent to your email."_s;
-    }
-
-    void codeRequest()
-    {
-        QFETCH(QJsonObject, answer);
-        QFETCH(QString, confirmation);
-
-        StubServer server;
-        server.on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, answer));
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->switchAuthMode(Mode::ForgotPassword);
-        model->setEmailInput(u"Ada@Example.ORG"_s);
-        model->setOtpCodeInput(u"111"_s);
-        model->setNewPasswordInput(u"typed before"_s);
-
-        QVERIFY(runUntilIdle(*model, "requestPasswordReset"));
-
-        QCOMPARE(jsonOf(server.requests().first().body), (QJsonObject{{u"email"_s, u"ada@example.org"_s}}));
-        QCOMPARE(model->emailInput(), u"Ada@Example.ORG"_s);
-        QCOMPARE(model->authSuccessMessage(), confirmation);
-        QVERIFY(!model->authError());
-        QCOMPARE(model->authMode(), Mode::EnterOtp);
-        QCOMPARE(model->otpCodeInput(), u"111"_s);
-        QCOMPARE(model->newPasswordInput(), u"typed before"_s);
-    }
-
-    void passwordReset_data()
-    {
-        QTest::addColumn<QJsonObject>("answer");
-        QTest::addColumn<QString>("confirmation");
-
-        QTest::newRow("server's message") << QJsonObject{{u"message"_s, u"All set."_s}} << u"All set."_s;
-        QTest::newRow("no message") << QJsonObject() << u"Password reset successfully. Please sign in."_s;
-    }
-
-    void passwordReset()
-    {
-        QFETCH(QJsonObject, answer);
-        QFETCH(QString, confirmation);
-
-        StubServer server;
-        server.on("POST", u"/api/auth/reset-password"_s, StubServer::json(200, answer));
-        TestEnvironment environment;
-        storeRememberedAccount(*environment.preferences());
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->switchAuthMode(Mode::ForgotPassword);
-        model->setEmailInput(u"Ada@Example.ORG"_s);
-        model->switchAuthMode(Mode::EnterOtp);
-        model->setOtpCodeInput(u"abc"_s);
-        model->setNewPasswordInput(u"new secret "_s);
-
-        QVERIFY(runUntilIdle(*model, "confirmPasswordReset"));
-
-        QCOMPARE(jsonOf(server.requests().first().body),
-                 (QJsonObject{{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}}));
-        QCOMPARE(model->authSuccessMessage(), confirmation);
-        QCOMPARE(model->authMode(), Mode::Login);
-        // Remember-me is on, yet the remembered password does not come back over the new one.
-        QCOMPARE(model->emailInput(), u"Ada@Example.ORG"_s);
-        QVERIFY(model->passwordInput().isEmpty());
-        QVERIFY(model->otpCodeInput().isEmpty() && model->newPasswordInput().isEmpty());
-        QVERIFY(!model->isAuthenticated());
-
-        // A new attempt keeps the confirmation; changing the screen clears it.
-        model->submitAuth();
-        QCOMPARE(model->authSuccessMessage(), confirmation);
-        model->switchAuthMode(Mode::Login);
-        QVERIFY(!model->authSuccessMessage());
-    }
-
-    void failedRequestKeepsTheForm_data()
-    {
+        QTest::addColumn<QByteArray>("operation");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QVariantMap>("inputs");
-        QTest::addColumn<QByteArray>("operation");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QJsonObject>("answer");
+        QTest::addColumn<QJsonObject>("sent");
+        QTest::addColumn<QVariantMap>("changes");
 
-        QTest::newRow("code request") << int(Mode::ForgotPassword) << QVariantMap{{u"emailInput"_s, u"nobody@example.org"_s}}
-                                      << "requestPasswordReset"_ba << u"/api/auth/forgot-password"_s << u"No such account"_s;
-        QTest::newRow("reset")
-            << int(Mode::EnterOtp)
-            << QVariantMap{{u"emailInput"_s, u"ada@example.org"_s},
-                           {u"otpCodeInput"_s, u"999999"_s},
-                           {u"newPasswordInput"_s, u"new secret"_s}}
-            << "confirmPasswordReset"_ba << u"/api/auth/reset-password"_s << u"Invalid or expired code"_s;
-        QTest::newRow("password change")
-            << int(Mode::Login)
-            << QVariantMap{{u"currentPasswordInput"_s, u"wrong"_s},
-                           {u"changeNewPasswordInput"_s, u"new secret"_s},
-                           {u"changeConfirmPasswordInput"_s, u"new secret"_s}}
-            << "changePassword"_ba << u"/api/auth/change-password"_s << u"Current password is incorrect"_s;
+        const QJsonObject nothing;
+        const auto serverError = [](const QString &text) { return QJsonObject{{u"error"_s, text}}; };
+        const auto shown = [](const char *line, const QString &text) { return QVariantMap{{QString::fromLatin1(line), text}}; };
+        // The rows of one operation share the inputs typed and the request they make.
+        const auto rowsOf = [](const QByteArray &operation, Mode mode, const QVariantMap &inputs, const QJsonObject &sent) {
+            return [=](const char *name, int status, const QJsonObject &answer, const QVariantMap &changes) {
+                QTest::newRow(name) << operation << int(mode) << inputs << status << answer << sent << changes;
+            };
+        };
+        // A request the form refuses: the local checks' messages and their order are checked above.
+        const auto refused = [&](const char *name, const QByteArray &operation, Mode mode, const QVariantMap &inputs, const QVariantMap &changes) {
+            rowsOf(operation, mode, inputs, nothing)(name, kRefusedHere, nothing, changes);
+        };
+
+        rowsOf("submitAuth", Mode::Login, {{u"emailInput"_s, u"ada@example.org"_s}, {u"passwordInput"_s, u"wrong"_s}},
+               {{u"email"_s, u"ada@example.org"_s}, {u"password"_s, u"wrong"_s}})(
+            "sign in refused by the server", 401, serverError(u"Invalid email or password"_s), shown("authError", u"Invalid email or password"_s));
+        refused("registration with five characters", "submitAuth", Mode::Register,
+                {{u"emailInput"_s, u"a@b.c"_s}, {u"passwordInput"_s, u"12345"_s}},
+                shown("authError", u"Password must be at least 6 characters."_s));
+
+        // The address goes out lowered, yet the field keeps what the user typed; a code typed
+        // earlier stays for the next screen.
+        const auto codeRequest = rowsOf(
+            "requestPasswordReset", Mode::ForgotPassword,
+            {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"111"_s}, {u"newPasswordInput"_s, u"typed before"_s}},
+            {{u"email"_s, u"ada@example.org"_s}});
+        const auto codeSent = [](const QString &confirmation) {
+            return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::EnterOtp)}, {u"authSuccessMessage"_s, confirmation}};
+        };
+        codeRequest("code request, server's message", 200, {{u"success"_s, true}, {u"message"_s, u"Check your inbox."_s}},
+                    codeSent(u"Check your inbox."_s));
+        codeRequest("code request, own message", 200, {{u"success"_s, true}}, codeSent(u"Verification code sent to your email."_s));
+        codeRequest("code request refused by the server", 400, serverError(u"No such account"_s), shown("authError", u"No such account"_s));
+        refused("code request without email", "requestPasswordReset", Mode::ForgotPassword, {{u"emailInput"_s, u""_s}},
+                shown("authError", u"Please enter your email address."_s));
+
+        // Remember-me is on, yet the remembered password does not come back over the new one.
+        const auto reset = rowsOf(
+            "confirmPasswordReset", Mode::EnterOtp,
+            {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"abc"_s}, {u"newPasswordInput"_s, u"new secret "_s}},
+            {{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}});
+        const auto backToSignIn = [](const QString &confirmation) {
+            return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::Login)}, {u"authSuccessMessage"_s, confirmation},
+                               {u"passwordInput"_s, u""_s}, {u"otpCodeInput"_s, u""_s}, {u"newPasswordInput"_s, u""_s}};
+        };
+        reset("reset, server's message", 200, {{u"message"_s, u"All set."_s}}, backToSignIn(u"All set."_s));
+        reset("reset, own message", 200, nothing, backToSignIn(u"Password reset successfully. Please sign in."_s));
+        reset("reset refused by the server", 400, serverError(u"Invalid or expired code"_s), shown("authError", u"Invalid or expired code"_s));
+        refused("reset with the address lost on the way", "confirmPasswordReset", Mode::EnterOtp,
+                {{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}, shown("authError", u"Email is required."_s));
+
+        const auto change = rowsOf("changePassword", Mode::Login,
+                                   {{u"currentPasswordInput"_s, u"old secret"_s},
+                                    {u"changeNewPasswordInput"_s, u"      "_s},
+                                    {u"changeConfirmPasswordInput"_s, u"      "_s}},
+                                   {{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}});
+        change("password change", 200, {{u"success"_s, true}},
+               {{u"changePasswordSuccess"_s, u"Password updated successfully."_s}, {u"currentPasswordInput"_s, u""_s},
+                {u"changeNewPasswordInput"_s, u""_s}, {u"changeConfirmPasswordInput"_s, u""_s}});
+        change("password change refused by the server", 400, serverError(u"Current password is incorrect"_s),
+               shown("changePasswordError", u"Current password is incorrect"_s));
+        // The session is over; signing out is the panel's business.
+        change("password change, session expired", 401, serverError(u"Token expired"_s), shown("changePasswordError", u"Unauthorized"_s));
+        refused("password change with a different confirmation", "changePassword", Mode::Login,
+                {{u"currentPasswordInput"_s, u"old"_s}, {u"changeNewPasswordInput"_s, u"123456"_s}, {u"changeConfirmPasswordInput"_s, u"1234567"_s}},
+                shown("changePasswordError", u"New passwords do not match."_s));
     }
 
-    void failedRequestKeepsTheForm()
+    void formRequests()
     {
+        QFETCH(QByteArray, operation);
         QFETCH(int, mode);
         QFETCH(QVariantMap, inputs);
-        QFETCH(QByteArray, operation);
-        QFETCH(QString, path);
-        QFETCH(QString, message);
+        QFETCH(int, status);
+        QFETCH(QJsonObject, answer);
+        QFETCH(QJsonObject, sent);
+        QFETCH(QVariantMap, changes);
 
         StubServer server;
-        server.on("POST", path, StubServer::json(400, QJsonObject{{u"error"_s, message}}));
-        TestEnvironment environment;
-        storeSession(*environment.preferences());
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->setChangePasswordOpen(true);
-        model->switchAuthMode(Mode(mode));
-        enterInputs(*model, inputs);
+        for (const QString &path : {u"login"_s, u"register"_s, u"forgot-password"_s, u"reset-password"_s, u"change-password"_s})
+            server.on("POST", "/api/auth/"_L1 + path, StubServer::json(status, answer));
+        AccountParts parts(server.baseUrl());
+        storeRememberedAccount(parts.preferences);
+        // The password form is only shown inside a session, and a 401 then means it ended.
+        const bool signedIn = operation == "changePassword";
+        if (signedIn)
+            parts.backend.setToken(u"session-token"_s);
+        QSignalSpy sessionRejected(&parts.backend, &BackendClient::sessionRejected);
+        parts.form.setChangePasswordOpen(true);
+        parts.card.switchAuthMode(Mode(mode));
+        const Operation started = operationOf(parts, operation);
+        enterInputs(started.owner, inputs);
+        const QMetaObject &meta = *started.owner.metaObject();
+        QSignalSpy busy(&started.owner, meta.property(meta.indexOfProperty(started.busyFlag)).notifySignal());
 
-        QVERIFY(runUntilIdle(*model, operation));
+        QVERIFY(runUntilIdle(parts, operation));
 
-        QCOMPARE(model->property(errorLineOf(operation)).toString(), message);
-        QVERIFY(!model->authSuccessMessage() && !model->changePasswordSuccess());
-        QCOMPARE(model->authMode(), Mode(mode));
-        for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
-            QCOMPARE(model->property(input.key().toUtf8().constData()), input.value());
-        QVERIFY(model->isChangePasswordOpen());
-        QVERIFY(model->isAuthenticated());
-        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"session-token"_s);
+        QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(50));
+        QCOMPARE(server.requests().size(), status == kRefusedHere ? 0 : 1);
+        QCOMPARE(jsonOf(server.requests().value(0).body), sent);
+        QCOMPARE(server.requests().value(0).header("Authorization"), signedIn && !sent.isEmpty() ? "Bearer session-token"_ba : QByteArray());
+        QCOMPARE(busy.count(), status == kRefusedHere ? 0 : 2);
+        QCOMPARE(sessionRejected.count(), signedIn && status == 401 ? 1 : 0);
+        QVERIFY(parts.sessions.isEmpty());
+        QVariantMap expected{{QString::fromLatin1(started.errorLine), QVariant()}, {QString::fromLatin1(started.successLine), QVariant()}};
+        expected.insert(inputs);
+        expected.insert(changes);
+        for (auto property = expected.cbegin(); property != expected.cend(); ++property)
+            QCOMPARE(started.owner.property(property.key().toUtf8().constData()), property.value());
+        QCOMPARE(parts.card.authMode(), changes.value(u"authMode"_s, QVariant::fromValue(Mode(mode))).value<Mode>());
+        QVERIFY(parts.form.isChangePasswordOpen());
+        QCOMPARE(parts.preferences.text(Preferences::kRememberedEmail), u"kept@example.org"_s);
     }
 
-    void passwordChangeSucceedsAndTheFormClosesLater()
+    void passwordFormClosesAMomentAfterASuccess()
     {
         StubServer server;
         server.on("POST", u"/api/auth/change-password"_s, StubServer::json(200, QJsonObject{{u"success"_s, true}}));
-        TestEnvironment environment;
-        storeSession(*environment.preferences());
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->setChangePasswordOpen(true);
-        model->setCurrentPasswordInput(u"old secret"_s);
-        model->setChangeNewPasswordInput(u"      "_s);
-        model->setChangeConfirmPasswordInput(u"      "_s);
+        AccountParts parts(server.baseUrl());
+        PasswordChangeForm &form = parts.form;
+        form.setChangePasswordOpen(true);
+        form.setCurrentPasswordInput(u"old secret"_s);
+        form.setChangeNewPasswordInput(u"new secret"_s);
+        form.setChangeConfirmPasswordInput(u"new secret"_s);
 
         QElapsedTimer sinceSuccess;
-        QVERIFY(runUntilIdle(*model, "changePassword"));
+        QVERIFY(runUntilIdle(parts, "changePassword"));
         sinceSuccess.start();
+        QVERIFY(form.changePasswordSuccess() && form.isChangePasswordOpen());
 
-        const StubServer::Request received = server.requestsTo(u"/api/auth/change-password"_s).value(0);
-        QCOMPARE(jsonOf(received.body), (QJsonObject{{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}}));
-        QCOMPARE(received.header("Authorization"), "Bearer session-token"_ba);
-        QCOMPARE(model->changePasswordSuccess(), u"Password updated successfully."_s);
-        QVERIFY(!model->changePasswordError());
-        QVERIFY(model->currentPasswordInput().isEmpty());
-        QVERIFY(model->changeNewPasswordInput().isEmpty() && model->changeConfirmPasswordInput().isEmpty());
-        QVERIFY(model->isChangePasswordOpen());
-
-        QTRY_VERIFY_WITH_TIMEOUT(!model->isChangePasswordOpen(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.isChangePasswordOpen(), 5000);
         // A coarse timer may fire up to 5% early, and this clock starts a moment after it.
         QCOMPARE_GE(sinceSuccess.elapsed(), 2300);
-        QCOMPARE(model->changePasswordSuccess(), u"Password updated successfully."_s);
-        QVERIFY(model->isAuthenticated());
-        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"session-token"_s);
-    }
-
-    void passwordChangeWithAnExpiredSessionSignsOut()
-    {
-        StubServer server;
-        server.on("POST", u"/api/auth/change-password"_s, StubServer::json(401, QJsonObject{{u"error"_s, u"Token expired"_s}}));
-        TestEnvironment environment;
-        storeSession(*environment.preferences());
-        const auto model = environment.makeViewModel(server.baseUrl());
-        model->setShowSettings(true);
-        model->setCurrentPasswordInput(u"old secret"_s);
-        model->setChangeNewPasswordInput(u"new secret"_s);
-        model->setChangeConfirmPasswordInput(u"new secret"_s);
-
-        QVERIFY(runUntilIdle(*model, "changePassword"));
-
-        QVERIFY(!model->isAuthenticated());
-        QVERIFY(!model->showSettings());
-        QCOMPARE(model->authError(), kSessionEnded);
-        QCOMPARE(model->changePasswordError(), u"Unauthorized"_s);
-        QVERIFY(!environment.preferences()->contains(Preferences::kJWTToken));
+        QCOMPARE(form.changePasswordSuccess(), u"Password updated successfully."_s);
     }
 };
 

@@ -1,8 +1,11 @@
+#include "support/fakeworkspace.h"
 #include "support/stubserver.h"
-#include "support/testenvironment.h"
+#include "update/updatecheck.h"
 #include "update/versionorder.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -14,13 +17,28 @@ namespace
 const QString kUpToDate = u"Version 1.0.0 is up to date"_s;
 const QString kCheckFailed = u"Could not check for updates. Please try again later."_s;
 
-bool checkUntilIdle(AppViewModel &model)
-{
-    model.checkForUpdates();
-    if (!model.isCheckingUpdate() || model.updateStatusText() != "Checking for updates..."_L1)
-        return false;
-    return QTest::qWaitFor([&] { return !model.isCheckingUpdate(); }, 5000);
-}
+// The check on a network access of its own, with a workspace that records the pages it opens.
+struct Checker {
+    Checker(const QString &portalUrl, std::chrono::milliseconds timeout)
+        : check(portalUrl, network, workspace, timeout)
+    {
+    }
+
+    // Starts a check, which shows its progress at once, and waits until it is over.
+    bool checkUntilIdle()
+    {
+        check.checkForUpdates();
+        if (!check.isCheckingUpdate() || check.updateStatusText() != "Checking for updates..."_L1)
+            return false;
+        return QTest::qWaitFor([this] { return !check.isCheckingUpdate(); }, 5000);
+    }
+
+    QNetworkAccessManager network;
+    FakeWorkspace workspace;
+    UpdateCheck check;
+};
+
+enum Portal { AnsweringServer, SilentServer, RefusingServer, UnusableAddress };
 }
 
 class UpdateCheckTest : public QObject
@@ -58,108 +76,81 @@ private Q_SLOTS:
         QCOMPARE(VersionOrder::compare(right, left), -order);
     }
 
+    // Only an answer that names the latest version counts; whatever else happens, the check says it
+    // failed rather than "up to date".
     void answers_data()
     {
+        QTest::addColumn<int>("portal");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("newer");
         QTest::addColumn<QString>("statusText");
 
-        QTest::newRow("same version") << 200 << R"({"latestVersion":"1.0.0"})"_ba << false << kUpToDate;
-        QTest::newRow("newer patch") << 200 << R"({"latestVersion":"1.0.1","notes":"x"})"_ba << true
-                                     << u"New version v1.0.1 available!"_s;
-        QTest::newRow("older") << 200 << R"({"latestVersion":"0.9.9"})"_ba << false << kUpToDate;
-        QTest::newRow("one more part") << 200 << R"({"latestVersion":"1.0.0.1"})"_ba << true
-                                       << u"New version v1.0.0.1 available!"_s;
-        QTest::newRow("status not examined") << 503 << R"({"latestVersion":"2.0"})"_ba << true << u"New version v2.0 available!"_s;
-        QTest::newRow("array") << 200 << R"([{"latestVersion":"9.0.0"}])"_ba << false << kCheckFailed;
-        QTest::newRow("no latestVersion") << 200 << R"({"version":"9.0.0"})"_ba << false << kCheckFailed;
-        QTest::newRow("number") << 200 << R"({"latestVersion":9})"_ba << false << kCheckFailed;
-        QTest::newRow("not JSON") << 200 << "9.0.0"_ba << false << kCheckFailed;
-        QTest::newRow("empty") << 204 << QByteArray() << false << kCheckFailed;
+        const auto answered = [](const char *name, int status, const QByteArray &body, bool newer, const QString &statusText) {
+            QTest::newRow(name) << int(AnsweringServer) << status << body << newer << statusText;
+        };
+        answered("same version", 200, R"({"latestVersion":"1.0.0"})"_ba, false, kUpToDate);
+        answered("newer patch", 200, R"({"latestVersion":"1.0.1","notes":"x"})"_ba, true, u"New version v1.0.1 available!"_s);
+        answered("older", 200, R"({"latestVersion":"0.9.9"})"_ba, false, kUpToDate);
+        answered("one more part", 200, R"({"latestVersion":"1.0.0.1"})"_ba, true, u"New version v1.0.0.1 available!"_s);
+        answered("status not examined", 503, R"({"latestVersion":"2.0"})"_ba, true, u"New version v2.0 available!"_s);
+        answered("array", 200, R"([{"latestVersion":"9.0.0"}])"_ba, false, kCheckFailed);
+        answered("no latestVersion", 200, R"({"version":"9.0.0"})"_ba, false, kCheckFailed);
+        answered("number", 200, R"({"latestVersion":9})"_ba, false, kCheckFailed);
+        answered("not JSON", 200, "9.0.0"_ba, false, kCheckFailed);
+        answered("empty", 204, QByteArray(), false, kCheckFailed);
+        QTest::newRow("no answer") << int(SilentServer) << 0 << QByteArray() << false << kCheckFailed;
+        QTest::newRow("connection refused") << int(RefusingServer) << 0 << QByteArray() << false << kCheckFailed;
+        QTest::newRow("unusable address") << int(UnusableAddress) << 0 << QByteArray() << false << kCheckFailed;
     }
 
     void answers()
     {
+        QFETCH(int, portal);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(bool, newer);
         QFETCH(QString, statusText);
 
         StubServer server;
-        server.on("GET", u"/api/version"_s, StubServer::text(status, body, "application/json"));
-        TestEnvironment environment;
-        // A session is stored, yet the version check carries no token.
-        environment.preferences()->setText(Preferences::kJWTToken, u"session-token"_s);
-        const auto model = environment.makeViewModel(server.baseUrl());
+        server.on("GET", u"/api/version"_s, portal == SilentServer ? StubServer::silence() : StubServer::text(status, body, "application/json"));
+        const QString portalUrl = portal == RefusingServer    ? StubServer::refusingBaseUrl()
+                                  : portal == UnusableAddress ? u"https://portal .test"_s
+                                                              : server.baseUrl();
+        Checker checker(portalUrl, 300ms);
 
-        QVERIFY(checkUntilIdle(*model));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QVERIFY(checker.checkUntilIdle());
 
-        QCOMPARE(model->updateStatusText(), statusText);
-        QCOMPARE(model->hasUpdateAvailable(), newer);
-        QCOMPARE(server.requests().size(), 1);
-        QVERIFY(!server.requests().first().hasHeader("Authorization"));
-        QVERIFY(!server.requests().first().hasHeader("Content-Type"));
-        QVERIFY(environment.workspace()->openedUrls.isEmpty());
+        QCOMPARE(checker.check.updateStatusText(), statusText);
+        QCOMPARE(checker.check.hasUpdateAvailable(), newer);
+        QCOMPARE(server.requests().size(), portal == AnsweringServer || portal == SilentServer ? 1 : 0);
+        QVERIFY(!server.requests().value(0).hasHeader("Content-Type"));
+        QVERIFY(checker.workspace.openedUrls.isEmpty());
+        // Even an address that cannot be used reports after a moment, so the progress shows.
+        QCOMPARE_GE(elapsed.elapsed(), portal == UnusableAddress ? 550 : 0);
+        QCOMPARE_LT(elapsed.elapsed(), 3000);
     }
 
     void knownUpdateOpensTheDownloadPage()
     {
         StubServer server;
         server.on("GET", u"/api/version"_s, StubServer::json(200, QJsonObject{{u"latestVersion"_s, u"1.2.0"_s}}));
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel(server.baseUrl());
-        QVERIFY(checkUntilIdle(*model));
-        QVERIFY(model->hasUpdateAvailable());
-        QSignalSpy checking(model.get(), &AppViewModel::isCheckingUpdateChanged);
+        Checker checker(server.baseUrl(), 5s);
+        QVERIFY(checker.checkUntilIdle());
+        QVERIFY(checker.check.hasUpdateAvailable());
+        QSignalSpy checking(&checker.check, &UpdateCheck::isCheckingUpdateChanged);
 
-        model->checkForUpdates();
+        checker.check.checkForUpdates();
 
-        QCOMPARE(environment.workspace()->openedUrls, (QList<QUrl>{QUrl(server.baseUrl() + "/download"_L1)}));
+        QCOMPARE(checker.workspace.openedUrls, (QList<QUrl>{QUrl(server.baseUrl() + "/download"_L1)}));
         QCOMPARE(checking.count(), 0);
-        QCOMPARE(model->updateStatusText(), u"New version v1.2.0 available!"_s);
+        QCOMPARE(checker.check.updateStatusText(), u"New version v1.2.0 available!"_s);
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
         QCOMPARE(server.requests().size(), 1);
     }
 
-    void silentServerIsReportedAsAFailedCheck_data()
-    {
-        QTest::addColumn<bool>("listening");
-        QTest::newRow("no answer") << true;
-        QTest::newRow("connection refused") << false;
-    }
-
-    void silentServerIsReportedAsAFailedCheck()
-    {
-        QFETCH(bool, listening);
-
-        StubServer server;
-        server.on("GET", u"/api/version"_s, StubServer::silence());
-        TestEnvironment environment;
-        environment.setUpdateCheckTimeout(300ms);
-        const auto model = environment.makeViewModel(listening ? server.baseUrl() : StubServer::refusingBaseUrl());
-
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QVERIFY(checkUntilIdle(*model));
-
-        QCOMPARE(model->updateStatusText(), kCheckFailed);
-        QVERIFY(!model->hasUpdateAvailable());
-        QCOMPARE_LT(elapsed.elapsed(), 3000);
-    }
-
-    void unusableAddressIsReportedAsAFailedCheck()
-    {
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel(u"https://portal .test"_s);
-
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QVERIFY(checkUntilIdle(*model));
-
-        QCOMPARE_GE(elapsed.elapsed(), 550);
-        QCOMPARE(model->updateStatusText(), kCheckFailed);
-    }
 };
 
 QTEST_GUILESS_MAIN(UpdateCheckTest)
