@@ -1,19 +1,120 @@
-#include "state/appviewmodel.h"
+#include "browsercapture.h"
 
-// Browser capture is not built yet: no tracker to seed, nothing to detect or poll.
+#include "capture/browserdetection.h"
+#include "capture/browsersituation.h"
+#include "capture/browsertracker.h"
+#include "capture/knownbrowsers.h"
+#include "capture/tabreader.h"
+#include "platform/windowlist.h"
+#include "platform/workspace.h"
+#include "state/preferences.h"
 
-void AppViewModel::seedBrowserTracker()
+#include <QCoroFuture>
+#include <QCoroTimer>
+#include <QPointer>
+#include <QtConcurrent>
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+BrowserCapture::BrowserCapture(Workspace &workspace, WindowList &windowList, std::unique_ptr<TabReader> tabReader,
+                               Preferences &preferences, QObject *parent)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_windowList(windowList)
+    , m_tabReader(std::move(tabReader))
+    , m_preferences(preferences)
+    , m_hasBrowserPermission(preferences.boolValue(Preferences::kBrowserPermission))
 {
+    m_pollingTimer.setInterval(pollingInterval);
+    connect(&m_pollingTimer, &QTimer::timeout, this, &BrowserCapture::refreshActiveBrowserTab);
 }
 
-void AppViewModel::handleApplicationActivated(const QString &)
+void BrowserCapture::start()
 {
+    BrowserSituation::seedTracker(BrowserTracker::shared(), m_workspace, m_windowList);
+    connect(&m_workspace, &Workspace::applicationActivated, this, &BrowserCapture::handleApplicationActivated);
+    if (m_hasBrowserPermission)
+        refreshActiveBrowserTab();
+    m_pollingTimer.start();
 }
 
-void AppViewModel::startBrowserPolling()
+void BrowserCapture::refreshActiveBrowserTab()
 {
+    if (!m_hasBrowserPermission || m_isDetectingBrowser)
+        return;
+    m_isDetectingBrowser = true;
+    detect();
 }
 
-void AppViewModel::refreshActiveBrowserTab()
+// The worker gets only values and the shared reader, so nothing it touches can go away under it.
+QCoro::Task<> BrowserCapture::detect()
 {
+    BrowserSituation situation = BrowserSituation::observe(m_workspace, m_windowList, BrowserTracker::shared());
+    QPointer self(this);
+    const std::optional<ActiveBrowserTab> tab
+        = co_await QtConcurrent::run(BrowserDetection::detectAnyOpenBrowserTab, std::move(situation), m_tabReader);
+    if (!self)
+        co_return;
+    m_isDetectingBrowser = false;
+    // Access paused meanwhile: the placeholder it set stays.
+    if (m_hasBrowserPermission && tab)
+        assign(m_activeTab, *tab, &BrowserCapture::activeTabChanged);
+    Q_EMIT detectionFinished();
+}
+
+void BrowserCapture::handleApplicationActivated(const QString &bundleId)
+{
+    if (!isSupportedBrowser(bundleId))
+        return;
+    BrowserTracker::shared().setLastActiveBrowserBundleId(bundleId);
+    refreshActiveBrowserTab();
+}
+
+void BrowserCapture::setBrowserPermission(bool granted)
+{
+    assign(m_hasBrowserPermission, granted, &BrowserCapture::hasBrowserPermissionChanged);
+    m_preferences.setBool(Preferences::kBrowserPermission, granted);
+    if (!granted) {
+        assign(m_activeTab, ActiveBrowserTab{.title = u"Allow Open Browser Access"_s, .url = {}, .browserName = u"Privacy"_s},
+               &BrowserCapture::activeTabChanged);
+        return;
+    }
+    assign(m_activeTab, ActiveBrowserTab{.title = u"Reading active browser tab..."_s, .url = {}, .browserName = u"Browser"_s},
+           &BrowserCapture::activeTabChanged);
+    refreshActiveBrowserTab();
+    retryDetectionAfterGrant();
+}
+
+// A browser may need a moment after the grant before it answers (the system asks the user first).
+QCoro::Task<> BrowserCapture::retryDetectionAfterGrant()
+{
+    static constexpr std::array retryWaits{400ms, 1000ms, 2000ms, 3500ms};
+    QPointer self(this);
+    for (const std::chrono::milliseconds wait : retryWaits) {
+        co_await QCoro::sleepFor(wait);
+        if (!self)
+            co_return;
+        if (m_hasBrowserPermission)
+            refreshActiveBrowserTab();
+    }
+}
+
+void BrowserCapture::openSystemAutomationSettings()
+{
+    openPrivacySettings("Privacy_Automation"_L1);
+}
+
+void BrowserCapture::openSystemAccessibilitySettings()
+{
+    openPrivacySettings("Privacy_Accessibility"_L1);
+}
+
+void BrowserCapture::openPrivacySettings(QLatin1StringView anchor)
+{
+    const QUrl address("x-apple.systempreferences:com.apple.preference.security?"_L1 + anchor, QUrl::StrictMode);
+    if (address.isValid())
+        m_workspace.openUrl(address);
 }
