@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 

@@ -34,8 +34,6 @@ public:
 
     [[nodiscard]] bool hasBrowserPermission() const { return m_hasBrowserPermission; }
     [[nodiscard]] const ActiveBrowserTab &activeTab() const { return m_activeTab; }
-    // Shared with the page-text extraction of a save.
-    [[nodiscard]] const std::shared_ptr<TabReader> &tabReader() const { return m_tabReader; }
 
     // Seeds the tracker, follows browser activations, detects once when allowed, starts polling.
     void start();
