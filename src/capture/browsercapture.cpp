@@ -97,8 +97,8 @@ QCoro::Task<> BrowserCapture::retryDetectionAfterGrant()
         co_await QCoro::sleepFor(wait);
         if (!self)
             co_return;
-        if (m_hasBrowserPermission)
-            refreshActiveBrowserTab();
+        // Does nothing once access is paused.
+        refreshActiveBrowserTab();
     }
 }
 
