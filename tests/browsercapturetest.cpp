@@ -95,6 +95,9 @@ private Q_SLOTS:
         setup.capture->refreshActiveBrowserTab();
         setup.capture->refreshActiveBrowserTab();
         QVERIFY(finished.wait());
+        QVERIFY(!finished.wait(1000));
+        QCOMPARE(setup.osascript.calls().size(), 1);
+        // Idle again: the next request runs.
         setup.capture->refreshActiveBrowserTab();
         QVERIFY(finished.wait());
         QCOMPARE(setup.osascript.calls().size(), 2);
