@@ -158,16 +158,6 @@ private Q_SLOTS:
         }
         QCOMPARE(setup.tab(), readingTab);
     }
-
-    void settingsShortcutsOpenThePrivacyPanes()
-    {
-        Capture setup(false);
-        setup.capture->openSystemAutomationSettings();
-        setup.capture->openSystemAccessibilitySettings();
-        QCOMPARE(setup.workspace.openedUrls,
-                 (QList<QUrl>{QUrl(u"x-apple.systempreferences:com.apple.preference.security?Privacy_Automation"_s),
-                              QUrl(u"x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"_s)}));
-    }
 };
 
 QTEST_MAIN(BrowserCaptureTest)

@@ -61,7 +61,6 @@ private Q_SLOTS:
         QTest::newRow("charset in a meta tag") << QByteArray("text/html")
                                                << QByteArray("<meta charset=\"windows-1252\"><b>caf\xe9 \x80</b>") << u"caf\u00e9 \u20ac"_s;
         QTest::newRow("undeclared and not UTF-8") << QByteArray("text/html") << QByteArray("<b>caf\xe9</b>") << QString();
-        QTest::newRow("unknown charset, valid UTF-8") << QByteArray("text/html; charset=x-nonsense") << QByteArray("ok") << u"ok"_s;
     }
 
     void decoding()
@@ -75,7 +74,6 @@ private Q_SLOTS:
     void onlyStatus200Counts()
     {
         QCOMPARE(fetchedText(StubServer::text(404, "<p>not here</p>", "text/html")), QString());
-        QCOMPARE(fetchedText(StubServer::text(201, "<p>made</p>", "text/html")), QString());
     }
 
     void silentServerGivesUpAtTheTimeout()
@@ -112,8 +110,6 @@ private Q_SLOTS:
                                         << QStringList{u"Safari text"_s} << 0;
         QTest::newRow("Technology Preview is read through Safari") << u"Safari Technology Preview"_s << u"Safari"_s << QByteArray("Preview text")
                                                                    << u"Preview text"_s << QStringList{u"Safari text"_s} << 0;
-        QTest::newRow("Chromium family by name") << u"Brave Browser"_s << u"Brave Browser"_s << QByteArray("Brave text") << u"Brave text"_s
-                                                 << QStringList{u"Brave Browser text"_s} << 0;
         QTest::newRow("blank answer falls back to the fetch") << u"Google Chrome"_s << u"Google Chrome"_s << QByteArray(" \n ")
                                                               << u"fetched"_s << QStringList{u"Google Chrome text"_s} << 1;
         QTest::newRow("Chromium without a script family fetches") << u"Chromium"_s << u"Chromium"_s << QByteArray("never asked")

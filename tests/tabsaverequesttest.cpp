@@ -21,15 +21,11 @@ private Q_SLOTS:
                                       << QStringList{u"https://www.site.org/a"_s, u"Site"_s, u"https://api.test/api/icon?domain=www.site.org&sz=128"_s};
         QTest::newRow("typed host wins") << tab << u"News"_s << u"  example.com/x "_s
                                          << QStringList{u"https://example.com/x"_s, u"example.com"_s, u"https://api.test/api/icon?domain=example.com&sz=128"_s};
-        QTest::newRow("typed address keeps its scheme") << tab << u"News"_s << u"http://example.com"_s
-                                                        << QStringList{u"http://example.com"_s, u"example.com"_s, u"https://api.test/api/icon?domain=example.com&sz=128"_s};
         QTest::newRow("blank typed text saves the tab") << tab << u"News"_s << u"   "_s
                                                         << QStringList{tab, u"News"_s, u"https://api.test/api/icon?domain=news.site.org&sz=128"_s};
         QTest::newRow("empty title is the address") << tab << QString() << QString()
                                                     << QStringList{tab, tab, u"https://api.test/api/icon?domain=news.site.org&sz=128"_s};
         QTest::newRow("no host, no icon") << u"about:reader"_s << u"Reader"_s << QString() << QStringList{u"about:reader"_s, u"Reader"_s, QString()};
-        QTest::newRow("typed text that is no URL is its own title") << tab << u"News"_s << u"a b"_s
-                                                                    << QStringList{u"https://a b"_s, u"https://a b"_s, QString()};
         QTest::newRow("placeholder tab saves nothing") << QString() << u"Reading active browser tab..."_s << QString() << QStringList();
     }
 

@@ -24,14 +24,14 @@ void FakeOsascript::answer(const QString &appName, const QByteArray &output, Scr
     write(fixture(appName, script), output);
 }
 
-void FakeOsascript::delay(const QString &appName, double seconds, Script script)
+void FakeOsascript::delay(const QString &appName, double seconds)
 {
-    write(fixture(appName, script) + ".delay"_L1, QByteArray::number(seconds));
+    write(fixture(appName, Script::Tab) + ".delay"_L1, QByteArray::number(seconds));
 }
 
-void FakeOsascript::hang(const QString &appName, bool hanging, Script script)
+void FakeOsascript::hang(const QString &appName, bool hanging)
 {
-    const QString marker = fixture(appName, script) + ".hang"_L1;
+    const QString marker = fixture(appName, Script::Tab) + ".hang"_L1;
     if (hanging)
         write(marker, {});
     else

@@ -21,8 +21,9 @@ public:
     [[nodiscard]] static std::unique_ptr<OsascriptTabReader> reader(std::chrono::milliseconds timeout = ScriptRunner::defaultTimeout);
 
     void answer(const QString &appName, const QByteArray &output, Script script = Script::Tab);
-    void delay(const QString &appName, double seconds, Script script = Script::Tab);
-    void hang(const QString &appName, bool hanging = true, Script script = Script::Tab);
+    // Tab scripts only.
+    void delay(const QString &appName, double seconds);
+    void hang(const QString &appName, bool hanging = true);
     // "<app> tab" or "<app> text" per call, in order.
     [[nodiscard]] QStringList calls() const;
 
