@@ -38,7 +38,8 @@ std::optional<QString> queryNewestUrl(const QString &databaseName, const QString
     {
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         database.setDatabaseName(databaseName);
-        database.setConnectOptions(connectOptions);
+        // A busy database is no answer this tick, not a stall of detection.
+        database.setConnectOptions(connectOptions + QLatin1StringView(";QSQLITE_BUSY_TIMEOUT=0"));
         if (database.open()) {
             QSqlQuery query(database);
             query.prepare(sql);
