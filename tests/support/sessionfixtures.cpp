@@ -41,6 +41,7 @@ void writeHistory(const QString &path, const QString &journalMode, const QString
         QSqlQuery query(database);
         QVERIFY(query.exec(QStringLiteral("PRAGMA journal_mode=") + journalMode));
         QVERIFY(query.exec(schema));
+        QVERIFY(database.transaction());
         for (const SessionFixtures::Visit &visit : visits) {
             query.prepare(insert);
             query.addBindValue(visit.url);
@@ -48,6 +49,7 @@ void writeHistory(const QString &path, const QString &journalMode, const QString
             query.addBindValue(visitTime(visit.visited));
             QVERIFY(query.exec());
         }
+        QVERIFY(database.commit());
     }
     QSqlDatabase::removeDatabase(connection);
 }
