@@ -1,4 +1,5 @@
 #include "capture/desktopsessiontabreader.h"
+#include "platform/linuxprocess.h"
 #include "support/sessionfixtures.h"
 
 #include <QCoreApplication>
@@ -266,6 +267,8 @@ private Q_SLOTS:
         browser.start(QStringLiteral("/bin/sh"),
                       QStringList{QStringLiteral("-c"), QStringLiteral("sleep 30; :"), QStringLiteral("firefox")} + arguments);
         QVERIFY(browser.waitForStarted());
+        // Until the child has exec'd, /proc shows the test's own command line.
+        QTRY_VERIFY(LinuxProcess::commandLine(browser.processId()).contains(arguments.constFirst()));
         showWindow(firefox, QStringLiteral("Example Domain — Mozilla Firefox"), browser.processId());
 
         DesktopSessionTabReader reader(m_windows);
