@@ -48,6 +48,8 @@ public:
         return true;
     }
 
+    bool readPair(qint32 &first, qint32 &second) { return readInt32(first) && readInt32(second); }
+
     // A pickled string: an int32 count of units, the units, padding to four bytes.
     bool readBytes(qint32 units, int unitSize, QByteArrayView &bytes)
     {
@@ -74,22 +76,22 @@ public:
         qint32 second = 0;
         switch (command) {
         case SetTabWindow:
-            if (!reader.readInt32(first) || !reader.readInt32(second))
+            if (!reader.readPair(first, second))
                 return false;
             m_tabs[second].window = first;
             return true;
         case SetTabIndexInWindow:
-            if (!reader.readInt32(first) || !reader.readInt32(second))
+            if (!reader.readPair(first, second))
                 return false;
             m_tabs[first].indexInWindow = second;
             return true;
         case SetSelectedNavigationIndex:
-            if (!reader.readInt32(first) || !reader.readInt32(second))
+            if (!reader.readPair(first, second))
                 return false;
             m_tabs[first].selectedNavigation = second;
             return true;
         case SetSelectedTabInIndex:
-            if (!reader.readInt32(first) || !reader.readInt32(second))
+            if (!reader.readPair(first, second))
                 return false;
             m_selectedTabInWindow[first] = second;
             return true;
