@@ -3,8 +3,7 @@
 #include "app/singleinstance.h"
 #include "capture/browsertracker.h"
 #include "capture/capturereport.h"
-#include "capture/osascripttabreader.h"
-#include "platform/desktopworkspace.h"
+#include "platform/desktopcaptureplatform.h"
 #include "state/appviewmodel.h"
 
 #include <QApplication>
@@ -28,10 +27,8 @@ bool captureReportRequested(int argc, char *argv[])
 int printCaptureReport(int argc, char *argv[])
 {
     const QCoreApplication application(argc, argv);
-    const DesktopWorkspace workspace;
-    const UnavailableWindowList windowList;
-    OsascriptTabReader tabReader;
-    const QByteArray report = CaptureReport(workspace, windowList, tabReader, BrowserTracker::shared()).run().toJson();
+    const DesktopCapturePlatform platform = makeDesktopCapturePlatform();
+    const QByteArray report = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader, BrowserTracker::shared()).run().toJson();
     std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
     return 0;
 }

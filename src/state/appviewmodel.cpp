@@ -5,9 +5,8 @@
 #include "api/backendclient.h"
 #include "api/jsonreader.h"
 #include "capture/browsercapture.h"
-#include "capture/osascripttabreader.h"
 #include "library/library.h"
-#include "platform/desktopworkspace.h"
+#include "platform/desktopcaptureplatform.h"
 #include "state/portaladdress.h"
 #include "state/published.h"
 #include "update/updatecheck.h"
@@ -21,13 +20,14 @@ using namespace Qt::StringLiterals;
 
 AppViewModelDependencies AppViewModelDependencies::forDesktop()
 {
+    DesktopCapturePlatform capture = makeDesktopCapturePlatform();
     return {
         .webPortalUrl = PortalAddress::fromEnvironment(),
         .preferences = std::make_unique<Preferences>(),
         .localStoreDirectory = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(u"Corvane"_s),
-        .workspace = std::make_unique<DesktopWorkspace>(),
-        .windowList = std::make_unique<UnavailableWindowList>(),
-        .tabReader = std::make_unique<OsascriptTabReader>(),
+        .workspace = std::move(capture.workspace),
+        .windowList = std::move(capture.windowList),
+        .tabReader = std::move(capture.tabReader),
         .clipboard = std::make_unique<SystemClipboard>(),
         .saveDialog = std::make_unique<FileSaveDialog>(),
     };
