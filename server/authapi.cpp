@@ -236,6 +236,8 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     const auto storeNewPassword = [&] { m_accounts.setPasswordHash(account->id, passwordHash); };
     switch (m_resetCodes.consume(account->id, code, storeNewPassword)) {
     case ResetCodeStore::Check::Accepted:
+        // The right code is no guess.
+        giveBackAttempt(codeTryKind, emailKey, request);
         break;
     case ResetCodeStore::Check::Wrong:
     case ResetCodeStore::Check::Missing:
