@@ -17,6 +17,7 @@ packages=(
   postgresql
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
+  clang-format clang-tidy
 )
 
 missing=()
