@@ -12,6 +12,7 @@
 #include "platform/windowlist.h"
 #include "platform/workspace.h"
 #include "state/preferences.h"
+#include "state/published.h"
 
 #include <QCoroFuture>
 #include <QCoroTimer>
@@ -72,7 +73,7 @@ QCoro::Task<> BrowserCapture::detect()
     m_isDetectingBrowser = false;
     // Access paused meanwhile: the placeholder it set stays.
     if (m_hasBrowserPermission && tab)
-        assign(m_activeTab, *tab, &BrowserCapture::activeTabChanged);
+        assignProperty(this, m_activeTab, *tab, &BrowserCapture::activeTabChanged);
     Q_EMIT detectionFinished();
 }
 
@@ -86,14 +87,14 @@ void BrowserCapture::handleApplicationActivated(const QString &bundleId)
 
 void BrowserCapture::setBrowserPermission(bool granted)
 {
-    assign(m_hasBrowserPermission, granted, &BrowserCapture::hasBrowserPermissionChanged);
+    assignProperty(this, m_hasBrowserPermission, granted, &BrowserCapture::hasBrowserPermissionChanged);
     m_preferences.setBool(Preferences::kBrowserPermission, granted);
     if (!granted) {
-        assign(m_activeTab, ActiveBrowserTab{.title = u"Allow Open Browser Access"_s, .url = {}, .browserName = u"Privacy"_s},
+        assignProperty(this, m_activeTab, ActiveBrowserTab{.title = u"Allow Open Browser Access"_s, .url = {}, .browserName = u"Privacy"_s},
                &BrowserCapture::activeTabChanged);
         return;
     }
-    assign(m_activeTab, ActiveBrowserTab{.title = u"Reading active browser tab..."_s, .url = {}, .browserName = u"Browser"_s},
+    assignProperty(this, m_activeTab, ActiveBrowserTab{.title = u"Reading active browser tab..."_s, .url = {}, .browserName = u"Browser"_s},
            &BrowserCapture::activeTabChanged);
     refreshActiveBrowserTab();
     retryDetectionAfterGrant();
@@ -132,12 +133,12 @@ void BrowserCapture::openPrivacySettings(QLatin1StringView anchor)
 
 void BrowserCapture::setCustomURLInput(const QString &text)
 {
-    assign(m_customURLInput, text, &BrowserCapture::customURLInputChanged);
+    assignProperty(this, m_customURLInput, text, &BrowserCapture::customURLInputChanged);
 }
 
 void BrowserCapture::setShowManualURLField(bool show)
 {
-    assign(m_showManualURLField, show, &BrowserCapture::showManualURLFieldChanged);
+    assignProperty(this, m_showManualURLField, show, &BrowserCapture::showManualURLFieldChanged);
 }
 
 void BrowserCapture::saveActiveWebsite()
@@ -155,7 +156,7 @@ QCoro::Task<> BrowserCapture::save()
         = TabSaveRequest::build(tab, m_customURLInput, TabSaveRequest::faviconServiceBase(m_backend.apiBaseURL()));
     if (!request)
         co_return;
-    assign(m_isSavingTab, true, &BrowserCapture::isSavingTabChanged);
+    assignProperty(this, m_isSavingTab, true, &BrowserCapture::isSavingTabChanged);
 
     QPointer self(this);
     const QString content = co_await m_pageTextExtractor->extractPageText(request->url, tab.browserName);
@@ -168,18 +169,18 @@ QCoro::Task<> BrowserCapture::save()
     if (!saved) {
         // The typed address stays, so the user can press save again.
         qCInfo(lcCapture) << "Saving a website failed:" << saved.error().message;
-        assign(m_isSavingTab, false, &BrowserCapture::isSavingTabChanged);
+        assignProperty(this, m_isSavingTab, false, &BrowserCapture::isSavingTabChanged);
         co_return;
     }
     Q_EMIT websiteSaved(saved.value().website);
     setCustomURLInput(QString());
     setShowManualURLField(false);
-    assign(m_showSavedCheckmark, true, &BrowserCapture::showSavedCheckmarkChanged);
+    assignProperty(this, m_showSavedCheckmark, true, &BrowserCapture::showSavedCheckmarkChanged);
     m_savedConfirmationTimer.start();
 }
 
 void BrowserCapture::endSavedConfirmation()
 {
-    assign(m_showSavedCheckmark, false, &BrowserCapture::showSavedCheckmarkChanged);
-    assign(m_isSavingTab, false, &BrowserCapture::isSavingTabChanged);
+    assignProperty(this, m_showSavedCheckmark, false, &BrowserCapture::showSavedCheckmarkChanged);
+    assignProperty(this, m_isSavingTab, false, &BrowserCapture::isSavingTabChanged);
 }

@@ -75,15 +75,6 @@ Q_SIGNALS:
     void websiteSaved(const SavedWebsite &website);
 
 private:
-    template<typename T, typename V>
-    void assign(T &member, V &&value, void (BrowserCapture::*changed)())
-    {
-        if (member == value)
-            return;
-        member = std::forward<V>(value);
-        Q_EMIT(this->*changed)();
-    }
-
     void handleApplicationActivated(const QString &bundleId);
     QCoro::Task<> detect();
     QCoro::Task<> retryDetectionAfterGrant();
