@@ -69,8 +69,8 @@ QString describe(const QSqlError &error)
 }
 }
 
-Database::Database(QSqlDatabase connection, Dialect dialect)
-    : m_connection(std::move(connection))
+Database::Database(const QSqlDatabase &connection, Dialect dialect)
+    : m_connection(connection)
     , m_dialect(dialect)
 {
 }
@@ -208,7 +208,7 @@ QSqlQuery &Database::run(const QString &sql, const QVariantList &values)
         query.setForwardOnly(true);
         if (!query.prepare(sql))
             throw DatabaseError(u"cannot prepare \"%1\": %2"_s.arg(sql, describe(query.lastError())).toStdString());
-        found = m_statements.insert(sql, std::move(query));
+        found = m_statements.insert(sql, query);
     }
     QSqlQuery &query = *found;
     for (qsizetype index = 0; index < values.size(); ++index)

@@ -67,7 +67,7 @@ public:
     }
 
 private:
-    Database(QSqlDatabase connection, Dialect dialect);
+    Database(const QSqlDatabase &connection, Dialect dialect);
 
     bool migrate(QString *error);
     void setSchemaVersion(int version);

@@ -53,7 +53,7 @@ QString RequestBody::text(QLatin1StringView key, qsizetype maxLength)
 
 QString RequestBody::nonBlankText(QLatin1StringView key, qsizetype maxLength)
 {
-    const QString value = text(key, maxLength).trimmed();
+    QString value = text(key, maxLength).trimmed();
     if (ok() && value.isEmpty())
         fail(u"\"%1\" must not be empty."_s.arg(key));
     return value;

@@ -20,7 +20,7 @@ QByteArray ResetCodeStore::digest(const QString &code, const QByteArray &salt) c
 
 QString ResetCodeStore::issue(qint64 userId)
 {
-    const QString code = u"%1"_s.arg(Crypto::randomBelow(1000000), 6, 10, QLatin1Char('0'));
+    QString code = u"%1"_s.arg(Crypto::randomBelow(1000000), 6, 10, QLatin1Char('0'));
     const QByteArray salt = Crypto::randomBytes(16).toHex();
     const qint64 expires = Timestamps::nowMs() + std::chrono::duration_cast<std::chrono::milliseconds>(m_lifetime).count();
     m_database.transaction([&] {

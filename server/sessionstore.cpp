@@ -24,7 +24,7 @@ SessionStore::SessionStore(Database &database, std::chrono::seconds lifetime)
 
 QString SessionStore::issue(qint64 userId)
 {
-    const QString token = QString::fromLatin1(
+    QString token = QString::fromLatin1(
         Crypto::randomBytes(tokenBytes).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
     const qint64 now = Timestamps::nowMs();
     const qint64 expires = now + std::chrono::duration_cast<std::chrono::milliseconds>(m_lifetime).count();

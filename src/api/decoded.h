@@ -15,10 +15,10 @@ public:
     {
     }
 
-    static Decoded failure(QString error)
+    static Decoded failure(const QString &error)
     {
         Decoded decoded;
-        decoded.m_error = std::move(error);
+        decoded.m_error = error;
         return decoded;
     }
 

@@ -75,7 +75,7 @@ QJsonValue JsonFields::required(QLatin1StringView key)
 {
     if (!ok())
         return {};
-    const QJsonValue value = m_object.value(key);
+    QJsonValue value = m_object.value(key);
     if (value.isUndefined() || value.isNull()) {
         fail(key, u"missing"_s);
         return {};

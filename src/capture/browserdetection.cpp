@@ -97,7 +97,7 @@ DetectionRecord detect(const BrowserSituation &situation, TabReader &reader)
     return record;
 }
 
-std::optional<ActiveBrowserTab> detectAnyOpenBrowserTab(BrowserSituation situation, std::shared_ptr<TabReader> reader)
+std::optional<ActiveBrowserTab> detectAnyOpenBrowserTab(const BrowserSituation &situation, const std::shared_ptr<TabReader> &reader)
 {
     return detect(situation, *reader).result;
 }

@@ -43,6 +43,6 @@ namespace BrowserDetection
 [[nodiscard]] DetectionRecord detect(const BrowserSituation &situation, TabReader &reader);
 
 // detect() reduced to its result, shaped for QtConcurrent::run.
-[[nodiscard]] std::optional<ActiveBrowserTab> detectAnyOpenBrowserTab(BrowserSituation situation,
-                                                                      std::shared_ptr<TabReader> reader);
+[[nodiscard]] std::optional<ActiveBrowserTab> detectAnyOpenBrowserTab(const BrowserSituation &situation,
+                                                                      const std::shared_ptr<TabReader> &reader);
 }

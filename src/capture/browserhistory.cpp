@@ -106,7 +106,7 @@ std::optional<QString> BrowserHistory::newestUrlWithTitle(KnownBrowser::Kind kin
     }
 
     const qint64 oldestVisitMsecs = QDateTime::currentMSecsSinceEpoch() - recentVisitDays * 24 * 3600 * 1000;
-    const std::optional<QString> url = kind == KnownBrowser::Kind::Firefox
+    std::optional<QString> url = kind == KnownBrowser::Kind::Firefox
         ? firefoxNewestUrl(historyFile, title, oldestVisitMsecs)
         : chromiumNewestUrl(historyFile, title, oldestVisitMsecs);
     m_entries.insert(historyFile, {database, writeAheadLog, title, url});

@@ -113,7 +113,7 @@ QString lastUsedChromiumProfile(const QString &localStatePath)
 }
 
 // The value after a switch, given as "--name=value" or as "--name value".
-std::optional<QString> switchValue(const QStringList &commandLine, QStringList names)
+std::optional<QString> switchValue(const QStringList &commandLine, const QStringList &names)
 {
     for (qsizetype index = 1; index < commandLine.size(); ++index) {
         const QString &argument = commandLine.at(index);

@@ -78,7 +78,7 @@ std::optional<QString> BrowserSituation::findTopmostVisibleBrowser(const Workspa
         const std::optional<qint64> processId = integerIn(window.value(u"kCGWindowOwnerPID"_s));
         if (!processId || *processId < std::numeric_limits<qint32>::min() || *processId > std::numeric_limits<qint32>::max())
             continue;
-        const std::optional<QString> bundleId = workspace.bundleIdOfProcess(*processId);
+        std::optional<QString> bundleId = workspace.bundleIdOfProcess(*processId);
         if (bundleId && isSupportedBrowser(*bundleId))
             return bundleId;
     }

@@ -33,7 +33,7 @@ constexpr std::array<QLatin1StringView, 3> titleSeparators{{
 
 QString withoutBrowserSuffix(const QString &windowTitle)
 {
-    const QString title = windowTitle.trimmed();
+    QString title = windowTitle.trimmed();
     for (const QLatin1StringView suffix : titleSuffixes) {
         if (title == suffix)
             return {};
@@ -66,7 +66,7 @@ DesktopSessionTabReader::DesktopSessionTabReader(std::shared_ptr<BrowserWindows>
 std::optional<QString> DesktopSessionTabReader::readActiveTab(const KnownBrowser &browser)
 {
     QJsonObject report{{QStringLiteral("browser"), QString(browser.appName)}};
-    const std::optional<QString> answer = read(browser, report);
+    std::optional<QString> answer = read(browser, report);
     report.insert(QStringLiteral("answered"), answer.has_value());
     m_lastReport = report;
     return answer;

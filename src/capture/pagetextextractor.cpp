@@ -16,7 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-std::optional<QString> scriptedText(std::shared_ptr<TabReader> reader, QString browserName)
+std::optional<QString> scriptedText(const std::shared_ptr<TabReader> &reader, const QString &browserName)
 {
     std::optional<QString> text = reader->readPageText(browserName);
     if (!text || text->trimmed().isEmpty())
@@ -24,7 +24,7 @@ std::optional<QString> scriptedText(std::shared_ptr<TabReader> reader, QString b
     return PageMarkup::firstCharacters(*text, PageTextExtractor::pageTextLimit);
 }
 
-QString fetchedText(QByteArray body, QByteArray contentType, bool truncated)
+QString fetchedText(const QByteArray &body, const QByteArray &contentType, bool truncated)
 {
     const std::optional<QString> page = PageDecoding::decode(body, contentType, truncated);
     if (!page)

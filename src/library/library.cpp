@@ -29,7 +29,7 @@ namespace
 constexpr auto kHighlightTime = 1600ms;
 }
 
-Library::Library(Dependencies dependencies, QObject *parent)
+Library::Library(const Dependencies &dependencies, QObject *parent)
     : QObject(parent)
     , m_backend(dependencies.backend)
     , m_preferences(dependencies.preferences)

@@ -49,7 +49,7 @@ public:
         QString localStoreDirectory;
     };
 
-    explicit Library(Dependencies dependencies, QObject *parent = nullptr);
+    explicit Library(const Dependencies &dependencies, QObject *parent = nullptr);
     ~Library() override;
 
     [[nodiscard]] const QList<SavedWebsite> &websites() const { return m_websites; }

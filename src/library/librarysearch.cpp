@@ -25,7 +25,7 @@ void LibrarySearch::prepare(const QList<SavedWebsite> &websites)
     m_building = QtConcurrent::run(&m_pool, &LibrarySearch::buildIndex, this, websites, generation);
 }
 
-std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(QList<SavedWebsite> websites, quint64 generation)
+std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<SavedWebsite> &websites, quint64 generation)
 {
     std::shared_ptr<const LibrarySearchIndex> previous;
     {

@@ -26,7 +26,7 @@ public:
     [[nodiscard]] QList<SavedWebsite> filter(const QList<SavedWebsite> &websites, const QString &query);
 
 private:
-    std::shared_ptr<const LibrarySearchIndex> buildIndex(QList<SavedWebsite> websites, quint64 generation);
+    std::shared_ptr<const LibrarySearchIndex> buildIndex(const QList<SavedWebsite> &websites, quint64 generation);
 
     QThreadPool m_pool;
     QFuture<std::shared_ptr<const LibrarySearchIndex>> m_building;
