@@ -123,8 +123,8 @@ private Q_SLOTS:
         QCOMPARE(model->currentUser().has_value(), signedIn);
         if (signedIn)
             QCOMPARE(*model->currentUser(), kUser);
-        // A broken session is not cleaned up: the token stays until the next sign-in replaces it.
-        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), token.isValid() ? std::optional(token.toString()) : std::nullopt);
+        // A token is kept only with the user it belongs to.
+        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), signedIn ? std::optional(token.toString()) : std::nullopt);
     }
 
     void restoredLibraryComesFromThePreferencesCopy_data()
@@ -283,6 +283,36 @@ private Q_SLOTS:
         QVERIFY(stored->contains(Preferences::kShowHeaderEmail) && !stored->boolValue(Preferences::kShowHeaderEmail));
     }
 
+    void signOutTellsTheBackendWithoutWaiting_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("ended") << 204;
+        QTest::newRow("refused") << 401;
+        QTest::newRow("server error") << 500;
+        QTest::newRow("no answer") << 0;
+    }
+
+    void signOutTellsTheBackendWithoutWaiting()
+    {
+        QFETCH(int, status);
+        StubServer server;
+        server.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{kLibrary}.toJson()));
+        server.on("POST", u"/api/auth/logout"_s, status == 0 ? StubServer::silence() : StubServer::text(status, {}));
+        TestEnvironment environment;
+        storeSession(*environment.preferences());
+        const auto model = environment.makeViewModel(server.baseUrl());
+
+        model->logout();
+        QVERIFY(!model->isAuthenticated());
+        QVERIFY(!model->backend().token());
+        QTRY_COMPARE(server.requestsTo(u"/api/auth/logout"_s).size(), 1);
+        QCOMPARE(server.requestsTo(u"/api/auth/logout"_s).first().header("Authorization"), "Bearer token-1"_ba);
+        // Whatever the backend answers changes nothing here.
+        QTest::qWait(200);
+        QVERIFY(!model->account()->authError());
+        QCOMPARE(model->account()->authMode(), AuthenticationCard::AuthMode::Login);
+    }
+
     void signInStoresTheSessionAndFetchesTheLibrary()
     {
         StubServer server;
@@ -413,8 +443,11 @@ private Q_SLOTS:
         QFETCH(QString, query);
 
         TestEnvironment environment;
-        if (token.isValid())
-            environment.preferences()->setText(Preferences::kJWTToken, token.toString());
+        if (token.isValid()) {
+            const auto preferences = environment.preferences();
+            preferences->setText(Preferences::kJWTToken, token.toString());
+            preferences->setData(Preferences::kCurrentUser, encode(kUser.toJson()));
+        }
         const auto model = environment.makeViewModel();
         model->openAccountPortal();
         model->openContactPage();

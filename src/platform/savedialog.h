@@ -13,6 +13,8 @@ public:
                                                   const QString &nameFilter) = 0;
 };
 
+// The file dialog, in front of the window it was asked from. A name typed without a suffix gets
+// the proposed name's.
 class FileSaveDialog : public SaveDialog
 {
 public:

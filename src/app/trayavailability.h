@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+// Whether the desktop shows tray icons. Stock GNOME and a bare X server do not, and a tray can
+// appear or go away while the application runs (a panel restarting), so the answer may change.
+class TrayAvailability : public QObject
+{
+    Q_OBJECT
+
+public:
+    [[nodiscard]] virtual bool isAvailable() const = 0;
+
+Q_SIGNALS:
+    void availabilityChanged(bool available);
+};
+
+// Asks the platform, again every few seconds: Qt tells of no change by itself.
+class SystemTrayAvailability : public TrayAvailability
+{
+    Q_OBJECT
+
+public:
+    SystemTrayAvailability();
+
+    [[nodiscard]] bool isAvailable() const override { return m_available; }
+
+private:
+    bool m_available;
+    QTimer m_poll;
+};
