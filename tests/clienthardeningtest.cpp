@@ -3,6 +3,7 @@
 
 #include "account/authenticationcard.h"
 #include "api/backendclient.h"
+#include "platform/savedialog.h"
 #include "update/updatecheck.h"
 
 #include <QJsonDocument>
@@ -91,6 +92,24 @@ private Q_SLOTS:
         QTRY_VERIFY(!model->updateCheck()->isCheckingUpdate());
         QVERIFY(elsewhere.requests().isEmpty());
         QVERIFY(!model->updateCheck()->hasUpdateAvailable());
+    }
+
+    void typedNameGetsTheSuffix_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("bare name") << u"/home/ada/list"_s << u"/home/ada/list.json"_s;
+        QTest::newRow("trailing dot") << u"/home/ada/list."_s << u"/home/ada/list.json"_s;
+        QTest::newRow("dotted folder") << u"/home/ada.d/list"_s << u"/home/ada.d/list.json"_s;
+        QTest::newRow("own suffix kept") << u"/home/ada/list.txt"_s << u"/home/ada/list.txt"_s;
+        QTest::newRow("already json") << u"/home/ada/list.json"_s << u"/home/ada/list.json"_s;
+    }
+
+    void typedNameGetsTheSuffix()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QCOMPARE(withDefaultSuffix(typed, u"json"_s), saved);
     }
 
     // A token whose user cannot be read is no session: left behind, it would make a mistyped

@@ -19,13 +19,13 @@ QWindow *askingWindow()
     return shown == windows.cend() ? nullptr : *shown;
 }
 
-// Some platform dialogs ignore the default suffix.
-QString withSuffix(const QString &path, const QString &suffix)
+}
+
+QString withDefaultSuffix(const QString &path, const QString &suffix)
 {
     if (suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty())
         return path;
     return path.endsWith(u'.') ? path + suffix : path + u'.' + suffix;
-}
 }
 
 std::optional<QString> FileSaveDialog::askForSavePath(const QString &title, const QString &proposedFileName,
@@ -42,5 +42,5 @@ std::optional<QString> FileSaveDialog::askForSavePath(const QString &title, cons
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return withSuffix(dialog.selectedFiles().constFirst(), suffix);
+    return withDefaultSuffix(dialog.selectedFiles().constFirst(), suffix);
 }

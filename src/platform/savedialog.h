@@ -21,3 +21,7 @@ public:
     std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName,
                                           const QString &nameFilter) override;
 };
+
+// path with ".suffix" added when its file name has no suffix of its own: some platform dialogs
+// ignore the default suffix.
+[[nodiscard]] QString withDefaultSuffix(const QString &path, const QString &suffix);
