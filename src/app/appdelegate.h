@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/trayavailability.h"
+#include "app/systemtrayavailability.h"
 
 #include <QObject>
 #include <QStringList>

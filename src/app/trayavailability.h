@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 
 // Whether the desktop shows tray icons. Stock GNOME and a bare X server do not, and a tray can
 // appear or go away while the application runs (a panel restarting), so the answer may change.
@@ -14,19 +13,4 @@ public:
 
 Q_SIGNALS:
     void availabilityChanged(bool available);
-};
-
-// Asks the platform, again every few seconds: Qt tells of no change by itself.
-class SystemTrayAvailability : public TrayAvailability
-{
-    Q_OBJECT
-
-public:
-    SystemTrayAvailability();
-
-    [[nodiscard]] bool isAvailable() const override { return m_available; }
-
-private:
-    bool m_available;
-    QTimer m_poll;
 };

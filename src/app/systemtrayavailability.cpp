@@ -1,4 +1,4 @@
-#include "trayavailability.h"
+#include "systemtrayavailability.h"
 
 #include <QSystemTrayIcon>
 
