@@ -574,6 +574,23 @@ private Q_SLOTS:
         QCOMPARE(fixture.clipboard.texts.size(), shared ? 2 : 1);
     }
 
+    void typedExportNameGetsTheSuffix_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("bare name") << u"/home/ada/list"_s << u"/home/ada/list.json"_s;
+        QTest::newRow("trailing dot") << u"/home/ada/list."_s << u"/home/ada/list.json"_s;
+        QTest::newRow("dotted folder") << u"/home/ada.d/list"_s << u"/home/ada.d/list.json"_s;
+        QTest::newRow("own suffix kept") << u"/home/ada/list.txt"_s << u"/home/ada/list.txt"_s;
+    }
+
+    void typedExportNameGetsTheSuffix()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QCOMPARE(withDefaultSuffix(typed, u"json"_s), saved);
+    }
+
     void exportWritesTheLibrary()
     {
         Fixture fixture;

@@ -16,8 +16,7 @@ public:
 
     std::optional<QString> text(QLatin1StringView key) const override
     {
-        const auto found = m_values.constFind(key);
-        return found == m_values.cend() ? std::nullopt : std::optional(*found);
+        return m_values.contains(key) ? std::optional(m_values.value(key)) : std::nullopt;
     }
     void setText(QLatin1StringView key, const QString &value) override { m_values.insert(key, value); }
     void remove(QLatin1StringView key) override { m_values.remove(key); }
