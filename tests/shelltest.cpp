@@ -25,23 +25,11 @@ QImage normalised(const QImage &image)
 }
 
 // A tray the test switches on and off.
-class ChangingTray : public TrayAvailability
-{
-public:
-    explicit ChangingTray(bool available)
-        : m_available(available)
-    {
-    }
-
-    [[nodiscard]] bool isAvailable() const override { return m_available; }
-    void change(bool available)
-    {
-        m_available = available;
-        Q_EMIT availabilityChanged(available);
-    }
-
-private:
-    bool m_available;
+struct ChangingTray : TrayAvailability {
+    explicit ChangingTray(bool shown) : available(shown) {}
+    [[nodiscard]] bool isAvailable() const override { return available; }
+    void change(bool shown) { available = shown; Q_EMIT availabilityChanged(shown); }
+    bool available;
 };
 
 bool isInked(const QImage &image, QPointF logicalPoint)
