@@ -3,6 +3,7 @@
 #include "account/passwordchangeform.h"
 #include "api/backendclient.h"
 #include "state/preferences.h"
+#include "state/preferencessecretstore.h"
 #include "support/stubserver.h"
 
 #include <QCoroSignal>
@@ -24,8 +25,8 @@ const QJsonObject kAuthAnswer{{u"token"_s, u"fresh-token"_s}, {u"user"_s, kUser.
 // The status of a request the form refuses before sending it.
 constexpr int kRefusedHere = 0;
 
-// The card and the password form on a client of the stub server, preferences in a throw-away INI
-// file, and a session starter that records each session it is handed and, while held, does not
+// The card and the password form on a client of the stub server, preferences (secrets included)
+// in a throw-away INI file, and a session starter that records each session it is handed and, while held, does not
 // finish.
 class AccountParts : public QObject
 {
@@ -34,13 +35,14 @@ class AccountParts : public QObject
 public:
     explicit AccountParts(const QString &portalUrl, std::chrono::milliseconds requestTimeout = 5s)
         : backend(portalUrl, requestTimeout)
-        , card(backend, preferences, [this](AuthResponse session) { return startSession(std::move(session)); })
+        , card(backend, preferences, secrets, [this](AuthResponse session) { return startSession(std::move(session)); })
         , form(backend)
     {
     }
 
     QTemporaryDir directory;
     Preferences preferences{std::make_unique<QSettings>(directory.filePath(u"preferences.ini"_s), QSettings::IniFormat)};
+    PreferencesSecretStore secrets{preferences};
     BackendClient backend;
     QList<AuthResponse> sessions;
     bool holdSessions = false;

@@ -124,8 +124,8 @@ private Q_SLOTS:
         QCOMPARE(model->currentUser().has_value(), signedIn);
         if (signedIn)
             QCOMPARE(*model->currentUser(), kUser);
-        // A broken session is not cleaned up: the token stays until the next sign-in replaces it.
-        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), token.isValid() ? std::optional(token.toString()) : std::nullopt);
+        // A token is kept only with the user it belongs to.
+        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), signedIn ? std::optional(token.toString()) : std::nullopt);
     }
 
     void restoredLibraryComesFromThePreferencesCopy_data()
@@ -250,7 +250,10 @@ private Q_SLOTS:
             preferences->setBool(Preferences::kBrowserPermission, true);
             preferences->setBool(Preferences::kShowHeaderEmail, false);
         }
-        const auto model = environment.makeViewModel(StubServer::refusingBaseUrl());
+        // Told of the sign-out, the backend never answers: signing out does not wait for it.
+        StubServer server;
+        server.on("POST", u"/api/auth/logout"_s, StubServer::silence());
+        const auto model = environment.makeViewModel(server.baseUrl());
         auto &store = LocalStoreManager::shared();
         QVERIFY(QFile(store.thumbnailFile(1)).open(QIODevice::WriteOnly));
         QCOMPARE(model->library()->websites().size(), 3);
@@ -282,6 +285,8 @@ private Q_SLOTS:
         QCOMPARE(stored->text(Preferences::kRememberedEmail), u"ada@example.org"_s);
         QVERIFY(stored->boolValue(Preferences::kBrowserPermission));
         QVERIFY(stored->contains(Preferences::kShowHeaderEmail) && !stored->boolValue(Preferences::kShowHeaderEmail));
+        QTRY_COMPARE(server.requestsTo(u"/api/auth/logout"_s).size(), 1);
+        QCOMPARE(server.requestsTo(u"/api/auth/logout"_s).first().header("Authorization"), "Bearer token-1"_ba);
     }
 
     void signInStoresTheSessionAndFetchesTheLibrary()
@@ -476,8 +481,11 @@ private Q_SLOTS:
         QFETCH(QString, query);
 
         TestEnvironment environment;
-        if (token.isValid())
-            environment.preferences()->setText(Preferences::kJWTToken, token.toString());
+        if (token.isValid()) {
+            const auto preferences = environment.preferences();
+            preferences->setText(Preferences::kJWTToken, token.toString());
+            preferences->setData(Preferences::kCurrentUser, encode(kUser.toJson()));
+        }
         const auto model = environment.makeViewModel();
         model->openAccountPortal();
         model->openContactPage();

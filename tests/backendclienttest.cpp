@@ -219,6 +219,40 @@ private Q_SLOTS:
         QVERIFY(!received.hasHeader("X-Injected"));
     }
 
+    // The token and the sign-in password must never reach another server through a redirect.
+    void redirectsStayOnTheBackend_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("sameOrigin");
+        QTest::newRow("302 elsewhere") << "GET"_ba << 302 << false;
+        QTest::newRow("307 elsewhere") << "POST"_ba << 307 << false;
+        QTest::newRow("302 on the backend") << "GET"_ba << 302 << true;
+        QTest::newRow("307 on the backend") << "POST"_ba << 307 << true;
+    }
+
+    void redirectsStayOnTheBackend()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(int, status);
+        QFETCH(bool, sameOrigin);
+        StubServer backend;
+        StubServer elsewhere;
+        StubServer &target = sameOrigin ? backend : elsewhere;
+        backend.on(method, u"/api/login"_s, {.status = status, .headers = {{"Location", (target.baseUrl() + u"/moved"_s).toUtf8()}}});
+        target.on(method, u"/moved"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"ok"_s}}));
+        BackendClient client(backend.baseUrl(), kRequestTimeout);
+        client.setToken(tokenText(SessionToken));
+
+        const auto result = perform<SimpleMessageResponse>(client, u"/login"_s, method, QJsonObject{{u"password"_s, u"pw"_s}});
+        QCOMPARE(bool(result), sameOrigin);
+        QCOMPARE(elsewhere.requests().size(), 0);
+        if (!sameOrigin)
+            QCOMPARE(result.error().code, RequestError::kUnreachable);
+        else
+            QCOMPARE(backend.requestsTo(u"/moved"_s).first().header("Authorization"), "Bearer session-token"_ba);
+    }
+
     void requestsInFlightAreIndependent()
     {
         StubServer server;

@@ -19,11 +19,15 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace
 {
+// The unprivileged user and group of Debian and most other systems.
+constexpr uid_t kNobody = 65534;
+
 QByteArray compact(const QList<SavedWebsite> &websites)
 {
     return QJsonDocument(SavedWebsite::listToJson(websites)).toJson(QJsonDocument::Compact);
@@ -570,6 +574,23 @@ private Q_SLOTS:
         QCOMPARE(fixture.clipboard.texts.size(), shared ? 2 : 1);
     }
 
+    void typedExportNameGetsTheSuffix_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("bare name") << u"/home/ada/list"_s << u"/home/ada/list.json"_s;
+        QTest::newRow("trailing dot") << u"/home/ada/list."_s << u"/home/ada/list.json"_s;
+        QTest::newRow("dotted folder") << u"/home/ada.d/list"_s << u"/home/ada.d/list.json"_s;
+        QTest::newRow("own suffix kept") << u"/home/ada/list.txt"_s << u"/home/ada/list.txt"_s;
+    }
+
+    void typedExportNameGetsTheSuffix()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QCOMPARE(withDefaultSuffix(typed, u"json"_s), saved);
+    }
+
     void exportWritesTheLibrary()
     {
         Fixture fixture;
@@ -601,11 +622,35 @@ private Q_SLOTS:
         QCOMPARE(readFile(path), "earlier backup"_ba);
         QCOMPARE(QDir(fixture.environment.path(QString())).entryList({u"export.json*"_s}, QDir::Files | QDir::Hidden),
                  QStringList{u"export.json"_s});
+        QVERIFY(fixture.library.exportError());
 
-        // Cancelled: the earlier file stays too.
+        // Cancelled: the earlier file stays too, and the earlier failure is forgotten.
         fixture.saveDialog.answer.reset();
         fixture.library.exportBookmarksToFile();
         QCOMPARE(readFile(path), "earlier backup"_ba);
+        QVERIFY(!fixture.library.exportError());
+
+        // A folder that takes no new file, holding a file the user may write: written in place.
+        const QString locked = fixture.environment.path(u"locked"_s);
+        const QString inLocked = locked + u"/export.json"_s;
+        QVERIFY(QDir().mkpath(locked));
+        writeFile(inLocked, "earlier backup");
+        QVERIFY(QFile::setPermissions(inLocked, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(fixture.environment.path(QString()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                                            | QFile::ExeOther));
+        fixture.saveDialog.answer = inLocked;
+        {
+            // Folder modes do not stop root, who exports as nobody meanwhile.
+            const bool root = geteuid() == 0;
+            QVERIFY(!root || (setegid(kNobody) == 0 && seteuid(kNobody) == 0));
+            fixture.library.exportBookmarksToFile();
+            QVERIFY(!root || (seteuid(0) == 0 && setegid(0) == 0));
+        }
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(readFile(inLocked), compact(fixture.library.websites()));
+        QCOMPARE(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{u"export.json"_s});
+        QVERIFY(!fixture.library.exportError());
     }
 };
 

@@ -24,6 +24,14 @@ QImage normalised(const QImage &image)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// A tray the test switches on and off.
+struct ChangingTray : TrayAvailability {
+    explicit ChangingTray(bool shown) : available(shown) {}
+    [[nodiscard]] bool isAvailable() const override { return available; }
+    void change(bool shown) { available = shown; Q_EMIT availabilityChanged(shown); }
+    bool available;
+};
+
 bool isInked(const QImage &image, QPointF logicalPoint)
 {
     const QPoint pixel = (logicalPoint * image.devicePixelRatio()).toPoint();
@@ -194,12 +202,24 @@ private Q_SLOTS:
         QCOMPARE(QColor(icon.pixel(QPoint(16, 18))).rgb() & 0xffffff, 0u);
     }
 
-    void secondLaunchShowsHiddenPanel()
+    void secondLaunchShowsClosedPanel_data()
     {
+        QTest::addColumn<bool>("trayShown");
+        QTest::newRow("tray") << true;
+        QTest::newRow("no tray") << false;
+    }
+
+    // Without a tray the panel is an ordinary window: the window manager closes it, a second
+    // launch brings it back, and the header offers the way out the tray menu would.
+    void secondLaunchShowsClosedPanel()
+    {
+        QFETCH(bool, trayShown);
         QTemporaryDir runtime;
         const QString name = runtime.filePath(u"corvane.socket"_s);
         TestEnvironment environment;
-        AppDelegate delegate(environment.makeViewModel(), {});
+        auto tray = std::make_unique<ChangingTray>(trayShown);
+        ChangingTray &trayState = *tray;
+        AppDelegate delegate(environment.makeViewModel(), {}, std::move(tray));
         SingleInstance running(name);
         QVERIFY(!running.notifyRunningInstance());
         QVERIFY(running.listen());
@@ -209,13 +229,26 @@ private Q_SLOTS:
         QVERIFY(panel->isVisible());
         const QPoint screenCentre = panel->screen()->availableGeometry().center();
         QVERIFY((panel->geometry().center() - screenCentre).manhattanLength() <= 2);
-        panel->hide();
+        const auto *quit = panel->rootObject()->findChild<QQuickItem *>(u"quitButton"_s);
+        QVERIFY(quit);
+        const auto checkFrame = [&](bool tray) {
+            QCOMPARE(panel->flags().testFlag(Qt::FramelessWindowHint), tray);
+            QCOMPARE(panel->flags().testFlag(Qt::WindowStaysOnTopHint), tray);
+            QCOMPARE(quit->isVisible(), !tray);
+        };
+        checkFrame(trayShown);
+        panel->close();
+        QVERIFY(!panel->isVisible());
 
         SingleInstance second(name);
         QVERIFY(second.notifyRunningInstance());
         QTRY_VERIFY(panel->isVisible());
         // The same panel, shown again rather than made anew.
         QCOMPARE(delegate.mainWindow(), panel);
+
+        trayState.change(!trayShown);
+        QVERIFY(panel->isVisible());
+        checkFrame(!trayShown);
     }
 
     void secondProcessHandsOverAndExits()

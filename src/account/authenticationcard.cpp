@@ -2,6 +2,7 @@
 
 #include "account/accountvalidation.h"
 #include "api/backendclient.h"
+#include "platform/secretstore.h"
 #include "state/preferences.h"
 #include "state/published.h"
 #include "state/textinputfilter.h"
@@ -13,10 +14,12 @@ namespace
 const QString kSessionEndedMessage = u"Your session ended. Please sign in again."_s;
 }
 
-AuthenticationCard::AuthenticationCard(BackendClient &backend, Preferences &preferences, SessionStarter startSession, QObject *parent)
+AuthenticationCard::AuthenticationCard(BackendClient &backend, Preferences &preferences, SecretStore &secrets,
+                                       SessionStarter startSession, QObject *parent)
     : QObject(parent)
     , m_backend(backend)
     , m_preferences(preferences)
+    , m_secrets(secrets)
     , m_startSession(std::move(startSession))
 {
     loadRememberedAccount();
@@ -60,7 +63,7 @@ void AuthenticationCard::loadRememberedAccount()
 
     if (m_authMode == AuthMode::Login && m_rememberMe) {
         setEmailInput(m_preferences.text(Preferences::kRememberedEmail).value_or(QString()));
-        setPasswordInput(m_preferences.text(Preferences::kRememberedPassword).value_or(QString()));
+        setPasswordInput(m_secrets.text(Preferences::kRememberedPassword).value_or(QString()));
     } else {
         setEmailInput(QString());
         setPasswordInput(QString());
@@ -73,7 +76,7 @@ void AuthenticationCard::updateRememberMe(bool enabled)
     m_preferences.setBool(Preferences::kRememberMe, enabled);
     if (!enabled) {
         m_preferences.remove(Preferences::kRememberedEmail);
-        m_preferences.remove(Preferences::kRememberedPassword);
+        m_secrets.remove(Preferences::kRememberedPassword);
     }
 }
 
@@ -82,10 +85,10 @@ void AuthenticationCard::syncRememberedCredentials(const QString &email, const Q
     m_preferences.setBool(Preferences::kRememberMe, m_rememberMe);
     if (m_rememberMe) {
         m_preferences.setText(Preferences::kRememberedEmail, email);
-        m_preferences.setText(Preferences::kRememberedPassword, password);
+        m_secrets.setText(Preferences::kRememberedPassword, password);
     } else {
         m_preferences.remove(Preferences::kRememberedEmail);
-        m_preferences.remove(Preferences::kRememberedPassword);
+        m_secrets.remove(Preferences::kRememberedPassword);
     }
 }
 

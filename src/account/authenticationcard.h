@@ -12,6 +12,7 @@
 
 class BackendClient;
 class Preferences;
+class SecretStore;
 
 // The signed-out card: sign-in, registration and the two steps of a password reset, with the
 // remembered account. A successful sign-in is handed to the session starter, which the card
@@ -36,7 +37,9 @@ public:
 
     using SessionStarter = std::function<QCoro::Task<>(AuthResponse)>;
 
-    AuthenticationCard(BackendClient &backend, Preferences &preferences, SessionStarter startSession, QObject *parent = nullptr);
+    // The remembered password is kept in secrets, the rest of the remembered account in preferences.
+    AuthenticationCard(BackendClient &backend, Preferences &preferences, SecretStore &secrets, SessionStarter startSession,
+                       QObject *parent = nullptr);
 
     [[nodiscard]] AuthMode authMode() const { return m_authMode; }
     [[nodiscard]] const QString &emailInput() const { return m_emailInput; }
@@ -91,6 +94,7 @@ private:
 
     BackendClient &m_backend;
     Preferences &m_preferences;
+    SecretStore &m_secrets;
     SessionStarter m_startSession;
 
     AuthMode m_authMode = AuthMode::Login;

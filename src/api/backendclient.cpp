@@ -14,3 +14,15 @@ BackendClient::BackendClient(QString webPortalURL, std::chrono::milliseconds req
 }
 
 BackendClient::~BackendClient() = default;
+
+void BackendClient::revokeToken()
+{
+    if (!m_token || m_token->isEmpty())
+        return;
+    const RequestResult<QNetworkRequest> built =
+        RequestPipeline::buildRequest(m_apiBaseURL + "/auth/logout"_L1, m_token, m_requestTimeout);
+    if (!built)
+        return;
+    QNetworkReply *reply = RequestPipeline::send(*m_network, built.value(), "POST"_ba, std::nullopt);
+    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+}

@@ -53,6 +53,10 @@ public:
     [[nodiscard]] const std::optional<QString> &token() const { return m_token; }
     void setToken(std::optional<QString> token) { m_token = std::move(token); }
 
+    // Asks the backend to end the session of the current token, without waiting for the answer
+    // or reading it: signing out never depends on the backend. Nothing when no token is set.
+    void revokeToken();
+
     template<typename Response>
     QCoro::Task<RequestResult<Response>> request(QString endpoint, QByteArray method, std::optional<QJsonObject> body = std::nullopt);
 

@@ -30,6 +30,8 @@ RequestResult<QNetworkRequest> buildRequest(const QString &address, const std::o
     QNetworkRequest request(url);
     request.setTransferTimeout(int(timeout.count()));
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // The token and the sign-in body must never reach another server; a redirect elsewhere fails.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json"_ba);
     if (token && !token->isEmpty() && fitsInHeader(*token))
         request.setRawHeader("Authorization"_ba, "Bearer "_ba + token->toUtf8());

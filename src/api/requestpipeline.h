@@ -45,8 +45,8 @@ struct HttpAnswer {
 };
 
 // The request for address: -1 when it is not a valid URL; otherwise the JSON content type, the
-// bearer token when a non-empty one without control characters is given, the time-out, and no
-// cached data.
+// bearer token when a non-empty one without control characters is given, the time-out, no cached
+// data, and redirects followed only within the same origin.
 [[nodiscard]] RequestResult<QNetworkRequest> buildRequest(const QString &address, const std::optional<QString> &token,
                                                           std::chrono::milliseconds timeout);
 
@@ -55,7 +55,8 @@ struct HttpAnswer {
                                   const std::optional<QJsonObject> &body);
 
 // Reads a finished reply whose body was collected: the status and body of a complete HTTP answer;
-// -2 naming serverAddress when the transfer did not complete; -3 when the answer was not HTTP.
+// -2 naming serverAddress when the transfer did not complete (a refused redirect included); -3 when
+// the answer was not HTTP.
 [[nodiscard]] RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, BodyPieces body, const QString &serverAddress);
 
 // The body as a JSON object or array; a "Decoding" error when it is empty or not JSON.

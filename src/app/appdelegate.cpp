@@ -11,8 +11,9 @@
 
 using namespace Qt::StringLiterals;
 
-AppDelegate::AppDelegate(std::unique_ptr<AppViewModel> viewModel, QStringList resourceFolders)
+AppDelegate::AppDelegate(std::unique_ptr<AppViewModel> viewModel, QStringList resourceFolders, std::unique_ptr<TrayAvailability> tray)
     : m_resourceFolders(std::move(resourceFolders))
+    , m_tray(std::move(tray))
     , m_viewModel(std::move(viewModel))
 {
 }
@@ -25,6 +26,8 @@ void AppDelegate::launch()
     // The panel exists before the tray item so that a click can never find it missing.
     setupFloatingRoundedWindow();
     setupMenuBarExtra();
+    applyTrayAvailability(m_tray->isAvailable());
+    connect(m_tray.get(), &TrayAvailability::availabilityChanged, this, &AppDelegate::applyTrayAvailability);
     m_mainWindow->centreOnScreen();
     m_mainWindow->bringToFront();
 }
@@ -51,4 +54,15 @@ void AppDelegate::setupMenuBarExtra()
 void AppDelegate::setupFloatingRoundedWindow()
 {
     m_mainWindow = std::make_unique<PanelWindow>(m_viewModel.get());
+}
+
+void AppDelegate::applyTrayAvailability(bool available)
+{
+    m_viewModel->setHasTrayIcon(available);
+    // A new frame only takes effect when the window is shown again.
+    const bool shown = m_mainWindow->isVisible();
+    m_mainWindow->hide();
+    m_mainWindow->setHasTrayIcon(available);
+    if (shown)
+        m_mainWindow->bringToFront();
 }

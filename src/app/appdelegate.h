@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/systemtrayavailability.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -15,7 +17,8 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    explicit AppDelegate(std::unique_ptr<AppViewModel> viewModel, QStringList resourceFolders);
+    AppDelegate(std::unique_ptr<AppViewModel> viewModel, QStringList resourceFolders,
+                std::unique_ptr<TrayAvailability> tray = std::make_unique<SystemTrayAvailability>());
     ~AppDelegate() override;
 
     // The launch steps: application icon, tray item, then the panel, shown centred in front.
@@ -32,8 +35,11 @@ private:
     void setupApplicationIcon();
     void setupMenuBarExtra();
     void setupFloatingRoundedWindow();
+    // Follows the tray: the panel's frame and the header's quit button depend on it.
+    void applyTrayAvailability(bool available);
 
     QStringList m_resourceFolders;
+    std::unique_ptr<TrayAvailability> m_tray;
     // Declared first so that it goes last: the panel and the tray item point at it.
     std::unique_ptr<AppViewModel> m_viewModel;
     std::unique_ptr<PanelWindow> m_mainWindow;

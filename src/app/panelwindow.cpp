@@ -1,8 +1,10 @@
 #include "panelwindow.h"
 
 #include "app/panelgeometry.h"
+#include "platform/allworkspaces.h"
 #include "state/appviewmodel.h"
 
+#include <QCloseEvent>
 #include <QQmlEngine>
 #include <QQmlProperty>
 #include <QQuickItem>
@@ -16,7 +18,7 @@ PanelWindow::PanelWindow(AppViewModel *viewModel)
     : m_viewModel(viewModel)
 {
     setTitle(u"Corvane"_s);
-    setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setHasTrayIcon(true);
     QSurfaceFormat surface = format();
     surface.setAlphaBufferSize(8);
     setFormat(surface);
@@ -50,9 +52,22 @@ PanelWindow::PanelWindow(AppViewModel *viewModel)
 
 void PanelWindow::bringToFront()
 {
+    showOnAllWorkspaces(*this);
     show();
     raise();
     requestActivate();
+}
+
+void PanelWindow::setHasTrayIcon(bool hasTrayIcon)
+{
+    setFlags(hasTrayIcon ? Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Window);
+}
+
+void PanelWindow::closeEvent(QCloseEvent *event)
+{
+    // Destroying the window would throw away the scene; launching again or the tray shows it.
+    event->ignore();
+    hide();
 }
 
 void PanelWindow::centreOnScreen()

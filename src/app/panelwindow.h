@@ -15,8 +15,13 @@ class PanelWindow : public QQuickView
 public:
     explicit PanelWindow(AppViewModel *viewModel);
 
-    // Shows the panel above everything and gives it the keyboard.
+    // Shows the panel above everything, on every virtual desktop, and gives it the keyboard.
     void bringToFront();
+
+    // Without a tray icon to bring it back, the panel is an ordinary window with a title bar the
+    // window manager can close; with one, a frameless card above other windows. Closing only
+    // ever hides it.
+    void setHasTrayIcon(bool hasTrayIcon);
 
     // Moves the panel to the middle of its screen's available area.
     void centreOnScreen();
@@ -27,6 +32,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private Q_SLOTS:
     void updateInputMask();

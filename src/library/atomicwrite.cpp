@@ -2,16 +2,24 @@
 
 #include <QSaveFile>
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes)
+std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes, AtomicWrite how)
 {
     QSaveFile file(path);
+    file.setDirectWriteFallback(how.directWriteFallback);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return file.errorString();
+    if (how.ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        return file.errorString();
+    }
     // The explicit flush matters: QSaveFile buffers, and commit() does not notice a buffer that
     // failed to reach the disk (a full disk would leave a truncated file in place of the old one).
     if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return false;
+        return reason;
     }
-    return file.commit();
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
 }

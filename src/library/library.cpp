@@ -54,6 +54,11 @@ QVariant Library::lastAddedWebsiteIdValue() const
     return optionalToVariant(m_lastAddedWebsiteId);
 }
 
+QVariant Library::exportErrorValue() const
+{
+    return optionalToVariant(m_exportError);
+}
+
 void Library::setSearchQuery(const QString &text)
 {
     if (m_searchQuery == text)
@@ -295,12 +300,17 @@ void Library::copyWebsiteLink(qint64 id)
 
 void Library::exportBookmarksToFile()
 {
+    assignProperty(this, m_exportError, std::nullopt, &Library::exportErrorChanged);
     const auto path = m_saveDialog.askForSavePath(u"Export Saved Websites"_s, u"corvane-bookmarks.json"_s, u"JSON (*.json)"_s);
     if (!path)
         return;
     const QByteArray encoded = QJsonDocument(SavedWebsite::listToJson(m_websites)).toJson(QJsonDocument::Compact);
-    // Not written in place: a failed write must neither leave a truncated file nor destroy an
-    // earlier export at that path.
-    if (!writeFileAtomically(*path, encoded))
-        qCInfo(lcLibrary) << "the export could not be written";
+    // Not written in place where it can be helped: a failed write must neither leave a truncated
+    // file nor destroy an earlier export at that path. A folder that takes no new file still lets
+    // the user overwrite a file of theirs.
+    const auto failure = writeFileAtomically(*path, encoded, {.ownerOnly = false, .directWriteFallback = true});
+    if (!failure)
+        return;
+    qCInfo(lcLibrary) << "the export could not be written";
+    assignProperty(this, m_exportError, std::optional(u"The export could not be saved: %1"_s.arg(*failure)), &Library::exportErrorChanged);
 }

@@ -39,6 +39,8 @@ class Library : public QObject
     Q_PROPERTY(int filteredCount READ filteredCount NOTIFY filteredWebsitesChanged)
     Q_PROPERTY(QVariant lastAddedWebsiteId READ lastAddedWebsiteIdValue NOTIFY lastAddedWebsiteIdChanged)
     Q_PROPERTY(WebsiteListModel *websiteList READ websiteList CONSTANT)
+    // Why the last export failed, for the settings panel; nothing after one that worked.
+    Q_PROPERTY(QVariant exportError READ exportErrorValue NOTIFY exportErrorChanged)
 
 public:
     struct Dependencies {
@@ -62,6 +64,7 @@ public:
     // visibleLimit of them.
     [[nodiscard]] const QList<SavedWebsite> &filteredWebsites() const { return m_filteredWebsites; }
     [[nodiscard]] WebsiteListModel *websiteList() const { return m_websiteList.get(); }
+    [[nodiscard]] const std::optional<QString> &exportError() const { return m_exportError; }
 
     void setSearchQuery(const QString &text);
     Q_INVOKABLE void showMoreWebsites();
@@ -92,9 +95,11 @@ Q_SIGNALS:
     void visibleLimitChanged();
     void filteredWebsitesChanged();
     void lastAddedWebsiteIdChanged();
+    void exportErrorChanged();
 
 private:
     [[nodiscard]] QVariant lastAddedWebsiteIdValue() const;
+    [[nodiscard]] QVariant exportErrorValue() const;
     [[nodiscard]] const SavedWebsite *findWebsite(qint64 id) const;
 
     // Every replacement of the whole library: sorts, publishes and writes both local copies.
@@ -122,6 +127,7 @@ private:
     std::optional<qint64> m_lastAddedWebsiteId;
     QTimer m_highlightTimer;
     std::unique_ptr<WebsiteListModel> m_websiteList;
+    std::optional<QString> m_exportError;
 
     std::unique_ptr<LibraryCopiesWriter> m_copiesWriter;
     std::unique_ptr<LibrarySearch> m_search;

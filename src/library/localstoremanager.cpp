@@ -3,6 +3,7 @@
 #include "api/jsonreader.h"
 #include "library/atomicwrite.h"
 #include "library/thumbnaildownload.h"
+#include "platform/privatefiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -84,6 +85,8 @@ void LocalStoreManager::setBaseDirectory(const QString &path)
         m_memCache.clear();
     }
     ensureDirectoriesExist();
+    // Left readable by all by an earlier version.
+    PrivateFiles::restrictTree(path);
 }
 
 QString LocalStoreManager::baseDirectory() const
@@ -96,7 +99,7 @@ void LocalStoreManager::ensureDirectoriesExist() const
 {
     for (const QString &directory : {baseDirectory(), thumbnailsDirectory()}) {
         if (!QFileInfo::exists(directory))
-            QDir().mkpath(directory);
+            PrivateFiles::makeFolder(directory);
     }
 }
 

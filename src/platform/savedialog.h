@@ -13,9 +13,15 @@ public:
                                                   const QString &nameFilter) = 0;
 };
 
+// The file dialog, in front of the window it was asked from. A name typed without a suffix gets
+// the proposed name's.
 class FileSaveDialog : public SaveDialog
 {
 public:
     std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName,
                                           const QString &nameFilter) override;
 };
+
+// path with ".suffix" added when its file name has no suffix of its own: some platform dialogs
+// ignore the default suffix.
+[[nodiscard]] QString withDefaultSuffix(const QString &path, const QString &suffix);

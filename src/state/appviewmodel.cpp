@@ -7,23 +7,44 @@
 #include "capture/browsercapture.h"
 #include "library/library.h"
 #include "platform/desktopcaptureplatform.h"
+#include "platform/keychainsecretstore.h"
 #include "state/portaladdress.h"
+#include "state/preferencessecretstore.h"
 #include "state/published.h"
 #include "update/updatecheck.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+Q_LOGGING_CATEGORY(lcState, "corvane.state", QtInfoMsg)
+
+namespace
+{
+const QList<QLatin1StringView> kSecretKeys{Preferences::kJWTToken, Preferences::kRememberedPassword};
+// Start-up waits this long at most for the secret store, before the panel is shown.
+constexpr std::chrono::milliseconds kSecretStoreWait = 5s;
+}
 
 AppViewModelDependencies AppViewModelDependencies::forDesktop()
 {
+    auto preferences = std::make_unique<Preferences>();
+    std::unique_ptr<SecretStore> secrets = KeychainSecretStore::open(u"Corvane"_s, kSecretKeys, kSecretStoreWait);
+    if (secrets)
+        qCInfo(lcState) << "secrets are kept in the system's secret store";
+    else
+        qCInfo(lcState) << "no secret store runs; secrets are kept in" << preferences->location().fileName << "(owner only)";
     DesktopCapturePlatform capture = makeDesktopCapturePlatform();
     return {
         .webPortalUrl = PortalAddress::fromEnvironment(),
-        .preferences = std::make_unique<Preferences>(),
+        .preferences = std::move(preferences),
+        .secrets = std::move(secrets),
         .localStoreDirectory = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(u"Corvane"_s),
         .workspace = std::move(capture.workspace),
         .windowList = std::move(capture.windowList),
@@ -36,6 +57,7 @@ AppViewModelDependencies AppViewModelDependencies::forDesktop()
 AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *parent)
     : QObject(parent)
     , m_preferences(std::move(dependencies.preferences))
+    , m_secrets(dependencies.secrets ? std::move(dependencies.secrets) : std::make_unique<PreferencesSecretStore>(*m_preferences))
     , m_workspace(std::move(dependencies.workspace))
     , m_windowList(std::move(dependencies.windowList))
     , m_clipboard(std::move(dependencies.clipboard))
@@ -49,7 +71,8 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
         .saveDialog = *m_saveDialog,
         .localStoreDirectory = std::move(dependencies.localStoreDirectory),
     });
-    m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences,
+    moveSecretsOutOfPreferences();
+    m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences, *m_secrets,
                                                      [this](AuthResponse session) { return startSession(std::move(session)); });
     m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend);
     m_capture = std::make_unique<BrowserCapture>(*m_workspace, *m_windowList, std::move(dependencies.tabReader), *m_preferences,
@@ -91,17 +114,40 @@ void AppViewModel::setWideLayout(bool wide)
     assignProperty(this, m_isWideLayout, wide, &AppViewModel::isWideLayoutChanged);
 }
 
+void AppViewModel::setHasTrayIcon(bool hasTrayIcon)
+{
+    assignProperty(this, m_hasTrayIcon, hasTrayIcon, &AppViewModel::hasTrayIconChanged);
+}
+
 void AppViewModel::toggleWindowWidth()
 {
     Q_EMIT windowWidthSwitchRequested();
 }
 
+void AppViewModel::quitApplication()
+{
+    QCoreApplication::quit();
+}
+
+// An earlier version kept the secrets as plain text in the preferences. Each is taken out before
+// it is stored again, so with the preferences as the secret store it ends where it started.
+void AppViewModel::moveSecretsOutOfPreferences()
+{
+    for (const QLatin1StringView key : kSecretKeys) {
+        if (!m_preferences->contains(key))
+            continue;
+        const std::optional<QString> plain = m_preferences->text(key);
+        m_preferences->remove(key);
+        if (plain)
+            m_secrets->setText(key, *plain);
+    }
+    // The plain copies leave the disk now, not whenever the preferences are next saved.
+    m_preferences->save();
+}
+
 void AppViewModel::restoreSession()
 {
-    const std::optional<QString> token = m_preferences->text(Preferences::kJWTToken);
-    // A stored token is the session's even when it is empty: a 401 then still signs out.
-    if (m_preferences->contains(Preferences::kJWTToken))
-        m_backend->setToken(token.value_or(QString()));
+    const std::optional<QString> token = m_secrets->text(Preferences::kJWTToken);
     std::optional<User> user;
     if (token && !token->isEmpty()) {
         const auto stored = m_preferences->data(Preferences::kCurrentUser);
@@ -109,11 +155,15 @@ void AppViewModel::restoreSession()
             user = User::fromJson(*json).toOptional();
     }
     if (!user) {
-        // A corrupt or missing user leaves the token in place; the next sign-in overwrites both.
+        // A token without a readable user is no session. Kept, it would go out with the next
+        // sign-in, whose wrong password would then read as an ended session.
+        if (token)
+            m_secrets->remove(Preferences::kJWTToken);
         assignProperty(this, m_isAuthenticated, false, &AppViewModel::isAuthenticatedChanged);
         assignProperty(this, m_currentUser, std::nullopt, &AppViewModel::currentUserChanged);
         return;
     }
+    m_backend->setToken(token);
     assignProperty(this, m_currentUser, std::move(user), &AppViewModel::currentUserChanged);
     assignProperty(this, m_isAuthenticated, true, &AppViewModel::isAuthenticatedChanged);
     m_library->seedFromLocalCopies();
@@ -122,7 +172,7 @@ void AppViewModel::restoreSession()
 
 QCoro::Task<> AppViewModel::startSession(AuthResponse session)
 {
-    m_preferences->setText(Preferences::kJWTToken, session.token);
+    m_secrets->setText(Preferences::kJWTToken, session.token);
     m_preferences->setData(Preferences::kCurrentUser, QJsonDocument(session.user.toJson()).toJson(QJsonDocument::Compact));
     m_backend->setToken(session.token);
     assignProperty(this, m_currentUser, std::optional(std::move(session.user)), &AppViewModel::currentUserChanged);
@@ -138,8 +188,14 @@ QCoro::Task<> AppViewModel::fetchWebsitesWhenSignedIn()
 
 void AppViewModel::logout()
 {
+    m_backend->revokeToken();
+    signOutLocally();
+}
+
+void AppViewModel::signOutLocally()
+{
     setShowSettings(false);
-    m_preferences->remove(Preferences::kJWTToken);
+    m_secrets->remove(Preferences::kJWTToken);
     m_preferences->remove(Preferences::kCurrentUser);
     m_backend->setToken(std::nullopt);
     m_library->clear();
@@ -150,7 +206,8 @@ void AppViewModel::logout()
 
 void AppViewModel::endRejectedSession()
 {
-    logout();
+    // The backend already refuses the token: nothing to revoke.
+    signOutLocally();
     m_account->showSessionEnded();
 }
 

@@ -4,6 +4,7 @@
 #include "capture/tabreader.h"
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
+#include "platform/secretstore.h"
 #include "platform/windowlist.h"
 #include "platform/workspace.h"
 #include "state/preferences.h"
@@ -33,6 +34,8 @@ class UpdateCheck;
 struct AppViewModelDependencies {
     QString webPortalUrl;
     std::unique_ptr<Preferences> preferences;
+    // The session token and the remembered password; nothing keeps them in the preferences.
+    std::unique_ptr<SecretStore> secrets;
     QString localStoreDirectory;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<WindowList> windowList;
@@ -43,8 +46,9 @@ struct AppViewModelDependencies {
     std::chrono::milliseconds requestTimeout{60'000};
     std::chrono::milliseconds updateCheckTimeout{6'000};
 
-    // The production choices: the portal from the environment, the user's preferences and
-    // application-support folder, and the desktop's services.
+    // The production choices: the portal from the environment, the user's preferences, the
+    // system's secret store when one runs, the application-support folder, and the desktop's
+    // services.
     static AppViewModelDependencies forDesktop();
 };
 
@@ -60,6 +64,8 @@ class AppViewModel : public QObject
     Q_PROPERTY(bool showSettings READ showSettings WRITE setShowSettings NOTIFY showSettingsChanged)
     Q_PROPERTY(bool showHeaderEmail READ showHeaderEmail WRITE setShowHeaderEmail NOTIFY showHeaderEmailChanged)
     Q_PROPERTY(bool isWideLayout READ isWideLayout WRITE setWideLayout NOTIFY isWideLayoutChanged)
+    // False where the desktop shows no tray icon: the panel then offers quitApplication itself.
+    Q_PROPERTY(bool hasTrayIcon READ hasTrayIcon NOTIFY hasTrayIconChanged)
     Q_PROPERTY(AuthenticationCard *account READ account CONSTANT)
     Q_PROPERTY(PasswordChangeForm *passwordChange READ passwordChange CONSTANT)
     Q_PROPERTY(Library *library READ library CONSTANT)
@@ -75,6 +81,7 @@ public:
     [[nodiscard]] bool showSettings() const { return m_showSettings; }
     [[nodiscard]] bool showHeaderEmail() const { return m_showHeaderEmail; }
     [[nodiscard]] bool isWideLayout() const { return m_isWideLayout; }
+    [[nodiscard]] bool hasTrayIcon() const { return m_hasTrayIcon; }
 
     [[nodiscard]] AuthenticationCard *account() const { return m_account.get(); }
     [[nodiscard]] PasswordChangeForm *passwordChange() const { return m_passwordChange.get(); }
@@ -86,12 +93,16 @@ public:
     void setShowSettings(bool show);
     void setShowHeaderEmail(bool show);
     void setWideLayout(bool wide);
+    void setHasTrayIcon(bool hasTrayIcon);
 
+    // Signs out at once; the backend is asked, without waiting, to end the session too.
     Q_INVOKABLE void logout();
     Q_INVOKABLE void openAccountPortal();
     Q_INVOKABLE void openContactPage();
     // Asks the panel to switch between compact and wide width.
     Q_INVOKABLE void toggleWindowWidth();
+    // "Quit Corvane": ends the process.
+    Q_INVOKABLE void quitApplication();
 
 Q_SIGNALS:
     void isAuthenticatedChanged();
@@ -99,19 +110,23 @@ Q_SIGNALS:
     void showSettingsChanged();
     void showHeaderEmailChanged();
     void isWideLayoutChanged();
+    void hasTrayIconChanged();
     void windowWidthSwitchRequested();
 
 private:
     [[nodiscard]] QVariant currentUserValue() const;
 
+    void moveSecretsOutOfPreferences();
     void restoreSession();
     QCoro::Task<> startSession(AuthResponse session);
+    void signOutLocally();
     void endRejectedSession();
     QCoro::Task<> fetchWebsitesWhenSignedIn();
     void openPortalPage(QLatin1StringView path);
 
     // Declared before the subsystems, which use them: destroyed after them.
     std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<SecretStore> m_secrets;
     std::unique_ptr<Workspace> m_workspace;
     std::unique_ptr<WindowList> m_windowList;
     std::unique_ptr<Clipboard> m_clipboard;
@@ -129,4 +144,5 @@ private:
     bool m_showSettings = false;
     bool m_showHeaderEmail = true;
     bool m_isWideLayout = false;
+    bool m_hasTrayIcon = true;
 };

@@ -1,13 +1,27 @@
 #include "preferences.h"
 
+#include "platform/privatefiles.h"
+
+#include <QFileInfo>
+
 Preferences::Preferences()
     : Preferences(std::make_unique<QSettings>(QStringLiteral("Corvane"), QStringLiteral("Corvane")))
 {
+#ifndef Q_OS_DARWIN
+    // The folder is the application's own; on macOS the file sits among every application's.
+    PrivateFiles::makeFolder(QFileInfo(m_settings->fileName()).absolutePath());
+#endif
 }
 
 Preferences::Preferences(std::unique_ptr<QSettings> settings)
     : m_settings(std::move(settings))
 {
+#ifndef Q_OS_DARWIN
+    // Settings are saved through a temporary file that takes over the mode of the file it
+    // replaces, so a file made private before the first save stays private. (On macOS the
+    // preferences daemon writes the file, privately.)
+    PrivateFiles::makeFile(m_settings->fileName());
+#endif
 }
 
 bool Preferences::contains(QLatin1StringView key) const
@@ -58,6 +72,11 @@ void Preferences::setData(QLatin1StringView key, const QByteArray &value)
 void Preferences::remove(QLatin1StringView key)
 {
     m_settings->remove(key);
+}
+
+void Preferences::save()
+{
+    m_settings->sync();
 }
 
 Preferences::Location Preferences::location() const

@@ -34,6 +34,8 @@ public:
     void setText(QLatin1StringView key, const QString &value);
     void setData(QLatin1StringView key, const QByteArray &value);
     void remove(QLatin1StringView key);
+    // Writes pending changes to the file now rather than at some later moment.
+    void save();
 
     // Where a store lives, in plain values. A settings object must not be used from two threads,
     // so another thread opens a handle of its own from these; several handles on one store see

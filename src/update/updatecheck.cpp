@@ -66,6 +66,7 @@ QCoro::Task<> UpdateCheck::fetchLatestVersion(QUrl address)
     QNetworkRequest request(address);
     request.setTransferTimeout(int(m_timeout.count()));
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     QPointer self(this);
     const RequestPipeline::ReplyPointer reply(m_network.get(request));
     const std::shared_ptr<RequestPipeline::BodyPieces> received = RequestPipeline::collectBody(*reply);

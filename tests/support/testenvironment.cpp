@@ -29,6 +29,7 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
     AppViewModelDependencies dependencies{
         .webPortalUrl = portalUrl,
         .preferences = preferences(),
+        .secrets = std::move(m_secrets),
         .localStoreDirectory = localStoreDirectory(),
         .workspace = std::move(workspace),
         .windowList = std::make_unique<UnavailableWindowList>(),

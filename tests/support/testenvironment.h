@@ -35,12 +35,15 @@ public:
     // them to see a silent server fail quickly.
     void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
     void setUpdateCheckTimeout(std::chrono::milliseconds timeout) { m_updateCheckTimeout = timeout; }
+    // The secret store of the next model built; without one, secrets stay in the preferences.
+    void setSecretStore(std::unique_ptr<SecretStore> secrets) { m_secrets = std::move(secrets); }
 
 private:
     QTemporaryDir m_directory;
     FakeWorkspace *m_workspace = nullptr;
     FakeClipboard *m_clipboard = nullptr;
     FakeSaveDialog *m_saveDialog = nullptr;
+    std::unique_ptr<SecretStore> m_secrets;
     std::chrono::milliseconds m_requestTimeout = AppViewModelDependencies().requestTimeout;
     std::chrono::milliseconds m_updateCheckTimeout = AppViewModelDependencies().updateCheckTimeout;
 };
