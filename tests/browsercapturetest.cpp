@@ -1,5 +1,5 @@
-#include "api/backendclient.h"
 #include "capture/browsercapture.h"
+#include "api/backendclient.h"
 #include "capture/browsertracker.h"
 #include "state/preferences.h"
 #include "support/fakeosascript.h"

@@ -1,5 +1,6 @@
 #include "capture/browserdetection.h"
 #include "capture/osascripttabreader.h"
+#include "capture/tabsaverequest.h"
 #include "support/fakeosascript.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
@@ -44,16 +45,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("topmost");
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("frontmost, then last activated, then topmost")
-            << QStringList{firefox, safari, chrome, arc} << firefox << safari << chrome << QStringList{firefox, safari, chrome, arc};
-        QTest::newRow("last activated and topmost together lose to frontmost")
-            << QStringList{safari, chrome} << chrome << safari << safari << QStringList{chrome, safari};
-        QTest::newRow("an editor in front") << QStringList{arc, firefox, chrome, safari} << u"com.apple.TextEdit"_s << safari
-                                            << chrome << QStringList{safari, chrome, arc, firefox};
-        QTest::newRow("ties keep table order") << QStringList{firefox, arc, safari, chrome} << QString() << QString() << QString()
-                                               << QStringList{chrome, safari, arc, firefox};
-        QTest::newRow("identifiers compare case-sensitively")
-            << QStringList{u"com.google.chrome"_s} << u"com.google.chrome"_s << QString() << QString() << QStringList();
+        auto row
+            = [](const char *name, const QStringList &running, const QString &frontmost, const QString &tracked, const QString &topmost,
+                 const QStringList &expected) { QTest::newRow(name) << running << frontmost << tracked << topmost << expected; };
+        row("frontmost, then last activated, then topmost", {firefox, safari, chrome, arc}, firefox, safari, chrome,
+            {firefox, safari, chrome, arc});
+        row("last activated and topmost together lose to frontmost", {safari, chrome}, chrome, safari, safari, {chrome, safari});
+        row("an editor in front", {arc, firefox, chrome, safari}, u"com.apple.TextEdit"_s, safari, chrome, {safari, chrome, arc, firefox});
+        row("ties keep table order", {firefox, arc, safari, chrome}, {}, {}, {}, {chrome, safari, arc, firefox});
+        row("identifiers compare case-sensitively", {u"com.google.chrome"_s}, u"com.google.chrome"_s, {}, {}, {});
     }
 
     void ranking()
@@ -76,28 +76,26 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected"); // title, url, browser; empty for no tab
         QTest::addColumn<int>("asked");
 
-        const QByteArray page = "https://s.org/a|||Page S";
+        auto row = [](const char *name, const char *chrome, const char *safari, const QByteArray &firefox, const QStringList &tab,
+                      int asked) { QTest::newRow(name) << QByteArray(chrome) << QByteArray(safari) << firefox << tab << asked; };
+        const char *page = "https://s.org/a|||Page S";
         const QStringList safariPage{u"Page S"_s, u"https://s.org/a"_s, u"Safari"_s};
-        QTest::newRow("first web page wins") << QByteArray("https://c.org/x|||Page C\n") << page << QByteArray()
-                                             << QStringList{u"Page C"_s, u"https://c.org/x"_s, u"Google Chrome"_s} << 1;
-        QTest::newRow("new tab, then a later web page") << QByteArray("chrome://newtab/|||New Tab") << page << QByteArray() << safariPage << 2;
-        QTest::newRow("only internal pages: the first fallback")
-            << QByteArray("chrome://newtab/|||") << QByteArray("favorites://|||Favourites") << QByteArray("about:home|||Home")
-            << QStringList{u"New Tab"_s, QString(), u"Google Chrome"_s} << 3;
-        QTest::newRow("no separator is no answer") << QByteArray("https://c.org Page C") << page << QByteArray() << safariPage << 2;
-        QTest::newRow("invalid UTF-8 is no answer") << QByteArray("https://c.org|||\xff\xfe") << page << QByteArray() << safariPage << 2;
-        QTest::newRow("bare host gets https") << QByteArray() << QByteArray() << QByteArray(" example.org/path ||| Ex ")
-                                              << QStringList{u"Ex"_s, u"https://example.org/path"_s, u"Firefox"_s} << 3;
-        QTest::newRow("internal address without a dot stays") << QByteArray("chrome://settings|||Settings") << page << QByteArray()
-                                                               << QStringList{u"Settings"_s, u"chrome://settings"_s, u"Google Chrome"_s} << 1;
-        QTest::newRow("em-dash Firefox suffix removed, nothing else")
-            << QByteArray() << QByteArray() << u"https://f.org|||Firefox \u2014 tips \u2014 Mozilla Firefox"_s.toUtf8()
-            << QStringList{u"Firefox \u2014 tips"_s, u"https://f.org"_s, u"Firefox"_s} << 3;
-        QTest::newRow("hyphen Firefox suffix removed") << QByteArray() << QByteArray() << QByteArray("https://f.org|||Docs - Mozilla Firefox|||x")
-                                                       << QStringList{u"Docs"_s, u"https://f.org"_s, u"Firefox"_s} << 3;
-        QTest::newRow("empty title is the address") << QByteArray() << QByteArray("https://s.org|||") << QByteArray()
-                                                    << QStringList{u"https://s.org"_s, u"https://s.org"_s, u"Safari"_s} << 2;
-        QTest::newRow("nobody answers") << QByteArray() << QByteArray("\n") << QByteArray() << QStringList() << 3;
+        row("first web page wins", "https://c.org/x|||Page C\n", page, {}, {u"Page C"_s, u"https://c.org/x"_s, u"Google Chrome"_s}, 1);
+        row("new tab, then a later web page", "chrome://newtab/|||New Tab", page, {}, safariPage, 2);
+        row("only internal pages: the first fallback", "chrome://newtab/|||", "favorites://|||Favourites", "about:home|||Home",
+            {u"New Tab"_s, QString(), u"Google Chrome"_s}, 3);
+        row("no separator is no answer", "https://c.org Page C", page, {}, safariPage, 2);
+        row("invalid UTF-8 is no answer", "https://c.org|||\xff\xfe", page, {}, safariPage, 2);
+        row("bare host gets https", "", "", " example.org/path ||| Ex ", {u"Ex"_s, u"https://example.org/path"_s, u"Firefox"_s}, 3);
+        row("internal address without a dot stays", "chrome://settings|||Settings", page, {},
+            {u"Settings"_s, u"chrome://settings"_s, u"Google Chrome"_s}, 1);
+        row("em-dash Firefox suffix removed, nothing else", "", "",
+            u"https://f.org|||Firefox \u2014 tips \u2014 Mozilla Firefox"_s.toUtf8(),
+            {u"Firefox \u2014 tips"_s, u"https://f.org"_s, u"Firefox"_s}, 3);
+        row("hyphen Firefox suffix removed", "", "", "https://f.org|||Docs - Mozilla Firefox|||x",
+            {u"Docs"_s, u"https://f.org"_s, u"Firefox"_s}, 3);
+        row("empty title is the address", "", "https://s.org|||", {}, {u"https://s.org"_s, u"https://s.org"_s, u"Safari"_s}, 2);
+        row("nobody answers", "", "\n", {}, {}, 3);
     }
 
     void answers()
@@ -165,6 +163,42 @@ private Q_SLOTS:
 
         windowList.windows.reset();
         QCOMPARE(BrowserSituation::findTopmostVisibleBrowser(workspace, windowList), std::nullopt);
+    }
+
+    // What saving a detected (or typed) tab sends.
+    void saveRequest_data()
+    {
+        QTest::addColumn<QString>("tabUrl");
+        QTest::addColumn<QString>("tabTitle");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected"); // url, title, screenshotUrl; empty when nothing is saved
+
+        const QString tab = u"https://news.site.org/a"_s;
+        const QString icon = u"https://api.test/api/icon?domain=%1&sz=128"_s;
+        auto row = [](const char *name, const QString &url, const QString &title, const QString &typed, const QStringList &expected) {
+            QTest::newRow(name) << url << title << typed << expected;
+        };
+        row("detected tab", u" https://www.site.org/a \n"_s, u" Site "_s, {},
+            {u"https://www.site.org/a"_s, u"Site"_s, icon.arg("www.site.org")});
+        row("typed host wins", tab, u"News"_s, u"  example.com/x "_s,
+            {u"https://example.com/x"_s, u"example.com"_s, icon.arg("example.com")});
+        row("blank typed text saves the tab", tab, u"News"_s, u"   "_s, {tab, u"News"_s, icon.arg("news.site.org")});
+        row("empty title is the address", tab, {}, {}, {tab, tab, icon.arg("news.site.org")});
+        row("no host, no icon", u"about:reader"_s, u"Reader"_s, {}, {u"about:reader"_s, u"Reader"_s, QString()});
+        row("placeholder tab saves nothing", {}, u"Reading active browser tab..."_s, {}, {});
+    }
+
+    void saveRequest()
+    {
+        QFETCH(QString, tabUrl);
+        QFETCH(QString, tabTitle);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        const ActiveBrowserTab tab{.title = tabTitle, .url = tabUrl, .browserName = u"Safari"_s};
+        const auto request = TabSaveRequest::build(tab, typed, TabSaveRequest::faviconServiceBase(u"https://api.test/api"_s));
+        QCOMPARE(request.has_value(), !expected.isEmpty());
+        if (request)
+            QCOMPARE((QStringList{request->url, request->title, request->screenshotUrl}), expected);
     }
 };
 

@@ -1,5 +1,5 @@
-#include "capture/browsertracker.h"
 #include "capture/capturereport.h"
+#include "capture/browsertracker.h"
 #include "support/fakeosascript.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
@@ -27,8 +27,8 @@ private Q_SLOTS:
         osascript.answer(u"Safari"_s, "https://www.s.org/a|||S\n");
         osascript.answer(u"Arc"_s, "https://a.org|||A");
         FakeWorkspace workspace;
-        workspace.processBundleIds = {{1, u"company.thebrowser.Browser"_s}, {2, u"com.google.Chrome"_s},
-                                      {3, u"com.apple.Safari"_s}, {4, u"org.mozilla.firefox"_s}};
+        workspace.processBundleIds = {
+            {1, u"company.thebrowser.Browser"_s}, {2, u"com.google.Chrome"_s}, {3, u"com.apple.Safari"_s}, {4, u"org.mozilla.firefox"_s}};
         workspace.frontmostBundleId = u"org.mozilla.firefox"_s;
         FakeWindowList windowList;
         windowList.windows = {FakeWindowList::window(2)};
@@ -47,12 +47,13 @@ private Q_SLOTS:
             seen.append(object.value("appName"_L1).toString() + u'|' + object.value("reader"_L1).toObject().value("outcome"_L1).toString()
                         + u'|' + object.value("answer"_L1).toString() + u'|' + object.value("verdict"_L1).toString());
         }
-        QCOMPARE(seen, (QStringList{
-                           u"Firefox|the script passed its time-out and was stopped||no answer"_s,
-                           u"Google Chrome|the answer held no \"|||\" separator||no answer"_s,
-                           u"Safari|answered|https://www.s.org/a|||S|chosen"_s,
-                           u"Arc|||not asked: an earlier browser showed a web page"_s,
-                       }));
+        QCOMPARE(seen,
+                 (QStringList{
+                     u"Firefox|the script passed its time-out and was stopped||no answer"_s,
+                     u"Google Chrome|the answer held no \"|||\" separator||no answer"_s,
+                     u"Safari|answered|https://www.s.org/a|||S|chosen"_s,
+                     u"Arc|||not asked: an earlier browser showed a web page"_s,
+                 }));
         const QJsonObject result = report.value("result"_L1).toObject();
         QCOMPARE(result.value("browserName"_L1).toString(), u"Safari"_s);
         QCOMPARE(result.value("domain"_L1).toString(), u"s.org"_s);

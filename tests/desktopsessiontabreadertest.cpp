@@ -11,23 +11,29 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace SessionFixtures;
 
-namespace {
-const KnownBrowser &browserRow(QLatin1StringView bundleId)
+namespace
 {
-    return *std::find_if(knownBrowsers.cbegin(), knownBrowsers.cend(),
-                         [&](const KnownBrowser &row) { return row.bundleId == bundleId; });
+const KnownBrowser &browserRow(const QString &bundleId)
+{
+    return *std::find_if(knownBrowsers.cbegin(), knownBrowsers.cend(), [&](const KnownBrowser &row) { return row.bundleId == bundleId; });
 }
-const KnownBrowser &firefox = browserRow(QLatin1StringView("org.mozilla.firefox"));
-const KnownBrowser &chromium = browserRow(QLatin1StringView("org.chromium.Chromium"));
+const KnownBrowser &firefox = browserRow(u"org.mozilla.firefox"_s);
+const KnownBrowser &chromium = browserRow(u"org.chromium.Chromium"_s);
+
+QByteArray session(const QList<SessionTab> &tabs, qsizetype selected)
+{
+    return mozLz4(firefoxSessionJson(tabs, selected));
+}
 
 // "url|title|days ago" per visit.
 QList<Visit> visits(const QStringList &rows)
 {
     QList<Visit> result;
     for (const QString &row : rows) {
-        const QStringList fields = row.split(QLatin1Char('|'));
+        const QStringList fields = row.split(u'|');
         result.append({fields.at(0), fields.at(1), QDateTime::currentDateTimeUtc().addDays(-fields.at(2).toInt())});
     }
     return result;
@@ -38,20 +44,20 @@ class LockedDatabase
 {
 public:
     explicit LockedDatabase(const QString &path)
-        : m_database(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("browser")))
+        : m_database(QSqlDatabase::addDatabase(u"QSQLITE"_s, u"browser"_s))
     {
         m_database.setDatabaseName(path);
         m_database.open();
         QSqlQuery query(m_database);
-        query.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
-        query.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        query.exec(u"PRAGMA locking_mode=EXCLUSIVE"_s);
+        query.exec(u"BEGIN EXCLUSIVE"_s);
     }
     ~LockedDatabase()
     {
         m_database.rollback();
         m_database.close();
         m_database = {};
-        QSqlDatabase::removeDatabase(QStringLiteral("browser"));
+        QSqlDatabase::removeDatabase(u"browser"_s);
     }
 
 private:
@@ -65,9 +71,10 @@ class DesktopSessionTabReaderTest : public QObject
 
 private:
     QString path(const QString &relative) const { return m_home->filePath(relative); }
-    QString firefoxRoot() const { return path(QStringLiteral(".config/mozilla/firefox")); }
-    QString firefoxProfile() const { return firefoxRoot() + QLatin1StringView("/xyz.default-esr"); }
-    QString chromiumProfile() const { return path(QStringLiteral(".config/chromium/Profile 1")); }
+    QString firefoxRoot() const { return path(u".config/mozilla/firefox"_s); }
+    QString firefoxProfile() const { return firefoxRoot() + u"/xyz.default-esr"_s; }
+    QString firefoxSession() const { return firefoxProfile() + u"/sessionstore-backups/recovery.jsonlz4"_s; }
+    QString chromiumProfile() const { return path(u".config/chromium/Profile 1"_s); }
 
     void showWindow(const KnownBrowser &browser, const QString &title, qint64 processId = QCoreApplication::applicationPid(),
                     const QString &classInstance = {})
@@ -86,25 +93,23 @@ private Q_SLOTS:
     {
         // Each case gets a fresh home; TMPDIR points into it, so the next one is made elsewhere.
         m_home.reset();
-        m_home = std::make_unique<QTemporaryDir>(m_systemTemp + QLatin1StringView("/corvane-home-XXXXXX"));
+        m_home = std::make_unique<QTemporaryDir>(m_systemTemp + u"/corvane-home-XXXXXX"_s);
         qputenv("HOME", m_home->path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", path(QStringLiteral(".config")).toUtf8());
-        QDir().mkpath(path(QStringLiteral("tmp")));
-        qputenv("TMPDIR", path(QStringLiteral("tmp")).toUtf8());
+        qputenv("XDG_CONFIG_HOME", path(u".config"_s).toUtf8());
+        QDir().mkpath(path(u"tmp"_s));
+        qputenv("TMPDIR", path(u"tmp"_s).toUtf8());
         m_windows = std::make_shared<FakeBrowserWindows>();
 
         // Two profiles: the install's default is in use, the one marked default holds a tab
         // with the same title that must never be answered.
-        writeFirefoxProfiles(firefoxRoot(), {QStringLiteral("abc.default"), QStringLiteral("xyz.default-esr")},
-                             QStringLiteral("xyz.default-esr"));
-        writeFile(firefoxRoot() + QLatin1StringView("/abc.default/sessionstore-backups/recovery.jsonlz4"),
-                  mozLz4(firefoxSessionJson({{QStringLiteral("https://wrong-profile.example/"), QStringLiteral("Example Domain")},
-                                             {QStringLiteral("https://wrong-profile.example/2"), QStringLiteral("New Page")}},
-                                            0)));
-        writeFirefoxHistory(firefoxRoot() + QLatin1StringView("/abc.default"),
-                            visits({QStringLiteral("https://wrong-profile.example/|New Page|0"),
-                                    QStringLiteral("https://wrong-profile.example/r|Remaining|0")}));
-        writeFile(path(QStringLiteral(".config/chromium/Local State")), R"({"profile":{"last_used":"Profile 1"}})");
+        writeFirefoxProfiles(firefoxRoot(), {u"abc.default"_s, u"xyz.default-esr"_s}, u"xyz.default-esr"_s);
+        writeFile(
+            firefoxRoot() + u"/abc.default/sessionstore-backups/recovery.jsonlz4"_s,
+            session({{u"https://wrong-profile.example/"_s, u"Example Domain"_s}, {u"https://wrong-profile.example/2"_s, u"New Page"_s}},
+                    0));
+        writeFirefoxHistory(firefoxRoot() + u"/abc.default"_s,
+                            visits({u"https://wrong-profile.example/|New Page|0"_s, u"https://wrong-profile.example/r|Remaining|0"_s}));
+        writeFile(path(u".config/chromium/Local State"_s), R"({"profile":{"last_used":"Profile 1"}})");
     }
 
     void firefoxAnswer_data()
@@ -113,52 +118,35 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("sessionFile");
         QTest::addColumn<QStringList>("history");
         QTest::addColumn<QString>("expected");
+        auto row = [](const char *name, const QString &title, const QByteArray &session, const QString &expected,
+                      const QStringList &history = {}) { QTest::newRow(name) << title << session << history << expected; };
 
-        const QByteArray example = mozLz4(firefoxSessionJson(
-            {{QStringLiteral("https://first.example/"), QStringLiteral("First")},
-             {QStringLiteral("https://example.org/"), QStringLiteral("Example Domain")}},
-            1));
-        const QString exampleAnswer = QStringLiteral("https://example.org/|||Example Domain");
-        QTest::newRow("em-dash suffix") << QStringLiteral("Example Domain — Mozilla Firefox") << example << QStringList() << exampleAnswer;
-        QTest::newRow("hyphen suffix") << QStringLiteral("Example Domain - Mozilla Firefox") << example << QStringList() << exampleAnswer;
-        QTest::newRow("no suffix") << QStringLiteral("Example Domain") << example << QStringList() << exampleAnswer;
-        QTest::newRow("another tab's title is no match")
-            << QStringLiteral("First — Mozilla Firefox") << example << QStringList() << QStringLiteral("|||First");
+        const QByteArray example
+            = session({{u"https://first.example/"_s, u"First"_s}, {u"https://example.org/"_s, u"Example Domain"_s}}, 1);
+        const QString exampleAnswer = u"https://example.org/|||Example Domain"_s;
+        row("em-dash suffix", u"Example Domain — Mozilla Firefox"_s, example, exampleAnswer);
+        row("hyphen suffix", u"Example Domain - Mozilla Firefox"_s, example, exampleAnswer);
+        row("no suffix", u"Example Domain"_s, example, exampleAnswer);
+        row("another tab's title is no match", u"First — Mozilla Firefox"_s, example, u"|||First"_s);
+        row("window titled only with the browser's name", u"Mozilla Firefox"_s, example, u"|||"_s);
 
-        const QByteArray stale = mozLz4(
-            firefoxSessionJson({{QStringLiteral("https://old.example/"), QStringLiteral("Old Page")}}, 0));
-        QTest::newRow("stale session, newest visit from history")
-            << QStringLiteral("New Page — Mozilla Firefox") << stale
-            << QStringList{QStringLiteral("https://older.example/|New Page|3"), QStringLiteral("https://new.example/|New Page|0"),
-                           QStringLiteral("https://other.example/|Other|0")}
-            << QStringLiteral("https://new.example/|||New Page");
-        QTest::newRow("tab closed since") << QStringLiteral("Remaining — Mozilla Firefox") << stale
-                                          << QStringList{QStringLiteral("https://old.example/|Old Page|0")}
-                                          << QStringLiteral("|||Remaining");
-        QTest::newRow("a visit months ago is not recent")
-            << QStringLiteral("New Page") << stale << QStringList{QStringLiteral("https://ancient.example/|New Page|90")}
-            << QStringLiteral("|||New Page");
-        QTest::newRow("no session written yet") << QStringLiteral("New Page") << QByteArray()
-                                                << QStringList{QStringLiteral("https://new.example/|New Page|0")}
-                                                << QStringLiteral("https://new.example/|||New Page");
+        const QByteArray stale = session({{u"https://old.example/"_s, u"Old Page"_s}}, 0);
+        const QStringList visited{u"https://older.example/|New Page|3"_s, u"https://new.example/|New Page|0"_s,
+                                  u"https://o.example/|Other|0"_s};
+        row("stale session, newest visit from history", u"New Page — Mozilla Firefox"_s, stale, u"https://new.example/|||New Page"_s,
+            visited);
+        row("tab closed since", u"Remaining — Mozilla Firefox"_s, stale, u"|||Remaining"_s, {u"https://old.example/|Old Page|0"_s});
+        row("a visit months ago is not recent", u"New Page"_s, stale, u"|||New Page"_s, {u"https://ancient.example/|New Page|90"_s});
+        row("no session written yet", u"New Page"_s, {}, u"https://new.example/|||New Page"_s, {u"https://new.example/|New Page|0"_s});
 
-        QByteArray truncated = example;
-        truncated.chop(20);
-        QByteArray hugeSize = example;
-        hugeSize[11] = char(0x7f);
-        QByteArray badMagic = example;
-        badMagic[0] = 'n';
-        const QString titleOnly = QStringLiteral("|||Example Domain");
-        QTest::newRow("truncated lz4 block") << QStringLiteral("Example Domain") << truncated << QStringList() << titleOnly;
-        QTest::newRow("declared size beyond the cap") << QStringLiteral("Example Domain") << hugeSize << QStringList() << titleOnly;
-        QTest::newRow("not mozlz4") << QStringLiteral("Example Domain") << badMagic << QStringList() << titleOnly;
-        QTest::newRow("not json") << QStringLiteral("Example Domain") << mozLz4("{\"windows\": [") << QStringList() << titleOnly;
-        QTest::newRow("selection out of range")
-            << QStringLiteral("Example Domain")
-            << mozLz4(firefoxSessionJson({{QStringLiteral("https://example.org/"), QStringLiteral("Example Domain")}}, 4))
-            << QStringList() << titleOnly;
-        QTest::newRow("window titled only with the browser's name")
-            << QStringLiteral("Mozilla Firefox") << example << QStringList() << QStringLiteral("|||");
+        // Broken files: the title alone.
+        const auto broken = [&](int at, char byte) { return QByteArray(example).replace(at, 1, &byte, 1); };
+        row("truncated lz4 block", u"Example Domain"_s, example.chopped(20), u"|||Example Domain"_s);
+        row("declared size beyond the cap", u"Example Domain"_s, broken(11, 0x7f), u"|||Example Domain"_s);
+        row("not mozlz4", u"Example Domain"_s, broken(0, 'n'), u"|||Example Domain"_s);
+        row("not json", u"Example Domain"_s, mozLz4("{\"windows\": ["), u"|||Example Domain"_s);
+        row("selection out of range", u"Example Domain"_s, session({{u"https://example.org/"_s, u"Example Domain"_s}}, 4),
+            u"|||Example Domain"_s);
     }
 
     void firefoxAnswer()
@@ -169,15 +157,15 @@ private Q_SLOTS:
         QFETCH(QString, expected);
 
         if (!sessionFile.isEmpty())
-            writeFile(firefoxProfile() + QLatin1StringView("/sessionstore-backups/recovery.jsonlz4"), sessionFile);
+            writeFile(firefoxSession(), sessionFile);
         writeFirefoxHistory(firefoxProfile(), visits(history));
         showWindow(firefox, windowTitle);
 
         DesktopSessionTabReader reader(m_windows);
         QCOMPARE(reader.readActiveTab(firefox), std::optional(expected));
-        QCOMPARE(reader.lastReadReport().value(QStringLiteral("profile")).toString(), firefoxProfile());
+        QCOMPARE(reader.lastReadReport().value(u"profile"_s).toString(), firefoxProfile());
         // The history copy is gone once the query is done.
-        QCOMPARE(QDir(path(QStringLiteral("tmp"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(QDir(path(u"tmp"_s)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     }
 
     void chromiumAnswer_data()
@@ -190,41 +178,33 @@ private Q_SLOTS:
         const auto twoTabs = [] {
             return SnssWriter()
                 .tabInWindow(1, 10, 0)
-                .navigation(10, 0, QStringLiteral("https://first.example/"))
+                .navigation(10, 0, u"https://first.example/"_s)
                 .selectedNavigation(10, 0)
                 .tabInWindow(1, 11, 1)
-                .navigation(11, 0, QStringLiteral("https://old.example/"))
-                .navigation(11, 1, QStringLiteral("https://page.example/"))
+                .navigation(11, 0, u"https://old.example/"_s)
+                .navigation(11, 1, u"https://page.example/"_s)
                 .selectedNavigation(11, 1)
                 .selectedTab(1, 1)
                 .activeWindow(1);
         };
         const QByteArray session = twoTabs().bytes();
-        const QString fromSession = QStringLiteral("https://page.example/|||Page");
-        const QString titleOnly = QStringLiteral("|||Page");
-        const QStringList pageVisit{QStringLiteral("https://visited.example/|Page|0")};
-
-        QTest::newRow("written after the title changed") << session << true << pageVisit << fromSession;
-        QTest::newRow("written before: history") << session << false << pageVisit
-                                                 << QStringLiteral("https://visited.example/|||Page");
-        QTest::newRow("written before, nothing in history") << session << false << QStringList() << titleOnly;
-        QTest::newRow("record carries the title")
-            << SnssWriter().tabInWindow(1, 10, 0).navigation(10, 0, QStringLiteral("https://titled.example/"), QStringLiteral("Page"))
-                   .selectedNavigation(10, 0).selectedTab(1, 0).activeWindow(1).bytes()
-            << false << pageVisit << QStringLiteral("https://titled.example/|||Page");
-        QTest::newRow("second window active")
-            << twoTabs().tabInWindow(2, 20, 0).navigation(20, 0, QStringLiteral("https://second.example/"))
-                   .selectedNavigation(20, 0).selectedTab(2, 0).activeWindow(2).bytes()
-            << true << QStringList() << QStringLiteral("https://second.example/|||Page");
-        QTest::newRow("selected tab closed") << twoTabs().tabClosed(11).bytes() << true << QStringList() << titleOnly;
-        QTest::newRow("record longer than the file")
-            << twoTabs().raw(QByteArray::fromHex("f401") + char(6) + QByteArray(40, 'x')).bytes() << true << QStringList()
-            << titleOnly;
-        QTest::newRow("navigation string longer than its record")
-            << twoTabs().raw(QByteArray::fromHex("0d00") + char(6) + QByteArray::fromHex("0c000000 0b000000 02000000 ffffff7f"))
-                   .bytes()
-            << true << QStringList() << titleOnly;
-        QTest::newRow("not snss") << QByteArray("SNSX") + session.mid(4) << true << QStringList() << titleOnly;
+        const QStringList pageVisit{u"https://visited.example/|Page|0"_s};
+        const QByteArray longRecord = QByteArray::fromHex("f401") + char(6) + QByteArray(40, 'x');
+        const QByteArray longString = QByteArray::fromHex("0d00") + char(6) + QByteArray::fromHex("0c000000 0b000000 02000000 ffffff7f");
+        auto row = [](const char *name, const QByteArray &file, bool after, const QString &expected, const QStringList &history = {}) {
+            QTest::newRow(name) << file << after << history << expected;
+        };
+        row("written after the title changed", session, true, u"https://page.example/|||Page"_s, pageVisit);
+        row("written before: history", session, false, u"https://visited.example/|||Page"_s, pageVisit);
+        row("written before, nothing in history", session, false, u"|||Page"_s);
+        row("record carries the title", SnssWriter().activeTab(1, 10, u"https://titled.example/"_s, u"Page"_s).bytes(), false,
+            u"https://titled.example/|||Page"_s, pageVisit);
+        row("second window active", twoTabs().activeTab(2, 20, u"https://second.example/"_s).bytes(), true,
+            u"https://second.example/|||Page"_s);
+        row("selected tab closed", twoTabs().tabClosed(11).bytes(), true, u"|||Page"_s);
+        row("record longer than the file", twoTabs().raw(longRecord).bytes(), true, u"|||Page"_s);
+        row("navigation string longer than its record", twoTabs().raw(longString).bytes(), true, u"|||Page"_s);
+        row("not snss", QByteArray("SNSX") + session.mid(4), true, u"|||Page"_s);
     }
 
     void chromiumAnswer()
@@ -234,14 +214,12 @@ private Q_SLOTS:
         QFETCH(QStringList, history);
         QFETCH(QString, expected);
 
-        const QString sessionPath = chromiumProfile() + QLatin1StringView("/Sessions/Session_13340000000000000");
+        const QString sessionPath = chromiumProfile() + u"/Sessions/Session_13340000000000000"_s;
         writeFile(sessionPath, sessionFile);
         setModified(sessionPath, QDateTime::currentDateTime().addSecs(writtenAfterTitle ? 30 : -30));
         writeChromiumHistory(chromiumProfile(), visits(history));
-        showWindow(chromium, QStringLiteral("Page - Chromium"));
-
-        DesktopSessionTabReader reader(m_windows);
-        QCOMPARE(reader.readActiveTab(chromium), std::optional(expected));
+        showWindow(chromium, u"Page - Chromium"_s);
+        QCOMPARE(DesktopSessionTabReader(m_windows).readActiveTab(chromium), std::optional(expected));
     }
 
     void profileOnTheCommandLine_data()
@@ -249,30 +227,25 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");
         QTest::newRow("-P names the other profile")
-            << QStringList{QStringLiteral("-P"), QStringLiteral("abc.default")}
-            << QStringLiteral("https://wrong-profile.example/|||Example Domain");
-        QTest::newRow("-P names an unknown profile") << QStringList{QStringLiteral("-P"), QStringLiteral("nobody")}
-                                                     << QStringLiteral("|||Example Domain");
+            << QStringList{u"-P"_s, u"abc.default"_s} << u"https://wrong-profile.example/|||Example Domain"_s;
+        QTest::newRow("-P names an unknown profile") << QStringList{u"-P"_s, u"nobody"_s} << u"|||Example Domain"_s;
         QTest::newRow("--profile gives the folder")
-            << QStringList{QStringLiteral("--profile"), QStringLiteral("ROOT/abc.default")}
-            << QStringLiteral("https://wrong-profile.example/|||Example Domain");
+            << QStringList{u"--profile"_s, u"ROOT/abc.default"_s} << u"https://wrong-profile.example/|||Example Domain"_s;
     }
 
     void profileOnTheCommandLine()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
-        arguments.replaceInStrings(QStringLiteral("ROOT"), firefoxRoot());
+        arguments.replaceInStrings(u"ROOT"_s, firefoxRoot());
         QProcess browser;
-        browser.start(QStringLiteral("/bin/sh"),
-                      QStringList{QStringLiteral("-c"), QStringLiteral("sleep 30; :"), QStringLiteral("firefox")} + arguments);
+        browser.start(u"/bin/sh"_s, QStringList{u"-c"_s, u"sleep 30; :"_s, u"firefox"_s} + arguments);
         QVERIFY(browser.waitForStarted());
         // Until the child has exec'd, /proc shows the test's own command line.
         QTRY_VERIFY(LinuxProcess::commandLine(browser.processId()).contains(arguments.constFirst()));
-        showWindow(firefox, QStringLiteral("Example Domain — Mozilla Firefox"), browser.processId());
+        showWindow(firefox, u"Example Domain — Mozilla Firefox"_s, browser.processId());
 
-        DesktopSessionTabReader reader(m_windows);
-        const std::optional<QString> answer = reader.readActiveTab(firefox);
+        const std::optional<QString> answer = DesktopSessionTabReader(m_windows).readActiveTab(firefox);
         browser.kill();
         browser.waitForFinished();
         QCOMPARE(answer, std::optional(expected));
@@ -280,15 +253,11 @@ private Q_SLOTS:
 
     void chromiumUserDataFolderFromWindowClass()
     {
-        const QString folder = path(QStringLiteral("elsewhere"));
-        writeFile(folder + QLatin1StringView("/Default/Sessions/Session_1"),
-                  SnssWriter().tabInWindow(1, 1, 0).navigation(1, 0, QStringLiteral("https://elsewhere.example/"), QStringLiteral("Page"))
-                      .selectedNavigation(1, 0).selectedTab(1, 0).activeWindow(1).bytes());
-        showWindow(chromium, QStringLiteral("Page - Chromium"), QCoreApplication::applicationPid(),
-                   QStringLiteral("chromium (%1)").arg(folder));
-
-        DesktopSessionTabReader reader(m_windows);
-        QCOMPARE(reader.readActiveTab(chromium), std::optional(QStringLiteral("https://elsewhere.example/|||Page")));
+        const QString folder = path(u"elsewhere"_s);
+        writeFile(folder + u"/Default/Sessions/Session_1"_s,
+                  SnssWriter().activeTab(1, 1, u"https://elsewhere.example/"_s, u"Page"_s).bytes());
+        showWindow(chromium, u"Page - Chromium"_s, QCoreApplication::applicationPid(), u"chromium (%1)"_s.arg(folder));
+        QCOMPARE(DesktopSessionTabReader(m_windows).readActiveTab(chromium), std::optional(u"https://elsewhere.example/|||Page"_s));
     }
 
     void lockedHistory_data()
@@ -302,56 +271,50 @@ private Q_SLOTS:
     {
         QFETCH(bool, isFirefox);
         const KnownBrowser &browser = isFirefox ? firefox : chromium;
-        const QList<Visit> visit = visits({QStringLiteral("https://visited.example/|Page|0")});
+        const QList<Visit> visit = visits({u"https://visited.example/|Page|0"_s});
         isFirefox ? writeFirefoxHistory(firefoxProfile(), visit) : writeChromiumHistory(chromiumProfile(), visit);
-        const QString historyFile = isFirefox ? firefoxProfile() + QLatin1StringView("/places.sqlite")
-                                              : chromiumProfile() + QLatin1StringView("/History");
+        const QString historyFile = isFirefox ? firefoxProfile() + u"/places.sqlite"_s : chromiumProfile() + u"/History"_s;
         const LockedDatabase lock(historyFile);
         {
-            QSqlDatabase plain = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plain"));
+            QSqlDatabase plain = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"plain"_s);
             plain.setDatabaseName(historyFile);
-            plain.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            plain.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_s);
             QVERIFY(plain.open());
             QSqlQuery query(plain);
-            QVERIFY2(!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")), "the fixture is not locked");
+            QVERIFY2(!query.exec(u"SELECT count(*) FROM sqlite_master"_s), "the fixture is not locked");
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("plain"));
-        showWindow(browser, QStringLiteral("Page"));
-
-        DesktopSessionTabReader reader(m_windows);
-        QCOMPARE(reader.readActiveTab(browser), std::optional(QStringLiteral("https://visited.example/|||Page")));
+        QSqlDatabase::removeDatabase(u"plain"_s);
+        showWindow(browser, u"Page"_s);
+        QCOMPARE(DesktopSessionTabReader(m_windows).readActiveTab(browser), std::optional(u"https://visited.example/|||Page"_s));
     }
 
     void unchangedFilesAreNotReadAgain()
     {
-        const QString sessionPath = firefoxProfile() + QLatin1StringView("/sessionstore-backups/recovery.jsonlz4");
-        const auto session = [](const char *host) {
-            return mozLz4(firefoxSessionJson({{QStringLiteral("https://%1.example/").arg(QLatin1StringView(host)), QStringLiteral("Page")}}, 0));
-        };
-        writeFile(sessionPath, session("one"));
+        const QString sessionPath = firefoxSession();
+        const auto onePage = [](const QString &host) { return session({{u"https://%1.example/"_s.arg(host), u"Page"_s}}, 0); };
+        writeFile(sessionPath, onePage(u"one"_s));
         const QDateTime written = QDateTime::currentDateTime().addSecs(-5);
         setModified(sessionPath, written);
-        showWindow(firefox, QStringLiteral("Page"));
+        showWindow(firefox, u"Page"_s);
         DesktopSessionTabReader reader(m_windows);
-        QCOMPARE(reader.readActiveTab(firefox), std::optional(QStringLiteral("https://one.example/|||Page")));
+        QCOMPARE(reader.readActiveTab(firefox), std::optional(u"https://one.example/|||Page"_s));
 
         // Same size and time: the cached answer stands.
-        writeFile(sessionPath, session("two"));
+        writeFile(sessionPath, onePage(u"two"_s));
         setModified(sessionPath, written);
-        QCOMPARE(reader.readActiveTab(firefox), std::optional(QStringLiteral("https://one.example/|||Page")));
+        QCOMPARE(reader.readActiveTab(firefox), std::optional(u"https://one.example/|||Page"_s));
         setModified(sessionPath, written.addSecs(1));
-        QCOMPARE(reader.readActiveTab(firefox), std::optional(QStringLiteral("https://two.example/|||Page")));
+        QCOMPARE(reader.readActiveTab(firefox), std::optional(u"https://two.example/|||Page"_s));
     }
 
     void withoutWindowsTheSessionIsAGuess()
     {
-        writeFile(firefoxProfile() + QLatin1StringView("/sessionstore-backups/recovery.jsonlz4"),
-                  mozLz4(firefoxSessionJson({{QStringLiteral("https://example.org/"), QStringLiteral("Example Domain")}}, 0)));
+        writeFile(firefoxSession(), session({{u"https://example.org/"_s, u"Example Domain"_s}}, 0));
         m_windows->known = false;
         showWindow(firefox, QString());
         DesktopSessionTabReader reader(m_windows);
-        QCOMPARE(reader.readActiveTab(firefox), std::optional(QStringLiteral("https://example.org/|||Example Domain")));
-        QVERIFY(reader.lastReadReport().value(QStringLiteral("focus")).toString().startsWith(QLatin1StringView("guess")));
+        QCOMPARE(reader.readActiveTab(firefox), std::optional(u"https://example.org/|||Example Domain"_s));
+        QVERIFY(reader.lastReadReport().value(u"focus"_s).toString().startsWith(u"guess"_s));
 
         m_windows->windows.clear();
         QCOMPARE(reader.readActiveTab(firefox), std::nullopt);

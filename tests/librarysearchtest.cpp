@@ -1,4 +1,5 @@
 #include "library/librarysearch.h"
+#include "library/libraryorder.h"
 #include "library/librarysearchindex.h"
 #include "library/substringsearch.h"
 
@@ -34,29 +35,29 @@ QList<qint64> plainFilter(const QList<SavedWebsite> &websites, const QString &qu
 // outside ASCII that lower to ASCII, surrogate pairs and lone surrogates.
 QString awkwardText(QRandomGenerator &random, int pieces)
 {
-    static const QStringList alphabet{
-        u"a"_s,
-        u"B"_s,
-        u"c"_s,
-        u"Z"_s,
-        u" "_s,
-        u"\n"_s,
-        u"ab"_s,
-        u"AB"_s,
-        u"k"_s,
-        u"i"_s,
-        u"\u0130"_s, // capital I with dot: lowers to i and a combining dot
-        u"\u212A"_s, // Kelvin sign: lowers to k
-        u"\u00DF"_s, // sharp s
-        u"\u1E9E"_s, // capital sharp s
-        u"\u03A3"_s, // capital sigma
-        u"\u00C9"_s, // E acute
-        u"\u0307"_s, // combining dot
-        u"\U0001F600"_s, // emoji, a surrogate pair
-        u"\U00010400"_s, // Deseret capital long I: a pair that lowers to another pair
-        QString(QChar(0xD83D)), // lone high surrogate
-        QString(QChar(0xDE00)), // lone low surrogate
-    };
+    // Letters that change length when lowered (capital I with dot, sharp s), that lower to ASCII
+    // (Kelvin sign), combining marks, surrogate pairs (one lowering to another) and lone halves.
+    static const QStringList alphabet{u"a"_s,
+                                      u"B"_s,
+                                      u"c"_s,
+                                      u"Z"_s,
+                                      u" "_s,
+                                      u"\n"_s,
+                                      u"ab"_s,
+                                      u"AB"_s,
+                                      u"k"_s,
+                                      u"i"_s,
+                                      u"\u0130"_s,
+                                      u"\u212A"_s,
+                                      u"\u00DF"_s,
+                                      u"\u1E9E"_s,
+                                      u"\u03A3"_s,
+                                      u"\u00C9"_s,
+                                      u"\u0307"_s,
+                                      u"\U0001F600"_s,
+                                      u"\U00010400"_s,
+                                      QString(QChar(0xD83D)),
+                                      QString(QChar(0xDE00))};
     QString text;
     for (int piece = 0; piece < pieces; ++piece)
         text += alphabet.at(random.bounded(alphabet.size()));
@@ -75,27 +76,22 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("needle");
         QTest::addColumn<qsizetype>("from");
 
-        const QByteArray long64 = QByteArray(64, 'x');
-        QTest::newRow("empty needle") << "abc"_ba << QByteArray() << qsizetype(1);
-        QTest::newRow("one byte") << "abcabc"_ba
-                                  << "c"_ba << qsizetype(3);
-        QTest::newRow("at the start") << "needle in a haystack, a long one"_ba
-                                      << "needle"_ba << qsizetype(0);
-        QTest::newRow("at the very end") << long64 + "needle"_ba
-                                         << "needle"_ba << qsizetype(0);
-        QTest::newRow("across a block boundary") << QByteArray(13, 'x') + "needle"_ba + long64 << "needle"_ba << qsizetype(0);
-        QTest::newRow("first and last bytes match, middle not") << long64 + "nexxxe needle"_ba
-                                                                << "needle"_ba << qsizetype(0);
-        QTest::newRow("absent") << long64 << "needle"_ba << qsizetype(0);
-        QTest::newRow("longer than the text") << "need"_ba
-                                              << "needle"_ba << qsizetype(0);
-        QTest::newRow("only before from") << "needle"_ba + long64 << "needle"_ba << qsizetype(1);
-        QTest::newRow("from past the end") << "abc"_ba
-                                           << "c"_ba << qsizetype(4);
-        QTest::newRow("two bytes") << long64 + "ab"_ba
-                                   << "ab"_ba << qsizetype(0);
-        QTest::newRow("bytes above 0x7f") << long64 + "\xc3\xa9t\xc3\xa9"_ba
-                                          << "\xc3\xa9t"_ba << qsizetype(3);
+        const QByteArray x64(64, 'x');
+        auto row = [](const char *name, const QByteArray &haystack, const QByteArray &needle, qsizetype from = 0) {
+            QTest::newRow(name) << haystack << needle << from;
+        };
+        row("empty needle", "abc", {}, 1);
+        row("one byte", "abcabc", "c", 3);
+        row("at the start", "needle in a haystack, a long one", "needle");
+        row("at the very end", x64 + "needle", "needle");
+        row("across a block boundary", QByteArray(13, 'x') + "needle" + x64, "needle");
+        row("first and last bytes match, middle not", x64 + "nexxxe needle", "needle");
+        row("absent", x64, "needle");
+        row("longer than the text", "need", "needle");
+        row("only before from", "needle" + x64, "needle", 1);
+        row("from past the end", "abc", "c", 4);
+        row("two bytes", x64 + "ab", "ab");
+        row("bytes above 0x7f", x64 + "\xc3\xa9t\xc3\xa9", "\xc3\xa9t", 3);
     }
 
     void substringSearch()
@@ -211,6 +207,35 @@ private Q_SLOTS:
         QCOMPARE(idsOf(search.filter(shorter, u"alpha"_s)), QList<qint64>{2});
         QCOMPARE(idsOf(search.filter(websites, u"beta"_s)), QList<qint64>{});
         QCOMPARE(idsOf(search.filter({}, u"alpha"_s)), QList<qint64>{});
+    }
+
+    // The library's display order.
+    void order_data()
+    {
+        QTest::addColumn<QList<SavedWebsite>>("websites");
+        QTest::addColumn<QList<qint64>>("ids");
+
+        QTest::newRow("pinned first, absent flag unpinned")
+            << QList<SavedWebsite>{{.id = 1, .isPinned = std::nullopt, .createdAt = u"2025"_s},
+                                   {.id = 2, .isPinned = true, .createdAt = u"2020"_s},
+                                   {.id = 3, .isPinned = false, .createdAt = u"2026"_s}}
+            << QList<qint64>{2, 3, 1};
+        QTest::newRow("createdAt compared as text") << QList<SavedWebsite>{{.id = 1, .createdAt = u"2024-09-01"_s},
+                                                                           {.id = 2, .createdAt = u"2024-10-01"_s},
+                                                                           {.id = 3, .createdAt = u"9"_s}}
+                                                    << QList<qint64>{3, 2, 1};
+        QTest::newRow("ties broken by id descending")
+            << QList<SavedWebsite>{{.id = 5, .createdAt = u"x"_s}, {.id = 9, .createdAt = u"x"_s}, {.id = 7, .createdAt = u"x"_s}}
+            << QList<qint64>{9, 7, 5};
+        QTest::newRow("absent createdAt sorts last")
+            << QList<SavedWebsite>{{.id = 8}, {.id = 1, .createdAt = u"2020"_s}} << QList<qint64>{1, 8};
+    }
+
+    void order()
+    {
+        QFETCH(QList<SavedWebsite>, websites);
+        QFETCH(QList<qint64>, ids);
+        QCOMPARE(idsOf(LibraryOrder::sorted(websites)), ids);
     }
 };
 

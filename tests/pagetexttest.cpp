@@ -27,72 +27,49 @@ private:
     QList<StubServer::Request> m_requests;
 
 private Q_SLOTS:
-    void markup_data()
+    // Status 0: the server never answers.
+    void fetchedPage_data()
     {
-        QTest::addColumn<QByteArray>("html");
-        QTest::addColumn<QString>("text");
-
-        QTest::newRow("scripts, styles, noscript and svg removed one by one")
-            << QByteArray("<p>a</p><SCRIPT type=x>if (a<b) {}\n</script>b<script>c</script>d<style>p{}</style>e"
-                          "<noscript><p>f</p></noscript>g<svg><text>h</text></svg>i")
-            << u"a b d e g i"_s;
-        QTest::newRow("only five entities decoded")
-            << QByteArray("x&nbsp;y &quot;q&quot; it&#39;s &lt;tag&gt; &amp;lt; &eacute; &#8212;") << u"x y \"q\" it's <tag> &amp;lt; &eacute; &#8212;"_s;
-        QTest::newRow("white space folded and trimmed") << QByteArray("\n\t <div>one</div>\r\n\n<span>two\u00a0\u00a0three</span>  ")
-                                                        << u"one two three"_s;
-    }
-
-    void markup()
-    {
-        QFETCH(QByteArray, html);
-        QFETCH(QString, text);
-        QCOMPARE(fetchedText(StubServer::text(200, html, "text/html")), text);
-        QCOMPARE(m_requests.first().header("User-Agent"), QByteArray(PageTextExtractor::userAgent.data()));
-    }
-
-    void decoding_data()
-    {
+        QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("text");
-
-        QTest::newRow("UTF-8") << QByteArray("text/html") << u"<b>caf\u00e9</b>"_s.toUtf8() << u"caf\u00e9"_s;
-        QTest::newRow("charset in the header") << QByteArray("text/html; charset=ISO-8859-1") << QByteArray("<b>caf\xe9</b>") << u"caf\u00e9"_s;
-        QTest::newRow("charset in a meta tag") << QByteArray("text/html")
-                                               << QByteArray("<meta charset=\"windows-1252\"><b>caf\xe9 \x80</b>") << u"caf\u00e9 \u20ac"_s;
-        QTest::newRow("undeclared and not UTF-8") << QByteArray("text/html") << QByteArray("<b>caf\xe9</b>") << QString();
+        auto row = [](const char *name, const QByteArray &body, const QString &text, const QByteArray &type = "text/html",
+                      int status = 200) { QTest::newRow(name) << status << type << body << text; };
+        row("scripts, styles, noscript and svg removed one by one",
+            "<p>a</p><SCRIPT type=x>if (a<b) "
+            "{}\n</script>b<script>c</script>d<style>p{}</style>e<noscript><p>f</p></noscript>g<svg><text>h</text></svg>i",
+            u"a b d e g i"_s);
+        row("only five entities decoded", "x&nbsp;y &quot;q&quot; it&#39;s &lt;tag&gt; &amp;lt; &eacute; &#8212;",
+            u"x y \"q\" it's <tag> &amp;lt; &eacute; &#8212;"_s);
+        row("white space folded and trimmed", "\n\t <div>one</div>\r\n\n<span>two\u00a0\u00a0three</span>  ", u"one two three"_s);
+        row("UTF-8", u"<b>caf\u00e9</b>"_s.toUtf8(), u"caf\u00e9"_s);
+        row("charset in the header", "<b>caf\xe9</b>", u"caf\u00e9"_s, "text/html; charset=ISO-8859-1");
+        row("charset in a meta tag", "<meta charset=\"windows-1252\"><b>caf\xe9 \x80</b>", u"caf\u00e9 \u20ac"_s);
+        row("undeclared and not UTF-8", "<b>caf\xe9</b>", QString());
+        row("only status 200 counts", "<p>not here</p>", QString(), "text/html", 404);
+        row("a silent server is given up at the time-out", {}, QString(), {}, 0);
+        // What lies beyond the download cap is never read.
+        row("a huge body stops at the cap", "<p>head</p>" + QByteArray(PageTextExtractor::maximumDownloadSize + 1024, ' ') + "tail",
+            u"head"_s);
     }
 
-    void decoding()
+    void fetchedPage()
     {
+        QFETCH(int, status);
         QFETCH(QByteArray, contentType);
         QFETCH(QByteArray, body);
         QFETCH(QString, text);
-        QCOMPARE(fetchedText(StubServer::text(200, body, contentType)), text);
-    }
-
-    void onlyStatus200Counts()
-    {
-        QCOMPARE(fetchedText(StubServer::text(404, "<p>not here</p>", "text/html")), QString());
-    }
-
-    void silentServerGivesUpAtTheTimeout()
-    {
-        QCOMPARE(fetchedText(StubServer::silence(), 300ms), QString());
-    }
-
-    // What lies beyond the download cap is never read.
-    void hugeBodyStopsAtTheCap()
-    {
-        const QByteArray body = "<p>head</p>" + QByteArray(PageTextExtractor::maximumDownloadSize + 1024, ' ') + "tail";
-        QCOMPARE(fetchedText(StubServer::text(200, body, "text/html")), u"head"_s);
+        QCOMPARE(fetchedText(status ? StubServer::text(status, body, contentType) : StubServer::silence(), status ? 6s : 300ms), text);
+        QCOMPARE(m_requests.value(0).header("User-Agent"), QByteArray(PageTextExtractor::userAgent.data()));
     }
 
     // A thumb with a skin-tone modifier is one character of four UTF-16 units.
     void capCountsUserPerceivedCharacters()
     {
         const QString thumb = u"\U0001F44D\U0001F3FD"_s;
-        const QString text = fetchedText(StubServer::text(200, thumb.repeated(PageTextExtractor::pageTextLimit + 7).toUtf8(), "text/plain"));
+        const QString text
+            = fetchedText(StubServer::text(200, thumb.repeated(PageTextExtractor::pageTextLimit + 7).toUtf8(), "text/plain"));
         QCOMPARE(text.size(), PageTextExtractor::pageTextLimit * thumb.size());
         QVERIFY(text.endsWith(thumb));
     }
@@ -108,12 +85,13 @@ private Q_SLOTS:
 
         QTest::newRow("Safari answers") << u"Safari"_s << u"Safari"_s << QByteArray("  Words from Safari \n") << u"Words from Safari"_s
                                         << QStringList{u"Safari text"_s} << 0;
-        QTest::newRow("Technology Preview is read through Safari") << u"Safari Technology Preview"_s << u"Safari"_s << QByteArray("Preview text")
-                                                                   << u"Preview text"_s << QStringList{u"Safari text"_s} << 0;
-        QTest::newRow("blank answer falls back to the fetch") << u"Google Chrome"_s << u"Google Chrome"_s << QByteArray(" \n ")
-                                                              << u"fetched"_s << QStringList{u"Google Chrome text"_s} << 1;
-        QTest::newRow("Chromium without a script family fetches") << u"Chromium"_s << u"Chromium"_s << QByteArray("never asked")
-                                                                  << u"fetched"_s << QStringList() << 1;
+        QTest::newRow("Technology Preview is read through Safari")
+            << u"Safari Technology Preview"_s << u"Safari"_s << QByteArray("Preview text") << u"Preview text"_s
+            << QStringList{u"Safari text"_s} << 0;
+        QTest::newRow("blank answer falls back to the fetch")
+            << u"Google Chrome"_s << u"Google Chrome"_s << QByteArray(" \n ") << u"fetched"_s << QStringList{u"Google Chrome text"_s} << 1;
+        QTest::newRow("Chromium without a script family fetches")
+            << u"Chromium"_s << u"Chromium"_s << QByteArray("never asked") << u"fetched"_s << QStringList() << 1;
         QTest::newRow("Firefox fetches") << u"Firefox"_s << u"Firefox"_s << QByteArray("never asked") << u"fetched"_s << QStringList() << 1;
     }
 

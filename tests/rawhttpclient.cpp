@@ -26,8 +26,7 @@ QString HttpAnswer::error() const
 
 RawHttpClient::RawHttpClient(QUrl baseUrl)
     : m_baseUrl(std::move(baseUrl))
-{
-}
+{ }
 
 bool RawHttpClient::connectTo(QTcpSocket &socket) const
 {
@@ -35,15 +34,12 @@ bool RawHttpClient::connectTo(QTcpSocket &socket) const
     return socket.waitForConnected(5000);
 }
 
-HttpAnswer RawHttpClient::request(const QByteArray &method, const QString &path, const QByteArray &body,
-                                  const QString &token, const QList<QPair<QByteArray, QByteArray>> &headers)
+HttpAnswer RawHttpClient::request(const QByteArray &method, const QString &path, const QByteArray &body, const QString &token)
 {
-    QByteArray bytes = method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: " + m_baseUrl.host().toUtf8()
-        + "\r\nContent-Type: application/json\r\n";
+    QByteArray bytes
+        = method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: " + m_baseUrl.host().toUtf8() + "\r\nContent-Type: application/json\r\n";
     if (!token.isEmpty())
         bytes += "Authorization: Bearer " + token.toUtf8() + "\r\n";
-    for (const auto &[name, value] : headers)
-        bytes += name + ": " + value + "\r\n";
     if (!body.isEmpty() || method == "POST" || method == "PUT" || method == "PATCH")
         bytes += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     bytes += "\r\n" + body;

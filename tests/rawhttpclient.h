@@ -29,8 +29,7 @@ public:
     explicit RawHttpClient(QUrl baseUrl);
 
     // A well-formed request on a kept-alive connection (reconnecting when the server closed it).
-    HttpAnswer request(const QByteArray &method, const QString &path, const QByteArray &body = {},
-                       const QString &token = {}, const QList<QPair<QByteArray, QByteArray>> &headers = {});
+    HttpAnswer request(const QByteArray &method, const QString &path, const QByteArray &body = {}, const QString &token = {});
     // Arbitrary bytes on a fresh connection; waits up to timeoutMs for each of the answers and
     // returns those that arrived.
     QList<HttpAnswer> sendRaw(const QByteArray &bytes, int answers = 1, int timeoutMs = 5000);

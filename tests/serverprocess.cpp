@@ -45,30 +45,12 @@ bool runOnPostgresServer(const QString &statement, QString *error)
 
 ServerProcess::ServerProcess(QStringList extraArguments)
     : m_extraArguments(std::move(extraArguments))
-{
-}
+{ }
 
 ServerProcess::~ServerProcess()
 {
     stop();
     dropPostgresDatabase();
-}
-
-QUrl ServerProcess::apiUrl() const
-{
-    QUrl url = m_baseUrl;
-    url.setPath(u"/api"_s);
-    return url;
-}
-
-QString ServerProcess::dataDirectory() const
-{
-    return m_dataDirectory.path();
-}
-
-QString ServerProcess::outboxDirectory() const
-{
-    return QDir(m_dataDirectory.path()).filePath(u"outbox"_s);
 }
 
 QStringList ServerProcess::sharingArguments() const
@@ -111,8 +93,8 @@ bool ServerProcess::start()
     }
     if (!createPostgresDatabase())
         return false;
-    QStringList arguments{u"--listen"_s, u"127.0.0.1"_s,   u"--port"_s, u"0"_s, u"--data-dir"_s, dataDirectory(),
-                          u"--password-hashing"_s, u"minimal"_s};
+    QStringList arguments{u"--listen"_s,   u"127.0.0.1"_s,          u"--port"_s, u"0"_s, u"--data-dir"_s,
+                          dataDirectory(), u"--password-hashing"_s, u"minimal"_s};
     if (!m_postgresDatabase.isEmpty())
         arguments += sharingArguments().first(2);
     arguments += m_extraArguments;
@@ -148,16 +130,6 @@ void ServerProcess::stop()
     m_process.reset();
 }
 
-bool ServerProcess::isRunning() const
-{
-    return m_process && m_process->state() == QProcess::Running;
-}
-
-qint64 ServerProcess::processId() const
-{
-    return m_process ? m_process->processId() : 0;
-}
-
 QString ServerProcess::standardOutput()
 {
     if (m_process)
@@ -167,7 +139,7 @@ QString ServerProcess::standardOutput()
 
 QStringList ServerProcess::outboxMessages() const
 {
-    const QDir outbox(outboxDirectory());
+    const QDir outbox(QDir(dataDirectory()).filePath(u"outbox"_s));
     QStringList paths;
     // The server names messages so that name order is sending order.
     for (const QString &name : outbox.entryList({u"*.eml"_s}, QDir::Files, QDir::Name))
@@ -181,14 +153,10 @@ QString ServerProcess::latestResetCode(const QString &email) const
     const QStringList messages = outboxMessages();
     for (auto it = messages.crbegin(); it != messages.crend(); ++it) {
         QFile file(*it);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QString text = QString::fromUtf8(file.readAll());
+        const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
         const qsizetype headerEnd = text.indexOf(u"\r\n\r\n"_s);
-        const QString headers = text.left(headerEnd);
-        if (!headers.contains(u"\r\nTo: "_s + email + u"\r\n"_s, Qt::CaseInsensitive))
-            continue;
-        return code.match(text.mid(headerEnd)).captured(1);
+        if (text.left(headerEnd).contains(u"\r\nTo: "_s + email + u"\r\n"_s, Qt::CaseInsensitive))
+            return code.match(text.mid(headerEnd)).captured(1);
     }
     return {};
 }

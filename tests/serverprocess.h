@@ -19,25 +19,20 @@ public:
     // extraArguments go after the defaults, e.g. {"--reset-code-lifetime", "1"}.
     explicit ServerProcess(QStringList extraArguments = {});
     ~ServerProcess();
-
     ServerProcess(const ServerProcess &) = delete;
     ServerProcess &operator=(const ServerProcess &) = delete;
 
-    // Starts the server and waits until it listens. A stopped server can be started again on the
-    // same data (with a new port).
+    // Starts the server and waits until it listens; a stopped server starts again on the same data.
     bool start();
     void stop();
-    [[nodiscard]] bool isRunning() const;
-    // The running server's process id, 0 when it is not running.
-    [[nodiscard]] qint64 processId() const;
+    // 0 when it is not running.
+    [[nodiscard]] qint64 processId() const { return m_process ? m_process->processId() : 0; }
     [[nodiscard]] const QString &errorString() const { return m_error; }
 
     // http://127.0.0.1:<port>, the value for CORVANE_PORTAL_URL.
     [[nodiscard]] QUrl baseUrl() const { return m_baseUrl; }
-    // baseUrl() + "/api".
-    [[nodiscard]] QUrl apiUrl() const;
-    [[nodiscard]] QString dataDirectory() const;
-    [[nodiscard]] QString outboxDirectory() const;
+    [[nodiscard]] QUrl apiUrl() const { return m_baseUrl.resolved(QUrl(QStringLiteral("/api"))); }
+    [[nodiscard]] QString dataDirectory() const { return m_dataDirectory.path(); }
     // The --database and --secret-file values that let another server share this one's data.
     [[nodiscard]] QStringList sharingArguments() const;
 

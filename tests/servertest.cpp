@@ -28,327 +28,273 @@ QByteArray credentials(const QString &email, const QString &password)
     return json({{"email"_L1, email}, {"password"_L1, password}});
 }
 
-QByteArray newWebsite(const QString &url, const QString &title)
+QByteArray resetRequest(const QString &email, const QString &code)
 {
-    return json({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, "page text"_L1}});
+    return json({{"email"_L1, email}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}});
 }
 
-#ifdef Q_OS_LINUX
-// Caps a process's address space a little above what it uses now, so a large allocation fails
-// while small ones go on; lifted again when the object goes.
-class AddressSpaceCap
+bool started(ServerProcess &server)
+{
+    const bool ok = server.start();
+    if (!ok)
+        qWarning("%s", qPrintable(server.errorString()));
+    return ok;
+}
+
+// A client of one server with the calls most cases make.
+class Api : public RawHttpClient
 {
 public:
-    AddressSpaceCap(pid_t pid, qint64 headroomBytes)
-        : m_pid(pid)
-    {
-        QFile status(u"/proc/%1/status"_s.arg(pid));
-        if (!status.open(QIODevice::ReadOnly))
-            return;
-        static const QRegularExpression size(u"VmSize:\\s*(\\d+) kB"_s);
-        const auto match = size.match(QString::fromLatin1(status.readAll()));
-        if (!match.hasMatch())
-            return;
-        const rlimit capped{rlim_t(match.captured(1).toLongLong() * 1024 + headroomBytes), RLIM_INFINITY};
-        m_active = prlimit(m_pid, RLIMIT_AS, nullptr, &m_previous) == 0 && capped.rlim_cur < m_previous.rlim_cur
-            && prlimit(m_pid, RLIMIT_AS, &capped, nullptr) == 0;
-    }
-    ~AddressSpaceCap()
-    {
-        if (m_active)
-            prlimit(m_pid, RLIMIT_AS, &m_previous, nullptr);
-    }
-    AddressSpaceCap(const AddressSpaceCap &) = delete;
-    AddressSpaceCap &operator=(const AddressSpaceCap &) = delete;
+    explicit Api(const ServerProcess &server)
+        : RawHttpClient(server.baseUrl())
+    { }
 
-    [[nodiscard]] bool isActive() const { return m_active; }
-
-private:
-    pid_t m_pid;
-    rlimit m_previous{};
-    bool m_active = false;
+    // Registers an account and answers its token.
+    QString registerAccount(const QString &email, const QString &password = u"secret1"_s)
+    {
+        const HttpAnswer answer = request("POST", u"/api/auth/register"_s, credentials(email, password));
+        if (answer.status != 201)
+            qWarning() << "registration failed" << answer.status << answer.body;
+        return answer.json().value("token"_L1).toString();
+    }
+    HttpAnswer login(const QString &email, const QString &password)
+    {
+        return request("POST", u"/api/auth/login"_s, credentials(email, password));
+    }
+    QString signIn(const QString &email, const QString &password) { return login(email, password).json().value("token"_L1).toString(); }
+    HttpAnswer add(const QString &token, const QString &url, const QString &title)
+    {
+        return request("POST", u"/api/websites"_s,
+                       json({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, "page text"_L1}}), token);
+    }
+    qint64 addId(const QString &token, const QString &url, const QString &title)
+    {
+        return add(token, url, title).json().value("website"_L1).toObject().value("id"_L1).toInteger();
+    }
+    HttpAnswer list(const QString &token) { return request("GET", u"/api/websites"_s, {}, token); }
+    QJsonArray websites(const QString &token) { return list(token).json().value("websites"_L1).toArray(); }
+    HttpAnswer pin(const QString &token, qint64 id)
+    {
+        return request("PATCH", u"/api/websites/%1/pin"_s.arg(id), json({{"isPinned"_L1, true}}), token);
+    }
+    HttpAnswer forgot(const QString &email) { return request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, email}})); }
+    HttpAnswer reset(const QString &email, const QString &code)
+    {
+        return request("POST", u"/api/auth/reset-password"_s, resetRequest(email, code));
+    }
 };
+
+#ifdef Q_OS_LINUX
+// Caps a process's address space a little above what it uses now, so a large allocation fails while
+// small ones go on; a negative headroom lifts the cap.
+bool capAddressSpace(qint64 pid, qint64 headroomBytes)
+{
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    const auto used = QRegularExpression(u"VmSize:\\s*(\\d+) kB"_s)
+                          .match(status.open(QIODevice::ReadOnly) ? QString::fromLatin1(status.readAll()) : QString());
+    const rlimit limit{headroomBytes < 0 ? RLIM_INFINITY : rlim_t(used.captured(1).toLongLong() * 1024 + headroomBytes), RLIM_INFINITY};
+    return used.hasMatch() && prlimit(pid_t(pid), RLIMIT_AS, &limit, nullptr) == 0;
+}
 #endif
 }
 
-// The server's own rules, exercised over HTTP against a real corvane-server process.
+// The server's own rules, exercised over HTTP against real corvane-server processes: one shared by
+// the cases that need no options of their own, each with its own accounts.
 class ServerTest : public QObject
 {
     Q_OBJECT
 
 private:
-    // Registers an account and answers its token.
-    static QString registerAccount(RawHttpClient &client, const QString &email, const QString &password = u"secret1"_s)
-    {
-        const HttpAnswer answer = client.request("POST", u"/api/auth/register"_s, credentials(email, password));
-        if (answer.status != 201)
-            qWarning() << "registration failed" << answer.status << answer.body;
-        return answer.json().value("token"_L1).toString();
-    }
-
-    static QString signIn(RawHttpClient &client, const QString &email, const QString &password)
-    {
-        return client.request("POST", u"/api/auth/login"_s, credentials(email, password)).json().value("token"_L1).toString();
-    }
-
-    static bool startServer(ServerProcess &server)
-    {
-        if (server.start())
-            return true;
-        qWarning("%s", qPrintable(server.errorString()));
-        return false;
-    }
+    std::unique_ptr<ServerProcess> m_server;
+    std::unique_ptr<Api> m_api;
 
 private Q_SLOTS:
-    void addressesAreCaseInsensitive()
+    void initTestCase()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        QVERIFY(!registerAccount(client, u"Mixed.Case@Example.com"_s).isEmpty());
-
-        const HttpAnswer again = client.request("POST", u"/api/auth/register"_s, credentials(u"mixed.case@EXAMPLE.COM"_s, u"other1"_s));
-        QCOMPARE(again.status, 409);
-        QVERIFY(!again.error().isEmpty());
-
-        const HttpAnswer login = client.request("POST", u"/api/auth/login"_s, credentials(u"MIXED.CASE@example.com"_s, u"secret1"_s));
-        QCOMPARE(login.status, 200);
-        QCOMPARE(login.json().value("user"_L1).toObject().value("email"_L1).toString(), u"Mixed.Case@Example.com"_s);
-        QVERIFY(!login.json().value("token"_L1).toString().isEmpty());
+        m_server = std::make_unique<ServerProcess>(QStringList{u"--latest-version"_s, u"1.2.3"_s});
+        QVERIFY(started(*m_server));
+        m_api = std::make_unique<Api>(*m_server);
     }
 
-    void signInFailuresLookAlike()
+    void accountsAndTokens()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        registerAccount(client, u"known@example.com"_s);
+        Api &api = *m_api;
+        const QString first = api.registerAccount(u"Mixed.Case@Example.com"_s);
+        const HttpAnswer again = api.request("POST", u"/api/auth/register"_s, credentials(u"mixed.case@EXAMPLE.COM"_s, u"other1"_s));
+        QCOMPARE(again.status, 409);
+        QVERIFY(!again.error().isEmpty());
+        const HttpAnswer login = api.login(u"MIXED.CASE@example.com"_s, u"secret1"_s);
+        QCOMPARE(login.status, 200);
+        QCOMPARE(login.json().value("user"_L1).toObject().value("email"_L1).toString(), u"Mixed.Case@Example.com"_s);
+        const QString second = login.json().value("token"_L1).toString();
+        // Each sign-in its own token: 32 random bytes in base64url.
+        QVERIFY(first != second);
+        QVERIFY(QRegularExpression(u"^[A-Za-z0-9_-]{43}$"_s).match(first).hasMatch());
+        QCOMPARE(api.list(first).status, 200);
+        QCOMPARE(api.list(second).status, 200);
 
-        const HttpAnswer wrongPassword = client.request("POST", u"/api/auth/login"_s, credentials(u"known@example.com"_s, u"wrong!"_s));
-        const HttpAnswer unknownAddress = client.request("POST", u"/api/auth/login"_s, credentials(u"nobody@example.com"_s, u"secret1"_s));
+        // A wrong password and an unknown address look alike.
+        const HttpAnswer wrongPassword = api.login(u"mixed.case@example.com"_s, u"wrong!"_s);
+        const HttpAnswer unknownAddress = api.login(u"nobody@example.com"_s, u"secret1"_s);
         QCOMPARE(wrongPassword.status, 401);
         QCOMPARE(unknownAddress.status, 401);
         QVERIFY(!wrongPassword.error().isEmpty());
         QCOMPARE(unknownAddress.error(), wrongPassword.error());
-    }
 
-    void tokensAreDistinctAndOpaque()
-    {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString first = registerAccount(client, u"t@example.com"_s);
-        const QString second = signIn(client, u"t@example.com"_s, u"secret1"_s);
-        QVERIFY(first != second);
-        // 32 random bytes in base64url.
-        QCOMPARE(first.size(), 43);
-        QVERIFY(QRegularExpression(u"^[A-Za-z0-9_-]+$"_s).match(first).hasMatch());
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, first).status, 200);
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, second).status, 200);
         // The database (with its write-ahead log) holds digests only, never the token itself.
-        const QDir data(server.dataDirectory());
+        const QDir data(m_server->dataDirectory());
         for (const QString &name : data.entryList({u"corvane.sqlite*"_s}, QDir::Files)) {
             QFile file(data.filePath(name));
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QByteArray bytes = file.readAll();
-            QVERIFY(!bytes.contains(first.toLatin1()));
-            QVERIFY(!bytes.contains(second.toLatin1()));
+            QVERIFY(!bytes.contains(first.toLatin1()) && !bytes.contains(second.toLatin1()));
         }
-    }
-
-    void websitesAreIsolatedPerAccount()
-    {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString alice = registerAccount(client, u"alice@example.com"_s);
-        const QString bob = registerAccount(client, u"bob@example.com"_s);
-        const HttpAnswer created = client.request("POST", u"/api/websites"_s, newWebsite(u"https://a.example"_s, u"A"_s), alice);
-        QCOMPARE(created.status, 201);
-        const qint64 id = created.json().value("website"_L1).toObject().value("id"_L1).toInteger();
-        const QString path = u"/api/websites/%1"_s.arg(id);
-
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, bob).json().value("websites"_L1).toArray().size(), 0);
-        QCOMPARE(client.request("PUT", path, json({{"title"_L1, "mine now"_L1}}), bob).status, 404);
-        QCOMPARE(client.request("PATCH", path + u"/pin"_s, json({{"isPinned"_L1, true}}), bob).status, 404);
-        QCOMPARE(client.request("DELETE", path, {}, bob).status, 404);
-        // An unknown id answers exactly like another account's id.
-        QCOMPARE(client.request("DELETE", u"/api/websites/%1"_s.arg(id + 1000), {}, bob).body,
-                 client.request("DELETE", path, {}, bob).body);
-
-        const QJsonArray alices = client.request("GET", u"/api/websites"_s, {}, alice).json().value("websites"_L1).toArray();
-        QCOMPARE(alices.size(), 1);
-        QCOMPARE(alices.first().toObject(), created.json().value("website"_L1).toObject());
     }
 
     void websiteOperationsAnswerTheStoredRecord()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString token = registerAccount(client, u"ops@example.com"_s);
-        const QJsonObject created = client.request("POST", u"/api/websites"_s, newWebsite(u"https://ops.example/x"_s, u"Ops"_s), token)
-                                        .json().value("website"_L1).toObject();
+        Api &api = *m_api;
+        const QString token = api.registerAccount(u"ops@example.com"_s);
+        const HttpAnswer answer = api.add(token, u"https://ops.example/x"_s, u"Ops"_s);
+        QCOMPARE(answer.status, 201);
+        const QJsonObject created = answer.json().value("website"_L1).toObject();
         QCOMPARE(created.value("url"_L1).toString(), u"https://ops.example/x"_s);
         QCOMPARE(created.value("isPinned"_L1), QJsonValue(false));
-        const QString path = u"/api/websites/%1"_s.arg(created.value("id"_L1).toInteger());
+        const qint64 id = created.value("id"_L1).toInteger();
+        const QString path = u"/api/websites/%1"_s.arg(id);
+        // Another account sees none of it, and its refusals tell a stranger's id from no id at all.
+        const QString stranger = api.registerAccount(u"stranger@example.com"_s);
+        QCOMPARE(api.websites(stranger).size(), 0);
+        QCOMPARE(api.request("DELETE", u"/api/websites/%1"_s.arg(id + 1000), {}, stranger).body,
+                 api.request("DELETE", path, {}, stranger).body);
+        QCOMPARE(api.websites(token), QJsonArray{created});
 
-        const HttpAnswer renamed = client.request("PUT", path, json({{"title"_L1, "  Renamed  "_L1}}), token);
+        const HttpAnswer renamed = api.request("PUT", path, json({{"title"_L1, "  Renamed  "_L1}}), token);
         QCOMPARE(renamed.status, 200);
         QCOMPARE(renamed.json().value("website"_L1).toObject().value("title"_L1).toString(), u"Renamed"_s);
-        const HttpAnswer pinned = client.request("PATCH", path + u"/pin"_s, json({{"isPinned"_L1, true}}), token);
-        QCOMPARE(pinned.json().value("website"_L1).toObject().value("isPinned"_L1), QJsonValue(true));
-        QCOMPARE(pinned.json().value("website"_L1).toObject().value("createdAt"_L1), created.value("createdAt"_L1));
+        const QJsonObject pinned = api.pin(token, id).json().value("website"_L1).toObject();
+        QCOMPARE(pinned.value("isPinned"_L1), QJsonValue(true));
+        QCOMPARE(pinned.value("createdAt"_L1), created.value("createdAt"_L1));
 
-        const HttpAnswer deleted = client.request("DELETE", path, {}, token);
+        const HttpAnswer deleted = api.request("DELETE", path, {}, token);
         QCOMPARE(deleted.status, 200);
-        QCOMPARE(deleted.json().value("deletedId"_L1).toInteger(), created.value("id"_L1).toInteger());
-        QCOMPARE(client.request("DELETE", path, {}, token).status, 404);
+        QCOMPARE(deleted.json().value("deletedId"_L1).toInteger(), id);
+        QCOMPARE(api.request("DELETE", path, {}, token).status, 404);
         // Ids are never reused, so a client's cache keyed by id cannot mix up two websites.
-        const qint64 next = client.request("POST", u"/api/websites"_s, newWebsite(u"https://n.example"_s, u"N"_s), token)
-                                .json().value("website"_L1).toObject().value("id"_L1).toInteger();
-        QVERIFY(next > created.value("id"_L1).toInteger());
+        QVERIFY(api.addId(token, u"https://n.example"_s, u"N"_s) > id);
     }
 
     void listComesInLibraryOrderAndIsStable()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString token = registerAccount(client, u"order@example.com"_s);
+        Api &api = *m_api;
+        const QString token = api.registerAccount(u"order@example.com"_s);
         QList<qint64> ids;
         for (int index = 0; index < 6; ++index) {
-            ids.append(client.request("POST", u"/api/websites"_s, newWebsite(u"https://%1.example"_s.arg(index), u"W%1"_s.arg(index)), token)
-                           .json().value("website"_L1).toObject().value("id"_L1).toInteger());
+            ids.append(api.addId(token, u"https://%1.example"_s.arg(index), u"W%1"_s.arg(index)));
             if (index % 2)
                 QTest::qWait(3); // some share a millisecond, some do not
         }
         for (qint64 id : {ids.at(1), ids.at(4)})
-            QCOMPARE(client.request("PATCH", u"/api/websites/%1/pin"_s.arg(id), json({{"isPinned"_L1, true}}), token).status, 200);
+            QCOMPARE(api.pin(token, id).status, 200);
 
-        const HttpAnswer first = client.request("GET", u"/api/websites"_s, {}, token);
-        const QJsonArray websites = first.json().value("websites"_L1).toArray();
-        QCOMPARE(websites.size(), 6);
+        const HttpAnswer first = api.list(token);
         static const QRegularExpression timestamp(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"_s);
-        for (qsizetype index = 0; index < websites.size(); ++index) {
-            const QJsonObject website = websites.at(index).toObject();
-            QVERIFY(timestamp.match(website.value("createdAt"_L1).toString()).hasMatch());
-            QVERIFY(timestamp.match(website.value("updatedAt"_L1).toString()).hasMatch());
-            if (index == 0)
-                continue;
-            // The client's order: pinned first, then createdAt descending as text, then id descending.
-            const QJsonObject previous = websites.at(index - 1).toObject();
-            const bool previousPinned = previous.value("isPinned"_L1).toBool();
-            const bool pinned = website.value("isPinned"_L1).toBool();
-            QVERIFY(previousPinned >= pinned);
-            if (previousPinned != pinned)
-                continue;
-            const QString previousCreated = previous.value("createdAt"_L1).toString();
-            const QString created = website.value("createdAt"_L1).toString();
-            QVERIFY(previousCreated >= created);
-            if (previousCreated == created)
-                QVERIFY(previous.value("id"_L1).toInteger() > website.value("id"_L1).toInteger());
+        QList<qint64> order;
+        for (const QJsonValue &website : first.json().value("websites"_L1).toArray()) {
+            order.append(website.toObject().value("id"_L1).toInteger());
+            QVERIFY(timestamp.match(website.toObject().value("createdAt"_L1).toString()).hasMatch());
+            QVERIFY(timestamp.match(website.toObject().value("updatedAt"_L1).toString()).hasMatch());
         }
-        QCOMPARE(websites.at(0).toObject().value("id"_L1).toInteger(), ids.at(4));
-        QCOMPARE(websites.at(1).toObject().value("id"_L1).toInteger(), ids.at(1));
-        QCOMPARE(websites.at(2).toObject().value("id"_L1).toInteger(), ids.at(5));
+        // Pinned first, then createdAt descending, then id descending among equal times.
+        QCOMPARE(order, (QList<qint64>{ids.at(4), ids.at(1), ids.at(5), ids.at(3), ids.at(2), ids.at(0)}));
         // Nothing changed, nothing differs: the client then has nothing to rewrite.
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, token).body, first.body);
+        QCOMPARE(api.list(token).body, first.body);
     }
 
     // The list is served from a cache while nothing changes; every kind of change must show.
     void listReflectsEveryChange()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString token = registerAccount(client, u"cache@example.com"_s);
-        const QString other = registerAccount(client, u"other@example.com"_s);
+        Api &api = *m_api;
+        const QString token = api.registerAccount(u"cache@example.com"_s);
+        const QString other = api.registerAccount(u"other@example.com"_s);
         auto titles = [&] {
             QStringList result;
-            for (const QJsonValue &website : client.request("GET", u"/api/websites"_s, {}, token).json().value("websites"_L1).toArray())
-                result.append(website.toObject().value("title"_L1).toString() + (website.toObject().value("isPinned"_L1).toBool() ? u"*"_s : QString()));
-            return result;
+            for (const QJsonValue &website : api.websites(token))
+                result.append(website[u"title"_s].toString() + (website[u"isPinned"_s].toBool() ? u"*"_s : QString()));
+            return result.join(u' ');
         };
-        QCOMPARE(titles(), QStringList());
-        const qint64 first = client.request("POST", u"/api/websites"_s, newWebsite(u"https://1.example"_s, u"One"_s), token)
-                                 .json().value("website"_L1).toObject().value("id"_L1).toInteger();
-        QCOMPARE(titles(), QStringList({u"One"_s}));
+        QCOMPARE(titles(), QString());
+        const qint64 first = api.addId(token, u"https://1.example"_s, u"One"_s);
+        QCOMPARE(titles(), u"One"_s);
         QTest::qWait(2);
-        client.request("POST", u"/api/websites"_s, newWebsite(u"https://2.example"_s, u"Two"_s), token);
-        QCOMPARE(titles(), QStringList({u"Two"_s, u"One"_s}));
-        client.request("PUT", u"/api/websites/%1"_s.arg(first), json({{"title"_L1, "First"_L1}}), token);
-        QCOMPARE(titles(), QStringList({u"Two"_s, u"First"_s}));
-        client.request("PATCH", u"/api/websites/%1/pin"_s.arg(first), json({{"isPinned"_L1, true}}), token);
-        QCOMPARE(titles(), QStringList({u"First*"_s, u"Two"_s}));
+        api.add(token, u"https://2.example"_s, u"Two"_s);
+        QCOMPARE(titles(), u"Two One"_s);
+        api.request("PUT", u"/api/websites/%1"_s.arg(first), json({{"title"_L1, "First"_L1}}), token);
+        QCOMPARE(titles(), u"Two First"_s);
+        api.pin(token, first);
+        QCOMPARE(titles(), u"First* Two"_s);
         // Another account's changes leave this list alone.
-        client.request("POST", u"/api/websites"_s, newWebsite(u"https://3.example"_s, u"Theirs"_s), other);
-        QCOMPARE(titles(), QStringList({u"First*"_s, u"Two"_s}));
-        client.request("DELETE", u"/api/websites/%1"_s.arg(first), {}, token);
-        QCOMPARE(titles(), QStringList({u"Two"_s}));
+        api.add(other, u"https://3.example"_s, u"Theirs"_s);
+        QCOMPARE(titles(), u"First* Two"_s);
+        api.request("DELETE", u"/api/websites/%1"_s.arg(first), {}, token);
+        QCOMPARE(titles(), u"Two"_s);
     }
 
     void expiredTokenIsRefused()
     {
         ServerProcess server({u"--session-lifetime"_s, u"1"_s});
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString token = registerAccount(client, u"short@example.com"_s);
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, token).status, 200);
+        QVERIFY(started(server));
+        Api api(server);
+        const QString token = api.registerAccount(u"short@example.com"_s);
+        QCOMPARE(api.list(token).status, 200);
         QTest::qWait(1200);
-        const HttpAnswer expired = client.request("GET", u"/api/websites"_s, {}, token);
+        const HttpAnswer expired = api.list(token);
         QCOMPARE(expired.status, 401);
         QVERIFY(!expired.error().isEmpty());
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, signIn(client, u"short@example.com"_s, u"secret1"_s)).status, 200);
+        QCOMPARE(api.list(api.signIn(u"short@example.com"_s, u"secret1"_s)).status, 200);
     }
 
     void passwordChangeKeepsTheCallersSession()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString caller = registerAccount(client, u"change@example.com"_s, u"before1"_s);
-        const QString elsewhere = signIn(client, u"change@example.com"_s, u"before1"_s);
-
-        const HttpAnswer wrongCurrent = client.request("POST", u"/api/auth/change-password"_s,
-                                                       json({{"currentPassword"_L1, "nope!!"_L1}, {"newPassword"_L1, "after12"_L1}}), caller);
-        // Not 401, which would sign the client out.
-        QCOMPARE(wrongCurrent.status, 400);
-        QVERIFY(!wrongCurrent.error().isEmpty());
-
-        const HttpAnswer changed = client.request("POST", u"/api/auth/change-password"_s,
-                                                  json({{"currentPassword"_L1, "before1"_L1}, {"newPassword"_L1, "after12"_L1}}), caller);
+        Api &api = *m_api;
+        const QString caller = api.registerAccount(u"change@example.com"_s, u"before1"_s);
+        const QString elsewhere = api.signIn(u"change@example.com"_s, u"before1"_s);
+        const HttpAnswer changed = api.request("POST", u"/api/auth/change-password"_s,
+                                               json({{"currentPassword"_L1, "before1"_L1}, {"newPassword"_L1, "after12"_L1}}), caller);
         QCOMPARE(changed.status, 200);
         QVERIFY(!changed.json().value("message"_L1).toString().isEmpty());
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, caller).status, 200);
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, elsewhere).status, 401);
-        QVERIFY(signIn(client, u"change@example.com"_s, u"before1"_s).isEmpty());
-        QVERIFY(!signIn(client, u"change@example.com"_s, u"after12"_s).isEmpty());
+        QCOMPARE(api.list(caller).status, 200);
+        QCOMPARE(api.list(elsewhere).status, 401);
+        QVERIFY(api.signIn(u"change@example.com"_s, u"before1"_s).isEmpty());
+        QVERIFY(!api.signIn(u"change@example.com"_s, u"after12"_s).isEmpty());
     }
 
     void resetCodeIsMailedAndWorksOnce()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString session = registerAccount(client, u"Reset@Example.com"_s, u"before1"_s);
-        const HttpAnswer sent = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "reset@example.com"_L1}}));
+        Api &api = *m_api;
+        const QString session = api.registerAccount(u"Reset@Example.com"_s, u"before1"_s);
+        const qsizetype mailed = m_server->outboxMessages().size();
+        const HttpAnswer sent = api.forgot(u"reset@example.com"_s);
         QCOMPARE(sent.status, 200);
         QVERIFY(!sent.json().value("message"_L1).toString().isEmpty());
-        QCOMPARE(server.outboxMessages().size(), 1);
-        const QString code = server.latestResetCode(u"reset@example.com"_s);
+        // Nobody learns from the answer whether an address has an account.
+        const HttpAnswer ghost = api.forgot(u"ghost@example.com"_s);
+        QCOMPARE(ghost.status, sent.status);
+        QCOMPARE(ghost.body, sent.body);
+        QVERIFY(m_server->latestResetCode(u"ghost@example.com"_s).isEmpty());
+        QCOMPARE(m_server->outboxMessages().size(), mailed + 1);
+        const QString code = m_server->latestResetCode(u"reset@example.com"_s);
         QVERIFY(QRegularExpression(u"^\\d{6}$"_s).match(code).hasMatch());
-        QTRY_VERIFY(server.standardOutput().contains(u"mail to Reset@Example.com"_s));
+        QTRY_VERIFY(m_server->standardOutput().contains(u"mail to Reset@Example.com"_s));
 
-        const QByteArray reset = json({{"email"_L1, "reset@example.com"_L1}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}});
-        const HttpAnswer done = client.request("POST", u"/api/auth/reset-password"_s, reset);
+        const HttpAnswer done = api.reset(u"reset@example.com"_s, code);
         QCOMPARE(done.status, 200);
         QVERIFY(!done.json().value("message"_L1).toString().isEmpty());
-        QVERIFY(!signIn(client, u"reset@example.com"_s, u"after12"_s).isEmpty());
-        QVERIFY(signIn(client, u"reset@example.com"_s, u"before1"_s).isEmpty());
+        QVERIFY(!api.signIn(u"reset@example.com"_s, u"after12"_s).isEmpty());
+        QVERIFY(api.signIn(u"reset@example.com"_s, u"before1"_s).isEmpty());
         // Sessions opened with the old password end.
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, session).status, 401);
-        QCOMPARE(client.request("POST", u"/api/auth/reset-password"_s, reset).status, 400);
+        QCOMPARE(api.list(session).status, 401);
+        QCOMPARE(api.reset(u"reset@example.com"_s, code).status, 400);
     }
 
     void busyServerKeepsTheResetCode()
@@ -358,40 +304,20 @@ private Q_SLOTS:
 #else
         // The real cost: each hash needs 64 MiB, far more than the cap below leaves.
         ServerProcess server({u"--password-hashing"_s, u"interactive"_s});
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        registerAccount(client, u"busy@example.com"_s, u"before1"_s);
-        QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "busy@example.com"_L1}})).status, 200);
-        const QByteArray reset = json({{"email"_L1, "busy@example.com"_L1},
-                                       {"code"_L1, server.latestResetCode(u"busy@example.com"_s)},
-                                       {"newPassword"_L1, "after12"_L1}});
-        {
-            const AddressSpaceCap cap(pid_t(server.processId()), 24 * 1024 * 1024);
-            QVERIFY(cap.isActive());
-            const HttpAnswer busy = client.request("POST", u"/api/auth/reset-password"_s, reset);
-            QCOMPARE(busy.status, 503);
-            QVERIFY(!busy.error().isEmpty());
-        }
+        QVERIFY(started(server));
+        Api api(server);
+        api.registerAccount(u"busy@example.com"_s, u"before1"_s);
+        QCOMPARE(api.forgot(u"busy@example.com"_s).status, 200);
+        const QString code = server.latestResetCode(u"busy@example.com"_s);
+        QVERIFY(capAddressSpace(server.processId(), 24 * 1024 * 1024));
+        const HttpAnswer busy = api.reset(u"busy@example.com"_s, code);
+        QVERIFY(capAddressSpace(server.processId(), -1));
+        QCOMPARE(busy.status, 503);
+        QVERIFY(!busy.error().isEmpty());
         // The code survived the failed attempt; the password changed only now.
-        QCOMPARE(client.request("POST", u"/api/auth/reset-password"_s, reset).status, 200);
-        QVERIFY(!signIn(client, u"busy@example.com"_s, u"after12"_s).isEmpty());
+        QCOMPARE(api.reset(u"busy@example.com"_s, code).status, 200);
+        QVERIFY(!api.signIn(u"busy@example.com"_s, u"after12"_s).isEmpty());
 #endif
-    }
-
-    // Nobody learns from this endpoint whether an address has an account.
-    void codeRequestAnswersAlikeForEveryAddress()
-    {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        registerAccount(client, u"known@example.com"_s);
-        const HttpAnswer known = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "known@example.com"_L1}}));
-        const HttpAnswer unknown = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "ghost@example.com"_L1}}));
-        QCOMPARE(known.status, 200);
-        QCOMPARE(unknown.status, known.status);
-        QCOMPARE(unknown.body, known.body);
-        QCOMPARE(server.outboxMessages().size(), 1);
-        QVERIFY(server.latestResetCode(u"ghost@example.com"_s).isEmpty());
     }
 
     void resetCodeRefusals_data()
@@ -416,32 +342,27 @@ private Q_SLOTS:
         QFETCH(int, status);
 
         ServerProcess server({u"--reset-code-lifetime"_s, u"1"_s});
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        registerAccount(client, u"codes@example.com"_s, u"before1"_s);
-        const QByteArray forgot = json({{"email"_L1, "codes@example.com"_L1}});
-        QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
-        const QString code = server.latestResetCode(u"codes@example.com"_s);
-        auto attempt = [&](const QString &guess) {
-            return client.request("POST", u"/api/auth/reset-password"_s,
-                                  json({{"email"_L1, "codes@example.com"_L1}, {"code"_L1, guess}, {"newPassword"_L1, "after12"_L1}}));
-        };
+        QVERIFY(started(server));
+        Api api(server);
+        const QString email = u"codes@example.com"_s;
+        api.registerAccount(email, u"before1"_s);
+        QCOMPARE(api.forgot(email).status, 200);
+        const QString code = server.latestResetCode(email);
         auto wrongGuesses = [&](const QString &right, int count) {
             const QString wrong = u"%1"_s.arg((right.toInt() + 1) % 1000000, 6, 10, QLatin1Char('0'));
             for (int index = 0; index < count; ++index) {
-                const HttpAnswer refused = attempt(wrong);
+                const HttpAnswer refused = api.reset(email, wrong);
                 QCOMPARE(refused.status, 400);
                 QVERIFY(!refused.error().isEmpty());
             }
         };
         wrongGuesses(code, wrongTries);
-        if (waitMs)
-            QTest::qWait(waitMs);
+        QTest::qWait(waitMs);
         QString finalCode = code;
         if (wrongTriesOnNewCode >= 0) {
-            QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
+            QCOMPARE(api.forgot(email).status, 200);
             QCOMPARE(server.outboxMessages().size(), 2);
-            const QString newCode = server.latestResetCode(u"codes@example.com"_s);
+            const QString newCode = server.latestResetCode(email);
             if (newCode == code)
                 QSKIP("the new code happens to equal the old one");
             wrongGuesses(newCode, wrongTriesOnNewCode);
@@ -449,53 +370,50 @@ private Q_SLOTS:
                 finalCode = newCode;
         }
 
-        const HttpAnswer final = attempt(finalCode);
+        const HttpAnswer final = api.reset(email, finalCode);
         QCOMPARE(final.status, status);
         if (status == 429)
             QVERIFY(final.header("retry-after").toInt() > 0);
-        QCOMPARE(signIn(client, u"codes@example.com"_s, status == 200 ? u"after12"_s : u"before1"_s).isEmpty(), false);
+        QVERIFY(!api.signIn(email, status == 200 ? u"after12"_s : u"before1"_s).isEmpty());
     }
 
     // Per address and per client; counted in a window (shortened here) that ends by itself.
     void codeRequestsAreLimited()
     {
         ServerProcess server({u"--limit-window"_s, u"3"_s});
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        auto ask = [&](const QString &email) {
-            return client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, email}}));
-        };
+        QVERIFY(started(server));
+        Api api(server);
         for (int index = 0; index < 3; ++index)
-            QCOMPARE(ask(u"Same@example.com"_s).status, 200);
-        const HttpAnswer refused = ask(u"same@EXAMPLE.com"_s);
+            QCOMPARE(api.forgot(u"Same@example.com"_s).status, 200);
+        const HttpAnswer refused = api.forgot(u"same@EXAMPLE.com"_s);
         QCOMPARE(refused.status, 429);
         QVERIFY(!refused.error().isEmpty());
         const int retryAfter = refused.header("retry-after").toInt();
         QVERIFY2(retryAfter >= 1 && retryAfter <= 3, refused.header("retry-after").constData());
         // Other addresses from this client, up to the client's own budget of ten.
         for (int index = 0; index < 6; ++index)
-            QCOMPARE(ask(u"other%1@example.com"_s.arg(index)).status, 200);
-        QCOMPARE(ask(u"one-more@example.com"_s).status, 429);
+            QCOMPARE(api.forgot(u"other%1@example.com"_s.arg(index)).status, 200);
+        QCOMPARE(api.forgot(u"one-more@example.com"_s).status, 429);
 
         QTest::qWait(retryAfter * 1000 + 100);
-        QCOMPARE(ask(u"same@example.com"_s).status, 200);
+        QCOMPARE(api.forgot(u"same@example.com"_s).status, 200);
     }
 
     void signInIsThrottledBeforeHashing()
     {
         // The real hashing cost, so that a refusal which still hashed would show in its time.
         ServerProcess server({u"--limit-window"_s, u"120"_s, u"--password-hashing"_s, u"interactive"_s});
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        registerAccount(client, u"target@example.com"_s, u"right-pass"_s);
+        QVERIFY(started(server));
+        Api api(server);
+        api.registerAccount(u"target@example.com"_s, u"right-pass"_s);
         for (int index = 0; index < 9; ++index)
-            QVERIFY(signIn(client, u"target@example.com"_s, u"guess-%1"_s.arg(index)).isEmpty());
+            QVERIFY(api.signIn(u"target@example.com"_s, u"guess-%1"_s.arg(index)).isEmpty());
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(client.request("POST", u"/api/auth/login"_s, credentials(u"target@example.com"_s, u"guess-9"_s)).status, 401);
+        QCOMPARE(api.login(u"target@example.com"_s, u"guess-9"_s).status, 401);
         const qint64 hashedMs = timer.restart();
 
-        const HttpAnswer refused = client.request("POST", u"/api/auth/login"_s, credentials(u"TARGET@example.com"_s, u"right-pass"_s));
+        const HttpAnswer refused = api.login(u"TARGET@example.com"_s, u"right-pass"_s);
         const qint64 refusedMs = timer.elapsed();
         QCOMPARE(refused.status, 429);
         QVERIFY2(refusedMs * 2 < hashedMs, qPrintable(u"refused in %1 ms, a hash takes %2 ms"_s.arg(refusedMs).arg(hashedMs)));
@@ -503,36 +421,39 @@ private Q_SLOTS:
         const int retryAfter = refused.header("retry-after").toInt();
         QVERIFY(retryAfter >= 1 && retryAfter <= 120);
         // Another account is not held up by this address's failures.
-        registerAccount(client, u"bystander@example.com"_s, u"right-pass"_s);
-        QVERIFY(!signIn(client, u"bystander@example.com"_s, u"right-pass"_s).isEmpty());
+        api.registerAccount(u"bystander@example.com"_s, u"right-pass"_s);
+        QVERIFY(!api.signIn(u"bystander@example.com"_s, u"right-pass"_s).isEmpty());
     }
 
     void signOutEndsOnlyThatToken()
     {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const QString leaving = registerAccount(client, u"leave@example.com"_s);
-        const QString staying = signIn(client, u"leave@example.com"_s, u"secret1"_s);
+        Api &api = *m_api;
+        const QString leaving = api.registerAccount(u"leave@example.com"_s);
+        const QString staying = api.signIn(u"leave@example.com"_s, u"secret1"_s);
 
-        const HttpAnswer out = client.request("POST", u"/api/auth/logout"_s, {}, leaving);
+        const HttpAnswer out = api.request("POST", u"/api/auth/logout"_s, {}, leaving);
         QCOMPARE(out.status, 204);
         QVERIFY(out.body.isEmpty());
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, leaving).status, 401);
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, staying).status, 200);
+        QCOMPARE(api.list(leaving).status, 401);
+        QCOMPARE(api.list(staying).status, 200);
         // Idempotent, and harmless without a live token.
-        QCOMPARE(client.request("POST", u"/api/auth/logout"_s, {}, leaving).status, 204);
-        QCOMPARE(client.request("POST", u"/api/auth/logout"_s).status, 204);
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, staying).status, 200);
+        QCOMPARE(api.request("POST", u"/api/auth/logout"_s, {}, leaving).status, 204);
+        QCOMPARE(api.request("POST", u"/api/auth/logout"_s).status, 204);
+        QCOMPARE(api.list(staying).status, 200);
     }
 
-    void resetCodesNeedTheSecretFile()
+    void dataAndSecretFileSurviveARestart()
     {
         ServerProcess server;
-        QVERIFY(startServer(server));
+        QVERIFY(started(server));
         const QFileInfo key(QDir(server.dataDirectory()).filePath(u"server.key"_s));
         QVERIFY(key.exists());
         QCOMPARE(key.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner), QFile::Permissions());
+        const QString token = Api(server).registerAccount(u"keep@example.com"_s);
+        QCOMPARE(Api(server).add(token, u"https://k.example"_s, u"K"_s).status, 201);
+        server.stop();
+        QVERIFY(started(server));
+        QCOMPARE(Api(server).websites(token).size(), 1);
         server.stop();
         // The database alone, with another key, is refused rather than silently failing every code.
         QVERIFY(QFile::remove(key.filePath()));
@@ -541,15 +462,13 @@ private Q_SLOTS:
 
     void versionAndPortalPages()
     {
-        ServerProcess server({u"--latest-version"_s, u"1.2.3"_s});
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        const HttpAnswer version = client.request("GET", u"/api/version"_s);
+        Api &api = *m_api;
+        const HttpAnswer version = api.request("GET", u"/api/version"_s);
         QCOMPARE(version.status, 200);
         QCOMPARE(version.json(), QJsonObject({{"latestVersion"_L1, "1.2.3"_L1}}));
 
-        const QString token = registerAccount(client, u"<b>portal</b>@example.com"_s);
-        const HttpAnswer account = client.request("GET", u"/account?token="_s + QString::fromLatin1(QUrl::toPercentEncoding(token)));
+        const QString token = api.registerAccount(u"<b>portal</b>@example.com"_s);
+        const HttpAnswer account = api.request("GET", u"/account?token="_s + QString::fromLatin1(QUrl::toPercentEncoding(token)));
         QCOMPARE(account.status, 200);
         QVERIFY(account.header("content-type").startsWith("text/html"));
         QVERIFY(account.body.contains("&lt;b&gt;portal&lt;/b&gt;@example.com"));
@@ -559,27 +478,11 @@ private Q_SLOTS:
         QVERIFY(policy.contains("default-src 'none'"));
         QVERIFY(!policy.contains("unsafe-inline") && !policy.contains("*") && !policy.contains("http"));
         QVERIFY(!account.body.contains("<style"));
-        QCOMPARE(client.request("GET", u"/portal.css"_s).status, 200);
-        QCOMPARE(client.request("GET", u"/account?token=forged"_s).status, 401);
-        QCOMPARE(client.request("GET", u"/account"_s).status, 401);
-        QCOMPARE(client.request("GET", u"/contact?token="_s + token).status, 200);
-        QVERIFY(client.request("GET", u"/download"_s).body.contains("1.2.3"));
-    }
-
-    void dataSurvivesARestart()
-    {
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        QString token;
-        {
-            RawHttpClient client(server.baseUrl());
-            token = registerAccount(client, u"keep@example.com"_s);
-            QCOMPARE(client.request("POST", u"/api/websites"_s, newWebsite(u"https://k.example"_s, u"K"_s), token).status, 201);
-        }
-        server.stop();
-        QVERIFY(startServer(server));
-        RawHttpClient client(server.baseUrl());
-        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, token).json().value("websites"_L1).toArray().size(), 1);
+        QCOMPARE(api.request("GET", u"/portal.css"_s).status, 200);
+        QCOMPARE(api.request("GET", u"/account?token=forged"_s).status, 401);
+        QCOMPARE(api.request("GET", u"/account"_s).status, 401);
+        QCOMPARE(api.request("GET", u"/contact?token="_s + token).status, 200);
+        QVERIFY(api.request("GET", u"/download"_s).body.contains("1.2.3"));
     }
 };
 

@@ -27,7 +27,8 @@ TestSite::TestSite()
 
 TestSite::~TestSite()
 {
-    QMetaObject::invokeMethod(m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
@@ -83,8 +84,8 @@ void TestSite::serve(QTcpSocket *socket)
         ++m_hits[path];
         page = m_pages.value(path, page);
     }
-    QByteArray answer = "HTTP/1.1 " + QByteArray::number(page.status) + " Answer\r\nContent-Type: " + page.contentType
-        + "\r\nConnection: close\r\n";
+    QByteArray answer
+        = "HTTP/1.1 " + QByteArray::number(page.status) + " Answer\r\nContent-Type: " + page.contentType + "\r\nConnection: close\r\n";
     for (const auto &[name, value] : page.headers)
         answer += name + ": " + value + "\r\n";
     if (!page.endless)

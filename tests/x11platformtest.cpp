@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+using namespace Qt::StringLiterals;
+
+namespace
+{
 class FakeX11PropertySource : public X11PropertySource
 {
 public:
@@ -60,8 +63,8 @@ X11Window window(quint32 id, const char *instance, const char *className, const 
 // Interns an atom on a test connection.
 xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 {
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t *reply
+        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
     const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return result;
@@ -78,15 +81,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("instance");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("firefox esr") << "Navigator" << "firefox-esr" << "org.mozilla.firefox";
-        QTest::newRow("chromium with its own folder") << "chromium (/home/a/profile)" << "Chromium" << "org.chromium.Chromium";
-        QTest::newRow("chrome beta") << "google-chrome-beta" << "Google-chrome-beta" << "com.google.Chrome";
-        QTest::newRow("chrome unstable") << "google-chrome-unstable" << "Google-chrome-unstable" << "com.google.Chrome.canary";
-        QTest::newRow("developer edition") << "Navigator" << "firefox-aurora" << "org.mozilla.firefoxdeveloperedition";
-        QTest::newRow("brave") << "brave-browser" << "Brave-browser" << "com.brave.Browser";
-        QTest::newRow("flatpak firefox") << "org.mozilla.firefox" << "" << "org.mozilla.firefox";
-        QTest::newRow("text editor") << "gedit" << "Gedit" << "";
-        QTest::newRow("no class") << "" << "" << "";
+        auto row = [](const char *name, const char *instance, const char *className, const char *expected) {
+            QTest::newRow(name) << QString::fromUtf8(instance) << QString::fromUtf8(className) << QString::fromUtf8(expected);
+        };
+        row("firefox esr", "Navigator", "firefox-esr", "org.mozilla.firefox");
+        row("chromium with its own folder", "chromium (/home/a/profile)", "Chromium", "org.chromium.Chromium");
+        row("chrome beta", "google-chrome-beta", "Google-chrome-beta", "com.google.Chrome");
+        row("chrome unstable", "google-chrome-unstable", "Google-chrome-unstable", "com.google.Chrome.canary");
+        row("developer edition", "Navigator", "firefox-aurora", "org.mozilla.firefoxdeveloperedition");
+        row("brave", "brave-browser", "Brave-browser", "com.brave.Browser");
+        row("flatpak firefox", "org.mozilla.firefox", "", "org.mozilla.firefox");
+        row("text editor", "gedit", "Gedit", "");
+        row("no class", "", "", "");
     }
 
     void browserOfWindowClass()
@@ -114,26 +120,26 @@ private Q_SLOTS:
         X11Window noProperties;
         noProperties.id = 5;
         noProperties.viewable = true;
-        source->stacking = {window(1, "Navigator", "firefox-esr", "Behind — Mozilla Firefox"),
-                            window(2, "chromium", "Chromium", "Middle - Chromium"), minimised,
-                            window(6, "gedit", "Gedit", "notes", false), dock, noProperties};
+        source->stacking = {window(1, "Navigator", "firefox-esr", "Behind — Mozilla Firefox"), minimised};
+        source->stacking.insert(1, window(2, "chromium", "Chromium", "Middle - Chromium"));
+        source->stacking += {window(6, "gedit", "Gedit", "notes", false), dock, noProperties};
         X11WindowList list(source);
 
         const QList<QVariantMap> windows = list.onScreenWindows().value();
         QCOMPARE(windows.size(), 4);
         // A window without properties gives nothing to rank it by.
-        QCOMPARE(windows.at(0).keys(), QStringList{QStringLiteral("kCGWindowLayer")});
-        QVERIFY(windows.at(1).value(QStringLiteral("kCGWindowLayer")).toInt() != 0);
-        QCOMPARE(windows.at(2).value(QStringLiteral("kCGWindowOwnerPID")).toInt(), 1002);
-        QCOMPARE(windows.at(2).value(QStringLiteral("kCGWindowLayer")), QVariant(0));
-        QCOMPARE(windows.at(3).value(QStringLiteral("kCGWindowBounds")).toMap().value(QStringLiteral("Width")).toInt(), 800);
-        QCOMPARE(windows.at(3).value(QStringLiteral("kCGWindowOwnerPID")).toInt(), 1001);
+        QCOMPARE(windows.at(0).keys(), QStringList{u"kCGWindowLayer"_s});
+        QVERIFY(windows.at(1).value(u"kCGWindowLayer"_s).toInt() != 0);
+        QCOMPARE(windows.at(2).value(u"kCGWindowOwnerPID"_s).toInt(), 1002);
+        QCOMPARE(windows.at(2).value(u"kCGWindowLayer"_s), QVariant(0));
+        QCOMPARE(windows.at(3).value(u"kCGWindowBounds"_s).toMap().value(u"Width"_s).toInt(), 800);
+        QCOMPARE(windows.at(3).value(u"kCGWindowOwnerPID"_s).toInt(), 1001);
 
         // The visible window names the tab, even when a minimised one is higher in the stack.
-        QCOMPARE(list.topmostWindow(QStringLiteral("org.mozilla.firefox"))->title, QStringLiteral("Behind — Mozilla Firefox"));
+        QCOMPARE(list.topmostWindow(u"org.mozilla.firefox"_s)->title, u"Behind — Mozilla Firefox"_s);
         source->stacking.removeFirst();
-        QCOMPARE(list.topmostWindow(QStringLiteral("org.mozilla.firefox"))->title, QStringLiteral("Minimised — Mozilla Firefox"));
-        QCOMPARE(list.topmostWindow(QStringLiteral("com.google.Chrome")), std::nullopt);
+        QCOMPARE(list.topmostWindow(u"org.mozilla.firefox"_s)->title, u"Minimised — Mozilla Firefox"_s);
+        QCOMPARE(list.topmostWindow(u"com.google.Chrome"_s), std::nullopt);
     }
 
     void activationNamesBrowsersOnly()
@@ -145,7 +151,7 @@ private Q_SLOTS:
         source->activate(2);
         source->activate(1);
         QCOMPARE(activated.size(), 1);
-        QCOMPARE(activated.at(0).at(0).toString(), QStringLiteral("org.mozilla.firefox"));
+        QCOMPARE(activated.at(0).at(0).toString(), u"org.mozilla.firefox"_s);
     }
 
     // Against a real X server when there is one (xvfb-run -a): a window the test makes is found
@@ -164,31 +170,29 @@ private Q_SLOTS:
         QVERIFY(!xcb_connection_has_error(connection));
         const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
         const xcb_window_t id = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, id, screen->root, 0, 0, 400, 300, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, id, screen->root, 0, 0, 400, 300, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
         const char windowClass[] = "Navigator\0firefox-esr";
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            sizeof(windowClass), windowClass);
-        const QByteArray title = QStringLiteral("Saved page — Mozilla Firefox").toUtf8();
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_WM_NAME"),
-                            atom(connection, "UTF8_STRING"), 8, uint32_t(title.size()), title.constData());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof(windowClass), windowClass);
+        const QByteArray title = u"Saved page — Mozilla Firefox"_s.toUtf8();
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_WM_NAME"), atom(connection, "UTF8_STRING"), 8,
+                            uint32_t(title.size()), title.constData());
         const uint32_t processId = uint32_t(QCoreApplication::applicationPid());
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32,
-                            1, &processId);
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atom(connection, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &processId);
         xcb_map_window(connection, id);
         // No window manager runs under a bare Xvfb: the test keeps the root's lists itself.
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root, atom(connection, "_NET_CLIENT_LIST_STACKING"),
-                            XCB_ATOM_WINDOW, 32, 1, &id);
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root, atom(connection, "_NET_ACTIVE_WINDOW"),
-                            XCB_ATOM_WINDOW, 32, 1, &id);
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root, atom(connection, "_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW,
+                            32, 1, &id);
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root, atom(connection, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1,
+                            &id);
         xcb_flush(connection);
 
         QVERIFY(activated.wait(2000));
-        QCOMPARE(activated.constFirst().constFirst().toString(), QStringLiteral("org.mozilla.firefox"));
-        QCOMPARE(workspace.frontmostApplicationBundleId(), std::optional(QStringLiteral("org.mozilla.firefox")));
-        QCOMPARE(list.topmostWindow(QStringLiteral("org.mozilla.firefox"))->title, QString::fromUtf8(title));
-        QTRY_COMPARE(list.onScreenWindows().value().value(0).value(QStringLiteral("kCGWindowLayer")), QVariant(0));
-        QCOMPARE(list.onScreenWindows()->constFirst().value(QStringLiteral("kCGWindowOwnerPID")).toInt(), int(processId));
+        QCOMPARE(activated.constFirst().constFirst().toString(), u"org.mozilla.firefox"_s);
+        QCOMPARE(workspace.frontmostApplicationBundleId(), std::optional(u"org.mozilla.firefox"_s));
+        QCOMPARE(list.topmostWindow(u"org.mozilla.firefox"_s)->title, QString::fromUtf8(title));
+        QTRY_COMPARE(list.onScreenWindows().value().value(0).value(u"kCGWindowLayer"_s), QVariant(0));
+        QCOMPARE(list.onScreenWindows()->constFirst().value(u"kCGWindowOwnerPID"_s).toInt(), int(processId));
         xcb_disconnect(connection);
     }
 };

@@ -9,12 +9,15 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QtEndian>
 #include <QTest>
+#include <QtEndian>
 
 #include <lz4.h>
 
-namespace {
+using namespace Qt::StringLiterals;
+
+namespace
+{
 QByteArray int32(qint32 value)
 {
     QByteArray bytes(4, '\0');
@@ -33,13 +36,13 @@ void writeHistory(const QString &path, const QString &journalMode, const QString
                   const QList<SessionFixtures::Visit> &visits, qint64 (*visitTime)(const QDateTime &))
 {
     QDir().mkpath(QFileInfo(path).path());
-    const QString connection = QStringLiteral("fixture-") + path;
+    const QString connection = u"fixture-"_s + path;
     {
-        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
         database.setDatabaseName(path);
         QVERIFY2(database.open(), qPrintable(database.lastError().text()));
         QSqlQuery query(database);
-        QVERIFY(query.exec(QStringLiteral("PRAGMA journal_mode=") + journalMode));
+        QVERIFY(query.exec(u"PRAGMA journal_mode="_s + journalMode));
         QVERIFY(query.exec(schema));
         QVERIFY(database.transaction());
         for (const SessionFixtures::Visit &visit : visits) {
@@ -69,13 +72,11 @@ QByteArray SessionFixtures::firefoxSessionJson(const QList<SessionTab> &tabs, qs
 {
     QJsonArray tabArray;
     for (const SessionTab &tab : tabs) {
-        tabArray.append(QJsonObject{
-            {QStringLiteral("entries"), QJsonArray{QJsonObject{{QStringLiteral("url"), tab.url}, {QStringLiteral("title"), tab.title}}}},
-            {QStringLiteral("index"), 1}});
+        tabArray.append(
+            QJsonObject{{u"entries"_s, QJsonArray{QJsonObject{{u"url"_s, tab.url}, {u"title"_s, tab.title}}}}, {u"index"_s, 1}});
     }
-    const QJsonObject window{{QStringLiteral("tabs"), tabArray}, {QStringLiteral("selected"), selectedTab + 1}};
-    return QJsonDocument(QJsonObject{{QStringLiteral("windows"), QJsonArray{window}}, {QStringLiteral("selectedWindow"), 1}})
-        .toJson(QJsonDocument::Compact);
+    const QJsonObject window{{u"tabs"_s, tabArray}, {u"selected"_s, selectedTab + 1}};
+    return QJsonDocument(QJsonObject{{u"windows"_s, QJsonArray{window}}, {u"selectedWindow"_s, 1}}).toJson(QJsonDocument::Compact);
 }
 
 void SessionFixtures::writeFile(const QString &path, const QByteArray &data)
@@ -97,37 +98,34 @@ void SessionFixtures::writeFirefoxProfiles(const QString &root, const QStringLis
 {
     QByteArray profilesIni;
     for (qsizetype index = 0; index < profiles.size(); ++index) {
-        QDir().mkpath(root + QLatin1Char('/') + profiles.at(index));
-        profilesIni += QStringLiteral("[Profile%1]\nName=%2\nIsRelative=1\nPath=%2\n%3\n")
-                           .arg(index)
-                           .arg(profiles.at(index), index == 0 ? QStringLiteral("Default=1\n") : QString())
+        QDir().mkpath(root + u'/' + profiles.at(index));
+        profilesIni += u"[Profile%1]\nName=%2\nIsRelative=1\nPath=%2\n%3\n"_s.arg(index)
+                           .arg(profiles.at(index), index == 0 ? u"Default=1\n"_s : QString())
                            .toUtf8();
     }
-    writeFile(root + QLatin1StringView("/profiles.ini"), profilesIni);
-    writeFile(root + QLatin1StringView("/installs.ini"),
-              QStringLiteral("[3B6073811A6ABF12]\nDefault=%1\nLocked=1\n").arg(installDefault).toUtf8());
+    writeFile(root + u"/profiles.ini"_s, profilesIni);
+    writeFile(root + u"/installs.ini"_s, u"[3B6073811A6ABF12]\nDefault=%1\nLocked=1\n"_s.arg(installDefault).toUtf8());
 }
 
 void SessionFixtures::writeFirefoxHistory(const QString &profileDirectory, const QList<Visit> &visits)
 {
-    writeHistory(profileDirectory + QLatin1StringView("/places.sqlite"), QStringLiteral("WAL"),
-                 QStringLiteral("CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url TEXT, title TEXT, last_visit_date INTEGER)"),
-                 QStringLiteral("INSERT INTO moz_places (url, title, last_visit_date) VALUES (?, ?, ?)"), visits,
+    writeHistory(profileDirectory + u"/places.sqlite"_s, u"WAL"_s,
+                 u"CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url TEXT, title TEXT, last_visit_date INTEGER)"_s,
+                 u"INSERT INTO moz_places (url, title, last_visit_date) VALUES (?, ?, ?)"_s, visits,
                  [](const QDateTime &time) { return time.toMSecsSinceEpoch() * 1000; });
 }
 
 void SessionFixtures::writeChromiumHistory(const QString &profileDirectory, const QList<Visit> &visits)
 {
-    writeHistory(profileDirectory + QLatin1StringView("/History"), QStringLiteral("DELETE"),
-                 QStringLiteral("CREATE TABLE urls (id INTEGER PRIMARY KEY, url TEXT, title TEXT, last_visit_time INTEGER)"),
-                 QStringLiteral("INSERT INTO urls (url, title, last_visit_time) VALUES (?, ?, ?)"), visits,
+    writeHistory(profileDirectory + u"/History"_s, u"DELETE"_s,
+                 u"CREATE TABLE urls (id INTEGER PRIMARY KEY, url TEXT, title TEXT, last_visit_time INTEGER)"_s,
+                 u"INSERT INTO urls (url, title, last_visit_time) VALUES (?, ?, ?)"_s, visits,
                  [](const QDateTime &time) { return (time.toMSecsSinceEpoch() / 1000 + 11644473600) * 1000000; });
 }
 
 SessionFixtures::SnssWriter::SnssWriter()
     : m_bytes(QByteArray("SNSS") + int32(3))
-{
-}
+{ }
 
 SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::command(quint8 id, const QByteArray &payload)
 {
@@ -143,13 +141,12 @@ SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::tabInWindow(qint32 win
     return command(2, int32(tab) + int32(index));
 }
 
-SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::navigation(qint32 tab, qint32 index, const QString &url,
-                                                                     const QString &title)
+SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::navigation(qint32 tab, qint32 index, const QString &url, const QString &title)
 {
     const QByteArray urlBytes = url.toUtf8();
     const QByteArray titleBytes(reinterpret_cast<const char *>(title.utf16()), title.size() * 2);
-    const QByteArray pickle = int32(tab) + int32(index) + int32(qint32(urlBytes.size())) + padded(urlBytes)
-        + int32(qint32(title.size())) + padded(titleBytes) + int32(0);
+    const QByteArray pickle = int32(tab) + int32(index) + int32(qint32(urlBytes.size())) + padded(urlBytes) + int32(qint32(title.size()))
+        + padded(titleBytes) + int32(0);
     return command(6, int32(qint32(pickle.size())) + pickle);
 }
 
@@ -171,6 +168,15 @@ SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::activeWindow(qint32 wi
 SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::tabClosed(qint32 tab)
 {
     return command(16, int32(tab) + QByteArray(12, '\0'));
+}
+
+SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::activeTab(qint32 window, qint32 tab, const QString &url, const QString &title)
+{
+    return tabInWindow(window, tab, 0)
+        .navigation(tab, 0, url, title)
+        .selectedNavigation(tab, 0)
+        .selectedTab(window, 0)
+        .activeWindow(window);
 }
 
 SessionFixtures::SnssWriter &SessionFixtures::SnssWriter::raw(const QByteArray &bytes)

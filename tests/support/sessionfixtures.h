@@ -10,7 +10,8 @@
 #include <QString>
 
 // Browser files as the browsers write them, built by the tests and the benchmarks.
-namespace SessionFixtures {
+namespace SessionFixtures
+{
 
 struct Visit {
     QString url;
@@ -43,6 +44,8 @@ public:
     SnssWriter &selectedTab(qint32 window, qint32 index);
     SnssWriter &activeWindow(qint32 window);
     SnssWriter &tabClosed(qint32 tab);
+    // A tab with one navigation, made the selected tab of window and window the active one.
+    SnssWriter &activeTab(qint32 window, qint32 tab, const QString &url, const QString &title = {});
     SnssWriter &raw(const QByteArray &bytes);
     [[nodiscard]] QByteArray bytes() const { return m_bytes; }
 
