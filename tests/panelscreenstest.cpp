@@ -84,9 +84,9 @@ class PanelScreensTest : public QObject
     // The panel of the current case, signed in over the stub server with a library of `count`.
     std::unique_ptr<Panel> signedInPanel(int count, const QByteArray &appearance = "light")
     {
-        m_server.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
         auto panel = std::make_unique<Panel>(Panel::Options{.signedInUser = kUser, .appearance = appearance,
-                                                            .portalUrl = m_server.baseUrl(), .websites = library(count),
+                                                            .portalUrl = m_server->baseUrl(), .websites = library(count),
                                                             .browserPermission = false});
         return panel;
     }
@@ -115,6 +115,13 @@ class PanelScreensTest : public QObject
         return m_menu;
     }
 
+    // The rows the list view holds, whether scrolled into sight or not.
+    static int shownCount(const Panel &panel)
+    {
+        const auto *view = panel.item("websitesLoader")->property("item").value<QObject *>();
+        return view ? view->property("count").toInt() : 0;
+    }
+
     static QStringList shownTitles(const Panel &panel)
     {
         QList<QQuickItem *> items = panel.items("websiteItem");
@@ -129,7 +136,8 @@ class PanelScreensTest : public QObject
         return titles;
     }
 
-    StubServer m_server;
+    // A fresh backend per case, so request counts are the case's own.
+    std::unique_ptr<StubServer> m_server;
     QPointer<QMenu> m_menu;
 
 private Q_SLOTS:
@@ -138,6 +146,8 @@ private Q_SLOTS:
         // The native menu would wait for a person; the tests choose its entries themselves.
         WebsiteItemMenuHelper::shared().setPresenter([this](QMenu &menu, QPoint) { m_menu = &menu; });
     }
+
+    void init() { m_server = std::make_unique<StubServer>(); }
 
     void authScreens_data()
     {
@@ -168,8 +178,8 @@ private Q_SLOTS:
         QFETCH(QString, button);
         QFETCH(QStringList, shown);
         QFETCH(QStringList, hidden);
-        m_server.on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
-        Panel panel({.portalUrl = m_server.baseUrl()});
+        m_server->on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
+        Panel panel({.portalUrl = m_server->baseUrl()});
         if (reachedBy == "sendCode") {
             panel.click("forgotPassword");
             panel.type("emailFieldInput", u"ada@example.org"_s);
@@ -201,10 +211,10 @@ private Q_SLOTS:
 
     void signInAndOut()
     {
-        m_server.on("POST", u"/api/auth/login"_s,
+        m_server->on("POST", u"/api/auth/login"_s,
                     StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
-        m_server.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{}.toJson()));
-        Panel panel({.portalUrl = m_server.baseUrl()});
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{}.toJson()));
+        Panel panel({.portalUrl = m_server->baseUrl()});
         panel.type("emailFieldInput", kUser.email);
         // Return in the e-mail field submits nothing.
         QTest::keyClick(panel.window.get(), Qt::Key_Return);
@@ -218,6 +228,8 @@ private Q_SLOTS:
         QTest::keyClick(panel.window.get(), Qt::Key_Return);
         QTRY_COMPARE(panel.currentScreen(), u"dashboard"_s);
         QTRY_VERIFY(panel.shows("dashboardView"));
+        // Once the card has grown to the window.
+        QTRY_COMPARE(panel.item("panelCard")->height(), qreal(panel.window->height()));
 
         panel.click("settingsButton");
         QTRY_VERIFY(panel.shows("signOutButton"));
@@ -285,12 +297,14 @@ private Q_SLOTS:
     void showMore()
     {
         const auto panel = signedInPanel(12);
-        QTRY_COMPARE(shownTitles(*panel).size(), 5);
+        QTRY_COMPARE(shownCount(*panel), 5);
         QCOMPARE(shownTitles(*panel).first(), u"Website number 3"_s); // pinned first
         for (int expected : {10, 12}) {
-            QVERIFY(panel->shows("showMore"));
+            // Show more sits under the last item, below the fold: scrolled to as a user would.
+            QVERIFY(QMetaObject::invokeMethod(panel->item("websitesRows"), "positionViewAtEnd"));
+            QTRY_VERIFY(panel->shows("showMore"));
             panel->click("showMore");
-            QTRY_COMPARE(shownTitles(*panel).size(), expected);
+            QTRY_COMPARE(shownCount(*panel), expected);
         }
         QVERIFY(!panel->shows("showMore"));
     }
@@ -346,8 +360,8 @@ private Q_SLOTS:
         QFETCH(QString, pinSymbol);
         SavedWebsite answer = library(12).at(int(id) - 1);
         answer.isPinned = id != 3;
-        m_server.on("PATCH", u"/api/websites/%1/pin"_s.arg(id), websiteAnswer(answer));
-        m_server.on("DELETE", u"/api/websites/%1"_s.arg(id), StubServer::json(200, QJsonObject{{u"deletedId"_s, id}}));
+        m_server->on("PATCH", u"/api/websites/%1/pin"_s.arg(id), websiteAnswer(answer));
+        m_server->on("DELETE", u"/api/websites/%1"_s.arg(id), StubServer::json(200, QJsonObject{{u"deletedId"_s, id}}));
         const auto panel = signedInPanel(12);
         QTRY_VERIFY(websiteItem(*panel, id));
 
@@ -367,10 +381,15 @@ private Q_SLOTS:
                                          [&entry](const QAction *action) { return action->text() == entry; });
         (*chosen)->trigger();
         const QString url = library(12).at(int(id) - 1).url;
-        if (entry.contains("Pin"_L1)) {
-            QTRY_COMPARE(panel->model->library()->websiteList()->websites().first().pinned(), id != 3);
-            QTRY_COMPARE(m_server.requestsTo(u"/api/websites/%1/pin"_s.arg(id)).size(), 1);
-            QTRY_COMPARE(inside(websiteItem(*panel, id), "pinBadge")->isVisible(), id != 3);
+        if (entry == pinEntry) {
+            QTRY_COMPARE(m_server->requestsTo(u"/api/websites/%1/pin"_s.arg(id)).size(), 1);
+            if (id == 3) {
+                // Unpinned, the oldest but two drops out of the first five.
+                QTRY_VERIFY(!websiteItem(*panel, id));
+            } else {
+                QTRY_COMPARE(panel->model->library()->websiteList()->websites().first().id, id);
+                QTRY_VERIFY(inside(websiteItem(*panel, id), "pinBadge")->isVisible());
+            }
         } else if (entry == "Share..."_L1 || entry == "Copy Link"_L1) {
             // Sharing has no picker here and copies the link too.
             QCOMPARE(panel->environment.clipboard()->texts, QStringList{url});
@@ -380,7 +399,7 @@ private Q_SLOTS:
         } else {
             // No question asked: the website goes once the backend confirms.
             QTRY_VERIFY(!websiteItem(*panel, id));
-            QCOMPARE(m_server.requestsTo(u"/api/websites/%1"_s.arg(id)).size(), 1);
+            QCOMPARE(m_server->requestsTo(u"/api/websites/%1"_s.arg(id)).size(), 1);
             QCOMPARE(panel->model->library()->websiteCount(), 11);
         }
     }
@@ -405,7 +424,7 @@ private Q_SLOTS:
         renamed.title = u"Website number 11 renamed"_s;
         StubServer::Response answer = websiteAnswer(renamed);
         answer.delay = 300ms;
-        m_server.on("PUT", u"/api/websites/11"_s, answer);
+        m_server->on("PUT", u"/api/websites/11"_s, answer);
         const auto panel = signedInPanel(12);
         panel->model->setWideLayout(wide);
         QTRY_VERIFY(panel->shows(wide ? "websitesGrid" : "websitesRows"));
@@ -419,7 +438,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!inside(websiteItem(*panel, 11), "titleEditor"));
         QCOMPARE(websiteItem(*panel, 11)->property("title").toString(), u"Website number 11"_s);
         QTRY_COMPARE(websiteItem(*panel, 11)->property("title").toString(), expected);
-        QCOMPARE(m_server.requestsTo(u"/api/websites/11"_s).size(), key == Qt::Key_Return ? 1 : 0);
+        QCOMPARE(m_server->requestsTo(u"/api/websites/11"_s).size(), key == Qt::Key_Return ? 1 : 0);
     }
 
     void opensWebsiteAddress()
@@ -445,7 +464,7 @@ private Q_SLOTS:
         QVERIFY(!panel->shows("headerEmailChip"));
         QTRY_COMPARE(panel->item("showEmailSwitch")->property("isOn").toBool(), false);
 
-        panel->open(m_server.baseUrl());
+        panel->open(m_server->baseUrl());
         QVERIFY(panel->model->isAuthenticated());
         QVERIFY(!panel->shows("headerEmailChip"));
     }
@@ -457,6 +476,7 @@ private Q_SLOTS:
         QTRY_VERIFY(panel->shows("changePasswordButton"));
         panel->click("changePasswordButton");
         QTRY_VERIFY(panel->shows("updatePasswordButton"));
+        panel->waitUntilStill("updatePasswordButton");
         panel->type("currentPasswordInput", u"old-one"_s);
         panel->click("updatePasswordButton");
         QTRY_VERIFY(panel->shows("changePasswordError"));
@@ -466,13 +486,12 @@ private Q_SLOTS:
         panel->click("changePasswordButton");
         QTRY_VERIFY(panel->shows("updatePasswordButton"));
         QCOMPARE(panel->text("currentPasswordInput"), u"old-one"_s);
-        QEXPECT_FAIL("", "the password form has no operation that opens it and clears its messages", Continue);
         QVERIFY(!panel->shows("changePasswordError"));
     }
 
     void updateRow()
     {
-        m_server.on("GET", u"/api/version"_s, StubServer::json(200, QJsonObject{{u"latestVersion"_s, u"9.0.0"_s}}));
+        m_server->on("GET", u"/api/version"_s, StubServer::json(200, QJsonObject{{u"latestVersion"_s, u"9.0.0"_s}}));
         const auto panel = signedInPanel(0);
         panel->model->setShowSettings(true);
         QTRY_VERIFY(panel->shows("updateButton"));
@@ -481,7 +500,7 @@ private Q_SLOTS:
         panel->click("updateButton");
         QTRY_COMPARE(panel->item("updateButton")->property("text").toString(), u"Download"_s);
         QCOMPARE(panel->text("updateLabelNote"), panel->model->updateCheck()->updateStatusText());
-        QCOMPARE(panel->item("updateLabelNote")->property("color").value<QColor>(), QColor::fromRgbF(0.063, 0.725, 0.506));
+        QCOMPARE(panel->item("updateLabelNote")->property("color").value<QColor>().rgb(), QColor::fromRgbF(0.063, 0.725, 0.506).rgb());
     }
 
     void exportAsksForAPath()
@@ -512,10 +531,10 @@ private Q_SLOTS:
         const QByteArray appearance = QByteArray(QTest::currentDataTag()).endsWith("dark") ? "dark" : "light";
         const bool signedIn = !QStringList{u"sign-in"_s, u"register"_s, u"forgot-password"_s, u"enter-code"_s}.contains(scene);
         const int count = scene == "empty"_L1 ? 0 : 12;
-        m_server.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
         Panel panel({.signedInUser = signedIn ? std::optional(kUser) : std::nullopt,
                      .appearance = appearance,
-                     .portalUrl = m_server.baseUrl(),
+                     .portalUrl = m_server->baseUrl(),
                      .websites = library(count),
                      .browserPermission = scene == "tab"_L1});
         AuthenticationCard *account = panel.model->account();
@@ -593,10 +612,10 @@ private Q_SLOTS:
             provider->requestImageResponse(url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).mid(1), QSize(32, 32)));
         QSignalSpy finished(response.get(), &QQuickImageResponse::finished);
         QVERIFY(finished.wait(5000));
-        QCOMPARE(response->errorString().isEmpty(), loads);
+        std::unique_ptr<QQuickTextureFactory> texture(response->textureFactory());
+        const QImage image = texture ? texture->image() : QImage();
+        QCOMPARE(!image.isNull(), loads);
         if (loads) {
-            std::unique_ptr<QQuickTextureFactory> texture(response->textureFactory());
-            const QImage image = texture->image();
             QCOMPARE(image.pixelColor(4, 4), stored == "disk"_L1 ? QColor(Qt::blue) : QColor(Qt::red));
             QVERIFY(image.width() <= 32 && image.height() <= 32);
         }

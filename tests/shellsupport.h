@@ -104,6 +104,21 @@ struct Panel {
 
     void click(const char *objectName) const { click(item(objectName)); }
 
+    // Waits for an item to stop moving (a form unfolding, a view scrolling to it) before it is
+    // clicked, as a person would.
+    void waitUntilStill(const char *objectName) const
+    {
+        const QQuickItem *target = item(objectName);
+        QVERIFY(target);
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            const QPointF before = target->mapToScene({});
+            QTest::qWait(60);
+            if (target->mapToScene({}) == before)
+                return;
+        }
+        QFAIL("the item keeps moving");
+    }
+
     // Gives a field the keyboard and types into it as a user would.
     void type(const char *objectName, const QString &text) const
     {

@@ -109,7 +109,6 @@ Item {
                         objectName: "settingsView"
                         viewModel: root.viewModel
                         theme: root.theme
-                        viewState: root.viewState
                     }
                 }
 

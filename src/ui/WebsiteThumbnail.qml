@@ -22,7 +22,8 @@ Rectangle {
         smooth: true
         sourceSize: Qt.size(width * Screen.devicePixelRatio, height * Screen.devicePixelRatio)
         source: Thumbnails.source(tile.websiteId, tile.screenshotUrl)
-        visible: status === Image.Ready
+        readonly property bool hasPicture: status === Image.Ready && implicitWidth > 0
+        visible: hasPicture
     }
 
     OriginalLogoImageView {
@@ -30,7 +31,7 @@ Rectangle {
         anchors.centerIn: parent
         width: 22
         height: 22
-        visible: picture.status !== Image.Ready
+        visible: !picture.hasPicture
         isDark: tile.theme.isDark
         fallbackColor: tile.theme.tertiaryText
     }

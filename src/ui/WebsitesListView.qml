@@ -6,7 +6,7 @@ import Corvane
 // wide enough or the wide layout is on, as rows otherwise. The views follow the library's list
 // model row by row, so a pin, a rename or a save keeps the rest in place and the scroll position.
 Item {
-    id: section
+    id: listSection
 
     required property AppViewModel viewModel
     required property ThemePalette theme
@@ -22,31 +22,30 @@ Item {
     Connections {
         target: WebsiteItemMenuHelper
 
-        function onPinChosen(websiteId) { section.library.togglePin(websiteId) }
-        function onShareChosen(websiteId) { section.library.shareWebsite(websiteId) }
-        function onCopyChosen(websiteId) { section.library.copyWebsiteLink(websiteId) }
-        function onEditChosen(websiteId, title) { section.viewState.startEditing(websiteId, title) }
-        function onDeleteChosen(websiteId) { section.library.deleteWebsite(websiteId) }
+        function onPinChosen(websiteId) { listSection.library.togglePin(websiteId) }
+        function onShareChosen(websiteId) { listSection.library.shareWebsite(websiteId) }
+        function onCopyChosen(websiteId) { listSection.library.copyWebsiteLink(websiteId) }
+        function onEditChosen(websiteId, title) { listSection.viewState.startEditing(websiteId, title) }
+        function onDeleteChosen(websiteId) { listSection.library.deleteWebsite(websiteId) }
     }
 
     EmptyStateCard {
         objectName: "emptyState"
-        visible: section.isEmpty
+        visible: listSection.isEmpty
         width: parent.width
-        theme: section.theme
-        isSearching: section.library.searchQuery !== ""
+        theme: listSection.theme
+        isSearching: listSection.library.searchQuery !== ""
     }
 
     Loader {
-        id: websites
         objectName: "websitesLoader"
-        active: !section.isEmpty
+        active: !listSection.isEmpty
         anchors.fill: parent
         // Out into the panel margin, so the scroller sits beside the cards rather than on them.
         anchors.rightMargin: -11
         // The panel's rounded corners begin this far above its bottom edge at the list's sides.
         anchors.bottomMargin: 3
-        sourceComponent: section.usesGrid ? grid : rows
+        sourceComponent: listSection.usesGrid ? grid : rows
     }
 
     Component {
@@ -56,19 +55,19 @@ Item {
             id: view
             objectName: "websitesGrid"
 
-            readonly property real available: width - section.trailingPadding
+            readonly property real available: width - listSection.trailingPadding
             readonly property int columns: Math.max(1, Math.floor((available + 12) / (145 + 12)))
 
             clip: true
             boundsBehavior: Flickable.StopAtBounds
             cacheBuffer: 320
-            model: section.library.websiteList
+            model: listSection.library.websiteList
             cellWidth: Math.min(195 + 12, (available + 12) / columns)
             cellHeight: 155 + 12
             // Columns that reach their widest leave the rest of the width on both sides.
             leftMargin: Math.max(0, (available + 12 - columns * cellWidth) / 2)
             bottomMargin: 14
-            ScrollBar.vertical: PanelScrollBar { theme: section.theme }
+            ScrollBar.vertical: PanelScrollBar { theme: listSection.theme }
 
             delegate: Item {
                 required property int index
@@ -86,9 +85,9 @@ Item {
                     objectName: "websiteItem"
                     width: parent.width - 12
                     height: 155
-                    theme: section.theme
-                    viewState: section.viewState
-                    library: section.library
+                    theme: listSection.theme
+                    viewState: listSection.viewState
+                    library: listSection.library
                     websiteId: parent.websiteId
                     title: parent.title
                     url: parent.url
@@ -100,16 +99,16 @@ Item {
 
             footer: Item {
                 width: view.available
-                height: section.hasMore ? more.implicitHeight + 4 : 0
+                height: listSection.hasMore ? more.implicitHeight + 4 : 0
 
                 ShowMoreButton {
                     id: more
                     objectName: "showMore"
-                    visible: section.hasMore
+                    visible: listSection.hasMore
                     y: 4
                     width: parent.width - 12
-                    theme: section.theme
-                    onClicked: section.library.showMoreWebsites()
+                    theme: listSection.theme
+                    onClicked: listSection.library.showMoreWebsites()
                 }
             }
         }
@@ -126,30 +125,30 @@ Item {
             boundsBehavior: Flickable.StopAtBounds
             cacheBuffer: 320
             spacing: 9
-            model: section.library.websiteList
+            model: listSection.library.websiteList
             bottomMargin: 14
-            ScrollBar.vertical: PanelScrollBar { theme: section.theme }
+            ScrollBar.vertical: PanelScrollBar { theme: listSection.theme }
 
             delegate: WebsiteRow {
                 objectName: "websiteItem"
-                width: view.width - section.trailingPadding
-                theme: section.theme
-                viewState: section.viewState
-                library: section.library
+                width: view.width - listSection.trailingPadding
+                theme: listSection.theme
+                viewState: listSection.viewState
+                library: listSection.library
             }
 
             footer: Item {
-                width: view.width - section.trailingPadding
-                height: section.hasMore ? more.implicitHeight + 16 : 0
+                width: view.width - listSection.trailingPadding
+                height: listSection.hasMore ? more.implicitHeight + 16 : 0
 
                 ShowMoreButton {
                     id: more
                     objectName: "showMore"
-                    visible: section.hasMore
+                    visible: listSection.hasMore
                     y: 16
                     width: parent.width
-                    theme: section.theme
-                    onClicked: section.library.showMoreWebsites()
+                    theme: listSection.theme
+                    onClicked: listSection.library.showMoreWebsites()
                 }
             }
         }

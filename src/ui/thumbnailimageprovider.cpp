@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QUrl>
 
-using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -32,7 +31,6 @@ public:
     }
 
     QQuickTextureFactory *textureFactory() const override { return QQuickTextureFactory::textureFactoryForImage(m_image); }
-    QString errorString() const override { return m_image.isNull() ? u"no thumbnail"_s : QString(); }
 
 private:
     void announceFinished() { Q_EMIT finished(); }

@@ -4,7 +4,7 @@
 
 // Serves "image://thumbnail/<website id>/<percent-encoded thumbnail address>" from the local store:
 // memory, then disk, then a download when the website has an address. A thumbnail that cannot be
-// had fails the request, and the view keeps showing the logo.
+// had is an empty image rather than an error, which the view would log; it keeps the logo.
 class ThumbnailImageProvider : public QQuickAsyncImageProvider
 {
 public:

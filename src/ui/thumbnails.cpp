@@ -13,7 +13,7 @@ Thumbnails *Thumbnails::create(QQmlEngine *engine, QJSEngine *)
     return new Thumbnails;
 }
 
-QUrl Thumbnails::source(qint64 websiteId, const QString &screenshotUrl)
+QUrl Thumbnails::source(qint64 websiteId, const QString &screenshotUrl) const
 {
     QUrl address;
     address.setScheme(u"image"_s);

@@ -18,8 +18,10 @@ class Thumbnails : public QObject
 public:
     static Thumbnails *create(QQmlEngine *engine, QJSEngine *);
 
-    Q_INVOKABLE static QUrl source(qint64 websiteId, const QString &screenshotUrl);
+    // Not static: QML makes the singleton, and with it the provider, only for a member it calls.
+    Q_INVOKABLE QUrl source(qint64 websiteId, const QString &screenshotUrl) const;
 
 private:
-    using QObject::QObject;
+    // Private, or QML would build the singleton itself and skip create().
+    Thumbnails() = default;
 };
