@@ -10,11 +10,15 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -30,6 +34,9 @@ struct Connection {
     QByteArray received;
     Clock::time_point sentAt;
     size_t next = 0;
+    std::vector<QByteArray> requests;
+    // Only measured connections contribute latencies.
+    bool measured = true;
 };
 
 struct Result {
@@ -84,16 +91,15 @@ int takeAnswer(QByteArray &buffer)
     return status;
 }
 
-// Runs the requests on every connection, back to back and in turn, for the given time.
-Result run(quint16 port, int connections, const std::vector<QByteArray> &requests, int expectedStatus, double seconds)
+// Runs each connection's requests back to back and in turn, for the given time.
+Result run(quint16 port, std::vector<Connection> open, int expectedStatus, double seconds)
 {
-    auto sendNext = [&requests](Connection &connection) {
+    auto sendNext = [](Connection &connection) {
         connection.sentAt = Clock::now();
-        sendAll(connection.fd, requests[connection.next]);
-        connection.next = (connection.next + 1) % requests.size();
+        sendAll(connection.fd, connection.requests[connection.next]);
+        connection.next = (connection.next + 1) % connection.requests.size();
     };
-    std::vector<Connection> open(static_cast<size_t>(connections));
-    std::vector<pollfd> polls(static_cast<size_t>(connections));
+    std::vector<pollfd> polls(open.size());
     for (size_t index = 0; index < open.size(); ++index) {
         open[index].fd = connectLoopback(port);
         polls[index] = {open[index].fd, POLLIN, 0};
@@ -129,7 +135,8 @@ Result run(quint16 port, int connections, const std::vector<QByteArray> &request
             ++result.requests;
             if (status != expectedStatus)
                 ++result.failures;
-            result.latenciesMs.push_back(std::chrono::duration<double, std::milli>(now - connection.sentAt).count());
+            if (connection.measured)
+                result.latenciesMs.push_back(std::chrono::duration<double, std::milli>(now - connection.sentAt).count());
             sendNext(connection);
         }
     }
@@ -137,6 +144,64 @@ Result run(quint16 port, int connections, const std::vector<QByteArray> &request
     for (auto &connection : open)
         ::close(connection.fd);
     return result;
+}
+
+// The same requests on every one of the connections.
+Result run(quint16 port, int connections, const std::vector<QByteArray> &requests, int expectedStatus, double seconds)
+{
+    std::vector<Connection> open(static_cast<size_t>(connections));
+    for (Connection &connection : open)
+        connection.requests = requests;
+    return run(port, std::move(open), expectedStatus, seconds);
+}
+
+// Opens all connections at once, sends one request on each and waits for every answer: the
+// seconds until the last one arrived, or a negative number when some never did.
+double burst(quint16 port, int connections, int *answered)
+{
+    const QByteArray request = "GET /api/version HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const Clock::time_point start = Clock::now();
+    std::vector<pollfd> polls;
+    std::vector<bool> sent(size_t(connections), false);
+    for (int index = 0; index < connections; ++index) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        polls.push_back({fd, POLLOUT, 0});
+    }
+    *answered = 0;
+    int open = connections;
+    char chunk[4096];
+    while (open > 0 && Clock::now() - start < std::chrono::seconds(30)) {
+        if (::poll(polls.data(), polls.size(), 100) <= 0)
+            continue;
+        for (size_t index = 0; index < polls.size(); ++index) {
+            pollfd &entry = polls[index];
+            if (entry.fd < 0 || entry.revents == 0)
+                continue;
+            if (!sent[index] && (entry.revents & POLLOUT)) {
+                sent[index] = sendAll(entry.fd, request);
+                entry.events = POLLIN;
+                continue;
+            }
+            const ssize_t count = ::recv(entry.fd, chunk, sizeof chunk, 0);
+            if (count > 0 && std::memcmp(chunk, "HTTP/1.1 200", 12) == 0)
+                ++*answered;
+            if (count > 0 || (count < 0 && errno == EAGAIN))
+                continue;
+            ::close(entry.fd);
+            entry.fd = -1;
+            --open;
+        }
+    }
+    for (const pollfd &entry : polls) {
+        if (entry.fd >= 0)
+            ::close(entry.fd);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 double percentile(std::vector<double> values, double fraction)
@@ -177,6 +242,12 @@ QByteArray website(int index, int contentCharacters)
 
 int main(int argc, char *argv[])
 {
+    // The burst needs a descriptor per connection, beyond the usual soft limit of 1024.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     QCoreApplication application(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Measures corvane-server over loopback with keep-alive connections."_s);
@@ -185,7 +256,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption secondsOption(u"seconds"_s, u"Measured seconds per scenario (5)."_s, u"s"_s, u"5"_s);
     const QCommandLineOption listContentOption(u"list-content"_s, u"Page-text characters per listed website (1000)."_s,
                                                u"n"_s, u"1000"_s);
-    parser.addOptions({connectionsOption, secondsOption, listContentOption});
+    const QCommandLineOption burstOption(u"burst"_s, u"Connections opened at once (2000)."_s, u"n"_s, u"2000"_s);
+    const QCommandLineOption largeOption(u"large-list"_s, u"Websites of 20 KB in the large library (2000)."_s, u"n"_s,
+                                         u"2000"_s);
+    parser.addOptions({connectionsOption, secondsOption, listContentOption, burstOption, largeOption});
     parser.process(application);
     const int connections = parser.value(connectionsOption).toInt();
     const double seconds = parser.value(secondsOption).toDouble();
@@ -222,5 +296,33 @@ int main(int argc, char *argv[])
     const qint64 first = client.request("GET", u"/api/websites"_s, {}, reader).json().value("websites"_L1).toArray().first().toObject().value("id"_L1).toInteger();
     const QByteArray pin = request("PATCH", "/api/websites/" + QByteArray::number(first) + "/pin", reader, R"({"isPinned":true})");
     report(qPrintable(u"PATCH pin + GET /api/websites, uncached"_s), run(port, connections, {pin, list}, 200, seconds));
+
+    int answered = 0;
+    const int burstSize = parser.value(burstOption).toInt();
+    const double burstSeconds = burst(port, burstSize, &answered);
+    std::printf("%-44s %8.2f s until the last answer  (%d of %d answered)\n",
+                qPrintable(u"%1 connections opened at once"_s.arg(burstSize)), burstSeconds, answered, burstSize);
+
+    // One client fetches a large library in a loop; another asks for the version meanwhile.
+    const QString large = signUp(u"large@example.com"_s);
+    const int largeCount = parser.value(largeOption).toInt();
+    for (int index = 0; index < largeCount; ++index)
+        client.request("POST", u"/api/websites"_s, website(index, 20 * 1024), large);
+    const qsizetype largeBytes = client.request("GET", u"/api/websites"_s, {}, large).body.size();
+    std::vector<Connection> mixed(2);
+    mixed[0].requests = {request("GET", "/api/websites", large)};
+    mixed[0].measured = false;
+    mixed[1].requests = {request("GET", "/api/version", reader)};
+    report(qPrintable(u"GET /api/version beside a %1 MB list loop"_s.arg(largeBytes / (1024 * 1024))),
+           run(port, std::move(mixed), 200, seconds));
+    // The same with every list built afresh: a pin between the lists changes the library.
+    const qint64 firstLarge = client.request("GET", u"/api/websites"_s, {}, large).json().value("websites"_L1).toArray().first().toObject().value("id"_L1).toInteger();
+    std::vector<Connection> uncached(2);
+    uncached[0].requests = {request("PATCH", "/api/websites/" + QByteArray::number(firstLarge) + "/pin", large, R"({"isPinned":true})"),
+                            request("GET", "/api/websites", large)};
+    uncached[0].measured = false;
+    uncached[1].requests = {request("GET", "/api/version", reader)};
+    report(qPrintable(u"GET /api/version beside uncached %1 MB lists"_s.arg(largeBytes / (1024 * 1024))),
+           run(port, std::move(uncached), 200, seconds));
     return 0;
 }

@@ -13,9 +13,11 @@ packages=(
   qml6-module-qtquick-shapes
   qt6-qpa-plugins
   libsodium-dev libbenchmark-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev liblz4-dev
   postgresql
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
+  clang-format clang-tidy
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QString>
 #include <QStringList>
@@ -14,6 +15,8 @@ struct ApiRequest {
     QUrlQuery query;
     QByteArray authorization;
     QByteArray body;
+    // The client's address: the peer's, or the one a trusted proxy forwarded.
+    QHostAddress clientAddress;
     // The segments that matched the placeholders of the route, in order.
     QStringList arguments;
 

@@ -16,6 +16,8 @@ struct ApiResponse {
     static ApiResponse json(const QJsonObject &object, int status = 200);
     static ApiResponse error(int status, const QString &message);
     static ApiResponse html(const QString &html, int status = 200);
+    // An error that goes away with time (429, 503), with a Retry-After header.
+    static ApiResponse retryLater(int status, const QString &message, qint64 seconds);
 
     // Status line and headers, up to and including the empty line.
     [[nodiscard]] QByteArray head(bool keepAlive) const;

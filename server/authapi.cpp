@@ -22,8 +22,19 @@ constexpr qsizetype minPasswordLength = 6;
 constexpr qsizetype maxPasswordLength = 1024;
 constexpr qsizetype maxCodeLength = 64;
 
+// Attempts allowed per limit window: per e-mail address, and per client.
+constexpr int signInsPerAddress = 10;
+constexpr int signInsPerClient = 30;
+constexpr int codesPerAddress = 3;
+constexpr int codesPerClient = 10;
+constexpr int codeTriesPerAddress = 5;
+constexpr int codeTriesPerClient = 20;
+
 const QString wrongCredentials = u"Incorrect email or password."_s;
 const QString wrongCode = u"The verification code is incorrect."_s;
+const QString signInKind = u"sign-in"_s;
+const QString codeKind = u"reset code"_s;
+const QString codeTryKind = u"reset code try"_s;
 
 bool isPlausibleEmail(const QString &email)
 {
@@ -36,6 +47,14 @@ bool isPlausibleEmail(const QString &email)
 ApiResponse shuttingDown()
 {
     return ApiResponse::error(503, u"The server is shutting down."_s);
+}
+
+ApiResponse tooManyAttempts(const QString &what, qint64 waitSeconds)
+{
+    const qint64 minutes = (waitSeconds + 59) / 60;
+    const QString wait = waitSeconds < 60 ? (waitSeconds == 1 ? u"1 second"_s : u"%1 seconds"_s.arg(waitSeconds))
+                                          : (minutes == 1 ? u"1 minute"_s : u"%1 minutes"_s.arg(minutes));
+    return ApiResponse::retryLater(429, u"%1 Please try again in %2."_s.arg(what, wait), waitSeconds);
 }
 
 ApiResponse success(const QString &message)
@@ -57,13 +76,15 @@ QString newPasswordProblem(const QString &password)
 }
 }
 
-AuthApi::AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, Mailer &mailer,
-                 PasswordHasher hasher, QObject *parent)
+AuthApi::AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter,
+                 Mailer &mailer, PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent)
     : QObject(parent)
     , m_accounts(accounts)
     , m_sessions(sessions)
     , m_resetCodes(resetCodes)
+    , m_limiter(limiter)
     , m_mailer(mailer)
+    , m_limitWindow(limitWindow)
     , m_hasher(hasher)
     , m_decoyHash(hasher.hash(QString::fromLatin1(Crypto::randomBytes(16).toHex())))
 {
@@ -82,6 +103,22 @@ void AuthApi::registerRoutes(Router &router)
                [this](ApiRequest request) { return resetPassword(std::move(request)); });
     router.add(Method::Post, u"/api/auth/change-password"_s,
                [this](ApiRequest request) { return changePassword(std::move(request)); });
+    router.add(Method::Post, u"/api/auth/logout"_s, [this](ApiRequest request) { return signOut(std::move(request)); });
+}
+
+qint64 AuthApi::takeAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request, int perAddress,
+                            int perClient)
+{
+    const QString client = RateLimiter::clientKey(request.clientAddress);
+    if (const qint64 wait = m_limiter.take(kind + u" client "_s + client, {perClient, m_limitWindow}))
+        return wait;
+    return m_limiter.take(kind + u" address "_s + emailKey, {perAddress, m_limitWindow});
+}
+
+void AuthApi::giveBackAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request)
+{
+    m_limiter.giveBack(kind + u" client "_s + RateLimiter::clientKey(request.clientAddress));
+    m_limiter.giveBack(kind + u" address "_s + emailKey);
 }
 
 QFuture<QByteArray> AuthApi::hash(const QString &password)
@@ -102,6 +139,10 @@ QCoro::Task<ApiResponse> AuthApi::signIn(ApiRequest request)
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
 
+    // Refused before any hashing: a flood of guesses must not keep real sign-ins waiting for the pool.
+    const QString emailKey = AccountStore::emailKey(email);
+    if (const qint64 wait = takeAttempt(signInKind, emailKey, request, signInsPerAddress, signInsPerClient))
+        co_return tooManyAttempts(u"Too many failed sign-ins."_s, wait);
     const auto account = m_accounts.findByEmail(email);
     QPointer self(this);
     const bool matches = co_await verify(account ? account->passwordHash : m_decoyHash, password);
@@ -109,6 +150,7 @@ QCoro::Task<ApiResponse> AuthApi::signIn(ApiRequest request)
         co_return shuttingDown();
     if (!account || !matches)
         co_return ApiResponse::error(401, wrongCredentials);
+    giveBackAttempt(signInKind, emailKey, request);
     co_return authenticated(*account, m_sessions.issue(account->id), 200);
 }
 
@@ -146,9 +188,13 @@ QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
 
+    if (const qint64 wait = takeAttempt(codeKind, AccountStore::emailKey(email), request, codesPerAddress, codesPerClient))
+        co_return tooManyAttempts(u"Too many verification codes requested."_s, wait);
+    // The same answer whether or not the address has an account, so nobody learns who has one.
+    const QString sentOrNot = u"If an account uses this address, a verification code is on its way."_s;
     const auto account = m_accounts.findByEmail(email);
     if (!account)
-        co_return ApiResponse::error(404, u"No account uses this email address."_s);
+        co_return success(sentOrNot);
     const QString code = m_resetCodes.issue(account->id);
     const bool sent = m_mailer.send(
         account->email, u"Your Corvane verification code is %1"_s.arg(code),
@@ -157,7 +203,7 @@ QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
         "If this was not you, ignore this message: your password stays as it is.\n"_s.arg(code));
     if (!sent)
         co_return ApiResponse::error(500, u"The verification code could not be sent. Please try again."_s);
-    co_return success(u"Verification code sent to your email."_s);
+    co_return success(sentOrNot);
 }
 
 QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
@@ -171,6 +217,10 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
         co_return ApiResponse::error(400, problem);
 
+    // The budget belongs to the address for the whole window, whichever code the tries were for.
+    const QString emailKey = AccountStore::emailKey(email);
+    if (const qint64 wait = takeAttempt(codeTryKind, emailKey, request, codeTriesPerAddress, codeTriesPerClient))
+        co_return tooManyAttempts(u"Too many wrong codes."_s, wait);
     const auto account = m_accounts.findByEmail(email);
     if (!account)
         co_return ApiResponse::error(400, wrongCode);
@@ -179,19 +229,21 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     const QByteArray passwordHash = co_await hash(newPassword);
     if (!self)
         co_return shuttingDown();
-    if (passwordHash.isEmpty())
+    if (passwordHash.isEmpty()) {
+        giveBackAttempt(codeTryKind, emailKey, request);
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
+    }
     const auto storeNewPassword = [&] { m_accounts.setPasswordHash(account->id, passwordHash); };
     switch (m_resetCodes.consume(account->id, code, storeNewPassword)) {
     case ResetCodeStore::Check::Accepted:
+        // The right code is no guess.
+        giveBackAttempt(codeTryKind, emailKey, request);
         break;
     case ResetCodeStore::Check::Wrong:
     case ResetCodeStore::Check::Missing:
         co_return ApiResponse::error(400, wrongCode);
     case ResetCodeStore::Check::Expired:
         co_return ApiResponse::error(400, u"The verification code has expired. Please request a new one."_s);
-    case ResetCodeStore::Check::Exhausted:
-        co_return ApiResponse::error(400, u"Too many wrong codes. Please request a new one."_s);
     }
     // Whoever knew the old password must not stay signed in.
     m_sessions.revokeAll(account->id);
@@ -230,4 +282,12 @@ QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request)
     m_accounts.setPasswordHash(account->id, passwordHash);
     m_sessions.revokeAllExcept(account->id, token);
     co_return success(u"Password updated successfully."_s);
+}
+
+QCoro::Task<ApiResponse> AuthApi::signOut(ApiRequest request)
+{
+    // Idempotent: an unknown or already ended token is simply not there afterwards either.
+    if (const QString token = request.bearerToken(); !token.isEmpty())
+        m_sessions.revoke(token);
+    co_return ApiResponse{204, {}, {}, {}};
 }

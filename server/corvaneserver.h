@@ -2,13 +2,15 @@
 
 #include "accountstore.h"
 #include "database.h"
+#include "iconcache.h"
+#include "listbuilder.h"
 #include "mailer.h"
 #include "portalpages.h"
+#include "ratelimiter.h"
 #include "resetcodestore.h"
 #include "router.h"
 #include "serveroptions.h"
 #include "sessionstore.h"
-#include "websitesapi.h"
 #include "websitestore.h"
 
 #include <QObject>
@@ -19,6 +21,8 @@
 
 class AuthApi;
 class HttpFrontend;
+class IconApi;
+class WebsitesApi;
 
 // The whole backend: storage, routes and the listening HTTP side, built from the options.
 class CorvaneServer : public QObject
@@ -34,7 +38,9 @@ public:
     [[nodiscard]] const ServerOptions &options() const { return m_options; }
 
 private:
-    CorvaneServer(const ServerOptions &options, std::unique_ptr<Database> database);
+    CorvaneServer(const ServerOptions &options, std::unique_ptr<Database> database, const QByteArray &secret);
+
+    void removeExpired();
 
     ServerOptions m_options;
     std::unique_ptr<Database> m_database;
@@ -42,12 +48,16 @@ private:
     SessionStore m_sessions;
     ResetCodeStore m_resetCodes;
     WebsiteStore m_websites;
+    RateLimiter m_limiter;
+    IconCache m_icons;
+    ListBuilder m_listBuilder;
     Mailer m_mailer;
     Router m_router;
     AuthApi *m_authApi;
-    WebsitesApi m_websitesApi;
+    WebsitesApi *m_websitesApi;
+    IconApi *m_iconApi;
     PortalPages m_portalPages;
     HttpFrontend *m_frontend;
-    QTimer m_sessionSweep;
+    QTimer m_sweep;
     QUrl m_baseUrl;
 };

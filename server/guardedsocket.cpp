@@ -18,17 +18,31 @@ bool isRequestLine(QByteArrayView line)
     return shape.match(QString::fromLatin1(line)).hasMatch();
 }
 
-qint64 declaredContentLength(QByteArrayView head)
+struct HeadFacts {
+    qint64 contentLength = 0; // -1: not a number
+    bool hasContentLength = false;
+    bool hasTransferEncoding = false;
+};
+
+HeadFacts readHead(QByteArrayView head)
 {
+    HeadFacts facts;
     for (QByteArrayView line : head.toByteArray().split('\n')) {
         const qsizetype colon = line.indexOf(':');
-        if (colon < 0 || line.first(colon).trimmed().compare("content-length", Qt::CaseInsensitive) != 0)
+        if (colon < 0)
             continue;
-        bool ok = false;
-        const qint64 length = line.sliced(colon + 1).trimmed().toLongLong(&ok);
-        return ok ? length : -1;
+        const QByteArrayView name = line.first(colon).trimmed();
+        if (name.compare("transfer-encoding", Qt::CaseInsensitive) == 0) {
+            facts.hasTransferEncoding = true;
+        } else if (!facts.hasContentLength && name.compare("content-length", Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            facts.hasContentLength = true;
+            facts.contentLength = line.sliced(colon + 1).trimmed().toLongLong(&ok);
+            if (!ok)
+                facts.contentLength = -1;
+        }
     }
-    return 0;
+    return facts;
 }
 }
 
@@ -82,10 +96,17 @@ void GuardedSocket::inspectIncoming()
             return;
         }
         m_headLength = end + 4;
-        const qint64 declared = declaredContentLength(QByteArrayView(m_head).first(end));
-        if (declared < 0)
+        const QByteArrayView head = QByteArrayView(m_head).first(end);
+        // A NUL could end a header value early for one reader and not for another.
+        if (head.contains('\0'))
+            return reject(400, u"A request header holds a NUL byte."_s);
+        const HeadFacts facts = readHead(head);
+        // Two framings at once is how requests get smuggled past a proxy: refuse the guess.
+        if (facts.hasContentLength && facts.hasTransferEncoding)
+            return reject(400, u"The request has both Content-Length and Transfer-Encoding."_s);
+        if (facts.contentLength < 0)
             return reject(400, u"The Content-Length header is not a number."_s);
-        if (declared > m_limits.maxBodyBytes)
+        if (facts.contentLength > m_limits.maxBodyBytes)
             return reject(413, u"The request body is too large."_s);
         m_head.clear();
     }

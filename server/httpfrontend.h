@@ -4,6 +4,7 @@
 
 #include <QAbstractHttpServer>
 #include <QHostAddress>
+#include <QList>
 
 class Router;
 
@@ -15,7 +16,8 @@ class HttpFrontend : public QAbstractHttpServer
     Q_OBJECT
 
 public:
-    HttpFrontend(const Router &router, GuardedSocket::Limits limits, QObject *parent = nullptr);
+    HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies,
+                 QObject *parent = nullptr);
 
     // The bound port (useful with port 0), or 0 with *error set.
     quint16 listen(const QHostAddress &address, quint16 port, QString *error);
@@ -25,6 +27,9 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    QHostAddress clientAddress(const QHttpServerRequest &request, const QTcpSocket *socket) const;
+
     const Router &m_router;
     GuardedSocket::Limits m_limits;
+    QList<QHostAddress> m_trustedProxies;
 };

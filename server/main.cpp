@@ -3,15 +3,38 @@
 #include "serveroptions.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 using namespace Qt::StringLiterals;
+
+namespace
+{
+// Each connection is a file descriptor; the usual soft limit of 1024 would refuse a burst.
+void raiseOpenFileLimit()
+{
+#ifdef Q_OS_UNIX
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+#endif
+}
+}
 
 int main(int argc, char *argv[])
 {
+    raiseOpenFileLimit();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(u"corvane-server"_s);
+    // Sites without icons are common; QT_LOGGING_RULES="corvane.*.debug=true" shows why.
+    QLoggingCategory::setFilterRules(u"corvane.*.debug=false"_s);
 
     const QStringList arguments = QCoreApplication::arguments();
     auto options = ServerOptions::parse(arguments);

@@ -15,9 +15,7 @@ ApiResponse page(const QString &title, const QString &bodyHtml, int status = 200
     return ApiResponse::html(
         u"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-        "<title>%1 · Corvane</title>"
-        "<style>body{font-family:system-ui,sans-serif;max-width:36rem;margin:3rem auto;padding:0 1rem;"
-        "line-height:1.5;color:#222}h1{font-size:1.5rem}.address{font-weight:600}</style>"
+        "<title>%1 · Corvane</title><link rel=\"stylesheet\" href=\"/portal.css\">"
         "</head><body><h1>%1</h1>%2</body></html>\n"_s.arg(title.toHtmlEscaped(), bodyHtml),
         status);
 }
@@ -36,6 +34,7 @@ void PortalPages::registerRoutes(Router &router)
     router.add(Method::Get, u"/account"_s, [this](ApiRequest request) { return account(std::move(request)); });
     router.add(Method::Get, u"/contact"_s, [this](ApiRequest request) { return contact(std::move(request)); });
     router.add(Method::Get, u"/download"_s, [this](ApiRequest request) { return download(std::move(request)); });
+    router.add(Method::Get, u"/portal.css"_s, [this](ApiRequest request) { return styleSheet(std::move(request)); });
     router.add(Method::Get, u"/api/version"_s, [this](ApiRequest request) { return version(std::move(request)); });
 }
 
@@ -75,6 +74,16 @@ QCoro::Task<ApiResponse> PortalPages::download(ApiRequest)
     co_return page(u"Download Corvane"_s,
                    u"<p>The latest version is <strong>%1</strong>. Build it from the source with "
                    "<code>./scripts/run.sh</code>.</p>"_s.arg(m_latestVersion.toHtmlEscaped()));
+}
+
+// A file of its own: the pages' security policy refuses inline styles.
+QCoro::Task<ApiResponse> PortalPages::styleSheet(ApiRequest)
+{
+    co_return ApiResponse{200,
+                          "text/css; charset=utf-8",
+                          "body{font-family:system-ui,sans-serif;max-width:36rem;margin:3rem auto;padding:0 1rem;"
+                          "line-height:1.5;color:#222}h1{font-size:1.5rem}.address{font-weight:600}\n",
+                          {{"Cache-Control", "max-age=86400"}}};
 }
 
 QCoro::Task<ApiResponse> PortalPages::version(ApiRequest)

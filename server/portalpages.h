@@ -23,6 +23,7 @@ private:
     QCoro::Task<ApiResponse> account(ApiRequest request);
     QCoro::Task<ApiResponse> contact(ApiRequest request);
     QCoro::Task<ApiResponse> download(ApiRequest request);
+    QCoro::Task<ApiResponse> styleSheet(ApiRequest request);
     QCoro::Task<ApiResponse> version(ApiRequest request);
 
     // The e-mail address of the token's account, or empty.

@@ -4,15 +4,26 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace
 {
-bool positiveSeconds(const QString &text, std::chrono::seconds *out)
+bool positiveNumber(const QString &text, qint64 max, qint64 *out)
 {
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    if (!ok || value <= 0)
+    if (!ok || value <= 0 || value > max)
+        return false;
+    *out = value;
+    return true;
+}
+
+bool positiveSeconds(const QString &text, std::chrono::seconds *out)
+{
+    qint64 value = 0;
+    if (!positiveNumber(text, std::numeric_limits<qint64>::max(), &value))
         return false;
     *out = std::chrono::seconds(value);
     return true;
@@ -44,7 +55,29 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
     const QCommandLineOption requestTimeout(u"request-timeout"_s,
                                             u"Seconds a client may take to send one request (default 30)."_s, u"seconds"_s);
     const QCommandLineOption maxBody(u"max-body-bytes"_s, u"Largest accepted request body (default 4 MiB)."_s, u"bytes"_s);
-    parser.addOptions({listen, port, dataDir, database, outbox, latest, hashing, sessions, codes, requestTimeout, maxBody});
+    const QCommandLineOption secretFile(u"secret-file"_s,
+                                        u"Key file for reset codes and limits, created 0600 if missing "
+                                        "(default: server.key in the data folder). Servers sharing a database "
+                                        "must share it."_s,
+                                        u"path"_s);
+    const QCommandLineOption limitWindow(u"limit-window"_s,
+                                         u"Seconds over which sign-in failures, reset codes and code guesses "
+                                         "are counted (default 900)."_s,
+                                         u"seconds"_s);
+    const QCommandLineOption iconFetches(u"icon-fetches-per-minute"_s,
+                                         u"Site icons fetched per client and minute (default 30)."_s, u"count"_s);
+    const QCommandLineOption privateIcons(u"allow-private-icon-hosts"_s,
+                                          u"Let the icon fetcher reach loopback, private and link-local hosts on "
+                                          "any port (tests, intranets)."_s);
+    const QCommandLineOption listCache(u"list-cache-mb"_s,
+                                       u"Memory for serialised website lists, all accounts together (default 256)."_s,
+                                       u"MiB"_s);
+    const QCommandLineOption trustedProxy(u"trusted-proxy"_s,
+                                          u"Address of a load balancer whose X-Forwarded-For names the client; "
+                                          "may be repeated."_s,
+                                          u"address"_s);
+    parser.addOptions({listen, port, dataDir, database, outbox, latest, hashing, sessions, codes, requestTimeout, maxBody,
+                       secretFile, limitWindow, iconFetches, privateIcons, listCache, trustedProxy});
     if (!parser.parse(arguments))
         return Failure::failure(parser.errorText());
     if (parser.isSet(u"help"_s))
@@ -87,16 +120,33 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
         {&sessions, &options.sessionLifetime},
         {&codes, &options.resetCodeLifetime},
         {&requestTimeout, &options.requestTimeout},
+        {&limitWindow, &options.limitWindow},
     };
     for (const auto &[option, target] : durations) {
         if (parser.isSet(*option) && !positiveSeconds(parser.value(*option), target))
             return Failure::failure(u"--%1 needs a positive number of seconds"_s.arg(option->names().first()));
     }
-    if (parser.isSet(maxBody)) {
-        bool ok = false;
-        options.maxBodyBytes = parser.value(maxBody).toLongLong(&ok);
-        if (!ok || options.maxBodyBytes <= 0)
-            return Failure::failure(u"--max-body-bytes needs a positive number"_s);
+    if (parser.isSet(maxBody) && !positiveNumber(parser.value(maxBody), std::numeric_limits<qint64>::max(), &options.maxBodyBytes))
+        return Failure::failure(u"--max-body-bytes needs a positive number"_s);
+    options.secretFile = QDir(options.dataDirectory).absoluteFilePath(
+        parser.isSet(secretFile) ? parser.value(secretFile) : u"server.key"_s);
+    options.allowPrivateIconHosts = parser.isSet(privateIcons);
+    qint64 count = 0;
+    if (parser.isSet(iconFetches)) {
+        if (!positiveNumber(parser.value(iconFetches), 1'000'000, &count))
+            return Failure::failure(u"--icon-fetches-per-minute needs a number from 1 to 1000000"_s);
+        options.iconFetchesPerMinute = int(count);
+    }
+    if (parser.isSet(listCache)) {
+        if (!positiveNumber(parser.value(listCache), 1'000'000, &count))
+            return Failure::failure(u"--list-cache-mb needs a number from 1 to 1000000"_s);
+        options.listCacheBytes = count * 1024 * 1024;
+    }
+    for (const QString &text : parser.values(trustedProxy)) {
+        QHostAddress proxy;
+        if (!proxy.setAddress(text))
+            return Failure::failure(u"--trusted-proxy needs an IP address, not \"%1\""_s.arg(text));
+        options.trustedProxies.append(proxy);
     }
     return options;
 }

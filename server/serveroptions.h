@@ -4,6 +4,7 @@
 #include "passwordhasher.h"
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,18 @@ struct ServerOptions {
     std::chrono::seconds requestTimeout = std::chrono::seconds(30);
     std::chrono::seconds idleTimeout = std::chrono::seconds(120);
     qint64 maxBodyBytes = 4 * 1024 * 1024;
+    // Holds the key of reset codes and rate limits; defaults to "server.key" in the data folder.
+    QString secretFile;
+    // The window over which sign-in failures, reset codes and code guesses are counted.
+    std::chrono::seconds limitWindow = std::chrono::minutes(15);
+    // Icons fetched from other sites per client and minute (answers from the cache are free).
+    int iconFetchesPerMinute = 30;
+    // Lets the icon fetcher reach loopback, private and link-local hosts on any port.
+    bool allowPrivateIconHosts = false;
+    // Total size of the serialised lists kept in memory, over all accounts.
+    qint64 listCacheBytes = qint64(256) * 1024 * 1024;
+    // Proxies (load balancers) whose X-Forwarded-For names the client.
+    QList<QHostAddress> trustedProxies;
 
     // The data folder defaults to "corvane-server" in the user's data folder; the database and the
     // outbox default to places inside the data folder.

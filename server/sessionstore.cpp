@@ -48,6 +48,11 @@ std::optional<qint64> SessionStore::userFor(const QString &token)
     return row->at(0).toLongLong();
 }
 
+void SessionStore::revoke(const QString &token)
+{
+    m_database.execute(u"DELETE FROM sessions WHERE token_hash = ?"_s, {tokenDigest(token)});
+}
+
 void SessionStore::revokeAllExcept(qint64 userId, const QString &keptToken)
 {
     m_database.execute(u"DELETE FROM sessions WHERE user_id = ? AND token_hash <> ?"_s, {userId, tokenDigest(keptToken)});

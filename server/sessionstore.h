@@ -16,6 +16,8 @@ public:
     QString issue(qint64 userId);
     // The account a live token belongs to; an expired token is removed on the way.
     std::optional<qint64> userFor(const QString &token);
+    // Ends one token; ending an unknown or already ended token changes nothing.
+    void revoke(const QString &token);
     void revokeAllExcept(qint64 userId, const QString &keptToken);
     void revokeAll(qint64 userId);
     void removeExpired();

@@ -1,9 +1,13 @@
 #include "websitesapi.h"
 
+#include "listbuilder.h"
 #include "requestbody.h"
 #include "router.h"
 #include "sessionstore.h"
 #include "websitestore.h"
+
+#include <QCoroFuture>
+#include <QPointer>
 
 using namespace Qt::StringLiterals;
 
@@ -34,9 +38,13 @@ ApiResponse single(const SavedWebsite &website, int status = 200)
 }
 }
 
-WebsitesApi::WebsitesApi(SessionStore &sessions, WebsiteStore &websites)
-    : m_sessions(sessions)
+WebsitesApi::WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes,
+                         QObject *parent)
+    : QObject(parent)
+    , m_sessions(sessions)
     , m_websites(websites)
+    , m_builder(builder)
+    , m_lists(cacheBytes)
 {
 }
 
@@ -59,9 +67,15 @@ QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest request)
     const qint64 version = m_websites.libraryVersion(*userId);
     if (const CachedList *cached = m_lists.object(*userId); cached && cached->version == version)
         co_return ApiResponse{200, "application/json", cached->body, {}};
-    ApiResponse response = ApiResponse::json(WebsitesResponse{m_websites.list(*userId)}.toJson());
-    m_lists.insert(*userId, new CachedList{version, response.body}, response.body.size());
-    co_return response;
+    QPointer self(this);
+    const std::optional<QByteArray> body = co_await m_builder.build(*userId);
+    if (!self)
+        co_return ApiResponse::error(503, u"The server is shutting down."_s);
+    if (!body)
+        co_return ApiResponse::error(500, u"Internal server error."_s);
+    // An entry larger than the whole budget is simply not kept.
+    m_lists.insert(*userId, new CachedList{version, *body}, body->size());
+    co_return ApiResponse{200, "application/json", *body, {}};
 }
 
 QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request)

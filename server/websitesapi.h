@@ -6,20 +6,26 @@
 #include <QByteArray>
 #include <QCache>
 #include <QCoroTask>
+#include <QObject>
 
 #include <optional>
 
+class ListBuilder;
 class Router;
 class SessionStore;
 class WebsiteStore;
 
 // The /api/websites routes, each for the account that the bearer token belongs to. Serialised lists
 // are cached per account and reused while the account's library version is unchanged: the client
-// fetches its unchanged library again and again, and building the JSON is the expensive part.
-class WebsitesApi
+// fetches its unchanged library again and again, and building the JSON is the expensive part, which
+// the list builder does off this thread. The cache's budget is shared by all accounts.
+class WebsitesApi : public QObject
 {
+    Q_OBJECT
+
 public:
-    WebsitesApi(SessionStore &sessions, WebsiteStore &websites);
+    WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes,
+                QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
 
@@ -37,6 +43,7 @@ private:
 
     SessionStore &m_sessions;
     WebsiteStore &m_websites;
+    ListBuilder &m_builder;
     // Cost in bytes.
-    QCache<qint64, CachedList> m_lists{64 * 1024 * 1024};
+    QCache<qint64, CachedList> m_lists;
 };

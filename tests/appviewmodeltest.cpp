@@ -4,6 +4,7 @@
 #include "account/authenticationcard.h"
 #include "account/passwordchangeform.h"
 #include "api/backendclient.h"
+#include "capture/browsercapture.h"
 #include "library/library.h"
 #include "library/localstoremanager.h"
 #include "state/portaladdress.h"
@@ -394,6 +395,68 @@ private Q_SLOTS:
         QVERIFY(library.websites().isEmpty());
         QVERIFY(!QFile::exists(LocalStoreManager::shared().websitesCacheFile()));
         QVERIFY(!environment.preferences()->contains(Preferences::kSavedWebsites));
+    }
+
+    // A saved tab goes first in the library; the form is cleared only when the backend stored it.
+    void savingATypedAddress_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("stored") << 200;
+        QTest::newRow("refused") << 500;
+    }
+
+    void savingATypedAddress()
+    {
+        QFETCH(int, status);
+        TestEnvironment environment;
+        storeSession(*environment.preferences());
+        StubServer server;
+        server.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{kLibrary}.toJson()));
+        const QString page = server.baseUrl() + u"/page"_s;
+        server.on("GET", u"/page"_s, StubServer::text(200, "<p>Hello <script>x()</script><b>page</b></p>", "text/html"));
+        const SavedWebsite stored{.id = 7, .url = page, .title = u"127.0.0.1"_s, .createdAt = u"2024-07-01"_s};
+        server.on("POST", u"/api/websites"_s,
+                  status == 200 ? StubServer::json(200, SingleWebsiteResponse{stored}.toJson())
+                                : StubServer::json(status, QJsonObject{{u"error"_s, u"busy"_s}}));
+        const auto model = environment.makeViewModel(server.baseUrl());
+        QTRY_COMPARE(model->library()->websiteCount(), 3);
+        BrowserCapture &capture = *model->capture();
+        capture.setShowManualURLField(true);
+        capture.setCustomURLInput(u" "_s + page + u"\n"_s);
+
+        capture.saveActiveWebsite();
+        QVERIFY(capture.isSavingTab());
+        capture.saveActiveWebsite();
+        QTRY_VERIFY(capture.showSavedCheckmark() || !capture.isSavingTab());
+
+        const auto posts = [&server] {
+            QList<StubServer::Request> posts = server.requestsTo(u"/api/websites"_s);
+            posts.removeIf([](const StubServer::Request &request) { return request.method != "POST"; });
+            return posts;
+        };
+        QCOMPARE(posts().size(), 1);
+        QCOMPARE(QJsonDocument::fromJson(posts().first().body).object(),
+                 (QJsonObject{{u"url"_s, page},
+                              {u"title"_s, u"127.0.0.1"_s},
+                              {u"screenshotUrl"_s, server.baseUrl() + u"/api/icon?domain=127.0.0.1&sz=128"_s},
+                              {u"content"_s, u"Hello page"_s}}));
+        if (status != 200) {
+            QCOMPARE(capture.customURLInput(), u" "_s + page + u"\n"_s);
+            QVERIFY(capture.showManualURLField());
+            QCOMPARE(idsOf(model->library()->websites()), (QList<qint64>{2, 3, 1}));
+            return;
+        }
+        QCOMPARE(idsOf(model->library()->websites()), (QList<qint64>{2, 7, 3, 1}));
+        QCOMPARE(model->library()->lastAddedWebsiteId(), 7);
+        QVERIFY(capture.customURLInput().isEmpty());
+        QVERIFY(!capture.showManualURLField());
+        // The confirmation holds off another save until it ends.
+        QVERIFY(capture.isSavingTab());
+        capture.saveActiveWebsite();
+        QTRY_VERIFY(!capture.isSavingTab());
+        QVERIFY(!capture.showSavedCheckmark());
+        QCOMPARE(model->library()->lastAddedWebsiteId(), std::nullopt);
+        QCOMPARE(posts().size(), 1);
     }
 
     void portalLinks_data()

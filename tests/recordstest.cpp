@@ -167,6 +167,7 @@ private Q_SLOTS:
         QFETCH(QString, url);
         QFETCH(QString, domain);
         QCOMPARE(SavedWebsite{.url = url}.formattedDomain(), domain);
+        QCOMPARE(ActiveBrowserTab{.url = url}.domain(), domain);
     }
 };
 

@@ -99,6 +99,18 @@ void addHostileRequestRows()
     row("rename: id in exponent form", "PUT", u"/api/websites/1e3"_s, R"({"title":"x"})", Caller::Owner, 404);
     row("delete: SQL in the id", "DELETE", u"/api/websites/1%20OR%201=1"_s, "", Caller::Owner, 404);
     row("delete: id with a plus sign", "DELETE", u"/api/websites/+1"_s, "", Caller::Owner, 404);
+    // Site icons.
+    row("icon: no domain", "GET", u"/api/icon"_s, "", Caller::Nobody, 400);
+    row("icon: a whole address", "GET", u"/api/icon?domain=https%3A%2F%2Fexample.com%2F"_s, "", Caller::Nobody, 400);
+    row("icon: size not a number", "GET", u"/api/icon?domain=example.com&sz=big"_s, "", Caller::Nobody, 400);
+    row("icon: negative size", "GET", u"/api/icon?domain=example.com&sz=-5"_s, "", Caller::Nobody, 400);
+    row("icon: port out of range", "GET", u"/api/icon?domain=example.com:99999"_s, "", Caller::Nobody, 400);
+    row("icon: this very server", "GET", u"/api/icon?domain=127.0.0.1"_s, "", Caller::Nobody, 403);
+    row("icon: a name for this machine", "GET", u"/api/icon?domain=LocalHost"_s, "", Caller::Nobody, 403);
+    row("icon: ssh port", "GET", u"/api/icon?domain=example.com:22"_s, "", Caller::Nobody, 403);
+    row("icon: cloud metadata", "GET", u"/api/icon?domain=169.254.169.254"_s, "", Caller::Nobody, 403);
+    row("icon: decimal loopback", "GET", u"/api/icon?domain=2130706433"_s, "", Caller::Nobody, 403);
+    row("icon: posted", "POST", u"/api/icon?domain=example.com"_s, "{}", Caller::Nobody, 405);
     // Routes and methods.
     row("unknown route", "GET", u"/api/nothing-here"_s, "", Caller::Owner, 404);
     row("trailing slash", "GET", u"/api/websites/"_s, "", Caller::Owner, 404);
@@ -124,6 +136,9 @@ void addMalformedHttpRows()
     QTest::newRow("lower-case method") << "get /api/websites HTTP/1.1\r\nHost: x\r\n\r\n"_ba << 400;
     QTest::newRow("HTTP/2 preface") << "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n"_ba << 400;
     QTest::newRow("invalid chunk size") << post + "Transfer-Encoding: chunked\r\n\r\nzz\r\n" << 408;
+    QTest::newRow("both Content-Length and Transfer-Encoding")
+        << "GET /api/version HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"_ba << 400;
+    QTest::newRow("NUL in a header value") << "GET /api/websites HTTP/1.1\r\nHost: x\r\nX-Note: a\0b\r\n\r\n"_ba << 400;
     QTest::newRow("headers beyond the limit") << "GET /api/websites HTTP/1.1\r\nX-Padding: "_ba + repeated('p', 20000) + "\r\n\r\n" << 431;
     QTest::newRow("chunked body beyond the limit")
         << post + "Transfer-Encoding: chunked\r\n\r\n" + QByteArray::number(5'000'000, 16) + "\r\n" + repeated('x', 5'000'000) + "\r\n0\r\n\r\n"

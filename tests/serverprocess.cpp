@@ -71,6 +71,17 @@ QString ServerProcess::outboxDirectory() const
     return QDir(m_dataDirectory.path()).filePath(u"outbox"_s);
 }
 
+QStringList ServerProcess::sharingArguments() const
+{
+    QString database = QDir(dataDirectory()).filePath(u"corvane.sqlite"_s);
+    if (!m_postgresDatabase.isEmpty()) {
+        QUrl url(postgresServer());
+        url.setPath(u"/"_s + m_postgresDatabase);
+        database = url.toString();
+    }
+    return {u"--database"_s, database, u"--secret-file"_s, QDir(dataDirectory()).filePath(u"server.key"_s)};
+}
+
 bool ServerProcess::createPostgresDatabase()
 {
     if (postgresServer().isEmpty() || !m_postgresDatabase.isEmpty())
@@ -102,11 +113,8 @@ bool ServerProcess::start()
         return false;
     QStringList arguments{u"--listen"_s, u"127.0.0.1"_s,   u"--port"_s, u"0"_s, u"--data-dir"_s, dataDirectory(),
                           u"--password-hashing"_s, u"minimal"_s};
-    if (!m_postgresDatabase.isEmpty()) {
-        QUrl database(postgresServer());
-        database.setPath(u"/"_s + m_postgresDatabase);
-        arguments << u"--database"_s << database.toString();
-    }
+    if (!m_postgresDatabase.isEmpty())
+        arguments += sharingArguments().first(2);
     arguments += m_extraArguments;
 
     m_output.clear();

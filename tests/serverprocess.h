@@ -38,6 +38,8 @@ public:
     [[nodiscard]] QUrl apiUrl() const;
     [[nodiscard]] QString dataDirectory() const;
     [[nodiscard]] QString outboxDirectory() const;
+    // The --database and --secret-file values that let another server share this one's data.
+    [[nodiscard]] QStringList sharingArguments() const;
 
     // Paths of the .eml files in the outbox, oldest first.
     [[nodiscard]] QStringList outboxMessages() const;

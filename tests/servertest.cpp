@@ -2,7 +2,9 @@
 #include "serverprocess.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -376,36 +378,42 @@ private Q_SLOTS:
 #endif
     }
 
-    void unknownAddressGetsNoCode()
+    // Nobody learns from this endpoint whether an address has an account.
+    void codeRequestAnswersAlikeForEveryAddress()
     {
         ServerProcess server;
         QVERIFY(startServer(server));
         RawHttpClient client(server.baseUrl());
-        const HttpAnswer answer = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "ghost@example.com"_L1}}));
-        QCOMPARE(answer.status, 404);
-        QVERIFY(!answer.error().isEmpty());
-        QVERIFY(server.outboxMessages().isEmpty());
+        registerAccount(client, u"known@example.com"_s);
+        const HttpAnswer known = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "known@example.com"_L1}}));
+        const HttpAnswer unknown = client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, "ghost@example.com"_L1}}));
+        QCOMPARE(known.status, 200);
+        QCOMPARE(unknown.status, known.status);
+        QCOMPARE(unknown.body, known.body);
+        QCOMPARE(server.outboxMessages().size(), 1);
+        QVERIFY(server.latestResetCode(u"ghost@example.com"_s).isEmpty());
     }
 
     void resetCodeRefusals_data()
     {
         QTest::addColumn<int>("wrongTries");
         QTest::addColumn<int>("waitMs");
-        QTest::addColumn<bool>("requestAgain");
-        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("wrongTriesOnNewCode"); // -1: no new code
+        QTest::addColumn<int>("status");
 
-        QTest::newRow("four wrong tries leave it usable") << 4 << 0 << false << true;
-        QTest::newRow("five wrong tries kill it") << 5 << 0 << false << false;
-        QTest::newRow("expired") << 0 << 1300 << false << false;
-        QTest::newRow("a new request replaces it") << 0 << 0 << true << false;
+        QTest::newRow("four wrong tries leave it usable") << 4 << 0 << -1 << 200;
+        QTest::newRow("five wrong tries spend the address's budget") << 5 << 0 << -1 << 429;
+        QTest::newRow("expired") << 0 << 1300 << -1 << 400;
+        QTest::newRow("a new request replaces it") << 0 << 0 << 0 << 400;
+        QTest::newRow("a new code buys no new tries") << 3 << 0 << 2 << 429;
     }
 
     void resetCodeRefusals()
     {
         QFETCH(int, wrongTries);
         QFETCH(int, waitMs);
-        QFETCH(bool, requestAgain);
-        QFETCH(bool, accepted);
+        QFETCH(int, wrongTriesOnNewCode);
+        QFETCH(int, status);
 
         ServerProcess server({u"--reset-code-lifetime"_s, u"1"_s});
         QVERIFY(startServer(server));
@@ -414,28 +422,121 @@ private Q_SLOTS:
         const QByteArray forgot = json({{"email"_L1, "codes@example.com"_L1}});
         QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
         const QString code = server.latestResetCode(u"codes@example.com"_s);
-        const QString wrong = u"%1"_s.arg((code.toInt() + 1) % 1000000, 6, 10, QLatin1Char('0'));
         auto attempt = [&](const QString &guess) {
             return client.request("POST", u"/api/auth/reset-password"_s,
                                   json({{"email"_L1, "codes@example.com"_L1}, {"code"_L1, guess}, {"newPassword"_L1, "after12"_L1}}));
         };
-        for (int index = 0; index < wrongTries; ++index) {
-            const HttpAnswer refused = attempt(wrong);
-            QCOMPARE(refused.status, 400);
-            QVERIFY(!refused.error().isEmpty());
-        }
+        auto wrongGuesses = [&](const QString &right, int count) {
+            const QString wrong = u"%1"_s.arg((right.toInt() + 1) % 1000000, 6, 10, QLatin1Char('0'));
+            for (int index = 0; index < count; ++index) {
+                const HttpAnswer refused = attempt(wrong);
+                QCOMPARE(refused.status, 400);
+                QVERIFY(!refused.error().isEmpty());
+            }
+        };
+        wrongGuesses(code, wrongTries);
         if (waitMs)
             QTest::qWait(waitMs);
-        if (requestAgain) {
+        QString finalCode = code;
+        if (wrongTriesOnNewCode >= 0) {
             QCOMPARE(client.request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
             QCOMPARE(server.outboxMessages().size(), 2);
-            if (server.latestResetCode(u"codes@example.com"_s) == code)
+            const QString newCode = server.latestResetCode(u"codes@example.com"_s);
+            if (newCode == code)
                 QSKIP("the new code happens to equal the old one");
+            wrongGuesses(newCode, wrongTriesOnNewCode);
+            if (wrongTriesOnNewCode > 0)
+                finalCode = newCode;
         }
 
-        const HttpAnswer final = attempt(code);
-        QCOMPARE(final.status, accepted ? 200 : 400);
-        QCOMPARE(signIn(client, u"codes@example.com"_s, accepted ? u"after12"_s : u"before1"_s).isEmpty(), false);
+        const HttpAnswer final = attempt(finalCode);
+        QCOMPARE(final.status, status);
+        if (status == 429)
+            QVERIFY(final.header("retry-after").toInt() > 0);
+        QCOMPARE(signIn(client, u"codes@example.com"_s, status == 200 ? u"after12"_s : u"before1"_s).isEmpty(), false);
+    }
+
+    // Per address and per client; counted in a window (shortened here) that ends by itself.
+    void codeRequestsAreLimited()
+    {
+        ServerProcess server({u"--limit-window"_s, u"3"_s});
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        auto ask = [&](const QString &email) {
+            return client.request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, email}}));
+        };
+        for (int index = 0; index < 3; ++index)
+            QCOMPARE(ask(u"Same@example.com"_s).status, 200);
+        const HttpAnswer refused = ask(u"same@EXAMPLE.com"_s);
+        QCOMPARE(refused.status, 429);
+        QVERIFY(!refused.error().isEmpty());
+        const int retryAfter = refused.header("retry-after").toInt();
+        QVERIFY2(retryAfter >= 1 && retryAfter <= 3, refused.header("retry-after").constData());
+        // Other addresses from this client, up to the client's own budget of ten.
+        for (int index = 0; index < 6; ++index)
+            QCOMPARE(ask(u"other%1@example.com"_s.arg(index)).status, 200);
+        QCOMPARE(ask(u"one-more@example.com"_s).status, 429);
+
+        QTest::qWait(retryAfter * 1000 + 100);
+        QCOMPARE(ask(u"same@example.com"_s).status, 200);
+    }
+
+    void signInIsThrottledBeforeHashing()
+    {
+        // The real hashing cost, so that a refusal which still hashed would show in its time.
+        ServerProcess server({u"--limit-window"_s, u"120"_s, u"--password-hashing"_s, u"interactive"_s});
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        registerAccount(client, u"target@example.com"_s, u"right-pass"_s);
+        for (int index = 0; index < 9; ++index)
+            QVERIFY(signIn(client, u"target@example.com"_s, u"guess-%1"_s.arg(index)).isEmpty());
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(client.request("POST", u"/api/auth/login"_s, credentials(u"target@example.com"_s, u"guess-9"_s)).status, 401);
+        const qint64 hashedMs = timer.restart();
+
+        const HttpAnswer refused = client.request("POST", u"/api/auth/login"_s, credentials(u"TARGET@example.com"_s, u"right-pass"_s));
+        const qint64 refusedMs = timer.elapsed();
+        QCOMPARE(refused.status, 429);
+        QVERIFY2(refusedMs * 2 < hashedMs, qPrintable(u"refused in %1 ms, a hash takes %2 ms"_s.arg(refusedMs).arg(hashedMs)));
+        QVERIFY(!refused.error().isEmpty());
+        const int retryAfter = refused.header("retry-after").toInt();
+        QVERIFY(retryAfter >= 1 && retryAfter <= 120);
+        // Another account is not held up by this address's failures.
+        registerAccount(client, u"bystander@example.com"_s, u"right-pass"_s);
+        QVERIFY(!signIn(client, u"bystander@example.com"_s, u"right-pass"_s).isEmpty());
+    }
+
+    void signOutEndsOnlyThatToken()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        RawHttpClient client(server.baseUrl());
+        const QString leaving = registerAccount(client, u"leave@example.com"_s);
+        const QString staying = signIn(client, u"leave@example.com"_s, u"secret1"_s);
+
+        const HttpAnswer out = client.request("POST", u"/api/auth/logout"_s, {}, leaving);
+        QCOMPARE(out.status, 204);
+        QVERIFY(out.body.isEmpty());
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, leaving).status, 401);
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, staying).status, 200);
+        // Idempotent, and harmless without a live token.
+        QCOMPARE(client.request("POST", u"/api/auth/logout"_s, {}, leaving).status, 204);
+        QCOMPARE(client.request("POST", u"/api/auth/logout"_s).status, 204);
+        QCOMPARE(client.request("GET", u"/api/websites"_s, {}, staying).status, 200);
+    }
+
+    void resetCodesNeedTheSecretFile()
+    {
+        ServerProcess server;
+        QVERIFY(startServer(server));
+        const QFileInfo key(QDir(server.dataDirectory()).filePath(u"server.key"_s));
+        QVERIFY(key.exists());
+        QCOMPARE(key.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner), QFile::Permissions());
+        server.stop();
+        // The database alone, with another key, is refused rather than silently failing every code.
+        QVERIFY(QFile::remove(key.filePath()));
+        QVERIFY(!server.start());
     }
 
     void versionAndPortalPages()
@@ -453,6 +554,12 @@ private Q_SLOTS:
         QVERIFY(account.header("content-type").startsWith("text/html"));
         QVERIFY(account.body.contains("&lt;b&gt;portal&lt;/b&gt;@example.com"));
         QVERIFY(!account.body.contains("<b>portal"));
+        // Nothing from elsewhere, and no inline styles or scripts: the style sheet is its own file.
+        const QByteArray policy = account.header("content-security-policy");
+        QVERIFY(policy.contains("default-src 'none'"));
+        QVERIFY(!policy.contains("unsafe-inline") && !policy.contains("*") && !policy.contains("http"));
+        QVERIFY(!account.body.contains("<style"));
+        QCOMPARE(client.request("GET", u"/portal.css"_s).status, 200);
         QCOMPARE(client.request("GET", u"/account?token=forged"_s).status, 401);
         QCOMPARE(client.request("GET", u"/account"_s).status, 401);
         QCOMPARE(client.request("GET", u"/contact?token="_s + token).status, 200);

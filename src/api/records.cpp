@@ -24,13 +24,27 @@ QJsonObject User::toJson() const
     return object;
 }
 
-QString SavedWebsite::formattedDomain() const
+namespace
+{
+// What the library and the dashboard show of an address.
+QString domainOf(const QString &url)
 {
     const QUrl parsed(url, QUrl::StrictMode);
     if (!parsed.isValid() || parsed.host().isEmpty())
         return url;
     static const QRegularExpression leadingWww(u"^www\\."_s);
     return parsed.host().remove(leadingWww);
+}
+}
+
+QString SavedWebsite::formattedDomain() const
+{
+    return domainOf(url);
+}
+
+QString ActiveBrowserTab::domain() const
+{
+    return domainOf(url);
 }
 
 Decoded<SavedWebsite> SavedWebsite::fromJson(const QJsonValue &value)

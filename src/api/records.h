@@ -63,11 +63,15 @@ struct ActiveBrowserTab {
     Q_PROPERTY(QString title MEMBER title CONSTANT)
     Q_PROPERTY(QString url MEMBER url CONSTANT)
     Q_PROPERTY(QString browserName MEMBER browserName CONSTANT)
+    Q_PROPERTY(QString domain READ domain CONSTANT)
 
 public:
     QString title;
     QString url;
     QString browserName;
+
+    // The host without a leading "www." label; the address unchanged when it has no host.
+    [[nodiscard]] QString domain() const;
 
     friend bool operator==(const ActiveBrowserTab &, const ActiveBrowserTab &) = default;
 };

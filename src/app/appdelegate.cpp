@@ -3,6 +3,7 @@
 #include "app/panelwindow.h"
 #include "app/resourcefiles.h"
 #include "app/statusitem.h"
+#include "capture/browsercapture.h"
 #include "state/appviewmodel.h"
 
 #include <QGuiApplication>
@@ -43,7 +44,8 @@ void AppDelegate::setupApplicationIcon()
 
 void AppDelegate::setupMenuBarExtra()
 {
-    m_statusItem = std::make_unique<StatusItem>(m_mainWindow.get(), [] {}, m_resourceFolders);
+    BrowserCapture *capture = m_viewModel->capture();
+    m_statusItem = std::make_unique<StatusItem>(m_mainWindow.get(), [capture] { capture->refreshActiveBrowserTab(); }, m_resourceFolders);
 }
 
 void AppDelegate::setupFloatingRoundedWindow()

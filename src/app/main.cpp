@@ -1,15 +1,44 @@
 #include "app/appdelegate.h"
 #include "app/resourcefiles.h"
 #include "app/singleinstance.h"
+#include "capture/browsertracker.h"
+#include "capture/capturereport.h"
+#include "platform/desktopcaptureplatform.h"
 #include "state/appviewmodel.h"
 
 #include <QApplication>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
+
+namespace
+{
+bool captureReportRequested(int argc, char *argv[])
+{
+    return std::find(argv + 1, argv + argc, std::string_view("--capture-report")) != argv + argc;
+}
+
+// Detects once and prints what it saw, without a window and without the stored session or
+// preferences, even while another instance runs.
+int printCaptureReport(int argc, char *argv[])
+{
+    const QCoreApplication application(argc, argv);
+    const DesktopCapturePlatform platform = makeDesktopCapturePlatform();
+    const QByteArray report = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader, BrowserTracker::shared()).run().toJson();
+    std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
+    return 0;
+}
+}
 
 int main(int argc, char *argv[])
 {
+    if (captureReportRequested(argc, argv))
+        return printCaptureReport(argc, argv);
+
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));

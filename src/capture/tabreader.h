@@ -9,7 +9,8 @@
 
 // Where a browser's active tab comes from: a scripting bridge, the browser's own session files,
 // or a fake in tests. Detection ranks the browsers and interprets the answers; a reader only
-// fetches one browser's raw answer. Called on the detection thread, one call at a time.
+// fetches one browser's raw answer. Called on worker threads: readActiveTab by one detection at a
+// time, readPageText by a save, possibly while a detection runs.
 class TabReader
 {
 public:

@@ -4,8 +4,9 @@
 #include "account/passwordchangeform.h"
 #include "api/backendclient.h"
 #include "api/jsonreader.h"
+#include "capture/browsercapture.h"
 #include "library/library.h"
-#include "platform/desktopworkspace.h"
+#include "platform/desktopcaptureplatform.h"
 #include "state/portaladdress.h"
 #include "state/published.h"
 #include "update/updatecheck.h"
@@ -19,12 +20,14 @@ using namespace Qt::StringLiterals;
 
 AppViewModelDependencies AppViewModelDependencies::forDesktop()
 {
+    DesktopCapturePlatform capture = makeDesktopCapturePlatform();
     return {
         .webPortalUrl = PortalAddress::fromEnvironment(),
         .preferences = std::make_unique<Preferences>(),
         .localStoreDirectory = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(u"Corvane"_s),
-        .workspace = std::make_unique<DesktopWorkspace>(),
-        .windowList = std::make_unique<UnavailableWindowList>(),
+        .workspace = std::move(capture.workspace),
+        .windowList = std::move(capture.windowList),
+        .tabReader = std::move(capture.tabReader),
         .clipboard = std::make_unique<SystemClipboard>(),
         .saveDialog = std::make_unique<FileSaveDialog>(),
     };
@@ -49,6 +52,9 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences,
                                                      [this](AuthResponse session) { return startSession(std::move(session)); });
     m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend);
+    m_capture = std::make_unique<BrowserCapture>(*m_workspace, *m_windowList, std::move(dependencies.tabReader), *m_preferences,
+                                                 *m_backend);
+    connect(m_capture.get(), &BrowserCapture::websiteSaved, m_library.get(), &Library::addSavedWebsite);
     m_updateCheck = std::make_unique<UpdateCheck>(m_backend->webPortalURL(), m_backend->network(), *m_workspace,
                                                   dependencies.updateCheckTimeout);
     connect(m_backend.get(), &BackendClient::sessionRejected, this, &AppViewModel::endRejectedSession);
@@ -58,6 +64,7 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     m_showHeaderEmail = m_preferences->boolValue(Preferences::kShowHeaderEmail);
 
     restoreSession();
+    m_capture->start();
     connect(m_workspace.get(), &Workspace::thisApplicationActivated, this, &AppViewModel::fetchWebsitesWhenSignedIn);
 }
 

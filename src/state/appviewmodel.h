@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/records.h"
+#include "capture/tabreader.h"
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "platform/windowlist.h"
@@ -18,8 +19,10 @@
 
 class AuthenticationCard;
 class BackendClient;
+class BrowserCapture;
 Q_MOC_INCLUDE("account/authenticationcard.h")
 Q_MOC_INCLUDE("account/passwordchangeform.h")
+Q_MOC_INCLUDE("capture/browsercapture.h")
 Q_MOC_INCLUDE("library/library.h")
 Q_MOC_INCLUDE("update/updatecheck.h")
 class Library;
@@ -33,6 +36,7 @@ struct AppViewModelDependencies {
     QString localStoreDirectory;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<WindowList> windowList;
+    std::unique_ptr<TabReader> tabReader;
     std::unique_ptr<Clipboard> clipboard;
     std::unique_ptr<SaveDialog> saveDialog;
     // How long a backend request, and the version check, may wait for the server.
@@ -59,6 +63,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(AuthenticationCard *account READ account CONSTANT)
     Q_PROPERTY(PasswordChangeForm *passwordChange READ passwordChange CONSTANT)
     Q_PROPERTY(Library *library READ library CONSTANT)
+    Q_PROPERTY(BrowserCapture *capture READ capture CONSTANT)
     Q_PROPERTY(UpdateCheck *updateCheck READ updateCheck CONSTANT)
 
 public:
@@ -74,6 +79,7 @@ public:
     [[nodiscard]] AuthenticationCard *account() const { return m_account.get(); }
     [[nodiscard]] PasswordChangeForm *passwordChange() const { return m_passwordChange.get(); }
     [[nodiscard]] Library *library() const { return m_library.get(); }
+    [[nodiscard]] BrowserCapture *capture() const { return m_capture.get(); }
     [[nodiscard]] UpdateCheck *updateCheck() const { return m_updateCheck.get(); }
     [[nodiscard]] BackendClient &backend() const { return *m_backend; }
 
@@ -115,6 +121,7 @@ private:
     std::unique_ptr<AuthenticationCard> m_account;
     std::unique_ptr<PasswordChangeForm> m_passwordChange;
     std::unique_ptr<Library> m_library;
+    std::unique_ptr<BrowserCapture> m_capture;
     std::unique_ptr<UpdateCheck> m_updateCheck;
 
     bool m_isAuthenticated = false;

@@ -2,6 +2,7 @@
 
 #include "account/authenticationcard.h"
 #include "account/passwordchangeform.h"
+#include "capture/browsercapture.h"
 #include "library/library.h"
 #include "library/websitelistmodel.h"
 #include "state/appviewmodel.h"
@@ -43,6 +44,13 @@ struct WebsiteListModelForeign {
     Q_GADGET
     QML_FOREIGN(WebsiteListModel)
     QML_NAMED_ELEMENT(WebsiteListModel)
+    QML_UNCREATABLE("Part of the view model.")
+};
+
+struct BrowserCaptureForeign {
+    Q_GADGET
+    QML_FOREIGN(BrowserCapture)
+    QML_NAMED_ELEMENT(BrowserCapture)
     QML_UNCREATABLE("Part of the view model.")
 };
 

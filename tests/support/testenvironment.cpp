@@ -1,5 +1,7 @@
 #include "testenvironment.h"
 
+#include "fakeosascript.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -30,6 +32,7 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
         .localStoreDirectory = localStoreDirectory(),
         .workspace = std::move(workspace),
         .windowList = std::make_unique<UnavailableWindowList>(),
+        .tabReader = FakeOsascript::reader(),
         .clipboard = std::move(clipboard),
         .saveDialog = std::move(saveDialog),
         .requestTimeout = m_requestTimeout,

@@ -1,0 +1,185 @@
+#include "browsercapture.h"
+
+#include "api/backendclient.h"
+#include "capture/browserdetection.h"
+#include "capture/browsersituation.h"
+#include "capture/browsertracker.h"
+#include "capture/capturelog.h"
+#include "capture/knownbrowsers.h"
+#include "capture/pagetextextractor.h"
+#include "capture/tabreader.h"
+#include "capture/tabsaverequest.h"
+#include "platform/windowlist.h"
+#include "platform/workspace.h"
+#include "state/preferences.h"
+
+#include <QCoroFuture>
+#include <QCoroTimer>
+#include <QPointer>
+#include <QtConcurrent>
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+BrowserCapture::BrowserCapture(Workspace &workspace, WindowList &windowList, std::unique_ptr<TabReader> tabReader,
+                               Preferences &preferences, BackendClient &backend, QObject *parent)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_windowList(windowList)
+    , m_tabReader(std::move(tabReader))
+    , m_preferences(preferences)
+    , m_backend(backend)
+    , m_pageTextExtractor(std::make_unique<PageTextExtractor>(m_tabReader))
+    , m_hasBrowserPermission(preferences.boolValue(Preferences::kBrowserPermission))
+{
+    m_pollingTimer.setInterval(pollingInterval);
+    connect(&m_pollingTimer, &QTimer::timeout, this, &BrowserCapture::refreshActiveBrowserTab);
+    m_savedConfirmationTimer.setSingleShot(true);
+    m_savedConfirmationTimer.setInterval(savedConfirmationTime);
+    connect(&m_savedConfirmationTimer, &QTimer::timeout, this, &BrowserCapture::endSavedConfirmation);
+}
+
+BrowserCapture::~BrowserCapture() = default;
+
+void BrowserCapture::start()
+{
+    BrowserSituation::seedTracker(BrowserTracker::shared(), m_workspace, m_windowList);
+    connect(&m_workspace, &Workspace::applicationActivated, this, &BrowserCapture::handleApplicationActivated);
+    if (m_hasBrowserPermission)
+        refreshActiveBrowserTab();
+    m_pollingTimer.start();
+}
+
+void BrowserCapture::refreshActiveBrowserTab()
+{
+    if (!m_hasBrowserPermission || m_isDetectingBrowser)
+        return;
+    m_isDetectingBrowser = true;
+    detect();
+}
+
+// The worker gets only values and the shared reader, so nothing it touches can go away under it.
+QCoro::Task<> BrowserCapture::detect()
+{
+    BrowserSituation situation = BrowserSituation::observe(m_workspace, m_windowList, BrowserTracker::shared());
+    QPointer self(this);
+    const std::optional<ActiveBrowserTab> tab
+        = co_await QtConcurrent::run(BrowserDetection::detectAnyOpenBrowserTab, std::move(situation), m_tabReader);
+    if (!self)
+        co_return;
+    m_isDetectingBrowser = false;
+    // Access paused meanwhile: the placeholder it set stays.
+    if (m_hasBrowserPermission && tab)
+        assign(m_activeTab, *tab, &BrowserCapture::activeTabChanged);
+    Q_EMIT detectionFinished();
+}
+
+void BrowserCapture::handleApplicationActivated(const QString &bundleId)
+{
+    if (!isSupportedBrowser(bundleId))
+        return;
+    BrowserTracker::shared().setLastActiveBrowserBundleId(bundleId);
+    refreshActiveBrowserTab();
+}
+
+void BrowserCapture::setBrowserPermission(bool granted)
+{
+    assign(m_hasBrowserPermission, granted, &BrowserCapture::hasBrowserPermissionChanged);
+    m_preferences.setBool(Preferences::kBrowserPermission, granted);
+    if (!granted) {
+        assign(m_activeTab, ActiveBrowserTab{.title = u"Allow Open Browser Access"_s, .url = {}, .browserName = u"Privacy"_s},
+               &BrowserCapture::activeTabChanged);
+        return;
+    }
+    assign(m_activeTab, ActiveBrowserTab{.title = u"Reading active browser tab..."_s, .url = {}, .browserName = u"Browser"_s},
+           &BrowserCapture::activeTabChanged);
+    refreshActiveBrowserTab();
+    retryDetectionAfterGrant();
+}
+
+// A browser may need a moment after the grant before it answers (the system asks the user first).
+QCoro::Task<> BrowserCapture::retryDetectionAfterGrant()
+{
+    static constexpr std::array retryWaits{400ms, 1000ms, 2000ms, 3500ms};
+    QPointer self(this);
+    for (const std::chrono::milliseconds wait : retryWaits) {
+        co_await QCoro::sleepFor(wait);
+        if (!self)
+            co_return;
+        // Does nothing once access is paused.
+        refreshActiveBrowserTab();
+    }
+}
+
+void BrowserCapture::openSystemAutomationSettings()
+{
+    openPrivacySettings("Privacy_Automation"_L1);
+}
+
+void BrowserCapture::openSystemAccessibilitySettings()
+{
+    openPrivacySettings("Privacy_Accessibility"_L1);
+}
+
+void BrowserCapture::openPrivacySettings(QLatin1StringView anchor)
+{
+    const QUrl address("x-apple.systempreferences:com.apple.preference.security?"_L1 + anchor, QUrl::StrictMode);
+    if (address.isValid())
+        m_workspace.openUrl(address);
+}
+
+void BrowserCapture::setCustomURLInput(const QString &text)
+{
+    assign(m_customURLInput, text, &BrowserCapture::customURLInputChanged);
+}
+
+void BrowserCapture::setShowManualURLField(bool show)
+{
+    assign(m_showManualURLField, show, &BrowserCapture::showManualURLFieldChanged);
+}
+
+void BrowserCapture::saveActiveWebsite()
+{
+    if (m_isSavingTab)
+        return;
+    save();
+}
+
+QCoro::Task<> BrowserCapture::save()
+{
+    refreshActiveBrowserTab();
+    const ActiveBrowserTab tab = m_activeTab;
+    const std::optional<TabSaveRequest> request
+        = TabSaveRequest::build(tab, m_customURLInput, TabSaveRequest::faviconServiceBase(m_backend.apiBaseURL()));
+    if (!request)
+        co_return;
+    assign(m_isSavingTab, true, &BrowserCapture::isSavingTabChanged);
+
+    QPointer self(this);
+    const QString content = co_await m_pageTextExtractor->extractPageText(request->url, tab.browserName);
+    if (!self)
+        co_return;
+    const QJsonObject body = request->toJson(content);
+    auto saved = co_await m_backend.request<SingleWebsiteResponse>(u"/websites"_s, "POST", body);
+    if (!self)
+        co_return;
+    if (!saved) {
+        // The typed address stays, so the user can press save again.
+        qCInfo(lcCapture) << "Saving a website failed:" << saved.error().message;
+        assign(m_isSavingTab, false, &BrowserCapture::isSavingTabChanged);
+        co_return;
+    }
+    Q_EMIT websiteSaved(saved.value().website);
+    setCustomURLInput(QString());
+    setShowManualURLField(false);
+    assign(m_showSavedCheckmark, true, &BrowserCapture::showSavedCheckmarkChanged);
+    m_savedConfirmationTimer.start();
+}
+
+void BrowserCapture::endSavedConfirmation()
+{
+    assign(m_showSavedCheckmark, false, &BrowserCapture::showSavedCheckmarkChanged);
+    assign(m_isSavingTab, false, &BrowserCapture::isSavingTabChanged);
+}

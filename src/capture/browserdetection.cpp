@@ -1,0 +1,104 @@
+#include "browserdetection.h"
+
+#include "capture/tabreader.h"
+
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+struct TabAnswer {
+    QString url;
+    QString title;
+};
+
+TabAnswer parseAnswer(const QString &answer)
+{
+    const QStringList pieces = answer.split("|||"_L1);
+    TabAnswer tab{.url = pieces.value(0).trimmed(), .title = pieces.value(1).trimmed()};
+    tab.title.remove(u" \u2014 Mozilla Firefox"_s).remove(" - Mozilla Firefox"_L1);
+    return tab;
+}
+
+bool isNewTabPage(const QString &url)
+{
+    static constexpr std::array prefixes{"chrome://newtab"_L1, "favorites://"_L1, "about:newtab"_L1, "about:home"_L1};
+    return url.isEmpty()
+        || std::any_of(prefixes.cbegin(), prefixes.cend(), [&url](QLatin1StringView prefix) { return url.startsWith(prefix); });
+}
+
+// A bare host gets a scheme; anything else without one (an internal address) stays as it is.
+QString normalisedUrl(const QString &url)
+{
+    if (url.startsWith("http://"_L1) || url.startsWith("https://"_L1) || !url.contains(u'.'))
+        return url;
+    return "https://"_L1 + url;
+}
+
+int scoreOf(const KnownBrowser &browser, const BrowserSituation &situation)
+{
+    int score = 0;
+    if (situation.frontmostBundleId == browser.bundleId)
+        score += 1000;
+    if (situation.trackedBundleId == browser.bundleId)
+        score += 600;
+    if (situation.topmostVisibleBrowser == browser.bundleId)
+        score += 300;
+    return score;
+}
+}
+
+namespace BrowserDetection
+{
+QList<DetectionCandidate> rankCandidates(const BrowserSituation &situation)
+{
+    QList<DetectionCandidate> candidates;
+    for (const KnownBrowser &browser : knownBrowsers) {
+        if (situation.runningBundleIds.contains(browser.bundleId))
+            candidates.append({.browser = &browser, .score = scoreOf(browser, situation)});
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const DetectionCandidate &a, const DetectionCandidate &b) { return a.score > b.score; });
+    return candidates;
+}
+
+DetectionRecord detect(const BrowserSituation &situation, TabReader &reader)
+{
+    DetectionRecord record{.candidates = rankCandidates(situation), .result = std::nullopt};
+    std::optional<ActiveBrowserTab> fallback;
+    for (DetectionCandidate &candidate : record.candidates) {
+        if (record.result) {
+            candidate.verdict = u"not asked: an earlier browser showed a web page"_s;
+            continue;
+        }
+        const QString appName(candidate.browser->appName);
+        candidate.asked = true;
+        candidate.answer = reader.readActiveTab(*candidate.browser);
+        candidate.readerReport = reader.lastReadReport();
+        if (!candidate.answer) {
+            candidate.verdict = u"no answer"_s;
+            continue;
+        }
+        const TabAnswer tab = parseAnswer(*candidate.answer);
+        if (isNewTabPage(tab.url)) {
+            candidate.verdict = fallback ? u"no web page; an earlier fallback is kept"_s : u"no web page; kept as the fallback"_s;
+            if (!fallback)
+                fallback = ActiveBrowserTab{.title = tab.title.isEmpty() ? u"New Tab"_s : tab.title, .url = {}, .browserName = appName};
+            continue;
+        }
+        const QString url = normalisedUrl(tab.url);
+        candidate.verdict = u"chosen"_s;
+        record.result = ActiveBrowserTab{.title = tab.title.isEmpty() ? url : tab.title, .url = url, .browserName = appName};
+    }
+    if (!record.result)
+        record.result = fallback;
+    return record;
+}
+
+std::optional<ActiveBrowserTab> detectAnyOpenBrowserTab(BrowserSituation situation, std::shared_ptr<TabReader> reader)
+{
+    return detect(situation, *reader).result;
+}
+}

@@ -1,0 +1,78 @@
+#include "capturereport.h"
+
+#include "capture/browserdetection.h"
+#include "capture/browsersituation.h"
+#include "capture/browsertracker.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+QJsonValue optionalText(const std::optional<QString> &text)
+{
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue tabJson(const std::optional<ActiveBrowserTab> &tab)
+{
+    if (!tab)
+        return QJsonValue::Null;
+    return QJsonObject{{u"title"_s, tab->title}, {u"url"_s, tab->url}, {u"browserName"_s, tab->browserName},
+                       {u"domain"_s, tab->domain()}};
+}
+
+QJsonObject candidateJson(const DetectionCandidate &candidate, int rank)
+{
+    QJsonObject json{
+        {u"rank"_s, rank},
+        {u"bundleId"_s, QString(candidate.browser->bundleId)},
+        {u"appName"_s, QString(candidate.browser->appName)},
+        {u"score"_s, candidate.score},
+        {u"asked"_s, candidate.asked},
+        {u"verdict"_s, candidate.verdict},
+    };
+    if (candidate.asked) {
+        json.insert(u"answer"_s, optionalText(candidate.answer));
+        json.insert(u"reader"_s, candidate.readerReport);
+    }
+    return json;
+}
+}
+
+CaptureReport::CaptureReport(const Workspace &workspace, const WindowList &windowList, TabReader &tabReader,
+                             BrowserTracker &tracker)
+    : m_workspace(workspace)
+    , m_windowList(windowList)
+    , m_tabReader(tabReader)
+    , m_tracker(tracker)
+{
+}
+
+QJsonDocument CaptureReport::run() const
+{
+    BrowserSituation::seedTracker(m_tracker, m_workspace, m_windowList);
+    const BrowserSituation situation = BrowserSituation::observe(m_workspace, m_windowList, m_tracker);
+    const DetectionRecord record = BrowserDetection::detect(situation, m_tabReader);
+
+    QJsonArray running;
+    QJsonArray candidates;
+    // Every running supported browser is a candidate.
+    for (qsizetype index = 0; index < record.candidates.size(); ++index) {
+        const DetectionCandidate &candidate = record.candidates.at(index);
+        running.append(QString(candidate.browser->bundleId));
+        candidates.append(candidateJson(candidate, int(index) + 1));
+    }
+    return QJsonDocument(QJsonObject{
+        {u"browserAccess"_s, u"not consulted: this report detects once whatever the stored browser access switch says"_s},
+        {u"runningSupportedBrowsers"_s, running},
+        {u"frontmostApplication"_s, optionalText(situation.frontmostBundleId)},
+        {u"tracker"_s, optionalText(situation.trackedBundleId)},
+        {u"trackerNote"_s, u"seeded as at start-up; a running panel's tracker also follows later activations"_s},
+        {u"topmostVisibleBrowser"_s, optionalText(situation.topmostVisibleBrowser)},
+        {u"candidates"_s, candidates},
+        {u"result"_s, tabJson(record.result)},
+    });
+}

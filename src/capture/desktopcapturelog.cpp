@@ -1,0 +1,3 @@
+#include "desktopcapturelog.h"
+
+Q_LOGGING_CATEGORY(lcDesktopCapture, "corvane.capture")

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "capture/browserhistory.h"
+#include "capture/browserprofiles.h"
+#include "capture/sessiontab.h"
+#include "capture/stampedfilecache.h"
+#include "capture/tabreader.h"
+#include "platform/browserwindows.h"
+
+#include <QHash>
+
+#include <memory>
+
+// Reads a browser's active tab without talking to the browser: the live title of its topmost
+// window, matched against the selected tab of its session file and then its history. Reads
+// only when asked; keeps what it parsed until the files change.
+class DesktopSessionTabReader : public TabReader
+{
+public:
+    explicit DesktopSessionTabReader(std::shared_ptr<BrowserWindows> windows);
+
+    [[nodiscard]] std::optional<QString> readActiveTab(const KnownBrowser &browser) override;
+    // Page text comes from fetching the page.
+    [[nodiscard]] std::optional<QString> readPageText(const QString &) override { return std::nullopt; }
+    [[nodiscard]] QJsonObject lastReadReport() const override { return m_lastReport; }
+
+private:
+    struct TitleSighting {
+        quint32 windowId = 0;
+        QString title;
+        qint64 sinceMsecs = 0;
+    };
+
+    [[nodiscard]] std::optional<QString> read(const KnownBrowser &browser, QJsonObject &report);
+    [[nodiscard]] std::optional<SessionTab> selectedSessionTab(const KnownBrowser &browser, const QString &sessionFile);
+    // When this window was first seen with this title: Chromium's session records carry no
+    // title, so a session written before that moment cannot know the page.
+    [[nodiscard]] qint64 titleSeenSince(const QString &bundleId, const BrowserWindow &window, const QString &title);
+
+    std::shared_ptr<BrowserWindows> m_windows;
+    BrowserProfiles m_profiles;
+    BrowserHistory m_history;
+    StampedFileCache<std::optional<SessionTab>> m_firefoxSessions;
+    StampedFileCache<std::optional<SessionTab>> m_chromiumSessions;
+    QHash<QString, TitleSighting> m_titleSightings;
+    QJsonObject m_lastReport;
+};

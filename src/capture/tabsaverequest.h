@@ -1,0 +1,26 @@
+#pragma once
+
+#include "api/records.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+
+// The address, title and icon address of a website about to be saved: a typed address wins over
+// the detected tab. The page text is gathered afterwards and joins them in the request body.
+struct TabSaveRequest {
+    QString url;
+    QString title;
+    // Empty when the address has no host.
+    QString screenshotUrl;
+
+    // Nothing when there is no address to save (every placeholder tab has none).
+    [[nodiscard]] static std::optional<TabSaveRequest> build(const ActiveBrowserTab &tab, const QString &typedAddress,
+                                                             const QString &faviconServiceBase);
+    // The backend's own icon service, so that no outside party learns which sites are saved.
+    [[nodiscard]] static QString faviconServiceBase(const QString &apiBaseUrl);
+
+    // The body of the save request.
+    [[nodiscard]] QJsonObject toJson(const QString &content) const;
+};

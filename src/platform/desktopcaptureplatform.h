@@ -1,0 +1,18 @@
+#pragma once
+
+#include "capture/tabreader.h"
+#include "platform/windowlist.h"
+#include "platform/workspace.h"
+
+#include <memory>
+
+// The workspace, window list and tab reader browser capture uses on this desktop.
+struct DesktopCapturePlatform {
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<WindowList> windowList;
+    std::unique_ptr<TabReader> tabReader;
+};
+
+// X11 (XWayland included) when an X server answers; otherwise guesses from the browsers'
+// session files.
+[[nodiscard]] DesktopCapturePlatform makeDesktopCapturePlatform();

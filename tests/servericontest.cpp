@@ -1,0 +1,265 @@
+#include "iconfetcher.h"
+#include "rawhttpclient.h"
+#include "serverprocess.h"
+#include "testsite.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+using Pages = QList<QPair<QString, TestSite::Page>>;
+
+QByteArray encoded(QColor colour, int side, const char *format = "PNG")
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+TestSite::Page html(const QByteArray &head)
+{
+    return TestSite::Page{200, "text/html", "<!DOCTYPE html><html><head>" + head + "</head><body>hi</body></html>", {}, false};
+}
+
+QImage decoded(const QByteArray &png)
+{
+    return QImage::fromData(png, "PNG");
+}
+}
+
+Q_DECLARE_METATYPE(Pages)
+
+namespace
+{
+// Kept out of the test class: moc does not need to read the literals.
+void addSiteRows()
+{
+    const QByteArray red = encoded(Qt::red, 64);
+    const QByteArray blue = encoded(Qt::blue, 32, "ICO");
+    QTest::newRow("favicon.ico when the page links none") << Pages{{u"/"_s, html("<title>x</title>")}, {u"/favicon.ico"_s, TestSite::image(blue, "image/x-icon")}} << 200 << QColor(Qt::blue);
+    QTest::newRow("a linked icon before favicon.ico")
+        << Pages{{u"/"_s, html(R"(<link rel="stylesheet" href="/a.css"><link href='/img/i.png?v=1&amp;x=2' rel="shortcut icon" sizes="64x64">)")},
+                 {u"/img/i.png?v=1&x=2"_s, TestSite::image(red)}, {u"/favicon.ico"_s, TestSite::image(blue)}}
+        << 200 << QColor(Qt::red);
+    QTest::newRow("apple-touch-icon before a small icon")
+        << Pages{{u"/"_s, html(R"(<link rel=icon href=/small.png sizes=16x16><LINK REL="apple-touch-icon" HREF="/touch.png">)")},
+                 {u"/small.png"_s, TestSite::image(encoded(Qt::green, 16))}, {u"/touch.png"_s, TestSite::image(red)}}
+        << 200 << QColor(Qt::red);
+    QTest::newRow("a linked icon that fails falls back") << Pages{{u"/"_s, html(R"(<link rel="icon" href="/gone.png">)")}, {u"/favicon.ico"_s, TestSite::image(blue)}} << 200 << QColor(Qt::blue);
+    QTest::newRow("redirects are followed") << Pages{{u"/"_s, TestSite::redirect("/home", 301)}, {u"/home"_s, html(R"(<link rel="icon" href="i.png">)")}, {u"/i.png"_s, TestSite::image(red)}} << 200 << QColor(Qt::red);
+    QTest::newRow("no icon anywhere") << Pages{{u"/"_s, html("")}} << 404 << QColor();
+    QTest::newRow("an image that is not an image") << Pages{{u"/favicon.ico"_s, TestSite::image("<html>this is not an icon</html>", "image/x-icon")}} << 404 << QColor();
+    QTest::newRow("an SVG is not decoded") << Pages{{u"/favicon.ico"_s, TestSite::image(R"(<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16"/>)", "image/svg+xml")}} << 404 << QColor();
+    QTest::newRow("an endless body is cut off") << Pages{{u"/favicon.ico"_s, TestSite::Page{200, "image/x-icon", "icon", {}, true}}} << 404 << QColor();
+    QTest::newRow("more than three redirects")
+        << Pages{{u"/favicon.ico"_s, TestSite::redirect("/1")}, {u"/1"_s, TestSite::redirect("/2")}, {u"/2"_s, TestSite::redirect("/3")},
+                 {u"/3"_s, TestSite::redirect("/4")}, {u"/4"_s, TestSite::image(red)}}
+        << 404 << QColor();
+    // Linux connects 0.0.0.0 to this very machine, so only the check keeps the icon away.
+    QTest::newRow("a redirect to the unspecified address") << Pages{{u"/favicon.ico"_s, TestSite::redirect("http://0.0.0.0:{port}/real.ico")}, {u"/real.ico"_s, TestSite::image(red)}} << 404 << QColor();
+}
+}
+
+// GET /api/icon against small sites served by the test itself.
+class ServerIconTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ServerProcess> m_server;
+    std::unique_ptr<RawHttpClient> m_client;
+    std::unique_ptr<ServerProcess> m_strictServer;
+    std::unique_ptr<TestSite> m_largeIconSite;
+
+    HttpAnswer icon(RawHttpClient &client, const QString &domain, const QString &size = {})
+    {
+        return client.request("GET", u"/api/icon?domain=%1%2"_s.arg(QString::fromLatin1(QUrl::toPercentEncoding(domain)),
+                                                                   size.isEmpty() ? QString() : u"&sz="_s + size));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_server = std::make_unique<ServerProcess>(QStringList{u"--allow-private-icon-hosts"_s});
+        QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
+        m_client = std::make_unique<RawHttpClient>(m_server->baseUrl());
+        m_strictServer = std::make_unique<ServerProcess>();
+        QVERIFY2(m_strictServer->start(), qPrintable(m_strictServer->errorString()));
+        m_largeIconSite = std::make_unique<TestSite>();
+        m_largeIconSite->setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 300)));
+    }
+
+    void findsTheSitesIcon_data()
+    {
+        QTest::addColumn<Pages>("pages");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QColor>("colour");
+
+        addSiteRows();
+    }
+
+    void findsTheSitesIcon()
+    {
+        QFETCH(Pages, pages);
+        QFETCH(int, status);
+        QFETCH(QColor, colour);
+
+        TestSite site;
+        const QString domain = u"localhost:%1"_s.arg(site.port());
+        for (auto [path, page] : pages) {
+            for (auto &[name, value] : page.headers)
+                value.replace("{port}", QByteArray::number(site.port()));
+            site.setPage(path, page);
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const HttpAnswer answer = icon(*m_client, domain);
+        QCOMPARE(answer.status, status);
+        // Well inside the time limit: the size limit, not the clock, ends an endless body.
+        QVERIFY(timer.elapsed() < 4000);
+        // The fetcher connects to the address it checked, but names the site as asked.
+        QCOMPARE(site.lastHost(), domain.toLatin1());
+        if (status != 200) {
+            QVERIFY(!answer.error().isEmpty());
+            QCOMPARE(site.hits(u"/real.ico"_s), 0);
+            QCOMPARE(site.hits(u"/4"_s), 0);
+            return;
+        }
+        QCOMPARE(answer.header("content-type"), "image/png");
+        const QImage image = decoded(answer.body);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), colour);
+    }
+
+    void answerSize_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("side");
+
+        QTest::newRow("default") << QString() << 128;
+        QTest::newRow("smaller") << u"16"_s << 16;
+        QTest::newRow("capped") << u"1000"_s << 256;
+        QTest::newRow("never enlarged") << u"256"_s << 256;
+    }
+
+    void answerSize()
+    {
+        QFETCH(QString, size);
+        QFETCH(int, side);
+
+        const HttpAnswer answer = icon(*m_client, u"127.0.0.1:%1"_s.arg(m_largeIconSite->port()), size);
+        QCOMPARE(answer.status, 200);
+        QCOMPARE(decoded(answer.body).size(), QSize(side, side));
+        // Later sizes come from the cache.
+        QCOMPARE(m_largeIconSite->hits(u"/favicon.ico"_s), 1);
+    }
+
+    void answersComeFromTheCache()
+    {
+        auto site = std::make_unique<TestSite>();
+        const QString found = u"localhost:%1"_s.arg(site->port());
+        site->setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 32)));
+        auto other = std::make_unique<TestSite>();
+        const QString missing = u"localhost:%1"_s.arg(other->port());
+        QCOMPARE(icon(*m_client, found).status, 200);
+        QCOMPARE(icon(*m_client, missing).status, 404);
+        // The site gaining an icon later does not show before the "not found" answer expires.
+        other->setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 32)));
+        site.reset();
+        other.reset();
+        const HttpAnswer again = icon(*m_client, found.toUpper());
+        QCOMPARE(again.status, 200);
+        QCOMPARE(decoded(again.body).size(), QSize(32, 32));
+        QCOMPARE(icon(*m_client, missing).status, 404);
+    }
+
+    void fetchesPerClientAreLimited()
+    {
+        ServerProcess server({u"--allow-private-icon-hosts"_s, u"--icon-fetches-per-minute"_s, u"2"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        RawHttpClient client(server.baseUrl());
+        TestSite site;
+        site.setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 32)));
+        QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
+        QCOMPARE(icon(client, u"127.0.0.1:%1"_s.arg(site.port())).status, 200);
+        const HttpAnswer refused = icon(client, u"127.0.0.2:%1"_s.arg(site.port()));
+        QCOMPARE(refused.status, 429);
+        QVERIFY(refused.header("retry-after").toInt() > 0);
+        QVERIFY(!refused.error().isEmpty());
+        // Cached answers cost nothing.
+        QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
+    }
+
+    void refusedWithoutTheFlag_data()
+    {
+        QTest::addColumn<QString>("domain");
+        QTest::addColumn<int>("status");
+
+        QTest::newRow("a name for loopback") << u"localhost"_s << 403;
+        QTest::newRow("loopback") << u"127.0.0.1"_s << 403;
+        QTest::newRow("IPv6 loopback") << u"[::1]"_s << 403;
+        QTest::newRow("IPv4-mapped loopback") << u"[::ffff:127.0.0.1]"_s << 403;
+        QTest::newRow("private") << u"192.168.1.1"_s << 403;
+        QTest::newRow("cloud metadata") << u"169.254.169.254"_s << 403;
+        QTest::newRow("another port") << u"example.com:8080"_s << 403;
+        QTest::newRow("a path") << u"example.com/favicon.ico"_s << 400;
+        QTest::newRow("a user") << u"me@example.com"_s << 400;
+        QTest::newRow("empty") << QString() << 400;
+    }
+
+    void refusedWithoutTheFlag()
+    {
+        QFETCH(QString, domain);
+        QFETCH(int, status);
+
+        RawHttpClient client(m_strictServer->baseUrl());
+        const HttpAnswer answer = icon(client, domain);
+        QCOMPARE(answer.status, status);
+        QVERIFY(!answer.error().isEmpty());
+    }
+
+    void addressPolicy_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<bool>("allowedWithFlag");
+
+        QTest::newRow("public IPv4") << u"93.184.216.34"_s << true << true;
+        QTest::newRow("public IPv6") << u"2606:2800:220:1:248:1893:25c8:1946"_s << true << true;
+        QTest::newRow("loopback") << u"127.0.0.53"_s << false << true;
+        QTest::newRow("10/8") << u"10.20.30.40"_s << false << true;
+        QTest::newRow("172.16/12") << u"172.31.255.1"_s << false << true;
+        QTest::newRow("next to 172.16/12") << u"172.32.0.1"_s << true << true;
+        QTest::newRow("carrier-grade NAT") << u"100.64.0.1"_s << false << true;
+        QTest::newRow("link-local") << u"169.254.169.254"_s << false << true;
+        QTest::newRow("unique-local IPv6") << u"fd00::1"_s << false << true;
+        QTest::newRow("link-local IPv6") << u"fe80::1"_s << false << true;
+        QTest::newRow("IPv4-mapped private") << u"::ffff:10.0.0.1"_s << false << true;
+        QTest::newRow("unspecified") << u"0.0.0.0"_s << false << false;
+        QTest::newRow("unspecified IPv6") << u"::"_s << false << false;
+        QTest::newRow("multicast") << u"224.0.0.1"_s << false << false;
+        QTest::newRow("IPv6 multicast") << u"ff02::1"_s << false << false;
+    }
+
+    void addressPolicy()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, allowed);
+        QFETCH(bool, allowedWithFlag);
+
+        QCOMPARE(IconFetcher::isAllowedAddress(QHostAddress(address), false), allowed);
+        QCOMPARE(IconFetcher::isAllowedAddress(QHostAddress(address), true), allowedWithFlag);
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerIconTest)
+#include "servericontest.moc"
