@@ -1,9 +1,11 @@
 #include "account/authenticationcard.h"
 #include "account/passwordchangeform.h"
+#include "capture/browsercapture.h"
 #include "library/library.h"
 #include "library/localstoremanager.h"
 #include "update/updatecheck.h"
 #include "shellsupport.h"
+#include "support/fakeosascript.h"
 #include "support/stubserver.h"
 #include "ui/thumbnailimageprovider.h"
 #include "ui/websiteitemmenuhelper.h"
@@ -122,7 +124,8 @@ class PanelScreensTest : public QObject
         return view ? view->property("count").toInt() : 0;
     }
 
-    static QStringList shownTitles(const Panel &panel)
+    // The website items on screen, in reading order.
+    static QList<QQuickItem *> shownItems(const Panel &panel)
     {
         QList<QQuickItem *> items = panel.items("websiteItem");
         items.removeIf([](const QQuickItem *item) { return !item->isVisible(); });
@@ -130,8 +133,13 @@ class PanelScreensTest : public QObject
             const QPointF first = a->mapToScene({}), second = b->mapToScene({});
             return std::pair(first.y(), first.x()) < std::pair(second.y(), second.x());
         });
+        return items;
+    }
+
+    static QStringList shownTitles(const Panel &panel)
+    {
         QStringList titles;
-        for (const QQuickItem *item : items)
+        for (const QQuickItem *item : shownItems(panel))
             titles.append(item->property("title").toString());
         return titles;
     }
@@ -248,6 +256,55 @@ private Q_SLOTS:
         panel.model->account()->switchAuthMode(Mode::EnterOtp);
         QTRY_VERIFY(panel.shows("newPasswordField"));
         QCOMPARE(panel.item("newPasswordFieldInput")->property("echoMode").toInt(), 0);
+    }
+
+    void allowShowsThePlaceholderUntilPaused()
+    {
+        const auto panel = signedInPanel(0);
+        QTRY_VERIFY(panel->shows("permissionCard"));
+        QVERIFY(!panel->shows("activeTabCard"));
+        panel->click("allowButton");
+        QTRY_VERIFY(panel->shows("activeTabCard"));
+        QVERIFY(!panel->shows("permissionCard"));
+        QCOMPARE(panel->text("tabTitle"), u"Reading active browser tab..."_s);
+        QCOMPARE(panel->text("browserName"), u"BROWSER"_s);
+        QVERIFY(!panel->shows("tabDomain"));
+
+        // The browser badge pauses access again.
+        panel->waitUntilStill("browserBadge");
+        panel->click("browserBadge");
+        QTRY_VERIFY(panel->shows("permissionCard"));
+        QVERIFY(!panel->model->capture()->hasBrowserPermission());
+    }
+
+    void savingATypedAddressOutlinesTheNewItem()
+    {
+        const QString address = m_server->baseUrl() + u"/article"_s;
+        m_server->on("GET", u"/article"_s, StubServer::text(200, "<html><body><p>Words</p></body></html>", "text/html"));
+        const SavedWebsite saved{.id = 99, .url = address, .title = u"Typed"_s, .createdAt = u"2030-01-01T00:00:00Z"_s};
+        m_server->on("POST", u"/api/websites"_s, websiteAnswer(saved));
+        const auto panel = signedInPanel(3);
+        panel->click("allowButton");
+        QTRY_VERIFY(panel->shows("manualUrlToggle"));
+        panel->click("manualUrlToggle");
+        QTRY_VERIFY(panel->shows("manualUrlInput"));
+        panel->waitUntilStill("manualUrlInput");
+        panel->type("manualUrlInput", address);
+        QTest::keyClick(panel->window.get(), Qt::Key_Return);
+
+        QTRY_VERIFY(websiteItem(*panel, 99));
+        QCOMPARE(panel->text("saveButton"), u"Saved"_s);
+        QCOMPARE(m_server->requestsTo(u"/api/websites"_s).last().method, QByteArray("POST"));
+        QVERIFY(m_server->requestsTo(u"/api/websites"_s).last().body.contains(address.toUtf8()));
+        const auto outline = [&panel] { return websiteItem(*panel, 99)->property("border").value<QObject *>()->property("color").value<QColor>(); };
+        const QColor accent = QColor::fromRgbF(0.063, 0.725, 0.506);
+        QTRY_COMPARE(outline().rgb(), accent.rgb());
+        QCOMPARE(websiteItem(*panel, 99), shownItems(*panel).at(1)); // first after the pinned one
+        // The outline and the checkmark last 1.6 s, then both go back.
+        QTest::qWait(1000);
+        QCOMPARE(outline().rgb(), accent.rgb());
+        QTRY_VERIFY_WITH_TIMEOUT(outline().alpha() < 40, 1500);
+        QCOMPARE(panel->text("saveButton"), u"Save"_s);
     }
 
     void emptyStates_data()
@@ -531,6 +588,8 @@ private Q_SLOTS:
         const QByteArray appearance = QByteArray(QTest::currentDataTag()).endsWith("dark") ? "dark" : "light";
         const bool signedIn = !QStringList{u"sign-in"_s, u"register"_s, u"forgot-password"_s, u"enter-code"_s}.contains(scene);
         const int count = scene == "empty"_L1 ? 0 : 12;
+        FakeOsascript osascript;
+        osascript.answer(u"Google Chrome"_s, "https://www.example.com/guides/saving|||A practical guide to saving the pages you read");
         m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
         Panel panel({.signedInUser = signedIn ? std::optional(kUser) : std::nullopt,
                      .appearance = appearance,
@@ -546,6 +605,11 @@ private Q_SLOTS:
             account->switchAuthMode(Mode::EnterOtp);
         else if (scene == "cards"_L1)
             panel.model->toggleWindowWidth();
+        else if (scene == "tab"_L1) {
+            panel.environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
+            panel.environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
+            QTRY_COMPARE(panel.text("tabDomain"), u"example.com"_s);
+        }
         else if (scene == "no-matches"_L1)
             panel.model->library()->setSearchQuery(u"zebra"_s);
         else if (scene == "password-form"_L1) {

@@ -6,7 +6,7 @@ import Corvane
 Rectangle {
     id: card
 
-    required property QtObject capture
+    required property BrowserCapture capture
     required property ThemePalette theme
 
     readonly property var tab: capture.activeTab

@@ -11,7 +11,7 @@ ColumnLayout {
     required property ThemePalette theme
     required property ViewState viewState
 
-    readonly property QtObject capture: viewModel.capture
+    readonly property BrowserCapture capture: viewModel.capture
 
     spacing: 10
 

@@ -7,7 +7,7 @@ import Corvane
 Rectangle {
     id: card
 
-    required property QtObject capture
+    required property BrowserCapture capture
     required property ThemePalette theme
 
     implicitHeight: column.implicitHeight + 24

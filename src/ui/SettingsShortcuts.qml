@@ -5,7 +5,7 @@ import Corvane
 Row {
     id: shortcuts
 
-    required property QtObject capture
+    required property BrowserCapture capture
     required property ThemePalette theme
     property real horizontalPadding: 10
     property real verticalPadding: 5

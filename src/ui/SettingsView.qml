@@ -12,7 +12,7 @@ Flickable {
     required property AppViewModel viewModel
     required property ThemePalette theme
 
-    readonly property QtObject capture: viewModel.capture
+    readonly property BrowserCapture capture: viewModel.capture
     readonly property UpdateCheck updateCheck: viewModel.updateCheck
     readonly property PasswordChangeForm passwordChange: viewModel.passwordChange
 
