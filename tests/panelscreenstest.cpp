@@ -511,19 +511,34 @@ private Q_SLOTS:
         QCOMPARE(browser.opened.size(), 1);
     }
 
-    void showEmailSwitchSurvivesRestart()
+    void settingsSwitchesSurviveRestart_data()
     {
+        QTest::addColumn<QByteArray>("switchName");
+        QTest::addColumn<bool>("initially");
+        QTest::newRow("e-mail in the top bar") << QByteArray("showEmailSwitch") << true;
+        QTest::newRow("browser access") << QByteArray("browserAccessSwitch") << false;
+    }
+
+    void settingsSwitchesSurviveRestart()
+    {
+        QFETCH(QByteArray, switchName);
+        QFETCH(bool, initially);
         auto panel = signedInPanel(0);
+        const auto isOn = [&panel, &switchName] { return panel->item(switchName.constData())->property("isOn").toBool(); };
         panel->model->setShowSettings(true);
-        QTRY_VERIFY(panel->shows("showEmailSwitch"));
-        QVERIFY(panel->shows("headerEmailChip"));
-        panel->click("showEmailSwitch");
-        QVERIFY(!panel->shows("headerEmailChip"));
-        QTRY_COMPARE(panel->item("showEmailSwitch")->property("isOn").toBool(), false);
+        QTRY_VERIFY(panel->shows(switchName.constData()));
+        QCOMPARE(isOn(), initially);
+        panel->waitUntilStill(switchName.constData());
+        panel->click(switchName.constData());
+        QTRY_COMPARE(isOn(), !initially);
+        QCOMPARE(panel->shows("headerEmailChip"), panel->model->showHeaderEmail());
 
         panel->open(m_server->baseUrl());
         QVERIFY(panel->model->isAuthenticated());
-        QVERIFY(!panel->shows("headerEmailChip"));
+        panel->model->setShowSettings(true);
+        QTRY_VERIFY(panel->shows(switchName.constData()));
+        QCOMPARE(isOn(), !initially);
+        QCOMPARE(panel->shows("headerEmailChip"), switchName != "showEmailSwitch");
     }
 
     void passwordFormOpensWithoutOldError()
@@ -601,8 +616,14 @@ private Q_SLOTS:
             account->switchAuthMode(Mode::Register);
         else if (scene == "forgot-password"_L1)
             account->switchAuthMode(Mode::ForgotPassword);
-        else if (scene == "enter-code"_L1)
-            account->switchAuthMode(Mode::EnterOtp);
+        else if (scene == "enter-code"_L1) {
+            // Through the real flow, then a refused code: the error shows above the confirmation.
+            m_server->on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
+            account->setEmailInput(kUser.email);
+            account->requestPasswordReset();
+            QTRY_COMPARE(account->authMode(), Mode::EnterOtp);
+            account->confirmPasswordReset();
+        }
         else if (scene == "cards"_L1)
             panel.model->toggleWindowWidth();
         else if (scene == "tab"_L1) {

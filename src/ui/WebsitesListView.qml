@@ -106,7 +106,8 @@ Item {
                     objectName: "showMore"
                     visible: listSection.hasMore
                     y: 4
-                    width: parent.width - 12
+                    // As wide as the columns, less the gap after the last one.
+                    width: view.columns * view.cellWidth - 12
                     theme: listSection.theme
                     onClicked: listSection.library.showMoreWebsites()
                 }
