@@ -262,10 +262,9 @@ private Q_SLOTS:
         QTest::newRow("dark, second name") << true << QStringList{u"icon-light.png"_s} << QStringList{} << u"icon-light.png"_s;
         QTest::newRow("light, first name") << false << QStringList{u"iconDark128.png"_s, u"icon-dark.png"_s} << QStringList{}
                                            << u"iconDark128.png"_s;
-        QTest::newRow("light, unreadable first") << false << QStringList{u"icon-dark.png"_s}
-                                                 << QStringList{u"iconDark128.png"_s} << u"icon-dark.png"_s;
-        QTest::newRow("light ignores the dark artwork") << false << QStringList{u"icon128.png"_s} << QStringList{}
-                                                        << u"embedded"_s;
+        QTest::newRow("light, unreadable first")
+            << false << QStringList{u"icon-dark.png"_s} << QStringList{u"iconDark128.png"_s} << u"icon-dark.png"_s;
+        QTest::newRow("light ignores the dark artwork") << false << QStringList{u"icon128.png"_s} << QStringList{} << u"embedded"_s;
         QTest::newRow("nothing on disk") << true << QStringList{} << QStringList{u"icon128.png"_s} << u"embedded"_s;
     }
 
@@ -308,14 +307,38 @@ private Q_SLOTS:
     void symbolsAreInTheFont_data()
     {
         QTest::addColumn<QString>("name");
-        const QStringList names{
-            u"arrow.down.circle.fill"_s, u"arrow.down.right.and.arrow.up.left"_s, u"arrow.triangle.2.circlepath"_s,
-            u"arrow.up.left.and.arrow.down.right"_s, u"bookmark"_s, u"checkmark"_s, u"checkmark.circle"_s,
-            u"checkmark.shield.fill"_s, u"doc.on.doc"_s, u"ellipsis"_s, u"envelope"_s, u"envelope.fill"_s, u"eye"_s,
-            u"eye.slash"_s, u"gearshape.fill"_s, u"hand.raised.fill"_s, u"link"_s, u"link.badge.plus"_s, u"lock"_s,
-            u"lock.shield.fill"_s, u"magnifyingglass"_s, u"number"_s, u"pencil"_s, u"pin"_s, u"pin.fill"_s,
-            u"pin.slash"_s, u"plus"_s, u"rectangle.portrait.and.arrow.right"_s, u"square.and.arrow.up"_s, u"trash"_s,
-            u"xmark"_s, u"xmark.circle.fill"_s};
+        const QStringList names{u"arrow.down.circle.fill"_s,
+                                u"arrow.down.right.and.arrow.up.left"_s,
+                                u"arrow.triangle.2.circlepath"_s,
+                                u"arrow.up.left.and.arrow.down.right"_s,
+                                u"bookmark"_s,
+                                u"checkmark"_s,
+                                u"checkmark.circle"_s,
+                                u"checkmark.shield.fill"_s,
+                                u"doc.on.doc"_s,
+                                u"ellipsis"_s,
+                                u"envelope"_s,
+                                u"envelope.fill"_s,
+                                u"eye"_s,
+                                u"eye.slash"_s,
+                                u"gearshape.fill"_s,
+                                u"hand.raised.fill"_s,
+                                u"link"_s,
+                                u"link.badge.plus"_s,
+                                u"lock"_s,
+                                u"lock.shield.fill"_s,
+                                u"magnifyingglass"_s,
+                                u"number"_s,
+                                u"pencil"_s,
+                                u"pin"_s,
+                                u"pin.fill"_s,
+                                u"pin.slash"_s,
+                                u"plus"_s,
+                                u"rectangle.portrait.and.arrow.right"_s,
+                                u"square.and.arrow.up"_s,
+                                u"trash"_s,
+                                u"xmark"_s,
+                                u"xmark.circle.fill"_s};
         for (const QString &name : names)
             QTest::newRow(qPrintable(name)) << name;
     }

@@ -3,21 +3,21 @@
 #include "capture/browsercapture.h"
 #include "library/library.h"
 #include "library/localstoremanager.h"
-#include "update/updatecheck.h"
 #include "shellsupport.h"
 #include "support/fakeosascript.h"
 #include "support/stubserver.h"
 #include "ui/thumbnailimageprovider.h"
 #include "ui/websiteitemmenuhelper.h"
+#include "update/updatecheck.h"
 
 #include <QBuffer>
 #include <QDesktopServices>
-#include <QQmlComponent>
-#include <QQmlEngine>
-#include <QScopeGuard>
 #include <QJsonArray>
 #include <QMenu>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickImageResponse>
+#include <QScopeGuard>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
@@ -87,8 +87,10 @@ class PanelScreensTest : public QObject
     std::unique_ptr<Panel> signedInPanel(int count, const QByteArray &appearance = "light")
     {
         m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
-        auto panel = std::make_unique<Panel>(Panel::Options{.signedInUser = kUser, .appearance = appearance,
-                                                            .portalUrl = m_server->baseUrl(), .websites = library(count),
+        auto panel = std::make_unique<Panel>(Panel::Options{.signedInUser = kUser,
+                                                            .appearance = appearance,
+                                                            .portalUrl = m_server->baseUrl(),
+                                                            .websites = library(count),
                                                             .browserPermission = false});
         return panel;
     }
@@ -166,7 +168,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("hidden");
 
         QTest::newRow("sign in") << QByteArray() << u"Welcome back"_s << u"Sign In"_s
-                                 << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s, u"rememberAccount"_s, u"forgotPassword"_s}
+                                 << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s, u"rememberAccount"_s,
+                                                u"forgotPassword"_s}
                                  << QStringList{u"otpField"_s, u"backToSignIn"_s, u"authError"_s};
         QTest::newRow("register") << QByteArray("registerTab") << u"Create an account"_s << u"Create Account"_s
                                   << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s}
@@ -220,7 +223,7 @@ private Q_SLOTS:
     void signInAndOut()
     {
         m_server->on("POST", u"/api/auth/login"_s,
-                    StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
+                     StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
         m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{}.toJson()));
         Panel panel({.portalUrl = m_server->baseUrl()});
         panel.type("emailFieldInput", kUser.email);
@@ -296,7 +299,8 @@ private Q_SLOTS:
         QCOMPARE(panel->text("saveButton"), u"Saved"_s);
         QCOMPARE(m_server->requestsTo(u"/api/websites"_s).last().method, QByteArray("POST"));
         QVERIFY(m_server->requestsTo(u"/api/websites"_s).last().body.contains(address.toUtf8()));
-        const auto outline = [&panel] { return websiteItem(*panel, 99)->property("border").value<QObject *>()->property("color").value<QColor>(); };
+        const auto outline
+            = [&panel] { return websiteItem(*panel, 99)->property("border").value<QObject *>()->property("color").value<QColor>(); };
         const QColor accent = QColor::fromRgbF(0.063, 0.725, 0.506);
         QTRY_COMPARE(outline().rgb(), accent.rgb());
         QCOMPARE(websiteItem(*panel, 99), shownItems(*panel).at(1)); // first after the pinned one
@@ -589,8 +593,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("scene");
         for (const char *appearance : {"light", "dark"}) {
-            for (const char *scene : {"sign-in", "register", "forgot-password", "enter-code", "permission", "tab", "rows",
-                                      "cards", "empty", "no-matches", "password-form"})
+            for (const char *scene : {"sign-in", "register", "forgot-password", "enter-code", "permission", "tab", "rows", "cards", "empty",
+                                      "no-matches", "password-form"})
                 QTest::addRow("%s-%s", scene, appearance) << QString::fromLatin1(scene);
         }
     }
@@ -623,15 +627,13 @@ private Q_SLOTS:
             account->requestPasswordReset();
             QTRY_COMPARE(account->authMode(), Mode::EnterOtp);
             account->confirmPasswordReset();
-        }
-        else if (scene == "cards"_L1)
+        } else if (scene == "cards"_L1)
             panel.model->toggleWindowWidth();
         else if (scene == "tab"_L1) {
             panel.environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
             panel.environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
             QTRY_COMPARE(panel.text("tabDomain"), u"example.com"_s);
-        }
-        else if (scene == "no-matches"_L1)
+        } else if (scene == "no-matches"_L1)
             panel.model->library()->setSearchQuery(u"zebra"_s);
         else if (scene == "password-form"_L1) {
             panel.model->setShowSettings(true);
@@ -643,8 +645,8 @@ private Q_SLOTS:
         QVERIFY(!shot.isNull());
         const QColor inside = shot.pixelColor(shot.width() / 2, 6);
         QCOMPARE(inside.lightness() < 128, appearance == "dark");
-        for (const QPoint corner : {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2),
-                                    QPoint(shot.width() - 2, shot.height() - 2)})
+        for (const QPoint corner :
+             {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
             QCOMPARE(shot.pixelColor(corner).alpha(), 0);
     }
 
@@ -686,7 +688,8 @@ private Q_SLOTS:
         QVERIFY2(helper, qPrintable(component.errorString()));
         QVariant source;
         const QString thumbnailUrl = address.isEmpty() ? QString() : server.baseUrl() + address;
-        QMetaObject::invokeMethod(helper.get(), "source", Q_RETURN_ARG(QVariant, source), Q_ARG(QVariant, id), Q_ARG(QVariant, thumbnailUrl));
+        QMetaObject::invokeMethod(helper.get(), "source", Q_RETURN_ARG(QVariant, source), Q_ARG(QVariant, id),
+                                  Q_ARG(QVariant, thumbnailUrl));
         const QUrl url = source.toUrl();
         QCOMPARE(url.scheme(), u"image"_s);
         QCOMPARE(url.host(), u"thumbnail"_s);

@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QUrl>
 
-
 namespace
 {
 class ThumbnailResponse : public QQuickImageResponse
@@ -39,7 +38,7 @@ private:
     {
         if (image && !image->isNull()) {
             const bool shrink = m_requestedSize.isValid() && !m_requestedSize.isEmpty()
-                                && (image->width() > m_requestedSize.width() || image->height() > m_requestedSize.height());
+                && (image->width() > m_requestedSize.width() || image->height() > m_requestedSize.height());
             m_image = shrink ? image->scaled(m_requestedSize, Qt::KeepAspectRatio, Qt::SmoothTransformation) : *image;
         }
         // Queued: whoever asked connects to finished only once the response has been returned.

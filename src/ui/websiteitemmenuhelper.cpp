@@ -24,8 +24,7 @@ WebsiteItemMenuHelper *WebsiteItemMenuHelper::create(QQmlEngine *, QJSEngine *)
 
 WebsiteItemMenuHelper::WebsiteItemMenuHelper()
     : m_presenter([](QMenu &menu, QPoint at) { menu.popup(at); })
-{
-}
+{ }
 
 void WebsiteItemMenuHelper::setPresenter(Presenter presenter)
 {
