@@ -27,6 +27,13 @@ void PasswordChangeForm::setChangePasswordOpen(bool open)
     assignProperty(this, m_isChangePasswordOpen, open, &PasswordChangeForm::isChangePasswordOpenChanged);
 }
 
+void PasswordChangeForm::toggleChangePasswordOpen()
+{
+    setChangePasswordOpen(!m_isChangePasswordOpen);
+    assignProperty(this, m_changePasswordError, std::nullopt, &PasswordChangeForm::changePasswordErrorChanged);
+    assignProperty(this, m_changePasswordSuccess, std::nullopt, &PasswordChangeForm::changePasswordSuccessChanged);
+}
+
 void PasswordChangeForm::setCurrentPasswordInput(const QString &text)
 {
     assignFiltered(this, m_currentPasswordInput, text, TextInputFilter::keepAscii, &PasswordChangeForm::currentPasswordInputChanged);

@@ -40,6 +40,9 @@ public:
     void setChangeNewPasswordInput(const QString &text);
     void setChangeConfirmPasswordInput(const QString &text);
 
+    // "Change" and "Cancel": opens or closes the form without the messages of an earlier
+    // attempt; the typed passwords stay.
+    Q_INVOKABLE void toggleChangePasswordOpen();
     // Starts the change and returns; isChangingPassword tells when it is done.
     Q_INVOKABLE void changePassword();
 

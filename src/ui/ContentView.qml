@@ -13,9 +13,7 @@ Item {
     }
 
     // View state shared by the screens; everything else lives in the view model.
-    property bool showPassword: false
-    property var editingWebsiteId: undefined
-    property string editingTitleText: ""
+    readonly property ViewState viewState: ViewState {}
 
     // The window stays transparent (and lets clicks through) below a card shorter than itself.
     readonly property alias cardHeight: card.height
@@ -98,6 +96,7 @@ Item {
                         objectName: "authCardView"
                         viewModel: root.viewModel
                         theme: root.theme
+                        viewState: root.viewState
                     }
                 }
 
@@ -122,6 +121,7 @@ Item {
                         objectName: "dashboardView"
                         viewModel: root.viewModel
                         theme: root.theme
+                        viewState: root.viewState
                     }
                 }
             }

@@ -9,6 +9,8 @@ Loader {
 
     active: current || opacity > 0
     visible: active
+    // A screen that is fading out takes no clicks or keys meant for the one coming in.
+    enabled: current
     opacity: current ? 1 : 0
     scale: current ? 1 : 0.98
 

@@ -1,8 +1,411 @@
 import QtQuick
+import QtQuick.Layouts
+import QtQuick.Controls.Basic
 import Corvane
 
-// The settings panel: account, privacy, data, password, sign-out.
-Item {
+// The settings panel: account, browser access, export and updates, the password, sign-out and
+// the contact link. It keeps nothing of its own. With the password form open it is taller than
+// the panel's usual height, so it scrolls rather than cut off its bottom row.
+Flickable {
+    id: settings
+
     required property AppViewModel viewModel
     required property ThemePalette theme
+
+    readonly property BrowserCapture capture: viewModel.capture
+    readonly property UpdateCheck updateCheck: viewModel.updateCheck
+    readonly property PasswordChangeForm passwordChange: viewModel.passwordChange
+
+    implicitHeight: contentHeight
+    contentHeight: column.implicitHeight + 14
+    clip: true
+    interactive: contentHeight > height
+    boundsBehavior: Flickable.StopAtBounds
+    ScrollBar.vertical: PanelScrollBar { theme: settings.theme }
+
+    // While the password form unfolds the view keeps its bottom in sight, until the user scrolls.
+    property bool followsPasswordForm: false
+    onMovementStarted: followsPasswordForm = false
+    onContentHeightChanged: {
+        const bottom = Math.max(0, contentHeight - height)
+        contentY = followsPasswordForm ? bottom : Math.min(contentY, bottom)
+    }
+
+    Connections {
+        target: settings.passwordChange
+
+        function onIsChangePasswordOpenChanged() {
+            settings.followsPasswordForm = settings.passwordChange.isChangePasswordOpen
+        }
+    }
+
+    ColumnLayout {
+        id: column
+        width: settings.width
+        spacing: 9
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 2
+            Layout.rightMargin: 2
+
+            Text {
+                text: "Settings"
+                font.pixelSize: 15
+                font.bold: true
+                color: settings.theme.primaryText
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+
+            PlainButton {
+                objectName: "doneButton"
+                theme: settings.theme
+                text: "Done"
+                textSize: 11.5
+                onClicked: settings.viewModel.showSettings = !settings.viewModel.showSettings
+            }
+        }
+
+        SettingsSection {
+            objectName: "accountSection"
+            Layout.fillWidth: true
+            theme: settings.theme
+
+            SectionCaption {
+                theme: settings.theme
+                text: "Account"
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                Text {
+                    objectName: "accountEmail"
+                    Layout.fillWidth: true
+                    text: settings.viewModel.currentUser?.email ?? ""
+                    font.pixelSize: 13
+                    font.weight: Font.DemiBold
+                    color: settings.theme.primaryText
+                    elide: Text.ElideMiddle
+                }
+
+                PlainButton {
+                    objectName: "manageButton"
+                    theme: settings.theme
+                    text: "Manage"
+                    textSize: 11
+                    textWeight: Font.Bold
+                    horizontalPadding: 11
+                    foreground: "white"
+                    fill: settings.theme.accent
+                    onClicked: settings.viewModel.openAccountPortal()
+                }
+            }
+
+            SettingsDivider {
+                theme: settings.theme
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+
+                Text {
+                    Layout.fillWidth: true
+                    text: "Show Email in Top Bar"
+                    font.pixelSize: 12
+                    font.weight: Font.Medium
+                    color: settings.theme.secondaryText
+                }
+
+                SettingsTogglePill {
+                    objectName: "showEmailSwitch"
+                    theme: settings.theme
+                    isOn: settings.viewModel.showHeaderEmail
+                    onClicked: settings.viewModel.showHeaderEmail = !settings.viewModel.showHeaderEmail
+                }
+            }
+        }
+
+        SettingsSection {
+            objectName: "privacySection"
+            Layout.fillWidth: true
+            theme: settings.theme
+
+            SectionCaption {
+                theme: settings.theme
+                text: "Privacy & Browser Permissions"
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                SettingsItemLabel {
+                    Layout.fillWidth: true
+                    theme: settings.theme
+                    title: "Read Open Browser Tabs"
+                    note: "Safari, Chrome, Firefox, Arc, Brave, Edge"
+                }
+
+                SettingsTogglePill {
+                    objectName: "browserAccessSwitch"
+                    theme: settings.theme
+                    isOn: settings.capture.hasBrowserPermission
+                    onClicked: settings.capture.setBrowserPermission(!settings.capture.hasBrowserPermission)
+                }
+            }
+
+            SettingsShortcuts {
+                capture: settings.capture
+                theme: settings.theme
+                horizontalPadding: 9
+                verticalPadding: 4
+                hasToolTips: false
+            }
+        }
+
+        SettingsSection {
+            objectName: "dataSection"
+            Layout.fillWidth: true
+            theme: settings.theme
+            spacing: 6
+
+            SectionCaption {
+                theme: settings.theme
+                text: "Data & Backup"
+            }
+
+            SettingsDivider {
+                theme: settings.theme
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                SettingsItemLabel {
+                    Layout.fillWidth: true
+                    theme: settings.theme
+                    title: "Export Saved Websites"
+                    note: "Save your bookmarks as a JSON backup"
+                }
+
+                PlainButton {
+                    objectName: "exportButton"
+                    theme: settings.theme
+                    text: "Export"
+                    textSize: 11
+                    onClicked: settings.viewModel.library.exportBookmarksToFile()
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                SettingsItemLabel {
+                    objectName: "updateLabel"
+                    Layout.fillWidth: true
+                    theme: settings.theme
+                    title: "Check for Updates"
+                    note: DisplayText.updateNote(settings.updateCheck.updateStatusText)
+                    noteColor: settings.updateCheck.hasUpdateAvailable ? settings.theme.accent : settings.theme.tertiaryText
+                }
+
+                Item {
+                    objectName: "updateProgress"
+                    visible: settings.updateCheck.isCheckingUpdate
+                    implicitWidth: 48
+                    implicitHeight: 20
+
+                    BusyIndicator {
+                        anchors.centerIn: parent
+                        width: 18
+                        height: 18
+                        padding: 0
+                        running: parent.visible
+                    }
+                }
+
+                PlainButton {
+                    objectName: "updateButton"
+                    visible: !settings.updateCheck.isCheckingUpdate
+                    theme: settings.theme
+                    readonly property bool download: settings.updateCheck.hasUpdateAvailable
+                    horizontalPadding: 11
+                    symbol: download ? "arrow.down.circle.fill" : "arrow.triangle.2.circlepath"
+                    symbolSize: download ? 10 : 9.5
+                    text: download ? "Download" : "Check"
+                    textSize: 11
+                    textWeight: download ? Font.Bold : Font.DemiBold
+                    foreground: download ? "white" : settings.theme.primaryText
+                    fill: download ? settings.theme.accent : settings.theme.controlBackground
+                    onClicked: settings.updateCheck.checkForUpdates()
+                }
+            }
+        }
+
+        SettingsSection {
+            objectName: "securitySection"
+            Layout.fillWidth: true
+            theme: settings.theme
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 2
+
+                    SectionCaption {
+                        Layout.fillWidth: true
+                        theme: settings.theme
+                        text: "Security & Password"
+                    }
+
+                    Text {
+                        Layout.fillWidth: true
+                        text: "Update your account password"
+                        font.pixelSize: 11
+                        color: settings.theme.secondaryText
+                    }
+                }
+
+                PlainButton {
+                    objectName: "changePasswordButton"
+                    theme: settings.theme
+                    text: settings.passwordChange.isChangePasswordOpen ? "Cancel" : "Change"
+                    textSize: 11
+                    onClicked: settings.passwordChange.toggleChangePasswordOpen()
+                }
+            }
+
+            Reveal {
+                objectName: "passwordForm"
+                shown: settings.passwordChange.isChangePasswordOpen
+                Layout.fillWidth: true
+
+                ColumnLayout {
+                    width: parent.width
+                    spacing: 8
+
+                    SettingsDivider {
+                        theme: settings.theme
+                    }
+
+                    MessageLine {
+                        objectName: "changePasswordError"
+                        visible: settings.passwordChange.changePasswordError !== undefined
+                        Layout.fillWidth: true
+                        text: settings.passwordChange.changePasswordError ?? ""
+                        tint: settings.theme.dangerFill
+                        textColor: settings.theme.danger
+                        textSize: 11
+                        padding: 8
+                    }
+
+                    MessageLine {
+                        objectName: "changePasswordSuccess"
+                        visible: settings.passwordChange.changePasswordSuccess !== undefined
+                        Layout.fillWidth: true
+                        text: settings.passwordChange.changePasswordSuccess ?? ""
+                        tint: settings.theme.accent
+                        textSize: 11
+                        padding: 8
+                    }
+
+                    Repeater {
+                        model: [
+                            { name: "currentPassword", property: "currentPasswordInput",
+                              placeholder: "Current password (English only)" },
+                            { name: "newPassword", property: "changeNewPasswordInput",
+                              placeholder: "New password (English only, min. 6 chars)" },
+                            { name: "confirmPassword", property: "changeConfirmPasswordInput",
+                              placeholder: "Confirm new password (English only)" }
+                        ]
+
+                        delegate: Rectangle {
+                            required property var modelData
+                            Layout.fillWidth: true
+                            implicitHeight: field.implicitHeight + 14
+                            radius: 8
+                            color: settings.theme.fieldBackground
+                            border.color: field.activeFocus ? settings.theme.accent : settings.theme.border
+                            border.width: 1
+                            // Passwords read left to right whatever the system's writing direction.
+                            LayoutMirroring.enabled: false
+                            LayoutMirroring.childrenInherit: true
+
+                            PanelTextField {
+                                id: field
+                                objectName: modelData.name + "Input"
+                                theme: settings.theme
+                                anchors.fill: parent
+                                anchors.leftMargin: 10
+                                anchors.rightMargin: 10
+                                textSize: 12
+                                horizontalAlignment: TextInput.AlignLeft
+                                echoMode: TextInput.Password
+                                placeholderText: modelData.placeholder
+                                text: settings.passwordChange[modelData.property]
+                                onTextEdited: settings.passwordChange[modelData.property] = text
+                            }
+                        }
+                    }
+
+                    PlainButton {
+                        objectName: "updatePasswordButton"
+                        Layout.fillWidth: true
+                        theme: settings.theme
+                        verticalPadding: 8
+                        radius: 8
+                        enabled: !settings.passwordChange.isChangingPassword
+                        busy: settings.passwordChange.isChangingPassword
+                        text: busy ? "Updating..." : "Update Password"
+                        textSize: 11.5
+                        textWeight: Font.Bold
+                        foreground: settings.theme.inverseText
+                        fill: settings.theme.inverseBackground
+                        onClicked: settings.passwordChange.changePassword()
+                    }
+                }
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 9
+
+            Repeater {
+                model: [
+                    { name: "signOutButton", symbol: "rectangle.portrait.and.arrow.right", symbolSize: 11.5, text: "Sign Out" },
+                    { name: "contactButton", symbol: "envelope.fill", symbolSize: 11, text: "Contact Us" }
+                ]
+
+                delegate: PlainButton {
+                    required property var modelData
+                    required property int index
+                    objectName: modelData.name
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    theme: settings.theme
+                    verticalPadding: 9
+                    spacing: 6
+                    symbol: modelData.symbol
+                    symbolSize: modelData.symbolSize
+                    text: modelData.text
+                    textSize: 11.5
+                    textWeight: Font.Bold
+                    fill: settings.theme.cardBackground
+                    outline: settings.theme.border
+                    onClicked: index === 0 ? settings.viewModel.logout() : settings.viewModel.openContactPage()
+                }
+            }
+        }
+    }
 }

@@ -1,6 +1,10 @@
 #include "displaytext.h"
 
+#include "update/updatecheck.h"
+
 #include <QTextBoundaryFinder>
+
+using namespace Qt::StringLiterals;
 
 QString DisplayText::avatarLetter(const QString &email)
 {
@@ -8,4 +12,11 @@ QString DisplayText::avatarLetter(const QString &email)
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, email);
     const qsizetype end = graphemes.toNextBoundary();
     return end > 0 ? email.left(end).toUpper() : QString();
+}
+
+QString DisplayText::updateNote(const QString &updateStatusText)
+{
+    if (!updateStatusText.isEmpty())
+        return updateStatusText;
+    return u"Version "_s + UpdateCheck::currentAppVersion + u" · Native macOS App"_s;
 }

@@ -16,4 +16,6 @@ public:
 
     // The first character the reader sees in an e-mail address, upper-cased, for the avatar.
     Q_INVOKABLE static QString avatarLetter(const QString &email);
+    // The note under "Check for Updates": the last check's result, or the running version.
+    Q_INVOKABLE static QString updateNote(const QString &updateStatusText);
 };

@@ -1,0 +1,144 @@
+import QtQuick
+import QtQuick.Layouts
+import Corvane
+
+// The tab the user is most likely looking at, with the manual address field and the save button.
+DashboardCard {
+    id: card
+
+    required property BrowserCapture capture
+
+    readonly property var tab: capture.activeTab
+    readonly property bool saved: capture.showSavedCheckmark
+
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 10
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 3
+
+            RowLayout {
+                spacing: 6
+
+                Rectangle {
+                    width: 6
+                    height: 6
+                    radius: 3
+                    color: card.theme.accent
+                }
+
+                Text {
+                    objectName: "browserName"
+                    text: (card.tab.browserName ?? "").toUpperCase()
+                    font.pixelSize: 10
+                    font.bold: true
+                    font.letterSpacing: 0.4
+                    color: card.theme.secondaryText
+                }
+
+                SymbolButton {
+                    objectName: "browserBadge"
+                    theme: card.theme
+                    symbol: "checkmark.shield.fill"
+                    symbolSize: 11
+                    foreground: card.theme.accent
+                    implicitHeight: 16
+                    toolTipText: "Browser access granted (Click to pause for privacy)"
+                    onClicked: card.capture.setBrowserPermission(false)
+                }
+            }
+
+            Text {
+                objectName: "tabTitle"
+                Layout.fillWidth: true
+                text: card.tab.title ?? ""
+                font.pixelSize: 14
+                font.weight: Font.DemiBold
+                color: card.theme.primaryText
+                elide: Text.ElideRight
+                maximumLineCount: 1
+            }
+
+            Text {
+                objectName: "tabDomain"
+                visible: (card.tab.url ?? "") !== ""
+                Layout.fillWidth: true
+                text: card.tab.domain ?? ""
+                font.pixelSize: 12
+                color: card.theme.secondaryText
+                elide: Text.ElideRight
+                maximumLineCount: 1
+            }
+        }
+
+        SymbolButton {
+            objectName: "manualUrlToggle"
+            theme: card.theme
+            symbol: card.capture.showManualURLField ? "xmark" : "link.badge.plus"
+            symbolSize: 13
+            toolTipText: "Enter website URL manually"
+            onClicked: card.capture.showManualURLField = !card.capture.showManualURLField
+        }
+
+        PlainButton {
+            objectName: "saveButton"
+            theme: card.theme
+            horizontalPadding: 16
+            verticalPadding: 9
+            spacing: 5
+            symbol: card.saved ? "checkmark" : "plus"
+            symbolSize: 12
+            text: card.saved ? "Saved" : "Save"
+            textSize: 13
+            foreground: card.saved ? "white" : card.theme.inverseText
+            fill: card.saved ? card.theme.accent : card.theme.inverseBackground
+            enabled: !card.capture.isSavingTab
+            scale: card.saved ? 1.04 : 1
+            Behavior on scale { SpringAnimation { spring: 6; damping: 0.3; epsilon: 0.001 } }
+            onClicked: card.capture.saveActiveWebsite()
+        }
+    }
+
+    Reveal {
+        objectName: "manualUrlRow"
+        shown: card.capture.showManualURLField
+        Layout.fillWidth: true
+
+        Rectangle {
+            width: parent.width
+            implicitHeight: urlRow.implicitHeight + 14
+            height: implicitHeight
+            radius: 8
+            color: card.theme.fieldBackground
+            border.color: card.theme.border
+            border.width: 1
+
+            RowLayout {
+                id: urlRow
+                anchors.fill: parent
+                anchors.leftMargin: 10
+                anchors.rightMargin: 10
+                spacing: 7
+
+                SymbolIcon {
+                    name: "link"
+                    size: 12
+                    color: card.theme.secondaryText
+                }
+
+                PanelTextField {
+                    objectName: "manualUrlInput"
+                    theme: card.theme
+                    Layout.fillWidth: true
+                    textSize: 12
+                    placeholderText: "Paste a website address, e.g. https://www.example.com/article"
+                    text: card.capture.customURLInput
+                    onTextEdited: card.capture.customURLInput = text
+                    onAccepted: card.capture.saveActiveWebsite()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,23 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Corvane
+
+// Text that acts as a link: no frame, underlined while hovered.
+AbstractButton {
+    id: link
+
+    required property ThemePalette theme
+    property real textSize: 12
+
+    hoverEnabled: true
+    focusPolicy: Qt.TabFocus
+    padding: 2
+
+    contentItem: Text {
+        text: link.text
+        font.pixelSize: Math.round(link.textSize)
+        font.weight: Font.Medium
+        font.underline: link.hovered || link.visualFocus
+        color: link.pressed ? link.theme.primaryText : link.theme.secondaryText
+    }
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QQuickAsyncImageProvider>
+
+// Serves "image://thumbnail/<website id>/<percent-encoded thumbnail address>" from the local store:
+// memory, then disk, then a download when the website has an address. A thumbnail that cannot be
+// had is an empty image rather than an error, which the view would log; it keeps the logo.
+class ThumbnailImageProvider : public QQuickAsyncImageProvider
+{
+public:
+    static constexpr QLatin1StringView name{"thumbnail"};
+
+    QQuickImageResponse *requestImageResponse(const QString &id, const QSize &requestedSize) override;
+};

@@ -1,0 +1,63 @@
+#include "websiteitemmenuhelper.h"
+
+#include "symbolglyphs.h"
+
+#include <QDesktopServices>
+#include <QJSEngine>
+#include <QMenu>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+WebsiteItemMenuHelper &WebsiteItemMenuHelper::shared()
+{
+    static WebsiteItemMenuHelper helper;
+    return helper;
+}
+
+WebsiteItemMenuHelper *WebsiteItemMenuHelper::create(QQmlEngine *, QJSEngine *)
+{
+    // Every engine gets the process-wide instance and none may delete it.
+    QJSEngine::setObjectOwnership(&shared(), QJSEngine::CppOwnership);
+    return &shared();
+}
+
+WebsiteItemMenuHelper::WebsiteItemMenuHelper()
+    : m_presenter([](QMenu &menu, QPoint at) { menu.popup(at); })
+{ }
+
+void WebsiteItemMenuHelper::setPresenter(Presenter presenter)
+{
+    m_presenter = std::move(presenter);
+}
+
+void WebsiteItemMenuHelper::showMenu(qint64 websiteId, const QString &title, bool isPinned, QPointF at)
+{
+    // The previous menu goes once it has finished delivering whatever it is doing.
+    if (m_menu)
+        m_menu->deleteLater();
+    m_menu = new QMenu(u"Options"_s);
+    m_menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QColor symbolColor = m_menu->palette().color(QPalette::Text);
+    const auto add = [this, &symbolColor](const QString &text, const QString &symbol, auto handler) {
+        QAction *action = m_menu->addAction(SymbolGlyphs::icon(symbol, symbolColor), text);
+        action->setProperty("symbol", symbol);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add(isPinned ? u"Unpin Website"_s : u"Pin to Top"_s, isPinned ? u"pin.slash"_s : u"pin"_s,
+        [this, websiteId] { Q_EMIT pinChosen(websiteId); });
+    add(u"Share..."_s, u"square.and.arrow.up"_s, [this, websiteId] { Q_EMIT shareChosen(websiteId); });
+    add(u"Copy Link"_s, u"doc.on.doc"_s, [this, websiteId] { Q_EMIT copyChosen(websiteId); });
+    add(u"Edit Title"_s, u"pencil"_s, [this, websiteId, title] { Q_EMIT editChosen(websiteId, title); });
+    m_menu->addSeparator();
+    add(u"Delete"_s, u"trash"_s, [this, websiteId] { Q_EMIT deleteChosen(websiteId); });
+    m_presenter(*m_menu, at.toPoint());
+}
+
+bool WebsiteItemMenuHelper::openWebsite(const QString &url)
+{
+    const QUrl address(url, QUrl::StrictMode);
+    if (!address.isValid() || address.isRelative())
+        return false;
+    return QDesktopServices::openUrl(address);
+}

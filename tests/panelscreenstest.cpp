@@ -1,0 +1,715 @@
+#include "account/authenticationcard.h"
+#include "account/passwordchangeform.h"
+#include "capture/browsercapture.h"
+#include "library/library.h"
+#include "library/localstoremanager.h"
+#include "shellsupport.h"
+#include "support/fakeosascript.h"
+#include "support/stubserver.h"
+#include "ui/thumbnailimageprovider.h"
+#include "ui/websiteitemmenuhelper.h"
+#include "update/updatecheck.h"
+
+#include <QBuffer>
+#include <QDesktopServices>
+#include <QJsonArray>
+#include <QMenu>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickImageResponse>
+#include <QScopeGuard>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(CorvanePlugin)
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Mode = AuthenticationCard::AuthMode;
+
+namespace
+{
+const User kUser{.id = 7, .email = u"ada@example.org"_s, .createdAt = {}};
+
+// Websites 1 to count, newest last, so the library shows them from count down to 1.
+QList<SavedWebsite> library(int count)
+{
+    QList<SavedWebsite> websites;
+    for (int id = 1; id <= count; ++id) {
+        websites.append({.id = id,
+                         .url = u"https://www.site%1.test/article"_s.arg(id),
+                         .title = u"Website number %1"_s.arg(id),
+                         .isPinned = id == 3 ? std::optional(true) : std::nullopt,
+                         .createdAt = u"2024-01-%1T10:00:00Z"_s.arg(id, 2, 10, QChar(u'0'))});
+    }
+    return websites;
+}
+
+StubServer::Response websiteAnswer(const SavedWebsite &website)
+{
+    return StubServer::json(200, SingleWebsiteResponse{website}.toJson());
+}
+
+// Stands in for the default browser.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+
+public:
+    QList<QUrl> opened;
+};
+
+QString screenshotPath(const QString &name)
+{
+    return QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(name + u".png"_s);
+}
+
+QByteArray pngOf(const QColor &colour)
+{
+    QImage image(64, 40, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+}
+
+// The four screens driven as a user would, over a real view model talking to a stub backend.
+class PanelScreensTest : public QObject
+{
+    Q_OBJECT
+
+    // The panel of the current case, signed in over the stub server with a library of `count`.
+    std::unique_ptr<Panel> signedInPanel(int count, const QByteArray &appearance = "light")
+    {
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
+        auto panel = std::make_unique<Panel>(Panel::Options{.signedInUser = kUser,
+                                                            .appearance = appearance,
+                                                            .portalUrl = m_server->baseUrl(),
+                                                            .websites = library(count),
+                                                            .browserPermission = false});
+        return panel;
+    }
+
+    static QQuickItem *websiteItem(const Panel &panel, qint64 id)
+    {
+        for (QQuickItem *item : panel.items("websiteItem")) {
+            if (item->property("websiteId").toLongLong() == id)
+                return item;
+        }
+        return nullptr;
+    }
+
+    static QQuickItem *inside(QQuickItem *root, const char *objectName)
+    {
+        QList<QQuickItem *> found;
+        if (root)
+            collectItems(root, QString::fromLatin1(objectName), found);
+        return found.value(0);
+    }
+
+    QMenu *openMenu(const Panel &panel, qint64 id)
+    {
+        m_menu.clear();
+        panel.click(inside(websiteItem(panel, id), "optionsButton"));
+        return m_menu;
+    }
+
+    // The rows the list view holds, whether scrolled into sight or not.
+    static int shownCount(const Panel &panel)
+    {
+        const auto *view = panel.item("websitesLoader")->property("item").value<QObject *>();
+        return view ? view->property("count").toInt() : 0;
+    }
+
+    // The website items on screen, in reading order.
+    static QList<QQuickItem *> shownItems(const Panel &panel)
+    {
+        QList<QQuickItem *> items = panel.items("websiteItem");
+        items.removeIf([](const QQuickItem *item) { return !item->isVisible(); });
+        std::sort(items.begin(), items.end(), [](const QQuickItem *a, const QQuickItem *b) {
+            const QPointF first = a->mapToScene({}), second = b->mapToScene({});
+            return std::pair(first.y(), first.x()) < std::pair(second.y(), second.x());
+        });
+        return items;
+    }
+
+    static QStringList shownTitles(const Panel &panel)
+    {
+        QStringList titles;
+        for (const QQuickItem *item : shownItems(panel))
+            titles.append(item->property("title").toString());
+        return titles;
+    }
+
+    // A fresh backend per case, so request counts are the case's own.
+    std::unique_ptr<StubServer> m_server;
+    QPointer<QMenu> m_menu;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The native menu would wait for a person; the tests choose its entries themselves.
+        WebsiteItemMenuHelper::shared().setPresenter([this](QMenu &menu, QPoint) { m_menu = &menu; });
+    }
+
+    void init() { m_server = std::make_unique<StubServer>(); }
+
+    void authScreens_data()
+    {
+        QTest::addColumn<QByteArray>("reachedBy");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("hidden");
+
+        QTest::newRow("sign in") << QByteArray() << u"Welcome back"_s << u"Sign In"_s
+                                 << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s, u"rememberAccount"_s,
+                                                u"forgotPassword"_s}
+                                 << QStringList{u"otpField"_s, u"backToSignIn"_s, u"authError"_s};
+        QTest::newRow("register") << QByteArray("registerTab") << u"Create an account"_s << u"Create Account"_s
+                                  << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s}
+                                  << QStringList{u"rememberAccount"_s, u"forgotPassword"_s, u"backToSignIn"_s};
+        QTest::newRow("forgot password") << QByteArray("forgotPassword") << u"Reset Password"_s << u"Send Verification Code"_s
+                                         << QStringList{u"emailField"_s, u"backToSignIn"_s}
+                                         << QStringList{u"authTabs"_s, u"passwordField"_s, u"rememberAccount"_s, u"otpField"_s};
+        QTest::newRow("enter code") << QByteArray("sendCode") << u"Verification Code"_s << u"Reset Password"_s
+                                    << QStringList{u"otpField"_s, u"newPasswordField"_s, u"backToSignIn"_s, u"authSuccess"_s}
+                                    << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s};
+    }
+
+    void authScreens()
+    {
+        QFETCH(QByteArray, reachedBy);
+        QFETCH(QString, title);
+        QFETCH(QString, button);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, hidden);
+        m_server->on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
+        Panel panel({.portalUrl = m_server->baseUrl()});
+        if (reachedBy == "sendCode") {
+            panel.click("forgotPassword");
+            panel.type("emailFieldInput", u"ada@example.org"_s);
+            panel.click("authSubmit");
+        } else if (!reachedBy.isEmpty()) {
+            panel.click(reachedBy.constData());
+        }
+        QTRY_COMPARE(panel.text("authTitle"), title);
+        QTRY_COMPARE(panel.item("authSubmit")->property("text").toString(), button);
+        for (const QString &name : shown)
+            QVERIFY2(panel.shows(qPrintable(name)), qPrintable(name));
+        for (const QString &name : hidden)
+            QVERIFY2(!panel.shows(qPrintable(name)), qPrintable(name));
+        // The first field of the screen has the keyboard.
+        const char *first = reachedBy == "sendCode" ? "otpFieldInput" : "emailFieldInput";
+        QTRY_VERIFY(panel.item(first)->hasActiveFocus());
+
+        if (reachedBy == "sendCode") {
+            // A refused code shows the error above the confirmation; both stay.
+            panel.click("authSubmit");
+            QTRY_VERIFY(panel.shows("authError"));
+            QVERIFY(panel.shows("authSuccess"));
+            QVERIFY(panel.item("authError")->y() < panel.item("authSuccess")->y());
+            panel.click("backToSignIn");
+            QTRY_COMPARE(panel.text("authTitle"), u"Welcome back"_s);
+            QVERIFY(!panel.shows("authError") && !panel.shows("authSuccess"));
+        }
+    }
+
+    void signInAndOut()
+    {
+        m_server->on("POST", u"/api/auth/login"_s,
+                     StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{}.toJson()));
+        Panel panel({.portalUrl = m_server->baseUrl()});
+        panel.type("emailFieldInput", kUser.email);
+        // Return in the e-mail field submits nothing.
+        QTest::keyClick(panel.window.get(), Qt::Key_Return);
+        QVERIFY(!panel.shows("authError"));
+        panel.click("authSubmit");
+        QTRY_VERIFY(panel.shows("authError"));
+        QCOMPARE(panel.text("authError"), panel.model->account()->authError().value_or(QString()));
+
+        panel.type("passwordFieldInput", u"secret1"_s);
+        QCOMPARE(panel.item("passwordFieldInput")->property("echoMode").toInt(), 2); // masked
+        QTest::keyClick(panel.window.get(), Qt::Key_Return);
+        QTRY_COMPARE(panel.currentScreen(), u"dashboard"_s);
+        QTRY_VERIFY(panel.shows("dashboardView"));
+        // Once the card has grown to the window.
+        QTRY_COMPARE(panel.item("panelCard")->height(), qreal(panel.window->height()));
+
+        panel.click("settingsButton");
+        QTRY_VERIFY(panel.shows("signOutButton"));
+        panel.click("signOutButton");
+        QTRY_COMPARE(panel.currentScreen(), u"authentication"_s);
+        QTRY_VERIFY(panel.shows("authCardView"));
+        QCOMPARE(panel.text("emailFieldInput"), kUser.email);
+        QCOMPARE(panel.text("passwordFieldInput"), u"secret1"_s);
+    }
+
+    void eyeShowsBothPasswordFields()
+    {
+        Panel panel({});
+        panel.click("passwordFieldEye");
+        QCOMPARE(panel.item("passwordFieldInput")->property("echoMode").toInt(), 0);
+        panel.model->account()->switchAuthMode(Mode::EnterOtp);
+        QTRY_VERIFY(panel.shows("newPasswordField"));
+        QCOMPARE(panel.item("newPasswordFieldInput")->property("echoMode").toInt(), 0);
+    }
+
+    void allowShowsThePlaceholderUntilPaused()
+    {
+        const auto panel = signedInPanel(0);
+        QTRY_VERIFY(panel->shows("permissionCard"));
+        QVERIFY(!panel->shows("activeTabCard"));
+        panel->click("allowButton");
+        QTRY_VERIFY(panel->shows("activeTabCard"));
+        QVERIFY(!panel->shows("permissionCard"));
+        QCOMPARE(panel->text("tabTitle"), u"Reading active browser tab..."_s);
+        QCOMPARE(panel->text("browserName"), u"BROWSER"_s);
+        QVERIFY(!panel->shows("tabDomain"));
+
+        // The browser badge pauses access again.
+        panel->waitUntilStill("browserBadge");
+        panel->click("browserBadge");
+        QTRY_VERIFY(panel->shows("permissionCard"));
+        QVERIFY(!panel->model->capture()->hasBrowserPermission());
+    }
+
+    void savingATypedAddressOutlinesTheNewItem()
+    {
+        const QString address = m_server->baseUrl() + u"/article"_s;
+        m_server->on("GET", u"/article"_s, StubServer::text(200, "<html><body><p>Words</p></body></html>", "text/html"));
+        const SavedWebsite saved{.id = 99, .url = address, .title = u"Typed"_s, .createdAt = u"2030-01-01T00:00:00Z"_s};
+        m_server->on("POST", u"/api/websites"_s, websiteAnswer(saved));
+        const auto panel = signedInPanel(3);
+        panel->click("allowButton");
+        QTRY_VERIFY(panel->shows("manualUrlToggle"));
+        panel->click("manualUrlToggle");
+        QTRY_VERIFY(panel->shows("manualUrlInput"));
+        panel->waitUntilStill("manualUrlInput");
+        panel->type("manualUrlInput", address);
+        QTest::keyClick(panel->window.get(), Qt::Key_Return);
+
+        QTRY_VERIFY(websiteItem(*panel, 99));
+        QCOMPARE(panel->text("saveButton"), u"Saved"_s);
+        QCOMPARE(m_server->requestsTo(u"/api/websites"_s).last().method, QByteArray("POST"));
+        QVERIFY(m_server->requestsTo(u"/api/websites"_s).last().body.contains(address.toUtf8()));
+        const auto outline
+            = [&panel] { return websiteItem(*panel, 99)->property("border").value<QObject *>()->property("color").value<QColor>(); };
+        const QColor accent = QColor::fromRgbF(0.063, 0.725, 0.506);
+        QTRY_COMPARE(outline().rgb(), accent.rgb());
+        QCOMPARE(websiteItem(*panel, 99), shownItems(*panel).at(1)); // first after the pinned one
+        // The outline and the checkmark last 1.6 s, then both go back.
+        QTest::qWait(1000);
+        QCOMPARE(outline().rgb(), accent.rgb());
+        QTRY_VERIFY_WITH_TIMEOUT(outline().alpha() < 40, 1500);
+        QCOMPARE(panel->text("saveButton"), u"Save"_s);
+    }
+
+    void emptyStates_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("empty library") << 0 << QString() << u"No saved websites yet"_s;
+        QTest::newRow("no hits") << 4 << u"zebra"_s << u"No matching websites"_s;
+        // The filter ignores a blank search, the empty state does not: nothing matches nothing.
+        QTest::newRow("blank search of an empty library") << 0 << u"   "_s << u"No matching websites"_s;
+    }
+
+    void emptyStates()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, search);
+        QFETCH(QString, title);
+        const auto panel = signedInPanel(count);
+        if (!search.isEmpty())
+            panel->type("searchInput", search);
+        QTRY_VERIFY(panel->shows("emptyState"));
+        QCOMPARE(panel->text("emptyTitle"), title);
+        QVERIFY(panel->item("websitesLoader")->property("item").value<QObject *>() == nullptr);
+    }
+
+    void searchAndClear()
+    {
+        const auto panel = signedInPanel(12);
+        QTRY_COMPARE(shownTitles(*panel).size(), 5);
+        QVERIFY(!panel->shows("clearSearch"));
+        panel->type("searchInput", u"1"_s);
+        QVERIFY(panel->shows("clearSearch"));
+        panel->type("searchInput", u"2"_s);
+        QCOMPARE(panel->model->library()->searchQuery(), u"12"_s);
+        QTRY_COMPARE(shownTitles(*panel), QStringList{u"Website number 12"_s});
+        // The badge counts the whole library, not the hits.
+        QCOMPARE(panel->text("websiteCount"), u"12"_s);
+
+        panel->click("clearSearch");
+        QCOMPARE(panel->model->library()->searchQuery(), QString());
+        QCOMPARE(panel->text("searchInput"), QString());
+        QVERIFY(!panel->shows("clearSearch"));
+        QTRY_COMPARE(shownTitles(*panel).size(), 5);
+    }
+
+    void showMore()
+    {
+        const auto panel = signedInPanel(12);
+        QTRY_COMPARE(shownCount(*panel), 5);
+        QCOMPARE(shownTitles(*panel).first(), u"Website number 3"_s); // pinned first
+        for (int expected : {10, 12}) {
+            // Show more sits under the last item, below the fold: scrolled to as a user would.
+            QVERIFY(QMetaObject::invokeMethod(panel->item("websitesRows"), "positionViewAtEnd"));
+            QTRY_VERIFY(panel->shows("showMore"));
+            panel->click("showMore");
+            QTRY_COMPARE(shownCount(*panel), expected);
+        }
+        QVERIFY(!panel->shows("showMore"));
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("wideLayout");
+        QTest::addColumn<QByteArray>("view");
+        QTest::newRow("compact") << 430 << false << QByteArray("websitesRows");
+        QTest::newRow("compact with the wide layout on") << 430 << true << QByteArray("websitesGrid");
+        QTest::newRow("section just narrower than 500") << 526 << false << QByteArray("websitesRows");
+        QTest::newRow("section of 500") << 528 << false << QByteArray("websitesGrid");
+    }
+
+    void layout()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, wideLayout);
+        QFETCH(QByteArray, view);
+        const auto panel = signedInPanel(12);
+        panel->window->resize(width, 600);
+        QTRY_COMPARE(panel->window->width(), width);
+        panel->model->setWideLayout(wideLayout);
+        QTRY_VERIFY(panel->shows(view.constData()));
+        QCOMPARE(panel->items("websitesRows").size() + panel->items("websitesGrid").size(), 1);
+        if (view == "websitesGrid") {
+            const QQuickItem *card = websiteItem(*panel, 12);
+            QVERIFY(card->width() >= 140 && card->width() <= 195);
+            QCOMPARE(card->height(), 155.0);
+        }
+    }
+
+    void menuActions_data()
+    {
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("pinEntry");
+        QTest::addColumn<QString>("pinSymbol");
+        QTest::newRow("pin") << qint64(12) << u"Pin to Top"_s << u"Pin to Top"_s << u"pin"_s;
+        QTest::newRow("unpin") << qint64(3) << u"Unpin Website"_s << u"Unpin Website"_s << u"pin.slash"_s;
+        QTest::newRow("share") << qint64(12) << u"Share..."_s << u"Pin to Top"_s << u"pin"_s;
+        QTest::newRow("copy") << qint64(11) << u"Copy Link"_s << u"Pin to Top"_s << u"pin"_s;
+        QTest::newRow("edit") << qint64(11) << u"Edit Title"_s << u"Pin to Top"_s << u"pin"_s;
+        QTest::newRow("delete") << qint64(12) << u"Delete"_s << u"Pin to Top"_s << u"pin"_s;
+    }
+
+    void menuActions()
+    {
+        QFETCH(qint64, id);
+        QFETCH(QString, entry);
+        QFETCH(QString, pinEntry);
+        QFETCH(QString, pinSymbol);
+        SavedWebsite answer = library(12).at(int(id) - 1);
+        answer.isPinned = id != 3;
+        m_server->on("PATCH", u"/api/websites/%1/pin"_s.arg(id), websiteAnswer(answer));
+        m_server->on("DELETE", u"/api/websites/%1"_s.arg(id), StubServer::json(200, QJsonObject{{u"deletedId"_s, id}}));
+        const auto panel = signedInPanel(12);
+        QTRY_VERIFY(websiteItem(*panel, id));
+
+        QMenu *menu = openMenu(*panel, id);
+        QVERIFY(menu);
+        QCOMPARE(menu->title(), u"Options"_s);
+        QStringList texts, symbols;
+        for (const QAction *action : menu->actions()) {
+            texts.append(action->isSeparator() ? u"-"_s : action->text());
+            symbols.append(action->property("symbol").toString());
+            QVERIFY(action->isSeparator() || !action->icon().isNull());
+        }
+        QCOMPARE(texts, (QStringList{pinEntry, u"Share..."_s, u"Copy Link"_s, u"Edit Title"_s, u"-"_s, u"Delete"_s}));
+        QCOMPARE(symbols, (QStringList{pinSymbol, u"square.and.arrow.up"_s, u"doc.on.doc"_s, u"pencil"_s, QString(), u"trash"_s}));
+
+        const auto chosen = std::find_if(menu->actions().cbegin(), menu->actions().cend(),
+                                         [&entry](const QAction *action) { return action->text() == entry; });
+        (*chosen)->trigger();
+        const QString url = library(12).at(int(id) - 1).url;
+        if (entry == pinEntry) {
+            QTRY_COMPARE(m_server->requestsTo(u"/api/websites/%1/pin"_s.arg(id)).size(), 1);
+            if (id == 3) {
+                // Unpinned, the oldest but two drops out of the first five.
+                QTRY_VERIFY(!websiteItem(*panel, id));
+            } else {
+                QTRY_COMPARE(panel->model->library()->websiteList()->websites().first().id, id);
+                QTRY_VERIFY(inside(websiteItem(*panel, id), "pinBadge")->isVisible());
+            }
+        } else if (entry == "Share..."_L1 || entry == "Copy Link"_L1) {
+            // Sharing has no picker here and copies the link too.
+            QCOMPARE(panel->environment.clipboard()->texts, QStringList{url});
+        } else if (entry == "Edit Title"_L1) {
+            QTRY_VERIFY(inside(websiteItem(*panel, id), "titleEditor"));
+            QCOMPARE(inside(websiteItem(*panel, id), "titleEditorInput")->property("text").toString(), u"Website number 11"_s);
+        } else {
+            // No question asked: the website goes once the backend confirms.
+            QTRY_VERIFY(!websiteItem(*panel, id));
+            QCOMPARE(m_server->requestsTo(u"/api/websites/%1"_s.arg(id)).size(), 1);
+            QCOMPARE(panel->model->library()->websiteCount(), 11);
+        }
+    }
+
+    void titleEditing_data()
+    {
+        QTest::addColumn<bool>("wide");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("row, Return") << false << int(Qt::Key_Return) << u"Website number 11 renamed"_s;
+        QTest::newRow("row, Escape") << false << int(Qt::Key_Escape) << u"Website number 11"_s;
+        QTest::newRow("card, Return") << true << int(Qt::Key_Return) << u"Website number 11 renamed"_s;
+        QTest::newRow("card, Escape") << true << int(Qt::Key_Escape) << u"Website number 11"_s;
+    }
+
+    void titleEditing()
+    {
+        QFETCH(bool, wide);
+        QFETCH(int, key);
+        QFETCH(QString, expected);
+        SavedWebsite renamed = library(12).at(10);
+        renamed.title = u"Website number 11 renamed"_s;
+        StubServer::Response answer = websiteAnswer(renamed);
+        answer.delay = 300ms;
+        m_server->on("PUT", u"/api/websites/11"_s, answer);
+        const auto panel = signedInPanel(12);
+        panel->model->setWideLayout(wide);
+        QTRY_VERIFY(panel->shows(wide ? "websitesGrid" : "websitesRows"));
+
+        openMenu(*panel, 11)->actions().at(3)->trigger();
+        QTRY_VERIFY(inside(websiteItem(*panel, 11), "titleEditorInput"));
+        QTRY_VERIFY(inside(websiteItem(*panel, 11), "titleEditorInput")->hasActiveFocus());
+        typeText(panel->window.get(), u" renamed"_s);
+        QTest::keyClick(panel->window.get(), Qt::Key(key));
+        // The editor closes at once; the title follows the backend's answer.
+        QTRY_VERIFY(!inside(websiteItem(*panel, 11), "titleEditor"));
+        QCOMPARE(websiteItem(*panel, 11)->property("title").toString(), u"Website number 11"_s);
+        QTRY_COMPARE(websiteItem(*panel, 11)->property("title").toString(), expected);
+        QCOMPARE(m_server->requestsTo(u"/api/websites/11"_s).size(), key == Qt::Key_Return ? 1 : 0);
+    }
+
+    void opensWebsiteAddress()
+    {
+        UrlRecorder browser;
+        QDesktopServices::setUrlHandler(u"https"_s, &browser, "open");
+        const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(u"https"_s); });
+        const auto panel = signedInPanel(12);
+        QTRY_VERIFY(websiteItem(*panel, 12));
+        panel->click(inside(websiteItem(*panel, 12), "openWebsite"));
+        QCOMPARE(browser.opened, QList<QUrl>{QUrl(u"https://www.site12.test/article"_s)});
+        QVERIFY(!WebsiteItemMenuHelper::shared().openWebsite(u"not an address"_s));
+        QCOMPARE(browser.opened.size(), 1);
+    }
+
+    void settingsSwitchesSurviveRestart_data()
+    {
+        QTest::addColumn<QByteArray>("switchName");
+        QTest::addColumn<bool>("initially");
+        QTest::newRow("e-mail in the top bar") << QByteArray("showEmailSwitch") << true;
+        QTest::newRow("browser access") << QByteArray("browserAccessSwitch") << false;
+    }
+
+    void settingsSwitchesSurviveRestart()
+    {
+        QFETCH(QByteArray, switchName);
+        QFETCH(bool, initially);
+        auto panel = signedInPanel(0);
+        const auto isOn = [&panel, &switchName] { return panel->item(switchName.constData())->property("isOn").toBool(); };
+        panel->model->setShowSettings(true);
+        QTRY_VERIFY(panel->shows(switchName.constData()));
+        QCOMPARE(isOn(), initially);
+        panel->waitUntilStill(switchName.constData());
+        panel->click(switchName.constData());
+        QTRY_COMPARE(isOn(), !initially);
+        QCOMPARE(panel->shows("headerEmailChip"), panel->model->showHeaderEmail());
+
+        panel->open(m_server->baseUrl());
+        QVERIFY(panel->model->isAuthenticated());
+        panel->model->setShowSettings(true);
+        QTRY_VERIFY(panel->shows(switchName.constData()));
+        QCOMPARE(isOn(), !initially);
+        QCOMPARE(panel->shows("headerEmailChip"), switchName != "showEmailSwitch");
+    }
+
+    void passwordFormOpensWithoutOldError()
+    {
+        const auto panel = signedInPanel(0);
+        panel->model->setShowSettings(true);
+        QTRY_VERIFY(panel->shows("changePasswordButton"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(panel->shows("updatePasswordButton"));
+        panel->waitUntilStill("updatePasswordButton");
+        panel->type("currentPasswordInput", u"old-one"_s);
+        panel->click("updatePasswordButton");
+        QTRY_VERIFY(panel->shows("changePasswordError"));
+
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(!panel->shows("updatePasswordButton"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(panel->shows("updatePasswordButton"));
+        QCOMPARE(panel->text("currentPasswordInput"), u"old-one"_s);
+        QVERIFY(!panel->shows("changePasswordError"));
+    }
+
+    void updateRow()
+    {
+        m_server->on("GET", u"/api/version"_s, StubServer::json(200, QJsonObject{{u"latestVersion"_s, u"9.0.0"_s}}));
+        const auto panel = signedInPanel(0);
+        panel->model->setShowSettings(true);
+        QTRY_VERIFY(panel->shows("updateButton"));
+        QCOMPARE(panel->text("updateLabelNote"), u"Version 1.0.0 · Native macOS App"_s);
+        QCOMPARE(panel->item("updateButton")->property("text").toString(), u"Check"_s);
+        panel->click("updateButton");
+        QTRY_COMPARE(panel->item("updateButton")->property("text").toString(), u"Download"_s);
+        QCOMPARE(panel->text("updateLabelNote"), panel->model->updateCheck()->updateStatusText());
+        QCOMPARE(panel->item("updateLabelNote")->property("color").value<QColor>().rgb(), QColor::fromRgbF(0.063, 0.725, 0.506).rgb());
+    }
+
+    void exportAsksForAPath()
+    {
+        const auto panel = signedInPanel(2);
+        panel->model->setShowSettings(true);
+        QTRY_VERIFY(panel->shows("exportButton"));
+        panel->click("exportButton");
+        QCOMPARE(panel->environment.saveDialog()->questions.size(), 1);
+        QCOMPARE(panel->environment.saveDialog()->questions.first().proposedFileName, u"corvane-bookmarks.json"_s);
+    }
+
+    void screenshots_data()
+    {
+        QTest::addColumn<QString>("scene");
+        for (const char *appearance : {"light", "dark"}) {
+            for (const char *scene : {"sign-in", "register", "forgot-password", "enter-code", "permission", "tab", "rows", "cards", "empty",
+                                      "no-matches", "password-form"})
+                QTest::addRow("%s-%s", scene, appearance) << QString::fromLatin1(scene);
+        }
+    }
+
+    // Each screen as a user sees it, saved for a person to look at. The card's own colour fills
+    // it and nothing is drawn past its rounded corners.
+    void screenshots()
+    {
+        QFETCH(QString, scene);
+        const QByteArray appearance = QByteArray(QTest::currentDataTag()).endsWith("dark") ? "dark" : "light";
+        const bool signedIn = !QStringList{u"sign-in"_s, u"register"_s, u"forgot-password"_s, u"enter-code"_s}.contains(scene);
+        const int count = scene == "empty"_L1 ? 0 : 12;
+        FakeOsascript osascript;
+        osascript.answer(u"Google Chrome"_s, "https://www.example.com/guides/saving|||A practical guide to saving the pages you read");
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
+        Panel panel({.signedInUser = signedIn ? std::optional(kUser) : std::nullopt,
+                     .appearance = appearance,
+                     .portalUrl = m_server->baseUrl(),
+                     .websites = library(count),
+                     .browserPermission = scene == "tab"_L1});
+        AuthenticationCard *account = panel.model->account();
+        if (scene == "register"_L1)
+            account->switchAuthMode(Mode::Register);
+        else if (scene == "forgot-password"_L1)
+            account->switchAuthMode(Mode::ForgotPassword);
+        else if (scene == "enter-code"_L1) {
+            // Through the real flow, then a refused code: the error shows above the confirmation.
+            m_server->on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
+            account->setEmailInput(kUser.email);
+            account->requestPasswordReset();
+            QTRY_COMPARE(account->authMode(), Mode::EnterOtp);
+            account->confirmPasswordReset();
+        } else if (scene == "cards"_L1)
+            panel.model->toggleWindowWidth();
+        else if (scene == "tab"_L1) {
+            panel.environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
+            panel.environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
+            QTRY_COMPARE(panel.text("tabDomain"), u"example.com"_s);
+        } else if (scene == "no-matches"_L1)
+            panel.model->library()->setSearchQuery(u"zebra"_s);
+        else if (scene == "password-form"_L1) {
+            panel.model->setShowSettings(true);
+            panel.model->passwordChange()->setChangePasswordOpen(true);
+        }
+        // Past the screen transitions and the width animation.
+        QTest::qWait(700);
+        const QImage shot = panel.grab(screenshotPath(u"panel-"_s + QString::fromLatin1(QTest::currentDataTag())));
+        QVERIFY(!shot.isNull());
+        const QColor inside = shot.pixelColor(shot.width() / 2, 6);
+        QCOMPARE(inside.lightness() < 128, appearance == "dark");
+        for (const QPoint corner :
+             {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
+            QCOMPARE(shot.pixelColor(corner).alpha(), 0);
+    }
+
+    void thumbnails_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<int>("downloads");
+        QTest::newRow("kept on disk") << u"disk"_s << u"/thumb.png"_s << true << 0;
+        QTest::newRow("downloaded") << QString() << u"/thumb.png"_s << true << 1;
+        QTest::newRow("address with a query") << QString() << u"/thumb.png?size=large&v=2"_s << true << 1;
+        QTest::newRow("no address") << QString() << QString() << false << 0;
+        QTest::newRow("address that fails") << QString() << u"/missing.png"_s << false << 1;
+    }
+
+    void thumbnails()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, address);
+        QFETCH(bool, loads);
+        QFETCH(int, downloads);
+        TestEnvironment environment;
+        LocalStoreManager &store = LocalStoreManager::shared();
+        store.setBaseDirectory(environment.localStoreDirectory());
+        constexpr qint64 id = 41;
+        if (stored == "disk"_L1)
+            QVERIFY(QImage::fromData(pngOf(Qt::blue)).save(store.thumbnailFile(id), "PNG"));
+        StubServer server;
+        server.on("GET", u"/thumb.png"_s, StubServer::text(200, pngOf(Qt::red), "image/png"));
+        server.on("GET", u"/thumb.png?size=large&v=2"_s, StubServer::text(200, pngOf(Qt::red), "image/png"));
+        server.on("GET", u"/missing.png"_s, StubServer::text(404, QByteArray()));
+
+        QQmlEngine engine;
+        engine.addImportPath(u"qrc:/qt/qml"_s);
+        QQmlComponent component(&engine);
+        component.setData("import Corvane\nimport QtQml\nQtObject { function source(id, url) { return Thumbnails.source(id, url) } }", {});
+        std::unique_ptr<QObject> helper(component.create());
+        QVERIFY2(helper, qPrintable(component.errorString()));
+        QVariant source;
+        const QString thumbnailUrl = address.isEmpty() ? QString() : server.baseUrl() + address;
+        QMetaObject::invokeMethod(helper.get(), "source", Q_RETURN_ARG(QVariant, source), Q_ARG(QVariant, id),
+                                  Q_ARG(QVariant, thumbnailUrl));
+        const QUrl url = source.toUrl();
+        QCOMPARE(url.scheme(), u"image"_s);
+        QCOMPARE(url.host(), u"thumbnail"_s);
+
+        auto *provider = dynamic_cast<QQuickAsyncImageProvider *>(engine.imageProvider(url.host()));
+        QVERIFY(provider);
+        std::unique_ptr<QQuickImageResponse> response(
+            provider->requestImageResponse(url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).mid(1), QSize(32, 32)));
+        QSignalSpy finished(response.get(), &QQuickImageResponse::finished);
+        QVERIFY(finished.wait(5000));
+        std::unique_ptr<QQuickTextureFactory> texture(response->textureFactory());
+        const QImage image = texture ? texture->image() : QImage();
+        QCOMPARE(!image.isNull(), loads);
+        if (loads) {
+            QCOMPARE(image.pixelColor(4, 4), stored == "disk"_L1 ? QColor(Qt::blue) : QColor(Qt::red));
+            QVERIFY(image.width() <= 32 && image.height() <= 32);
+        }
+        QCOMPARE(server.requests().size(), downloads);
+    }
+};
+
+QTEST_MAIN(PanelScreensTest)
+#include "panelscreenstest.moc"
