@@ -587,6 +587,15 @@ private Q_SLOTS:
         panel->click("exportButton");
         QCOMPARE(panel->environment.saveDialog()->questions.size(), 1);
         QCOMPARE(panel->environment.saveDialog()->questions.first().proposedFileName, u"corvane-bookmarks.json"_s);
+        QVERIFY(!panel->shows("exportError"));
+
+        // A failed export says so on the panel until the next one succeeds.
+        panel->environment.saveDialog()->answer = panel->environment.path(u"missing/folder/export.json"_s);
+        panel->click("exportButton");
+        QTRY_VERIFY(panel->shows("exportError"));
+        panel->environment.saveDialog()->answer = panel->environment.path(u"export.json"_s);
+        panel->click("exportButton");
+        QTRY_VERIFY(!panel->shows("exportError"));
     }
 
     void screenshots_data()

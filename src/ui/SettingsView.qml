@@ -203,6 +203,15 @@ Flickable {
                 }
             }
 
+            MessageLine {
+                objectName: "exportError"
+                visible: settings.viewModel.library.exportError !== undefined
+                Layout.fillWidth: true
+                text: settings.viewModel.library.exportError ?? ""
+                tint: settings.theme.dangerFill
+                textSize: 11
+            }
+
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 8
