@@ -13,7 +13,8 @@
 
 using namespace SessionFixtures;
 
-namespace {
+namespace
+{
 constexpr int tabCount = 200;
 constexpr int entriesPerTab = 3;
 
@@ -89,8 +90,8 @@ public:
         const qint64 self = QCoreApplication::applicationPid();
         windows->windows.insert(QStringLiteral("org.mozilla.firefox"),
                                 {1, QStringLiteral("Article 2 of site 99 — Mozilla Firefox"), self, QStringLiteral("Navigator")});
-        windows->windows.insert(QStringLiteral("org.chromium.Chromium"), {2, QStringLiteral("Article 2 of site 99 - Chromium"), self,
-                                                                          QStringLiteral("chromium")});
+        windows->windows.insert(QStringLiteral("org.chromium.Chromium"),
+                                {2, QStringLiteral("Article 2 of site 99 - Chromium"), self, QStringLiteral("chromium")});
     }
 
     QTemporaryDir m_home;
@@ -103,8 +104,7 @@ void readTab(benchmark::State &state, QLatin1StringView bundleId, bool sessionCh
 {
     Desktop desktop;
     const KnownBrowser &browser = row(bundleId);
-    const QString sessionFile = browser.kind == KnownBrowser::Kind::Firefox ? desktop.firefoxSessionFile
-                                                                           : desktop.chromiumSessionFile;
+    const QString sessionFile = browser.kind == KnownBrowser::Kind::Firefox ? desktop.firefoxSessionFile : desktop.chromiumSessionFile;
     if (!windowTitle.isEmpty())
         desktop.windows->windows[QString(bundleId)].title = windowTitle;
     DesktopSessionTabReader reader(desktop.windows);

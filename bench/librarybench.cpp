@@ -2,11 +2,11 @@
 // Measures what the main thread waits for: filtering, caching a new list and start-up seeding,
 // and reports the resident memory with the library loaded.
 
+#include "library/library.h"
 #include "library/libraryorder.h"
 #include "library/librarysearchindex.h"
 #include "library/localstoremanager.h"
 #include "platform/desktopworkspace.h"
-#include "library/library.h"
 #include "state/appviewmodel.h"
 #include "support/stubserver.h"
 
@@ -42,10 +42,10 @@ constexpr qsizetype kPageTextSize = 20 * 1024;
 // full Unicode path when lower-cased.
 QString pageText(QRandomGenerator &random, bool accented)
 {
-    static const QStringList words{u"The"_s, u"quick"_s, u"brown"_s, u"fox"_s, u"jumps"_s, u"over"_s, u"lazy"_s,
-                                   u"dog."_s, u"Lorem"_s, u"ipsum"_s, u"dolor"_s, u"sit"_s, u"amet,"_s,
-                                   u"consectetur"_s, u"adipiscing"_s, u"elit."_s, u"Sed"_s, u"do"_s, u"eiusmod"_s,
-                                   u"tempor"_s, u"incididunt"_s, u"labore"_s, u"2024"_s, u"Qt"_s, u"library\n"_s};
+    static const QStringList words{u"The"_s,        u"quick"_s, u"brown"_s, u"fox"_s,      u"jumps"_s,   u"over"_s,   u"lazy"_s,
+                                   u"dog."_s,       u"Lorem"_s, u"ipsum"_s, u"dolor"_s,    u"sit"_s,     u"amet,"_s,  u"consectetur"_s,
+                                   u"adipiscing"_s, u"elit."_s, u"Sed"_s,   u"do"_s,       u"eiusmod"_s, u"tempor"_s, u"incididunt"_s,
+                                   u"labore"_s,     u"2024"_s,  u"Qt"_s,    u"library\n"_s};
     static const QStringList accentedWords{u"Café"_s, u"naïve"_s, u"Über"_s, u"façade"_s};
     QString text;
     text.reserve(kPageTextSize + 32);
@@ -310,8 +310,7 @@ public:
     }
 
 private:
-    template<typename Function>
-    void run(Function function)
+    template<typename Function> void run(Function function)
     {
         QMetaObject::invokeMethod(&m_context, function, Qt::BlockingQueuedConnection);
     }
@@ -343,7 +342,8 @@ void BM_FetchLargeLibrary(benchmark::State &state)
     const StubServer::Response original = answer(library);
     const StubServer::Response changedAnswer = answer(renamed);
     // A stored token but no stored user: no session is restored, so no fetch starts by itself.
-    auto preferences = std::make_unique<Preferences>(std::make_unique<QSettings>(directory.filePath(u"preferences.ini"_s), QSettings::IniFormat));
+    auto preferences
+        = std::make_unique<Preferences>(std::make_unique<QSettings>(directory.filePath(u"preferences.ini"_s), QSettings::IniFormat));
     preferences->setText(Preferences::kJWTToken, u"token"_s);
     AppViewModel model(AppViewModelDependencies{
         .webPortalUrl = server.baseUrl(),

@@ -8,9 +8,9 @@
 #include <QJsonObject>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -18,9 +18,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -216,15 +216,14 @@ double percentile(std::vector<double> values, double fraction)
 void report(const char *name, const Result &result)
 {
     std::printf("%-44s %8.0f req/s  p50 %6.2f ms  p99 %6.2f ms  max %7.2f ms  (%lld requests, %lld failed)\n", name,
-                double(result.requests) / result.seconds, percentile(result.latenciesMs, 0.50),
-                percentile(result.latenciesMs, 0.99), percentile(result.latenciesMs, 1.0), result.requests,
-                result.failures);
+                double(result.requests) / result.seconds, percentile(result.latenciesMs, 0.50), percentile(result.latenciesMs, 0.99),
+                percentile(result.latenciesMs, 1.0), result.requests, result.failures);
 }
 
 QByteArray request(const QByteArray &method, const QByteArray &path, const QString &token, const QByteArray &body = {})
 {
-    QByteArray bytes = method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
-        + "Authorization: Bearer " + token.toLatin1() + "\r\n";
+    QByteArray bytes = method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n" + "Authorization: Bearer "
+        + token.toLatin1() + "\r\n";
     if (!body.isEmpty())
         bytes += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     return bytes + "\r\n" + body;
@@ -254,11 +253,9 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption connectionsOption(u"connections"_s, u"Concurrent connections (16)."_s, u"n"_s, u"16"_s);
     const QCommandLineOption secondsOption(u"seconds"_s, u"Measured seconds per scenario (5)."_s, u"s"_s, u"5"_s);
-    const QCommandLineOption listContentOption(u"list-content"_s, u"Page-text characters per listed website (1000)."_s,
-                                               u"n"_s, u"1000"_s);
+    const QCommandLineOption listContentOption(u"list-content"_s, u"Page-text characters per listed website (1000)."_s, u"n"_s, u"1000"_s);
     const QCommandLineOption burstOption(u"burst"_s, u"Connections opened at once (2000)."_s, u"n"_s, u"2000"_s);
-    const QCommandLineOption largeOption(u"large-list"_s, u"Websites of 20 KB in the large library (2000)."_s, u"n"_s,
-                                         u"2000"_s);
+    const QCommandLineOption largeOption(u"large-list"_s, u"Websites of 20 KB in the large library (2000)."_s, u"n"_s, u"2000"_s);
     parser.addOptions({connectionsOption, secondsOption, listContentOption, burstOption, largeOption});
     parser.process(application);
     const int connections = parser.value(connectionsOption).toInt();
@@ -273,8 +270,12 @@ int main(int argc, char *argv[])
     const quint16 port = quint16(server.baseUrl().port());
     RawHttpClient client(server.baseUrl());
     const auto signUp = [&](const QString &email) {
-        return client.request("POST", u"/api/auth/register"_s, QJsonDocument(QJsonObject{{"email"_L1, email}, {"password"_L1, "benchmark"_L1}}).toJson())
-            .json().value("token"_L1).toString();
+        return client
+            .request("POST", u"/api/auth/register"_s,
+                     QJsonDocument(QJsonObject{{"email"_L1, email}, {"password"_L1, "benchmark"_L1}}).toJson())
+            .json()
+            .value("token"_L1)
+            .toString();
     };
     const QString reader = signUp(u"reader@example.com"_s);
     for (int index = 0; index < 50; ++index)
@@ -282,26 +283,32 @@ int main(int argc, char *argv[])
     const QByteArray list = request("GET", "/api/websites", reader);
     const qsizetype listBytes = client.request("GET", u"/api/websites"_s, {}, reader).body.size();
 
-    std::printf("corvane-server at %s, %d keep-alive connections, %.0f s per scenario\n",
-                qPrintable(server.baseUrl().toString()), connections, seconds);
+    std::printf("corvane-server at %s, %d keep-alive connections, %.0f s per scenario\n", qPrintable(server.baseUrl().toString()),
+                connections, seconds);
     run(port, connections, {list}, 200, 1.0); // warm-up
-    report(qPrintable(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024)),
-           run(port, connections, {list}, 200, seconds));
+    report(qPrintable(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024)), run(port, connections, {list}, 200, seconds));
 
     const QString writer = signUp(u"writer@example.com"_s);
     const QByteArray save = request("POST", "/api/websites", writer, website(0, 20 * 1024));
     report("POST /api/websites (20 KB content)", run(port, connections, {save}, 201, seconds));
 
     // Each connection pins a website, then lists: every list is built afresh, none from the cache.
-    const qint64 first = client.request("GET", u"/api/websites"_s, {}, reader).json().value("websites"_L1).toArray().first().toObject().value("id"_L1).toInteger();
+    const qint64 first = client.request("GET", u"/api/websites"_s, {}, reader)
+                             .json()
+                             .value("websites"_L1)
+                             .toArray()
+                             .first()
+                             .toObject()
+                             .value("id"_L1)
+                             .toInteger();
     const QByteArray pin = request("PATCH", "/api/websites/" + QByteArray::number(first) + "/pin", reader, R"({"isPinned":true})");
     report(qPrintable(u"PATCH pin + GET /api/websites, uncached"_s), run(port, connections, {pin, list}, 200, seconds));
 
     int answered = 0;
     const int burstSize = parser.value(burstOption).toInt();
     const double burstSeconds = burst(port, burstSize, &answered);
-    std::printf("%-44s %8.2f s until the last answer  (%d of %d answered)\n",
-                qPrintable(u"%1 connections opened at once"_s.arg(burstSize)), burstSeconds, answered, burstSize);
+    std::printf("%-44s %8.2f s until the last answer  (%d of %d answered)\n", qPrintable(u"%1 connections opened at once"_s.arg(burstSize)),
+                burstSeconds, answered, burstSize);
 
     // One client fetches a large library in a loop; another asks for the version meanwhile.
     const QString large = signUp(u"large@example.com"_s);
@@ -316,7 +323,14 @@ int main(int argc, char *argv[])
     report(qPrintable(u"GET /api/version beside a %1 MB list loop"_s.arg(largeBytes / (1024 * 1024))),
            run(port, std::move(mixed), 200, seconds));
     // The same with every list built afresh: a pin between the lists changes the library.
-    const qint64 firstLarge = client.request("GET", u"/api/websites"_s, {}, large).json().value("websites"_L1).toArray().first().toObject().value("id"_L1).toInteger();
+    const qint64 firstLarge = client.request("GET", u"/api/websites"_s, {}, large)
+                                  .json()
+                                  .value("websites"_L1)
+                                  .toArray()
+                                  .first()
+                                  .toObject()
+                                  .value("id"_L1)
+                                  .toInteger();
     std::vector<Connection> uncached(2);
     uncached[0].requests = {request("PATCH", "/api/websites/" + QByteArray::number(firstLarge) + "/pin", large, R"({"isPinned":true})"),
                             request("GET", "/api/websites", large)};

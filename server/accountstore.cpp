@@ -17,8 +17,7 @@ User Account::toUser() const
 
 AccountStore::AccountStore(Database &database)
     : m_database(database)
-{
-}
+{ }
 
 QString AccountStore::emailKey(const QString &email)
 {
@@ -48,10 +47,9 @@ std::optional<Account> AccountStore::create(const QString &email, const QByteArr
     const qint64 now = Timestamps::nowMs();
     // ON CONFLICT settles a race between two registrations of one address without relying on
     // driver-specific constraint error codes.
-    const auto row = m_database.selectOne(
-        u"INSERT INTO users (email, email_key, password_hash, created_ms) VALUES (?, ?, ?, ?) "
-        "ON CONFLICT (email_key) DO NOTHING RETURNING id"_s,
-        {email, emailKey(email), QString::fromLatin1(passwordHash), now});
+    const auto row = m_database.selectOne(u"INSERT INTO users (email, email_key, password_hash, created_ms) VALUES (?, ?, ?, ?) "
+                                          "ON CONFLICT (email_key) DO NOTHING RETURNING id"_s,
+                                          {email, emailKey(email), QString::fromLatin1(passwordHash), now});
     if (!row)
         return std::nullopt;
     return Account{row->at(0).toLongLong(), email, passwordHash, now};

@@ -76,8 +76,8 @@ QString newPasswordProblem(const QString &password)
 }
 }
 
-AuthApi::AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter,
-                 Mailer &mailer, PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent)
+AuthApi::AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter, Mailer &mailer,
+                 PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent)
     : QObject(parent)
     , m_accounts(accounts)
     , m_sessions(sessions)
@@ -95,19 +95,14 @@ void AuthApi::registerRoutes(Router &router)
 {
     using Method = QHttpServerRequest::Method;
     router.add(Method::Post, u"/api/auth/login"_s, [this](ApiRequest request) { return signIn(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/register"_s,
-               [this](ApiRequest request) { return registerAccount(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/forgot-password"_s,
-               [this](ApiRequest request) { return forgotPassword(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/reset-password"_s,
-               [this](ApiRequest request) { return resetPassword(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/change-password"_s,
-               [this](ApiRequest request) { return changePassword(std::move(request)); });
+    router.add(Method::Post, u"/api/auth/register"_s, [this](ApiRequest request) { return registerAccount(std::move(request)); });
+    router.add(Method::Post, u"/api/auth/forgot-password"_s, [this](ApiRequest request) { return forgotPassword(std::move(request)); });
+    router.add(Method::Post, u"/api/auth/reset-password"_s, [this](ApiRequest request) { return resetPassword(std::move(request)); });
+    router.add(Method::Post, u"/api/auth/change-password"_s, [this](ApiRequest request) { return changePassword(std::move(request)); });
     router.add(Method::Post, u"/api/auth/logout"_s, [this](ApiRequest request) { return signOut(std::move(request)); });
 }
 
-qint64 AuthApi::takeAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request, int perAddress,
-                            int perClient)
+qint64 AuthApi::takeAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request, int perAddress, int perClient)
 {
     const QString client = RateLimiter::clientKey(request.clientAddress);
     if (const qint64 wait = m_limiter.take(kind + u" client "_s + client, {perClient, m_limitWindow}))
@@ -196,11 +191,10 @@ QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
     if (!account)
         co_return success(sentOrNot);
     const QString code = m_resetCodes.issue(account->id);
-    const bool sent = m_mailer.send(
-        account->email, u"Your Corvane verification code is %1"_s.arg(code),
-        u"Someone asked to reset the password of your Corvane account.\n\n"
-        "Your verification code is %1. It is valid for a short time.\n\n"
-        "If this was not you, ignore this message: your password stays as it is.\n"_s.arg(code));
+    const bool sent = m_mailer.send(account->email, u"Your Corvane verification code is %1"_s.arg(code),
+                                    u"Someone asked to reset the password of your Corvane account.\n\n"
+                                    "Your verification code is %1. It is valid for a short time.\n\n"
+                                    "If this was not you, ignore this message: your password stays as it is.\n"_s.arg(code));
     if (!sent)
         co_return ApiResponse::error(500, u"The verification code could not be sent. Please try again."_s);
     co_return success(sentOrNot);

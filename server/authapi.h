@@ -26,8 +26,8 @@ class AuthApi : public QObject
     Q_OBJECT
 
 public:
-    AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter,
-            Mailer &mailer, PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent = nullptr);
+    AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter, Mailer &mailer,
+            PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
 
@@ -41,8 +41,7 @@ private:
 
     // Takes one hit from the client's bucket, then from the address's; the seconds to wait if
     // either is spent, else 0. kind names the limited action.
-    qint64 takeAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request, int perAddress,
-                       int perClient);
+    qint64 takeAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request, int perAddress, int perClient);
     void giveBackAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request);
 
     QFuture<QByteArray> hash(const QString &password);

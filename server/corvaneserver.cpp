@@ -37,8 +37,8 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, std::unique_ptr<Datab
     , m_icons(*m_database)
     , m_listBuilder(options.database, listWorkers)
     , m_mailer(options.outboxDirectory)
-    , m_authApi(new AuthApi(m_accounts, m_sessions, m_resetCodes, m_limiter, m_mailer,
-                            PasswordHasher(options.passwordCost), options.limitWindow, this))
+    , m_authApi(new AuthApi(m_accounts, m_sessions, m_resetCodes, m_limiter, m_mailer, PasswordHasher(options.passwordCost),
+                            options.limitWindow, this))
     , m_websitesApi(new WebsitesApi(m_sessions, m_websites, m_listBuilder, options.listCacheBytes, this))
     , m_iconApi(new IconApi(m_icons, m_limiter, iconLimits(options), options.iconFetchesPerMinute, this))
     , m_portalPages(m_sessions, m_accounts, options.latestVersion)

@@ -25,8 +25,7 @@ QByteArray digest(const QByteArray &data, const QByteArray &key)
 {
     unsigned char out[crypto_generichash_BYTES];
     crypto_generichash(out, sizeof out, reinterpret_cast<const unsigned char *>(data.constData()), size_t(data.size()),
-                       key.isEmpty() ? nullptr : reinterpret_cast<const unsigned char *>(key.constData()),
-                       size_t(key.size()));
+                       key.isEmpty() ? nullptr : reinterpret_cast<const unsigned char *>(key.constData()), size_t(key.size()));
     return QByteArray(reinterpret_cast<const char *>(out), sizeof out).toHex();
 }
 

@@ -3,8 +3,7 @@
 GuardedTcpServer::GuardedTcpServer(GuardedSocket::Limits limits, QObject *parent)
     : QTcpServer(parent)
     , m_limits(limits)
-{
-}
+{ }
 
 void GuardedTcpServer::incomingConnection(qintptr descriptor)
 {

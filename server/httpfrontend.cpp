@@ -27,14 +27,12 @@ QCoro::Task<> respond(QCoro::Task<ApiResponse> answer, QPointer<QTcpSocket> sock
 }
 }
 
-HttpFrontend::HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies,
-                           QObject *parent)
+HttpFrontend::HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, QObject *parent)
     : QAbstractHttpServer(parent)
     , m_router(router)
     , m_limits(limits)
     , m_trustedProxies(std::move(trustedProxies))
-{
-}
+{ }
 
 QHostAddress HttpFrontend::clientAddress(const QHttpServerRequest &request, const QTcpSocket *socket) const
 {

@@ -16,8 +16,7 @@ class HttpFrontend : public QAbstractHttpServer
     Q_OBJECT
 
 public:
-    HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies,
-                 QObject *parent = nullptr);
+    HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, QObject *parent = nullptr);
 
     // The bound port (useful with port 0), or 0 with *error set.
     quint16 listen(const QHostAddress &address, quint16 port, QString *error);

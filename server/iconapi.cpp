@@ -19,9 +19,8 @@ constexpr auto missingLifetime = std::chrono::days(1);
 
 QByteArray encodePng(const QImage &image, int side)
 {
-    const QImage scaled = image.width() > side || image.height() > side
-        ? image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-        : image;
+    const QImage scaled
+        = image.width() > side || image.height() > side ? image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation) : image;
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
@@ -33,9 +32,8 @@ ApiResponse pngAnswer(const QByteArray &png, int side)
 {
     QImage image;
     // The cache holds the largest size; smaller ones are made from it on the way out.
-    const QByteArray body = image.loadFromData(png, "PNG") && (image.width() > side || image.height() > side)
-        ? encodePng(image, side)
-        : png;
+    const QByteArray body
+        = image.loadFromData(png, "PNG") && (image.width() > side || image.height() > side) ? encodePng(image, side) : png;
     return ApiResponse{200, "image/png", body, {{"Cache-Control", "public, max-age=86400"}}};
 }
 
@@ -45,16 +43,14 @@ ApiResponse noIcon()
 }
 }
 
-IconApi::IconApi(IconCache &cache, RateLimiter &limiter, IconFetcher::Limits fetchLimits, int fetchesPerMinute,
-                 QObject *parent)
+IconApi::IconApi(IconCache &cache, RateLimiter &limiter, IconFetcher::Limits fetchLimits, int fetchesPerMinute, QObject *parent)
     : QObject(parent)
     , m_cache(cache)
     , m_limiter(limiter)
     , m_fetcher(fetchLimits)
     , m_allowPrivateHosts(fetchLimits.allowPrivateHosts)
     , m_fetchesPerMinute(fetchesPerMinute)
-{
-}
+{ }
 
 void IconApi::registerRoutes(Router &router)
 {
@@ -73,8 +69,8 @@ QCoro::Task<ApiResponse> IconApi::icon(ApiRequest request)
     QUrl site;
     site.setScheme(u"https"_s);
     site.setAuthority(domain, QUrl::StrictMode);
-    if (domain.isEmpty() || domain.size() > maxDomainLength || !site.isValid() || site.host().isEmpty()
-        || !site.userInfo().isEmpty() || domain.contains(u'@') || domain.contains(u'/'))
+    if (domain.isEmpty() || domain.size() > maxDomainLength || !site.isValid() || site.host().isEmpty() || !site.userInfo().isEmpty()
+        || domain.contains(u'@') || domain.contains(u'/'))
         co_return ApiResponse::error(400, u"The domain must be a host name, optionally with a port."_s);
     const QString host = site.host(QUrl::FullyEncoded);
     const int port = site.port();

@@ -19,8 +19,7 @@ class IconApi : public QObject
     Q_OBJECT
 
 public:
-    IconApi(IconCache &cache, RateLimiter &limiter, IconFetcher::Limits fetchLimits, int fetchesPerMinute,
-            QObject *parent = nullptr);
+    IconApi(IconCache &cache, RateLimiter &limiter, IconFetcher::Limits fetchLimits, int fetchesPerMinute, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
 

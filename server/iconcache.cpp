@@ -7,13 +7,11 @@ using namespace Qt::StringLiterals;
 
 IconCache::IconCache(Database &database)
     : m_database(database)
-{
-}
+{ }
 
 std::optional<QByteArray> IconCache::find(const QString &domain)
 {
-    const auto row = m_database.selectOne(u"SELECT png FROM icons WHERE domain = ? AND expires_ms > ?"_s,
-                                          {domain, Timestamps::nowMs()});
+    const auto row = m_database.selectOne(u"SELECT png FROM icons WHERE domain = ? AND expires_ms > ?"_s, {domain, Timestamps::nowMs()});
     if (!row)
         return std::nullopt;
     return row->at(0).isNull() ? QByteArray() : row->at(0).toByteArray();

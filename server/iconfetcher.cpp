@@ -141,8 +141,7 @@ bool IconFetcher::isAllowedAddress(const QHostAddress &address, bool allowPrivat
         QHostAddress::parseSubnet(u"198.18.0.0/15"_s),
     };
     return judged.isGlobal() && !judged.isUniqueLocalUnicast()
-        && std::none_of(privateRanges.begin(), privateRanges.end(),
-                        [&judged](const auto &range) { return judged.isInSubnet(range); });
+        && std::none_of(privateRanges.begin(), privateRanges.end(), [&judged](const auto &range) { return judged.isInSubnet(range); });
 }
 
 bool IconFetcher::isAllowedPort(const QUrl &url) const
@@ -169,8 +168,8 @@ QCoro::Task<IconFetcher::Resolved> IconFetcher::resolve(QString host)
             co_return Resolved{true, {}};
         }
         // IPv4 first: more sites answer on it than on IPv6.
-        if (resolved.address.isNull() || (address.protocol() == QAbstractSocket::IPv4Protocol
-                                          && resolved.address.protocol() != QAbstractSocket::IPv4Protocol))
+        if (resolved.address.isNull()
+            || (address.protocol() == QAbstractSocket::IPv4Protocol && resolved.address.protocol() != QAbstractSocket::IPv4Protocol))
             resolved.address = address;
     }
     co_return resolved;

@@ -31,7 +31,12 @@ public:
     };
 
     struct Outcome {
-        enum class Kind { Found, None, Refused, Busy };
+        enum class Kind {
+            Found,
+            None,
+            Refused,
+            Busy
+        };
         Kind kind = Kind::None;
         QImage image;
     };

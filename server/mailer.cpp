@@ -13,8 +13,7 @@ using namespace Qt::StringLiterals;
 Mailer::Mailer(QString outboxDirectory, QString sender)
     : m_outboxDirectory(std::move(outboxDirectory))
     , m_sender(std::move(sender))
-{
-}
+{ }
 
 bool Mailer::send(const QString &recipient, const QString &subject, const QString &body)
 {

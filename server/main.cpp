@@ -52,9 +52,8 @@ int main(int argc, char *argv[])
     }
     // Tests and scripts read the address from this first line.
     std::printf("corvane-server listening on %s\n", qPrintable(server->baseUrl().toString()));
-    std::printf("database: %s\noutbox: %s\n", qPrintable(Database::isPostgres(options.value().database)
-                                                             ? u"PostgreSQL"_s
-                                                             : options.value().database),
+    std::printf("database: %s\noutbox: %s\n",
+                qPrintable(Database::isPostgres(options.value().database) ? u"PostgreSQL"_s : options.value().database),
                 qPrintable(options.value().outboxDirectory));
     std::fflush(stdout);
     // Being killed is fine: SQLite in WAL mode and PostgreSQL both survive it intact.

@@ -12,8 +12,8 @@ class PasswordHasher
 public:
     enum class Cost {
         Interactive, // libsodium's interactive limits: 2 passes over 64 MiB
-        Moderate,    // 3 passes over 256 MiB
-        Minimal,     // the smallest limits argon2id allows; for tests only
+        Moderate, // 3 passes over 256 MiB
+        Minimal, // the smallest limits argon2id allows; for tests only
     };
 
     explicit PasswordHasher(Cost cost = Cost::Interactive);

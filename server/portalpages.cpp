@@ -12,12 +12,11 @@ namespace
 {
 ApiResponse page(const QString &title, const QString &bodyHtml, int status = 200)
 {
-    return ApiResponse::html(
-        u"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-        "<title>%1 · Corvane</title><link rel=\"stylesheet\" href=\"/portal.css\">"
-        "</head><body><h1>%1</h1>%2</body></html>\n"_s.arg(title.toHtmlEscaped(), bodyHtml),
-        status);
+    return ApiResponse::html(u"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+                             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+                             "<title>%1 · Corvane</title><link rel=\"stylesheet\" href=\"/portal.css\">"
+                             "</head><body><h1>%1</h1>%2</body></html>\n"_s.arg(title.toHtmlEscaped(), bodyHtml),
+                             status);
 }
 }
 
@@ -25,8 +24,7 @@ PortalPages::PortalPages(SessionStore &sessions, AccountStore &accounts, QString
     : m_sessions(sessions)
     , m_accounts(accounts)
     , m_latestVersion(std::move(latestVersion))
-{
-}
+{ }
 
 void PortalPages::registerRoutes(Router &router)
 {
@@ -51,8 +49,7 @@ QCoro::Task<ApiResponse> PortalPages::account(ApiRequest request)
 {
     const QString email = signedInEmail(request);
     if (email.isEmpty())
-        co_return page(u"Your account"_s,
-                       u"<p>This link is no longer valid. Open your account again from the Corvane menu.</p>"_s, 401);
+        co_return page(u"Your account"_s, u"<p>This link is no longer valid. Open your account again from the Corvane menu.</p>"_s, 401);
     co_return page(u"Your account"_s,
                    u"<p>Signed in as <span class=\"address\">%1</span>.</p>"
                    "<p>Change your password in the Corvane settings. If you forgot it, use "
@@ -65,8 +62,7 @@ QCoro::Task<ApiResponse> PortalPages::contact(ApiRequest request)
     const QString account = email.isEmpty()
         ? QString()
         : u"<p>Please mention your account, <span class=\"address\">%1</span>.</p>"_s.arg(email.toHtmlEscaped());
-    co_return page(u"Contact"_s,
-                   u"<p>Questions, problems or ideas? Write to the people who run this Corvane server.</p>"_s + account);
+    co_return page(u"Contact"_s, u"<p>Questions, problems or ideas? Write to the people who run this Corvane server.</p>"_s + account);
 }
 
 QCoro::Task<ApiResponse> PortalPages::download(ApiRequest)

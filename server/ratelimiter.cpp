@@ -9,8 +9,7 @@ using namespace Qt::StringLiterals;
 RateLimiter::RateLimiter(Database &database, QByteArray secret)
     : m_database(database)
     , m_secret(std::move(secret))
-{
-}
+{ }
 
 QString RateLimiter::key(const QString &bucket) const
 {
@@ -22,14 +21,13 @@ qint64 RateLimiter::take(const QString &bucket, Rule rule)
     const qint64 now = Timestamps::nowMs();
     const qint64 windowMs = std::chrono::duration_cast<std::chrono::milliseconds>(rule.window).count();
     // One statement, so that concurrent hits from several processes cannot both see the old count.
-    const auto row = m_database.selectOne(
-        u"INSERT INTO rate_limits (bucket, window_ends_ms, hits) VALUES (?, ?, 1) "
-        "ON CONFLICT (bucket) DO UPDATE SET "
-        "hits = CASE WHEN rate_limits.window_ends_ms <= ? THEN 1 ELSE rate_limits.hits + 1 END, "
-        "window_ends_ms = CASE WHEN rate_limits.window_ends_ms <= ? THEN excluded.window_ends_ms "
-        "ELSE rate_limits.window_ends_ms END "
-        "RETURNING hits, window_ends_ms"_s,
-        {key(bucket), now + windowMs, now, now});
+    const auto row = m_database.selectOne(u"INSERT INTO rate_limits (bucket, window_ends_ms, hits) VALUES (?, ?, 1) "
+                                          "ON CONFLICT (bucket) DO UPDATE SET "
+                                          "hits = CASE WHEN rate_limits.window_ends_ms <= ? THEN 1 ELSE rate_limits.hits + 1 END, "
+                                          "window_ends_ms = CASE WHEN rate_limits.window_ends_ms <= ? THEN excluded.window_ends_ms "
+                                          "ELSE rate_limits.window_ends_ms END "
+                                          "RETURNING hits, window_ends_ms"_s,
+                                          {key(bucket), now + windowMs, now, now});
     if (!row)
         throw DatabaseError("counting a rate-limited hit returned nothing");
     if (row->at(0).toInt() <= rule.limit)

@@ -75,8 +75,7 @@ bool RequestBody::boolean(QLatin1StringView key)
         return false;
     const QJsonValue value = m_object.value(key);
     if (!value.isBool()) {
-        fail(value.isUndefined() || value.isNull() ? u"\"%1\" is required."_s.arg(key)
-                                                   : u"\"%1\" must be true or false."_s.arg(key));
+        fail(value.isUndefined() || value.isNull() ? u"\"%1\" is required."_s.arg(key) : u"\"%1\" must be true or false."_s.arg(key));
         return false;
     }
     return value.toBool();

@@ -10,8 +10,7 @@ ResetCodeStore::ResetCodeStore(Database &database, QByteArray secret, std::chron
     : m_database(database)
     , m_secret(std::move(secret))
     , m_lifetime(lifetime)
-{
-}
+{ }
 
 QByteArray ResetCodeStore::digest(const QString &code, const QByteArray &salt) const
 {
@@ -34,8 +33,7 @@ QString ResetCodeStore::issue(qint64 userId)
 ResetCodeStore::Check ResetCodeStore::consume(qint64 userId, const QString &code, const std::function<void()> &whenAccepted)
 {
     return m_database.transaction([&] {
-        const auto row =
-            m_database.selectOne(u"SELECT code_hash, salt, expires_ms FROM reset_codes WHERE user_id = ?"_s, {userId});
+        const auto row = m_database.selectOne(u"SELECT code_hash, salt, expires_ms FROM reset_codes WHERE user_id = ?"_s, {userId});
         if (!row)
             return Check::Missing;
         if (row->at(2).toLongLong() <= Timestamps::nowMs())

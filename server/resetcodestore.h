@@ -14,7 +14,12 @@ class Database;
 class ResetCodeStore
 {
 public:
-    enum class Check { Accepted, Wrong, Expired, Missing };
+    enum class Check {
+        Accepted,
+        Wrong,
+        Expired,
+        Missing
+    };
 
     ResetCodeStore(Database &database, QByteArray secret, std::chrono::seconds lifetime);
 

@@ -19,13 +19,12 @@ QString tokenDigest(const QString &token)
 SessionStore::SessionStore(Database &database, std::chrono::seconds lifetime)
     : m_database(database)
     , m_lifetime(lifetime)
-{
-}
+{ }
 
 QString SessionStore::issue(qint64 userId)
 {
-    QString token = QString::fromLatin1(
-        Crypto::randomBytes(tokenBytes).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+    QString token
+        = QString::fromLatin1(Crypto::randomBytes(tokenBytes).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
     const qint64 now = Timestamps::nowMs();
     const qint64 expires = now + std::chrono::duration_cast<std::chrono::milliseconds>(m_lifetime).count();
     m_database.execute(u"INSERT INTO sessions (token_hash, user_id, created_ms, expires_ms) VALUES (?, ?, ?, ?)"_s,

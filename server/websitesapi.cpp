@@ -23,7 +23,8 @@ const QString notFound = u"Website not found."_s;
 // Only a plain positive decimal names a website; anything else cannot exist.
 std::optional<qint64> websiteId(const QString &text)
 {
-    if (text.isEmpty() || text.size() > 19 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+    if (text.isEmpty() || text.size() > 19
+        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
         return std::nullopt;
     bool ok = false;
     const qint64 id = text.toLongLong(&ok);
@@ -38,15 +39,13 @@ ApiResponse single(const SavedWebsite &website, int status = 200)
 }
 }
 
-WebsitesApi::WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes,
-                         QObject *parent)
+WebsitesApi::WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes, QObject *parent)
     : QObject(parent)
     , m_sessions(sessions)
     , m_websites(websites)
     , m_builder(builder)
     , m_lists(cacheBytes)
-{
-}
+{ }
 
 void WebsitesApi::registerRoutes(Router &router)
 {

@@ -24,8 +24,7 @@ class WebsitesApi : public QObject
     Q_OBJECT
 
 public:
-    WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes,
-                QObject *parent = nullptr);
+    WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
 

@@ -7,8 +7,7 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-const QString selectColumns =
-    u"SELECT id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms FROM websites "_s;
+const QString selectColumns = u"SELECT id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms FROM websites "_s;
 
 std::optional<QString> optionalText(const QVariant &value)
 {
@@ -39,13 +38,11 @@ QVariant nullable(const std::optional<QString> &text)
 
 WebsiteStore::WebsiteStore(Database &database)
     : m_database(database)
-{
-}
+{ }
 
 QList<SavedWebsite> WebsiteStore::list(qint64 userId)
 {
-    const auto rows = m_database.select(
-        selectColumns + u"WHERE user_id = ? ORDER BY is_pinned DESC, created_ms DESC, id DESC"_s, {userId});
+    const auto rows = m_database.select(selectColumns + u"WHERE user_id = ? ORDER BY is_pinned DESC, created_ms DESC, id DESC"_s, {userId});
     QList<SavedWebsite> websites;
     websites.reserve(rows.size());
     for (const auto &row : rows)
@@ -66,9 +63,8 @@ SavedWebsite WebsiteStore::create(qint64 userId, const NewWebsite &website)
         bumpVersion(userId);
         return inserted;
     });
-    return SavedWebsite{row->at(0).toLongLong(), website.url,           website.title,
-                        website.screenshotUrl,   website.content,       false,
-                        Timestamps::format(now), Timestamps::format(now)};
+    return SavedWebsite{row->at(0).toLongLong(), website.url, website.title,           website.screenshotUrl,
+                        website.content,         false,       Timestamps::format(now), Timestamps::format(now)};
 }
 
 std::optional<SavedWebsite> WebsiteStore::find(qint64 userId, qint64 id)

@@ -37,8 +37,7 @@ public:
         : backend(portalUrl, requestTimeout)
         , card(backend, preferences, secrets, [this](AuthResponse session) { return startSession(std::move(session)); })
         , form(backend)
-    {
-    }
+    { }
 
     QTemporaryDir directory;
     Preferences preferences{std::make_unique<QSettings>(directory.filePath(u"preferences.ini"_s), QSettings::IniFormat)};
@@ -86,7 +85,7 @@ bool runUntilIdle(AccountParts &parts, const QByteArray &name)
 {
     const Operation operation = operationOf(parts, name);
     return QMetaObject::invokeMethod(&operation.owner, name.constData())
-           && QTest::qWaitFor([&] { return !operation.owner.property(operation.busyFlag).toBool(); }, 5000);
+        && QTest::qWaitFor([&] { return !operation.owner.property(operation.busyFlag).toBool(); }, 5000);
 }
 
 void enterInputs(QObject &owner, const QVariantMap &inputs)
@@ -136,8 +135,8 @@ private Q_SLOTS:
         QTest::newRow("register: six with CR LF") << u"register"_s << u"a@b.c"_s << u"abcde\r\n"_s << none << none;
 
         QTest::newRow("code request: no email") << u"request"_s << u""_s << none << none << u"Please enter your email address."_s;
-        QTest::newRow("code request: accented email") << u"request"_s << u"ü@b.c"_s << none << none
-                                                      << u"Email must contain English characters only."_s;
+        QTest::newRow("code request: accented email")
+            << u"request"_s << u"ü@b.c"_s << none << none << u"Email must contain English characters only."_s;
         QTest::newRow("code request: fine") << u"request"_s << u"a@b.c"_s << none << none << none;
 
         QTest::newRow("reset: no email before no code") << u"reset"_s << u""_s << u""_s << u""_s << u"Email is required."_s;
@@ -151,8 +150,8 @@ private Q_SLOTS:
         QTest::newRow("change: current first") << u"change"_s << u""_s << u"1"_s << u"2"_s << u"Please enter your current password."_s;
         QTest::newRow("change: letters before length") << u"change"_s << u"old"_s << u"1"_s << u"ñ"_s << changeAscii;
         QTest::newRow("change: accented current") << u"change"_s << u"öld"_s << u"secret"_s << u"secret"_s << changeAscii;
-        QTest::newRow("change: short even when matching") << u"change"_s << u"old"_s << u"12345"_s << u"12345"_s
-                                                          << u"New password must be at least 6 characters."_s;
+        QTest::newRow("change: short even when matching")
+            << u"change"_s << u"old"_s << u"12345"_s << u"12345"_s << u"New password must be at least 6 characters."_s;
         QTest::newRow("change: mismatch") << u"change"_s << u"old"_s << u"123456"_s << u"123457"_s << u"New passwords do not match."_s;
         QTest::newRow("change: blanks") << u"change"_s << u" "_s << u"      "_s << u"      "_s << none;
     }
@@ -291,23 +290,25 @@ private Q_SLOTS:
             };
         };
         // A request the form refuses: the local checks' messages and their order are checked above.
-        const auto refused = [&](const char *name, const QByteArray &operation, Mode mode, const QVariantMap &inputs, const QVariantMap &changes) {
-            rowsOf(operation, mode, inputs, nothing)(name, kRefusedHere, nothing, changes);
-        };
+        const auto refused
+            = [&](const char *name, const QByteArray &operation, Mode mode, const QVariantMap &inputs, const QVariantMap &changes) {
+                  rowsOf(operation, mode, inputs, nothing)(name, kRefusedHere, nothing, changes);
+              };
 
         rowsOf("submitAuth", Mode::Login, {{u"emailInput"_s, u"ada@example.org"_s}, {u"passwordInput"_s, u"wrong"_s}},
-               {{u"email"_s, u"ada@example.org"_s}, {u"password"_s, u"wrong"_s}})(
-            "sign in refused by the server", 401, serverError(u"Invalid email or password"_s), shown("authError", u"Invalid email or password"_s));
+               {{u"email"_s, u"ada@example.org"_s}, {u"password"_s, u"wrong"_s}})("sign in refused by the server", 401,
+                                                                                  serverError(u"Invalid email or password"_s),
+                                                                                  shown("authError", u"Invalid email or password"_s));
         refused("registration with five characters", "submitAuth", Mode::Register,
                 {{u"emailInput"_s, u"a@b.c"_s}, {u"passwordInput"_s, u"12345"_s}},
                 shown("authError", u"Password must be at least 6 characters."_s));
 
         // The address goes out lowered, yet the field keeps what the user typed; a code typed
         // earlier stays for the next screen.
-        const auto codeRequest = rowsOf(
-            "requestPasswordReset", Mode::ForgotPassword,
-            {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"111"_s}, {u"newPasswordInput"_s, u"typed before"_s}},
-            {{u"email"_s, u"ada@example.org"_s}});
+        const auto codeRequest
+            = rowsOf("requestPasswordReset", Mode::ForgotPassword,
+                     {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"111"_s}, {u"newPasswordInput"_s, u"typed before"_s}},
+                     {{u"email"_s, u"ada@example.org"_s}});
         const auto codeSent = [](const QString &confirmation) {
             return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::EnterOtp)}, {u"authSuccessMessage"_s, confirmation}};
         };
@@ -319,17 +320,21 @@ private Q_SLOTS:
                 shown("authError", u"Please enter your email address."_s));
 
         // Remember-me is on, yet the remembered password does not come back over the new one.
-        const auto reset = rowsOf(
-            "confirmPasswordReset", Mode::EnterOtp,
-            {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"abc"_s}, {u"newPasswordInput"_s, u"new secret "_s}},
-            {{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}});
+        const auto reset
+            = rowsOf("confirmPasswordReset", Mode::EnterOtp,
+                     {{u"emailInput"_s, u"Ada@Example.ORG"_s}, {u"otpCodeInput"_s, u"abc"_s}, {u"newPasswordInput"_s, u"new secret "_s}},
+                     {{u"email"_s, u"ada@example.org"_s}, {u"code"_s, u"abc"_s}, {u"newPassword"_s, u"new secret "_s}});
         const auto backToSignIn = [](const QString &confirmation) {
-            return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::Login)}, {u"authSuccessMessage"_s, confirmation},
-                               {u"passwordInput"_s, u""_s}, {u"otpCodeInput"_s, u""_s}, {u"newPasswordInput"_s, u""_s}};
+            return QVariantMap{{u"authMode"_s, QVariant::fromValue(Mode::Login)},
+                               {u"authSuccessMessage"_s, confirmation},
+                               {u"passwordInput"_s, u""_s},
+                               {u"otpCodeInput"_s, u""_s},
+                               {u"newPasswordInput"_s, u""_s}};
         };
         reset("reset, server's message", 200, {{u"message"_s, u"All set."_s}}, backToSignIn(u"All set."_s));
         reset("reset, own message", 200, nothing, backToSignIn(u"Password reset successfully. Please sign in."_s));
-        reset("reset refused by the server", 400, serverError(u"Invalid or expired code"_s), shown("authError", u"Invalid or expired code"_s));
+        reset("reset refused by the server", 400, serverError(u"Invalid or expired code"_s),
+              shown("authError", u"Invalid or expired code"_s));
         refused("reset with the address lost on the way", "confirmPasswordReset", Mode::EnterOtp,
                 {{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}, shown("authError", u"Email is required."_s));
 
@@ -339,14 +344,18 @@ private Q_SLOTS:
                                     {u"changeConfirmPasswordInput"_s, u"      "_s}},
                                    {{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}});
         change("password change", 200, {{u"success"_s, true}},
-               {{u"changePasswordSuccess"_s, u"Password updated successfully."_s}, {u"currentPasswordInput"_s, u""_s},
-                {u"changeNewPasswordInput"_s, u""_s}, {u"changeConfirmPasswordInput"_s, u""_s}});
+               {{u"changePasswordSuccess"_s, u"Password updated successfully."_s},
+                {u"currentPasswordInput"_s, u""_s},
+                {u"changeNewPasswordInput"_s, u""_s},
+                {u"changeConfirmPasswordInput"_s, u""_s}});
         change("password change refused by the server", 400, serverError(u"Current password is incorrect"_s),
                shown("changePasswordError", u"Current password is incorrect"_s));
         // The session is over; signing out is the panel's business.
         change("password change, session expired", 401, serverError(u"Token expired"_s), shown("changePasswordError", u"Unauthorized"_s));
         refused("password change with a different confirmation", "changePassword", Mode::Login,
-                {{u"currentPasswordInput"_s, u"old"_s}, {u"changeNewPasswordInput"_s, u"123456"_s}, {u"changeConfirmPasswordInput"_s, u"1234567"_s}},
+                {{u"currentPasswordInput"_s, u"old"_s},
+                 {u"changeNewPasswordInput"_s, u"123456"_s},
+                 {u"changeConfirmPasswordInput"_s, u"1234567"_s}},
                 shown("changePasswordError", u"New passwords do not match."_s));
     }
 
@@ -382,7 +391,8 @@ private Q_SLOTS:
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(50));
         QCOMPARE(server.requests().size(), status == kRefusedHere ? 0 : 1);
         QCOMPARE(jsonOf(server.requests().value(0).body), sent);
-        QCOMPARE(server.requests().value(0).header("Authorization"), signedIn && !sent.isEmpty() ? "Bearer session-token"_ba : QByteArray());
+        QCOMPARE(server.requests().value(0).header("Authorization"),
+                 signedIn && !sent.isEmpty() ? "Bearer session-token"_ba : QByteArray());
         QCOMPARE(busy.count(), status == kRefusedHere ? 0 : 2);
         QCOMPARE(sessionRejected.count(), signedIn && status == 401 ? 1 : 0);
         QVERIFY(parts.sessions.isEmpty());

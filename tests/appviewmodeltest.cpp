@@ -135,8 +135,7 @@ private Q_SLOTS:
         QTest::newRow("in library order") << encode(SavedWebsite::listToJson(kLibrary)) << QList<qint64>{2, 3, 1};
         QTest::newRow("not JSON") << "[{\"id\":1"_ba << QList<qint64>{};
         QTest::newRow("object instead of array") << R"({"id":1,"url":"u","title":"t"})"_ba << QList<qint64>{};
-        QTest::newRow("one bad element") << R"([{"id":1,"url":"u","title":"t"},{"id":"2","url":"u","title":"t"}])"_ba
-                                         << QList<qint64>{};
+        QTest::newRow("one bad element") << R"([{"id":1,"url":"u","title":"t"},{"id":"2","url":"u","title":"t"}])"_ba << QList<qint64>{};
     }
 
     void restoredLibraryComesFromThePreferencesCopy()

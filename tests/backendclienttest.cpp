@@ -17,9 +17,20 @@ namespace
 // Long enough for a loaded machine; the tests of a silent server shorten it.
 constexpr auto kRequestTimeout = 5s;
 
-enum Portal { StubPortal, RefusingPortal, FilePortal, InvalidPortal };
+enum Portal {
+    StubPortal,
+    RefusingPortal,
+    FilePortal,
+    InvalidPortal
+};
 
-enum Token { NoToken, EmptyToken, SessionToken, NewerToken, BrokenToken };
+enum Token {
+    NoToken,
+    EmptyToken,
+    SessionToken,
+    NewerToken,
+    BrokenToken
+};
 
 std::optional<QString> tokenText(int token)
 {
@@ -29,14 +40,12 @@ std::optional<QString> tokenText(int token)
 }
 
 // QCoro::waitFor needs a default-constructible result.
-template<typename T>
-QCoro::Task<std::optional<T>> optionally(QCoro::Task<T> task)
+template<typename T> QCoro::Task<std::optional<T>> optionally(QCoro::Task<T> task)
 {
     co_return co_await std::move(task);
 }
 
-template<typename Response>
-RequestResult<Response> finish(QCoro::Task<RequestResult<Response>> task)
+template<typename Response> RequestResult<Response> finish(QCoro::Task<RequestResult<Response>> task)
 {
     return *QCoro::waitFor(optionally(std::move(task)));
 }
@@ -69,10 +78,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
 
         const int whole = int(StubServer::Delivery::Whole);
-        const auto row = [&](const char *name, int status, const QByteArray &body, const QString &domain, int code, const QString &message) {
-            QTest::newRow(name) << int(StubPortal) << whole << status << body << int(SessionToken) << int(SessionToken) << domain << code
-                                << message;
-        };
+        const auto row
+            = [&](const char *name, int status, const QByteArray &body, const QString &domain, int code, const QString &message) {
+                  QTest::newRow(name) << int(StubPortal) << whole << status << body << int(SessionToken) << int(SessionToken) << domain
+                                      << code << message;
+              };
         const QString api = u"API"_s;
         row("500 with HTML", 500, "<html><body>Oops</body></html>"_ba, api, 500, u"Request failed (500)"_s);
         row("404 with error", 404, R"({"error":"Website not found"})"_ba, api, 404, u"Website not found"_s);
@@ -282,7 +292,8 @@ private Q_SLOTS:
         QJsonArray websites;
         const QString content(20'000, u'\n');
         for (int id = 1; id <= 40; ++id)
-            websites.append(SavedWebsite{.id = id, .url = u"https://site%1.test"_s.arg(id), .title = u"Site"_s, .content = content}.toJson());
+            websites.append(
+                SavedWebsite{.id = id, .url = u"https://site%1.test"_s.arg(id), .title = u"Site"_s, .content = content}.toJson());
         StubServer server;
         server.on("GET", u"/api/websites"_s, StubServer::json(200, QJsonObject{{u"websites"_s, websites}}));
         BackendClient client(server.baseUrl(), kRequestTimeout);

@@ -74,16 +74,10 @@ private:
         return decoded.value().website;
     }
 
-    static QString storedToken(const AppViewModel &model)
-    {
-        return model.backend().token().value_or(QString());
-    }
+    static QString storedToken(const AppViewModel &model) { return model.backend().token().value_or(QString()); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-    }
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorString())); }
 
     void registrationSignInAndTheLibrary()
     {

@@ -637,8 +637,8 @@ private Q_SLOTS:
         writeFile(inLocked, "earlier backup");
         QVERIFY(QFile::setPermissions(inLocked, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
         QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-        QVERIFY(QFile::setPermissions(fixture.environment.path(QString()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                                            | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(fixture.environment.path(QString()),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
         fixture.saveDialog.answer = inLocked;
         {
             // Folder modes do not stop root, who exports as nobody meanwhile.

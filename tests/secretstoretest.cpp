@@ -20,7 +20,8 @@ const QJsonObject kUserJson{{u"id"_s, 7}, {u"email"_s, u"ada@example.org"_s}};
 // The permission bits of path, or -1 when it does not exist.
 int modeOf(const QString &path)
 {
-    struct stat status {};
+    struct stat status {
+    };
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
 }
 
@@ -73,7 +74,8 @@ private Q_SLOTS:
         const QByteArray onDisk = file.readAll();
         QCOMPARE(onDisk.contains("old-token") || onDisk.contains("s3cret"), !secretStoreRuns);
         if (secretStoreRuns)
-            QCOMPARE(secrets, (QHash<QString, QString>{{u"corvane.jwtToken"_s, u"old-token"_s}, {u"corvane.rememberedPassword"_s, u"s3cret"_s}}));
+            QCOMPARE(secrets,
+                     (QHash<QString, QString>{{u"corvane.jwtToken"_s, u"old-token"_s}, {u"corvane.rememberedPassword"_s, u"s3cret"_s}}));
 
         model->logout();
         QVERIFY(!secrets.contains(u"corvane.jwtToken"_s));

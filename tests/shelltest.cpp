@@ -26,9 +26,15 @@ QImage normalised(const QImage &image)
 
 // A tray the test switches on and off.
 struct ChangingTray : TrayAvailability {
-    explicit ChangingTray(bool shown) : available(shown) {}
+    explicit ChangingTray(bool shown)
+        : available(shown)
+    { }
     [[nodiscard]] bool isAvailable() const override { return available; }
-    void change(bool shown) { available = shown; Q_EMIT availabilityChanged(shown); }
+    void change(bool shown)
+    {
+        available = shown;
+        Q_EMIT availabilityChanged(shown);
+    }
     bool available;
 };
 
@@ -192,12 +198,12 @@ private Q_SLOTS:
         QCOMPARE(icon.deviceIndependentSize(), QSizeF(16, 16));
         // Points in the drawing's own y-up coordinates, read back in image rows.
         const auto inked = [&icon](qreal x, qreal y) { return isInked(icon, QPointF(x, 16 - y)); };
-        QVERIFY(inked(14.0, 13.0));    // the long arm's tip
-        QVERIFY(inked(8.0, 7.0));      // the check mark's corner
-        QVERIFY(inked(6.2, 8.8));      // the short arm
-        QVERIFY(inked(13.6, 4.75));    // the arc, lower right (-30°)
-        QVERIFY(!inked(1.5, 8.0));     // no arc on the left
-        QVERIFY(!inked(8.0, 14.5));    // nor at the top
+        QVERIFY(inked(14.0, 13.0)); // the long arm's tip
+        QVERIFY(inked(8.0, 7.0)); // the check mark's corner
+        QVERIFY(inked(6.2, 8.8)); // the short arm
+        QVERIFY(inked(13.6, 4.75)); // the arc, lower right (-30°)
+        QVERIFY(!inked(1.5, 8.0)); // no arc on the left
+        QVERIFY(!inked(8.0, 14.5)); // nor at the top
         QVERIFY(!inked(3.0, 3.0));
         QCOMPARE(QColor(icon.pixel(QPoint(16, 18))).rgb() & 0xffffff, 0u);
     }

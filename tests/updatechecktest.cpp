@@ -1,6 +1,6 @@
+#include "update/updatecheck.h"
 #include "support/fakeworkspace.h"
 #include "support/stubserver.h"
-#include "update/updatecheck.h"
 #include "update/versionorder.h"
 
 #include <QElapsedTimer>
@@ -21,8 +21,7 @@ const QString kCheckFailed = u"Could not check for updates. Please try again lat
 struct Checker {
     Checker(const QString &portalUrl, std::chrono::milliseconds timeout)
         : check(portalUrl, network, workspace, timeout)
-    {
-    }
+    { }
 
     // Starts a check, which shows its progress at once, and waits until it is over.
     bool checkUntilIdle()
@@ -38,7 +37,12 @@ struct Checker {
     UpdateCheck check;
 };
 
-enum Portal { AnsweringServer, SilentServer, RefusingServer, UnusableAddress };
+enum Portal {
+    AnsweringServer,
+    SilentServer,
+    RefusingServer,
+    UnusableAddress
+};
 }
 
 class UpdateCheckTest : public QObject
@@ -113,10 +117,11 @@ private Q_SLOTS:
         QFETCH(QString, statusText);
 
         StubServer server;
-        server.on("GET", u"/api/version"_s, portal == SilentServer ? StubServer::silence() : StubServer::text(status, body, "application/json"));
-        const QString portalUrl = portal == RefusingServer    ? StubServer::refusingBaseUrl()
-                                  : portal == UnusableAddress ? u"https://portal .test"_s
-                                                              : server.baseUrl();
+        server.on("GET", u"/api/version"_s,
+                  portal == SilentServer ? StubServer::silence() : StubServer::text(status, body, "application/json"));
+        const QString portalUrl = portal == RefusingServer ? StubServer::refusingBaseUrl()
+            : portal == UnusableAddress                    ? u"https://portal .test"_s
+                                                           : server.baseUrl();
         Checker checker(portalUrl, 300ms);
 
         QElapsedTimer elapsed;
@@ -150,7 +155,6 @@ private Q_SLOTS:
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
         QCOMPARE(server.requests().size(), 1);
     }
-
 };
 
 QTEST_GUILESS_MAIN(UpdateCheckTest)

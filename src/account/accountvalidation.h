@@ -12,6 +12,5 @@ namespace AccountValidation
 [[nodiscard]] std::optional<QString> checkSignIn(const QString &email, const QString &password, bool registering);
 [[nodiscard]] std::optional<QString> checkResetRequest(const QString &email);
 [[nodiscard]] std::optional<QString> checkResetConfirmation(const QString &email, const QString &code, const QString &newPassword);
-[[nodiscard]] std::optional<QString> checkPasswordChange(const QString &current, const QString &newPassword,
-                                                         const QString &confirmation);
+[[nodiscard]] std::optional<QString> checkPasswordChange(const QString &current, const QString &newPassword, const QString &confirmation);
 }

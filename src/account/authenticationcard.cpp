@@ -14,8 +14,8 @@ namespace
 const QString kSessionEndedMessage = u"Your session ended. Please sign in again."_s;
 }
 
-AuthenticationCard::AuthenticationCard(BackendClient &backend, Preferences &preferences, SecretStore &secrets,
-                                       SessionStarter startSession, QObject *parent)
+AuthenticationCard::AuthenticationCard(BackendClient &backend, Preferences &preferences, SecretStore &secrets, SessionStarter startSession,
+                                       QObject *parent)
     : QObject(parent)
     , m_backend(backend)
     , m_preferences(preferences)

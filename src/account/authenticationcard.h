@@ -32,7 +32,12 @@ class AuthenticationCard : public QObject
     Q_PROPERTY(QVariant authSuccessMessage READ authSuccessMessageValue NOTIFY authSuccessMessageChanged)
 
 public:
-    enum class AuthMode { Login, Register, ForgotPassword, EnterOtp };
+    enum class AuthMode {
+        Login,
+        Register,
+        ForgotPassword,
+        EnterOtp
+    };
     Q_ENUM(AuthMode)
 
     using SessionStarter = std::function<QCoro::Task<>(AuthResponse)>;

@@ -19,8 +19,7 @@ constexpr auto kFormCloseDelay = 2500ms;
 PasswordChangeForm::PasswordChangeForm(BackendClient &backend, QObject *parent)
     : QObject(parent)
     , m_backend(backend)
-{
-}
+{ }
 
 void PasswordChangeForm::setChangePasswordOpen(bool open)
 {

@@ -17,7 +17,8 @@ class PasswordChangeForm : public QObject
 
     Q_PROPERTY(bool isChangePasswordOpen READ isChangePasswordOpen WRITE setChangePasswordOpen NOTIFY isChangePasswordOpenChanged)
     Q_PROPERTY(QString currentPasswordInput READ currentPasswordInput WRITE setCurrentPasswordInput NOTIFY currentPasswordInputChanged)
-    Q_PROPERTY(QString changeNewPasswordInput READ changeNewPasswordInput WRITE setChangeNewPasswordInput NOTIFY changeNewPasswordInputChanged)
+    Q_PROPERTY(
+        QString changeNewPasswordInput READ changeNewPasswordInput WRITE setChangeNewPasswordInput NOTIFY changeNewPasswordInputChanged)
     Q_PROPERTY(QString changeConfirmPasswordInput READ changeConfirmPasswordInput WRITE setChangeConfirmPasswordInput NOTIFY
                    changeConfirmPasswordInputChanged)
     Q_PROPERTY(bool isChangingPassword READ isChangingPassword NOTIFY isChangingPasswordChanged)

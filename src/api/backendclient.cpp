@@ -10,8 +10,7 @@ BackendClient::BackendClient(QString webPortalURL, std::chrono::milliseconds req
     , m_apiBaseURL(m_webPortalURL + "/api"_L1)
     , m_requestTimeout(requestTimeout)
     , m_network(std::make_unique<QNetworkAccessManager>())
-{
-}
+{ }
 
 BackendClient::~BackendClient() = default;
 
@@ -19,8 +18,7 @@ void BackendClient::revokeToken()
 {
     if (!m_token || m_token->isEmpty())
         return;
-    const RequestResult<QNetworkRequest> built =
-        RequestPipeline::buildRequest(m_apiBaseURL + "/auth/logout"_L1, m_token, m_requestTimeout);
+    const RequestResult<QNetworkRequest> built = RequestPipeline::buildRequest(m_apiBaseURL + "/auth/logout"_L1, m_token, m_requestTimeout);
     if (!built)
         return;
     QNetworkReply *reply = RequestPipeline::send(*m_network, built.value(), "POST"_ba, std::nullopt);

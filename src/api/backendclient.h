@@ -105,7 +105,7 @@ QCoro::Task<RequestResult<Response>> BackendClient::request(QString endpoint, QB
         co_return co_await RequestPipeline::decodeOffThreadWhenLarge<Response>(std::move(answer.value().body));
 
     qCInfo(lcApi) << method << endpoint << "answered" << status;
-    const RequestResult<APIErrorResponse> serverError =
-        co_await RequestPipeline::decodeOffThreadWhenLarge<APIErrorResponse>(std::move(answer.value().body));
+    const RequestResult<APIErrorResponse> serverError
+        = co_await RequestPipeline::decodeOffThreadWhenLarge<APIErrorResponse>(std::move(answer.value().body));
     co_return RequestError::failedStatus(status, serverError ? serverError.value().error : std::nullopt);
 }

@@ -6,14 +6,12 @@
 #include <utility>
 
 // The outcome of decoding one record: the whole record, or the reason it was refused.
-template<typename T>
-class Decoded
+template<typename T> class Decoded
 {
 public:
     Decoded(T value)
         : m_value(std::move(value))
-    {
-    }
+    { }
 
     static Decoded failure(const QString &error)
     {

@@ -26,8 +26,7 @@ public:
     std::optional<QString> optionalString(QLatin1StringView key);
     std::optional<bool> optionalBool(QLatin1StringView key);
 
-    template<typename Record>
-    Record requiredRecord(QLatin1StringView key)
+    template<typename Record> Record requiredRecord(QLatin1StringView key)
     {
         const QJsonValue value = required(key);
         if (!ok())
@@ -40,8 +39,7 @@ public:
         return std::move(decoded.value());
     }
 
-    template<typename Record>
-    QList<Record> requiredList(QLatin1StringView key)
+    template<typename Record> QList<Record> requiredList(QLatin1StringView key)
     {
         const QJsonValue value = required(key);
         if (!ok())
@@ -54,8 +52,7 @@ public:
         return std::move(decoded.value());
     }
 
-    template<typename Record>
-    Decoded<Record> result(Record record) const
+    template<typename Record> Decoded<Record> result(Record record) const
     {
         if (!ok())
             return Decoded<Record>::failure(m_error);
@@ -65,8 +62,7 @@ public:
     // A JSON number counts as an integer only if it has no fractional part and fits 64 bits.
     static std::optional<qint64> strictInteger(const QJsonValue &value);
 
-    template<typename Record>
-    static Decoded<QList<Record>> decodeList(const QJsonValue &value)
+    template<typename Record> static Decoded<QList<Record>> decodeList(const QJsonValue &value)
     {
         if (!value.isArray())
             return Decoded<QList<Record>>::failure(QStringLiteral("expected an array"));
@@ -82,8 +78,7 @@ public:
         return records;
     }
 
-    template<typename Record>
-    static QJsonArray encodeList(const QList<Record> &records)
+    template<typename Record> static QJsonArray encodeList(const QList<Record> &records)
     {
         QJsonArray array;
         for (const Record &record : records)
@@ -101,8 +96,7 @@ private:
 };
 
 // Writes an optional field only when it is present: absent optionals are left out, never null.
-template<typename T>
-void insertIfPresent(QJsonObject &object, QLatin1StringView key, const std::optional<T> &value)
+template<typename T> void insertIfPresent(QJsonObject &object, QLatin1StringView key, const std::optional<T> &value)
 {
     if (value)
         object.insert(key, *value);

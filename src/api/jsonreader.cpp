@@ -17,8 +17,7 @@ public:
     explicit Parser(QByteArrayView json)
         : m_position(json.data())
         , m_end(json.data() + json.size())
-    {
-    }
+    { }
 
     std::optional<QJsonValue> document()
     {
@@ -225,16 +224,34 @@ private:
             return false;
         const char kind = *m_position++;
         switch (kind) {
-        case '"': *out++ = u'"'; return true;
-        case '\\': *out++ = u'\\'; return true;
-        case '/': *out++ = u'/'; return true;
-        case 'b': *out++ = u'\b'; return true;
-        case 'f': *out++ = u'\f'; return true;
-        case 'n': *out++ = u'\n'; return true;
-        case 'r': *out++ = u'\r'; return true;
-        case 't': *out++ = u'\t'; return true;
-        case 'u': break;
-        default: return false;
+        case '"':
+            *out++ = u'"';
+            return true;
+        case '\\':
+            *out++ = u'\\';
+            return true;
+        case '/':
+            *out++ = u'/';
+            return true;
+        case 'b':
+            *out++ = u'\b';
+            return true;
+        case 'f':
+            *out++ = u'\f';
+            return true;
+        case 'n':
+            *out++ = u'\n';
+            return true;
+        case 'r':
+            *out++ = u'\r';
+            return true;
+        case 't':
+            *out++ = u'\t';
+            return true;
+        case 'u':
+            break;
+        default:
+            return false;
         }
         if (m_end - m_position < 4)
             return false;

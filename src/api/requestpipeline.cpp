@@ -13,16 +13,14 @@ namespace
 // Qt writes header values as given: a line break in the token would start a header of its own.
 bool fitsInHeader(const QString &value)
 {
-    return std::none_of(value.cbegin(), value.cend(), [](QChar character) {
-        return character.unicode() < 0x20 || character.unicode() == 0x7F;
-    });
+    return std::none_of(value.cbegin(), value.cend(),
+                        [](QChar character) { return character.unicode() < 0x20 || character.unicode() == 0x7F; });
 }
 }
 
 namespace RequestPipeline
 {
-RequestResult<QNetworkRequest> buildRequest(const QString &address, const std::optional<QString> &token,
-                                            std::chrono::milliseconds timeout)
+RequestResult<QNetworkRequest> buildRequest(const QString &address, const std::optional<QString> &token, std::chrono::milliseconds timeout)
 {
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid())

@@ -62,8 +62,7 @@ struct HttpAnswer {
 // The body as a JSON object or array; a "Decoding" error when it is empty or not JSON.
 [[nodiscard]] RequestResult<QJsonValue> parseJson(const BodyPieces &body);
 
-template<typename Record>
-RequestResult<Record> decode(const BodyPieces &body)
+template<typename Record> RequestResult<Record> decode(const BodyPieces &body)
 {
     const RequestResult<QJsonValue> json = parseJson(body);
     if (!json)
@@ -76,8 +75,7 @@ RequestResult<Record> decode(const BodyPieces &body)
 
 [[nodiscard]] qsizetype totalSize(const BodyPieces &body);
 
-template<typename Record>
-QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(BodyPieces body)
+template<typename Record> QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(BodyPieces body)
 {
     if (totalSize(body) < kOffThreadDecodeThreshold)
         co_return decode<Record>(body);

@@ -8,19 +8,16 @@
 #include <variant>
 
 // The outcome of one backend request: the decoded record, or the error that stopped it.
-template<typename T>
-class RequestResult
+template<typename T> class RequestResult
 {
 public:
     RequestResult(T value)
         : m_outcome(std::in_place_index<0>, std::move(value))
-    {
-    }
+    { }
 
     RequestResult(RequestError error)
         : m_outcome(std::in_place_index<1>, std::move(error))
-    {
-    }
+    { }
 
     [[nodiscard]] bool ok() const { return m_outcome.index() == 0; }
     explicit operator bool() const { return ok(); }

@@ -15,8 +15,7 @@ AppDelegate::AppDelegate(std::unique_ptr<AppViewModel> viewModel, QStringList re
     : m_resourceFolders(std::move(resourceFolders))
     , m_tray(std::move(tray))
     , m_viewModel(std::move(viewModel))
-{
-}
+{ }
 
 AppDelegate::~AppDelegate() = default;
 
@@ -48,7 +47,8 @@ void AppDelegate::setupApplicationIcon()
 void AppDelegate::setupMenuBarExtra()
 {
     BrowserCapture *capture = m_viewModel->capture();
-    m_statusItem = std::make_unique<StatusItem>(m_mainWindow.get(), [capture] { capture->refreshActiveBrowserTab(); }, m_resourceFolders);
+    m_statusItem = std::make_unique<StatusItem>(
+        m_mainWindow.get(), [capture] { capture->refreshActiveBrowserTab(); }, m_resourceFolders);
 }
 
 void AppDelegate::setupFloatingRoundedWindow()

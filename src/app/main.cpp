@@ -28,7 +28,8 @@ int printCaptureReport(int argc, char *argv[])
 {
     const QCoreApplication application(argc, argv);
     const DesktopCapturePlatform platform = makeDesktopCapturePlatform();
-    const QByteArray report = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader, BrowserTracker::shared()).run().toJson();
+    const QByteArray report
+        = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader, BrowserTracker::shared()).run().toJson();
     std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
     return 0;
 }
@@ -51,8 +52,7 @@ int main(int argc, char *argv[])
         return 0;
     instance.listen();
 
-    AppDelegate delegate(std::make_unique<AppViewModel>(AppViewModelDependencies::forDesktop()),
-                         ResourceFiles::standardFolders());
+    AppDelegate delegate(std::make_unique<AppViewModel>(AppViewModelDependencies::forDesktop()), ResourceFiles::standardFolders());
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::reopen);
     delegate.launch();
     return application.exec();

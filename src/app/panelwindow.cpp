@@ -29,9 +29,7 @@ PanelWindow::PanelWindow(AppViewModel *viewModel)
 
     m_widthAnimation.setDuration(260);
     m_widthAnimation.setEasingCurve(QEasingCurve::OutCubic);
-    connect(&m_widthAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &frame) {
-        setGeometry(frame.toRect());
-    });
+    connect(&m_widthAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &frame) { setGeometry(frame.toRect()); });
     connect(&m_widthAnimation, &QVariantAnimation::finished, this, &PanelWindow::updateWideLayout);
     connect(viewModel, &AppViewModel::windowWidthSwitchRequested, this, [this] {
         const int startWidth = switchWidth();
@@ -115,9 +113,8 @@ void PanelWindow::updateInputMask()
     const QQuickItem *root = rootObject();
     const int cardHeight = root ? qCeil(QQmlProperty::read(root, u"cardHeight"_s).toReal()) : height();
     // As wide as the panel can ever be, so that width changes leave the mask alone.
-    const QRegion mask = cardHeight > 0 && cardHeight < height()
-                             ? QRegion(0, 0, PanelGeometry::kMaximumSize.width(), cardHeight)
-                             : QRegion();
+    const QRegion mask
+        = cardHeight > 0 && cardHeight < height() ? QRegion(0, 0, PanelGeometry::kMaximumSize.width(), cardHeight) : QRegion();
     if (mask != this->mask())
         setMask(mask);
 }

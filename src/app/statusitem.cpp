@@ -10,8 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-StatusItem::StatusItem(PanelWindow *panel, std::function<void()> refreshActiveTab, const QStringList &resourceFolders,
-                       QObject *parent)
+StatusItem::StatusItem(PanelWindow *panel, std::function<void()> refreshActiveTab, const QStringList &resourceFolders, QObject *parent)
     : QObject(parent)
     , m_panel(panel)
     , m_refreshActiveTab(std::move(refreshActiveTab))

@@ -16,8 +16,7 @@ class StatusItem : public QObject
     Q_OBJECT
 
 public:
-    StatusItem(PanelWindow *panel, std::function<void()> refreshActiveTab, const QStringList &resourceFolders,
-               QObject *parent = nullptr);
+    StatusItem(PanelWindow *panel, std::function<void()> refreshActiveTab, const QStringList &resourceFolders, QObject *parent = nullptr);
 
     [[nodiscard]] QIcon icon() const { return m_trayIcon.icon(); }
 

@@ -24,8 +24,8 @@
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
-BrowserCapture::BrowserCapture(Workspace &workspace, WindowList &windowList, std::unique_ptr<TabReader> tabReader,
-                               Preferences &preferences, BackendClient &backend, QObject *parent)
+BrowserCapture::BrowserCapture(Workspace &workspace, WindowList &windowList, std::unique_ptr<TabReader> tabReader, Preferences &preferences,
+                               BackendClient &backend, QObject *parent)
     : QObject(parent)
     , m_workspace(workspace)
     , m_windowList(windowList)
@@ -91,11 +91,11 @@ void BrowserCapture::setBrowserPermission(bool granted)
     m_preferences.setBool(Preferences::kBrowserPermission, granted);
     if (!granted) {
         assignProperty(this, m_activeTab, ActiveBrowserTab{.title = u"Allow Open Browser Access"_s, .url = {}, .browserName = u"Privacy"_s},
-               &BrowserCapture::activeTabChanged);
+                       &BrowserCapture::activeTabChanged);
         return;
     }
     assignProperty(this, m_activeTab, ActiveBrowserTab{.title = u"Reading active browser tab..."_s, .url = {}, .browserName = u"Browser"_s},
-           &BrowserCapture::activeTabChanged);
+                   &BrowserCapture::activeTabChanged);
     refreshActiveBrowserTab();
     retryDetectionAfterGrant();
 }

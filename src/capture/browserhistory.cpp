@@ -12,7 +12,8 @@
 
 #include <atomic>
 
-namespace {
+namespace
+{
 // Copying more than this on a poll would stall detection; such a history is left alone.
 constexpr qint64 maximumCopiedBytes = 256 * 1024 * 1024;
 constexpr qint64 recentVisitDays = 30;
@@ -30,8 +31,8 @@ QString uniqueConnectionName()
     return QStringLiteral("corvane-history-%1").arg(counter.fetch_add(1));
 }
 
-std::optional<QString> queryNewestUrl(const QString &databaseName, const QString &connectOptions, const QString &sql,
-                                      const QString &title, qint64 oldestVisit)
+std::optional<QString> queryNewestUrl(const QString &databaseName, const QString &connectOptions, const QString &sql, const QString &title,
+                                      qint64 oldestVisit)
 {
     const QString connectionName = uniqueConnectionName();
     std::optional<QString> url;
@@ -92,23 +93,20 @@ std::optional<QString> chromiumNewestUrl(const QString &historyFile, const QStri
 }
 }
 
-std::optional<QString> BrowserHistory::newestUrlWithTitle(KnownBrowser::Kind kind, const QString &historyFile,
-                                                          const QString &title)
+std::optional<QString> BrowserHistory::newestUrlWithTitle(KnownBrowser::Kind kind, const QString &historyFile, const QString &title)
 {
     const FileStamp database = FileStamp::of(historyFile);
     if (!database.exists() || title.isEmpty())
         return std::nullopt;
     const FileStamp writeAheadLog = FileStamp::of(writeAheadLogOf(historyFile));
     const auto found = m_entries.constFind(historyFile);
-    if (found != m_entries.cend() && found->database == database && found->writeAheadLog == writeAheadLog
-        && found->title == title) {
+    if (found != m_entries.cend() && found->database == database && found->writeAheadLog == writeAheadLog && found->title == title) {
         return found->url;
     }
 
     const qint64 oldestVisitMsecs = QDateTime::currentMSecsSinceEpoch() - recentVisitDays * 24 * 3600 * 1000;
-    std::optional<QString> url = kind == KnownBrowser::Kind::Firefox
-        ? firefoxNewestUrl(historyFile, title, oldestVisitMsecs)
-        : chromiumNewestUrl(historyFile, title, oldestVisitMsecs);
+    std::optional<QString> url = kind == KnownBrowser::Kind::Firefox ? firefoxNewestUrl(historyFile, title, oldestVisitMsecs)
+                                                                     : chromiumNewestUrl(historyFile, title, oldestVisitMsecs);
     m_entries.insert(historyFile, {database, writeAheadLog, title, url});
     return url;
 }

@@ -16,8 +16,7 @@ class BrowserHistory
 {
 public:
     // The address of the newest visit in the last weeks whose page had exactly this title.
-    [[nodiscard]] std::optional<QString> newestUrlWithTitle(KnownBrowser::Kind kind, const QString &historyFile,
-                                                            const QString &title);
+    [[nodiscard]] std::optional<QString> newestUrlWithTitle(KnownBrowser::Kind kind, const QString &historyFile, const QString &title);
 
 private:
     struct Entry {

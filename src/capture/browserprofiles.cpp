@@ -8,7 +8,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 // profiles.ini, installs.ini and Local State are small; a larger file is not one of them.
 constexpr qint64 maximumSettingsBytes = 4 * 1024 * 1024;
 
@@ -107,8 +108,8 @@ QHash<QString, QHash<QString, QString>> parseIni(const QString &path)
 
 QString lastUsedChromiumProfile(const QString &localStatePath)
 {
-    const QJsonObject profile =
-        QJsonDocument::fromJson(readSmallFile(localStatePath)).object().value(QLatin1StringView("profile")).toObject();
+    const QJsonObject profile
+        = QJsonDocument::fromJson(readSmallFile(localStatePath)).object().value(QLatin1StringView("profile")).toObject();
     return profile.value(QLatin1StringView("last_used")).toString();
 }
 
@@ -140,15 +141,13 @@ qint64 modifiedMsecs(const QString &path)
 // A profile folder name from Local State or the command line names a folder, never a path.
 bool isPlainFolderName(const QString &name)
 {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1StringView("..")
-        && name != QLatin1StringView(".");
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1StringView("..") && name != QLatin1StringView(".");
 }
 
 BrowserProfile firefoxProfile(const QString &directory, QString rule)
 {
     const QString session = directory + QLatin1StringView("/sessionstore-backups/recovery.jsonlz4");
-    return {directory, std::move(rule), QFileInfo(session).isFile() ? session : QString(),
-            directory + QLatin1StringView("/places.sqlite")};
+    return {directory, std::move(rule), QFileInfo(session).isFile() ? session : QString(), directory + QLatin1StringView("/places.sqlite")};
 }
 
 QString newestChromiumSession(const QString &profileDirectory)
@@ -177,8 +176,7 @@ BrowserProfile newestSession(QList<BrowserProfile> profiles)
 BrowserProfiles::BrowserProfiles()
     : m_iniFiles(parseIni)
     , m_lastUsedProfiles(lastUsedChromiumProfile)
-{
-}
+{ }
 
 std::optional<BrowserProfile> BrowserProfiles::locate(const KnownBrowser &browser, const QStringList &commandLine,
                                                       const QString &classInstance)

@@ -29,8 +29,7 @@ private:
     [[nodiscard]] std::optional<QString> firefoxProfileNamed(const QStringList &roots, const QString &name);
     [[nodiscard]] QStringList firefoxInstallDefaults(const QStringList &roots);
     [[nodiscard]] std::optional<QString> firefoxMarkedDefault(const QStringList &roots);
-    [[nodiscard]] BrowserProfile chromiumProfile(const QString &userDataDirectory, const QStringList &commandLine,
-                                                 QString rule);
+    [[nodiscard]] BrowserProfile chromiumProfile(const QString &userDataDirectory, const QStringList &commandLine, QString rule);
 
     StampedFileCache<IniSections> m_iniFiles;
     StampedFileCache<QString> m_lastUsedProfiles;

@@ -56,8 +56,7 @@ bool isLargeNormalWindow(const QVariantMap &window)
 }
 }
 
-BrowserSituation BrowserSituation::observe(const Workspace &workspace, const WindowList &windowList,
-                                           const BrowserTracker &tracker)
+BrowserSituation BrowserSituation::observe(const Workspace &workspace, const WindowList &windowList, const BrowserTracker &tracker)
 {
     return {
         .runningBundleIds = workspace.runningApplicationBundleIds(),

@@ -16,12 +16,10 @@ struct BrowserSituation {
     std::optional<QString> trackedBundleId;
     std::optional<QString> topmostVisibleBrowser;
 
-    [[nodiscard]] static BrowserSituation observe(const Workspace &workspace, const WindowList &windowList,
-                                                  const BrowserTracker &tracker);
+    [[nodiscard]] static BrowserSituation observe(const Workspace &workspace, const WindowList &windowList, const BrowserTracker &tracker);
 
     // The supported browser owning the frontmost normal window larger than 150 by 150.
-    [[nodiscard]] static std::optional<QString> findTopmostVisibleBrowser(const Workspace &workspace,
-                                                                          const WindowList &windowList);
+    [[nodiscard]] static std::optional<QString> findTopmostVisibleBrowser(const Workspace &workspace, const WindowList &windowList);
 
     // Start-up's guess before any activation is seen: the frontmost application if it is a
     // supported browser, else the topmost visible browser; otherwise the tracker stays as it is.

@@ -20,8 +20,7 @@ QJsonValue tabJson(const std::optional<ActiveBrowserTab> &tab)
 {
     if (!tab)
         return QJsonValue::Null;
-    return QJsonObject{{u"title"_s, tab->title}, {u"url"_s, tab->url}, {u"browserName"_s, tab->browserName},
-                       {u"domain"_s, tab->domain()}};
+    return QJsonObject{{u"title"_s, tab->title}, {u"url"_s, tab->url}, {u"browserName"_s, tab->browserName}, {u"domain"_s, tab->domain()}};
 }
 
 QJsonObject candidateJson(const DetectionCandidate &candidate, int rank)
@@ -42,14 +41,12 @@ QJsonObject candidateJson(const DetectionCandidate &candidate, int rank)
 }
 }
 
-CaptureReport::CaptureReport(const Workspace &workspace, const WindowList &windowList, TabReader &tabReader,
-                             BrowserTracker &tracker)
+CaptureReport::CaptureReport(const Workspace &workspace, const WindowList &windowList, TabReader &tabReader, BrowserTracker &tracker)
     : m_workspace(workspace)
     , m_windowList(windowList)
     , m_tabReader(tabReader)
     , m_tracker(tracker)
-{
-}
+{ }
 
 QJsonDocument CaptureReport::run() const
 {

@@ -8,7 +8,8 @@
 
 #include <array>
 
-namespace {
+namespace
+{
 const QString separator = QStringLiteral("|||");
 
 // What browsers append to the page title in their window titles.
@@ -28,8 +29,8 @@ constexpr std::array<QLatin1StringView, 14> titleSuffixes{{
     QLatin1StringView("Vivaldi"),
     QLatin1StringView("Opera"),
 }};
-constexpr std::array<QLatin1StringView, 3> titleSeparators{{
-    QLatin1StringView(" - "), QLatin1StringView(" \u2014 "), QLatin1StringView(" \u2013 ")}};
+constexpr std::array<QLatin1StringView, 3> titleSeparators{
+    {QLatin1StringView(" - "), QLatin1StringView(" \u2014 "), QLatin1StringView(" \u2013 ")}};
 
 QString withoutBrowserSuffix(const QString &windowTitle)
 {
@@ -60,8 +61,7 @@ DesktopSessionTabReader::DesktopSessionTabReader(std::shared_ptr<BrowserWindows>
     : m_windows(std::move(windows))
     , m_firefoxSessions(FirefoxSession::selectedTab)
     , m_chromiumSessions(SnssSession::selectedTab)
-{
-}
+{ }
 
 std::optional<QString> DesktopSessionTabReader::readActiveTab(const KnownBrowser &browser)
 {
@@ -87,10 +87,11 @@ std::optional<QString> DesktopSessionTabReader::read(const KnownBrowser &browser
     }
     const bool knowsTitle = m_windows->knowsWindows();
     if (knowsTitle) {
-        report.insert(QStringLiteral("window"), QJsonObject{{QStringLiteral("id"), qint64(window->id)},
-                                                            {QStringLiteral("title"), window->title},
-                                                            {QStringLiteral("processId"), window->processId},
-                                                            {QStringLiteral("class"), window->classInstance}});
+        report.insert(QStringLiteral("window"),
+                      QJsonObject{{QStringLiteral("id"), qint64(window->id)},
+                                  {QStringLiteral("title"), window->title},
+                                  {QStringLiteral("processId"), window->processId},
+                                  {QStringLiteral("class"), window->classInstance}});
     } else {
         report.insert(QStringLiteral("focus"),
                       QStringLiteral("guess: no window system to ask, the browser whose session file changed last counts as frontmost"));
@@ -98,8 +99,8 @@ std::optional<QString> DesktopSessionTabReader::read(const KnownBrowser &browser
 
     const QString liveTitle = withoutBrowserSuffix(window->title);
     const QString titleOnly = separator + liveTitle;
-    const std::optional<BrowserProfile> profile =
-        m_profiles.locate(browser, LinuxProcess::commandLine(window->processId), window->classInstance);
+    const std::optional<BrowserProfile> profile
+        = m_profiles.locate(browser, LinuxProcess::commandLine(window->processId), window->classInstance);
     if (!profile) {
         report.insert(rule, QStringLiteral("no profile found; the window's title alone"));
         return knowsTitle ? std::optional(titleOnly) : std::nullopt;
@@ -145,8 +146,7 @@ std::optional<SessionTab> DesktopSessionTabReader::selectedSessionTab(const Know
 {
     if (sessionFile.isEmpty())
         return std::nullopt;
-    return browser.kind == KnownBrowser::Kind::Firefox ? m_firefoxSessions.value(sessionFile)
-                                                       : m_chromiumSessions.value(sessionFile);
+    return browser.kind == KnownBrowser::Kind::Firefox ? m_firefoxSessions.value(sessionFile) : m_chromiumSessions.value(sessionFile);
 }
 
 qint64 DesktopSessionTabReader::titleSeenSince(const QString &bundleId, const BrowserWindow &window, const QString &title)

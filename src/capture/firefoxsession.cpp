@@ -6,7 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
+namespace
+{
 // Sessions of thousands of tabs stay well below this; anything larger is not a session.
 constexpr qint64 maximumSessionBytes = 64 * 1024 * 1024;
 
@@ -27,13 +28,13 @@ std::optional<SessionTab> selectedTabOfJson(const QByteArray &json)
     if (!window)
         return std::nullopt;
     const QJsonObject windowObject = window->toObject();
-    const std::optional<QJsonValue> tab = oneBasedElement(windowObject.value(QLatin1StringView("tabs")).toArray(),
-                                                          windowObject.value(QLatin1StringView("selected")));
+    const std::optional<QJsonValue> tab
+        = oneBasedElement(windowObject.value(QLatin1StringView("tabs")).toArray(), windowObject.value(QLatin1StringView("selected")));
     if (!tab)
         return std::nullopt;
     const QJsonObject tabObject = tab->toObject();
-    const std::optional<QJsonValue> entry = oneBasedElement(tabObject.value(QLatin1StringView("entries")).toArray(),
-                                                            tabObject.value(QLatin1StringView("index")));
+    const std::optional<QJsonValue> entry
+        = oneBasedElement(tabObject.value(QLatin1StringView("entries")).toArray(), tabObject.value(QLatin1StringView("index")));
     if (!entry)
         return std::nullopt;
     const QJsonObject entryObject = entry->toObject();

@@ -7,6 +7,7 @@
 #include <optional>
 
 // The selected tab of the selected window in Firefox's recovery.jsonlz4.
-namespace FirefoxSession {
+namespace FirefoxSession
+{
 [[nodiscard]] std::optional<SessionTab> selectedTab(const QString &path);
 }

@@ -8,7 +8,11 @@
 // One supported browser: how it is identified, addressed and shown.
 struct KnownBrowser {
     // How the tab is read: "chromium", "safari" or "firefox".
-    enum class Kind { Chromium, Safari, Firefox };
+    enum class Kind {
+        Chromium,
+        Safari,
+        Firefox
+    };
 
     QLatin1StringView bundleId;
     QLatin1StringView appName;

@@ -5,7 +5,8 @@
 
 #include <lz4.h>
 
-namespace {
+namespace
+{
 constexpr QByteArrayView magic("mozLz40\0", 8);
 constexpr qsizetype headerSize = 12;
 }
@@ -22,8 +23,8 @@ std::optional<QByteArray> MozLz4::read(const QString &path, qint64 maximumBytes)
     if (declaredSize > maximumBytes || declaredSize > quint32(LZ4_MAX_INPUT_SIZE))
         return std::nullopt;
     QByteArray decompressed(qsizetype(declaredSize), Qt::Uninitialized);
-    const int produced = LZ4_decompress_safe(compressed.constData() + headerSize, decompressed.data(),
-                                             int(compressed.size() - headerSize), int(declaredSize));
+    const int produced = LZ4_decompress_safe(compressed.constData() + headerSize, decompressed.data(), int(compressed.size() - headerSize),
+                                             int(declaredSize));
     if (produced < 0 || quint32(produced) != declaredSize)
         return std::nullopt;
     return decompressed;

@@ -27,8 +27,7 @@ QString kindName(KnownBrowser::Kind kind)
 
 OsascriptTabReader::OsascriptTabReader(ScriptRunner runner)
     : m_runner(std::move(runner))
-{
-}
+{ }
 
 std::optional<QString> OsascriptTabReader::readActiveTab(const KnownBrowser &browser)
 {

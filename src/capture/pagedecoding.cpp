@@ -18,8 +18,7 @@ QByteArray charsetIn(const QByteArray &text, const QRegularExpression &pattern)
 
 QByteArray declaredCharset(const QByteArray &body, const QByteArray &contentType)
 {
-    static const QRegularExpression headerCharset(u"charset\\s*=\\s*[\"']?([A-Za-z0-9._:-]+)"_s,
-                                                  QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression headerCharset(u"charset\\s*=\\s*[\"']?([A-Za-z0-9._:-]+)"_s, QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression metaCharset(u"<meta[^>]*charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9._:-]+)"_s,
                                                 QRegularExpression::CaseInsensitiveOption);
     const QByteArray fromHeader = charsetIn(contentType, headerCharset);

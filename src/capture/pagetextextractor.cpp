@@ -37,8 +37,7 @@ PageTextExtractor::PageTextExtractor(std::shared_ptr<TabReader> reader, std::chr
     : QObject(parent)
     , m_reader(std::move(reader))
     , m_fetchTimeout(fetchTimeout)
-{
-}
+{ }
 
 QCoro::Task<QString> PageTextExtractor::extractPageText(QString url, QString browserName)
 {

@@ -11,8 +11,7 @@ using namespace Qt::StringLiterals;
 ScriptRunner::ScriptRunner(QString executable, std::chrono::milliseconds timeout)
     : m_executable(std::move(executable))
     , m_timeout(timeout)
-{
-}
+{ }
 
 ScriptRunner::Run ScriptRunner::runAppleScript(const QString &script) const
 {

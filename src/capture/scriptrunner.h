@@ -10,7 +10,15 @@
 class ScriptRunner
 {
 public:
-    enum class Outcome { Answered, NotStarted, TimedOut, TooLong, NotUtf8, Empty, NoSeparator };
+    enum class Outcome {
+        Answered,
+        NotStarted,
+        TimedOut,
+        TooLong,
+        NotUtf8,
+        Empty,
+        NoSeparator
+    };
 
     struct Run {
         Outcome outcome = Outcome::NotStarted;

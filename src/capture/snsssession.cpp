@@ -7,7 +7,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 constexpr qint64 maximumSessionBytes = 64 * 1024 * 1024;
 // The history kept for one tab is bounded by the browser; a larger index is corrupt.
 constexpr qint32 maximumIndex = 100000;
@@ -36,8 +37,7 @@ class PayloadReader
 public:
     explicit PayloadReader(QByteArrayView data)
         : m_data(data)
-    {
-    }
+    { }
 
     bool readInt32(qint32 &value)
     {
@@ -145,8 +145,8 @@ private:
         qint32 titleLength = 0;
         QByteArrayView url;
         QByteArrayView title;
-        if (!reader.readInt32(pickleSize) || !reader.readInt32(tabId) || !reader.readInt32(index)
-            || !reader.readInt32(urlLength) || !reader.readBytes(urlLength, 1, url))
+        if (!reader.readInt32(pickleSize) || !reader.readInt32(tabId) || !reader.readInt32(index) || !reader.readInt32(urlLength)
+            || !reader.readBytes(urlLength, 1, url))
             return false;
         if (index < 0 || index > maximumIndex)
             return false;

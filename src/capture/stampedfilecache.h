@@ -9,16 +9,14 @@
 
 // Remembers what was read from each file and reads it again only when its stamp changes, so a
 // poll over unchanged files parses nothing.
-template<typename Value>
-class StampedFileCache
+template<typename Value> class StampedFileCache
 {
 public:
     using Reader = std::function<Value(const QString &path)>;
 
     explicit StampedFileCache(Reader reader)
         : m_reader(std::move(reader))
-    {
-    }
+    { }
 
     [[nodiscard]] Value value(const QString &path)
     {

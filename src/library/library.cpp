@@ -42,9 +42,8 @@ Library::Library(const Dependencies &dependencies, QObject *parent)
     LocalStoreManager::shared().setBaseDirectory(dependencies.localStoreDirectory);
     m_highlightTimer.setSingleShot(true);
     m_highlightTimer.setInterval(kHighlightTime);
-    connect(&m_highlightTimer, &QTimer::timeout, this, [this] {
-        assignProperty(this, m_lastAddedWebsiteId, std::nullopt, &Library::lastAddedWebsiteIdChanged);
-    });
+    connect(&m_highlightTimer, &QTimer::timeout, this,
+            [this] { assignProperty(this, m_lastAddedWebsiteId, std::nullopt, &Library::lastAddedWebsiteIdChanged); });
 }
 
 Library::~Library() = default;
@@ -261,8 +260,8 @@ QCoro::Task<> Library::sendTitle(qint64 id, QString newTitle)
         co_return;
     }
     QList<SavedWebsite> websites = m_websites;
-    std::replace_if(websites.begin(), websites.end(), [id](const SavedWebsite &website) { return website.id == id; },
-                    result.value().website);
+    std::replace_if(
+        websites.begin(), websites.end(), [id](const SavedWebsite &website) { return website.id == id; }, result.value().website);
     cacheWebsites(std::move(websites));
 }
 

@@ -50,8 +50,7 @@ bool sameText(const SavedWebsite &first, const SavedWebsite &second)
 }
 }
 
-std::shared_ptr<const LibrarySearchIndex> LibrarySearchIndex::build(const QList<SavedWebsite> &websites,
-                                                                    const LibrarySearchIndex *previous)
+std::shared_ptr<const LibrarySearchIndex> LibrarySearchIndex::build(const QList<SavedWebsite> &websites, const LibrarySearchIndex *previous)
 {
     QHash<qint64, qsizetype> previousPositions;
     if (previous) {
@@ -83,8 +82,8 @@ QList<SavedWebsite> LibrarySearchIndex::filter(const QString &loweredQuery) cons
     QList<SavedWebsite> result;
     for (qsizetype position = 0; position < m_websites.size(); ++position) {
         const std::optional<QByteArray> &text = m_texts.at(position);
-        const bool found = text && !plainOnly ? SubstringSearch::indexOf(*text, needle) >= 0
-                                              : matches(m_websites.at(position), loweredQuery);
+        const bool found
+            = text && !plainOnly ? SubstringSearch::indexOf(*text, needle) >= 0 : matches(m_websites.at(position), loweredQuery);
         if (found)
             result.append(m_websites.at(position));
     }

@@ -36,8 +36,8 @@ std::optional<QByteArray> inlineImageBytes(const QString &address)
     const qsizetype comma = address.indexOf(u',');
     if (comma < 0)
         return std::nullopt;
-    auto decoded = QByteArray::fromBase64Encoding(QStringView(address).sliced(comma + 1).toLatin1(),
-                                                  QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded
+        = QByteArray::fromBase64Encoding(QStringView(address).sliced(comma + 1).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return std::nullopt;
     return std::move(decoded.decoded);

@@ -28,9 +28,7 @@ qsizetype indexOf(QByteArrayView haystack, QByteArrayView needle, qsizetype from
     const qsizetype end = haystack.size() - length + 1;
     const char first = pattern[0];
     const char last = pattern[length - 1];
-    const auto restMatches = [&](qsizetype start) {
-        return std::memcmp(text + start + 1, pattern + 1, size_t(length - 2)) == 0;
-    };
+    const auto restMatches = [&](qsizetype start) { return std::memcmp(text + start + 1, pattern + 1, size_t(length - 2)) == 0; };
     qsizetype position = from;
 #ifdef __SSE2__
     const __m128i firstBytes = _mm_set1_epi8(first);
@@ -38,7 +36,8 @@ qsizetype indexOf(QByteArrayView haystack, QByteArrayView needle, qsizetype from
     for (; position + 16 <= end; position += 16) {
         const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + position));
         const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + position + length - 1));
-        unsigned candidates = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(starts, firstBytes), _mm_cmpeq_epi8(ends, lastBytes))));
+        unsigned candidates
+            = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(starts, firstBytes), _mm_cmpeq_epi8(ends, lastBytes))));
         while (candidates) {
             const qsizetype start = position + __builtin_ctz(candidates);
             if (restMatches(start))

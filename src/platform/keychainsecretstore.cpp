@@ -22,8 +22,7 @@ constexpr std::chrono::milliseconds kWaitForWritesAtExit = 3s;
 
 KeychainSecretStore::KeychainSecretStore(QString service)
     : m_service(std::move(service))
-{
-}
+{ }
 
 std::unique_ptr<KeychainSecretStore> KeychainSecretStore::open(const QString &service, const QList<QLatin1StringView> &keys,
                                                                std::chrono::milliseconds timeout)

@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <array>
 
-namespace {
+namespace
+{
 struct NameRow {
     QLatin1StringView name;
     QLatin1StringView bundleId;

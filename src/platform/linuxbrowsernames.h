@@ -9,7 +9,8 @@
 
 // Maps what Linux knows of a browser — its window class or its executable — onto the bundle id
 // of the supported-browser table.
-namespace LinuxBrowserNames {
+namespace LinuxBrowserNames
+{
 // WM_CLASS instance and class, compared without case.
 [[nodiscard]] std::optional<QString> bundleIdForWindowClass(const QString &instance, const QString &className);
 // A full executable path such as /usr/lib/firefox-esr/firefox-esr or /opt/google/chrome/chrome.

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 // A command line longer than this is cut: browsers' switches come first.
 constexpr qint64 maximumCommandLineBytes = 64 * 1024;
 

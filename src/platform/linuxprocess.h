@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // What /proc says about a process of this user; empty when it is gone or not ours to read.
-namespace LinuxProcess {
+namespace LinuxProcess
+{
 [[nodiscard]] QString executablePath(qint64 processId);
 [[nodiscard]] QStringList commandLine(qint64 processId);
 // Process ids of every process listed in /proc.

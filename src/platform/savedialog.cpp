@@ -28,8 +28,7 @@ QString withDefaultSuffix(const QString &path, const QString &suffix)
     return path.endsWith(u'.') ? path + suffix : path + u'.' + suffix;
 }
 
-std::optional<QString> FileSaveDialog::askForSavePath(const QString &title, const QString &proposedFileName,
-                                                      const QString &nameFilter)
+std::optional<QString> FileSaveDialog::askForSavePath(const QString &title, const QString &proposedFileName, const QString &nameFilter)
 {
     QFileDialog dialog(nullptr, title, QDir::home().filePath(proposedFileName), nameFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -9,8 +9,7 @@ class SaveDialog
 {
 public:
     virtual ~SaveDialog() = default;
-    virtual std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName,
-                                                  const QString &nameFilter) = 0;
+    virtual std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName, const QString &nameFilter) = 0;
 };
 
 // The file dialog, in front of the window it was asked from. A name typed without a suffix gets
@@ -18,8 +17,7 @@ public:
 class FileSaveDialog : public SaveDialog
 {
 public:
-    std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName,
-                                          const QString &nameFilter) override;
+    std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName, const QString &nameFilter) override;
 };
 
 // path with ".suffix" added when its file name has no suffix of its own: some platform dialogs

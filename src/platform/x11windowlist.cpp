@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 // Docks, panels and notifications sit above the application windows.
 constexpr int normalLayer = 0;
 constexpr int overlayLayer = 25;
@@ -12,8 +13,7 @@ constexpr int overlayLayer = 25;
 
 X11WindowList::X11WindowList(std::shared_ptr<X11PropertySource> source)
     : m_source(std::move(source))
-{
-}
+{ }
 
 QList<X11Window> X11WindowList::windowsFrontToBack() const
 {
@@ -31,9 +31,9 @@ std::optional<QList<QVariantMap>> X11WindowList::onScreenWindows() const
         QVariantMap description;
         description.insert(QStringLiteral("kCGWindowLayer"), window.normalType ? normalLayer : overlayLayer);
         if (window.size) {
-            description.insert(QStringLiteral("kCGWindowBounds"),
-                               QVariantMap{{QStringLiteral("Width"), window.size->width()},
-                                           {QStringLiteral("Height"), window.size->height()}});
+            description.insert(
+                QStringLiteral("kCGWindowBounds"),
+                QVariantMap{{QStringLiteral("Width"), window.size->width()}, {QStringLiteral("Height"), window.size->height()}});
         }
         if (window.processId)
             description.insert(QStringLiteral("kCGWindowOwnerPID"), static_cast<int>(*window.processId));

@@ -24,8 +24,8 @@ std::unique_ptr<XcbActivationWatcher> XcbActivationWatcher::connect(const QByteA
     const xcb_window_t root = screens.data->root;
 
     constexpr char atomName[] = "_NET_ACTIVE_WINDOW";
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, sizeof(atomName) - 1, atomName), nullptr);
+    xcb_intern_atom_reply_t *atom
+        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof(atomName) - 1, atomName), nullptr);
     if (!atom) {
         xcb_disconnect(connection);
         return nullptr;

@@ -8,15 +8,15 @@
 
 #include <cstdlib>
 
-namespace {
+namespace
+{
 // A title or class longer than this is cut; nothing sensible is longer.
 constexpr int maximumTextBytes = 4096;
 
 struct FreeDeleter {
     void operator()(void *pointer) const { std::free(pointer); }
 };
-template<typename Reply>
-using ReplyPointer = std::unique_ptr<Reply, FreeDeleter>;
+template<typename Reply> using ReplyPointer = std::unique_ptr<Reply, FreeDeleter>;
 
 bool containsAtom(const xcb_ewmh_get_atoms_reply_t &atoms, xcb_atom_t atom)
 {
@@ -74,8 +74,7 @@ XcbPropertySource::XcbPropertySource(std::unique_ptr<xcb_ewmh_connection_t> ewmh
     , m_screenNumber(screenNumber)
     , m_watcher(std::move(watcher))
 {
-    QObject::connect(m_watcher.get(), &XcbActivationWatcher::activeWindowChanged, this,
-                     &X11PropertySource::activeWindowChanged);
+    QObject::connect(m_watcher.get(), &XcbActivationWatcher::activeWindowChanged, this, &X11PropertySource::activeWindowChanged);
 }
 
 XcbPropertySource::~XcbPropertySource()
@@ -88,8 +87,7 @@ XcbPropertySource::~XcbPropertySource()
 std::optional<quint32> XcbPropertySource::activeWindow() const
 {
     xcb_window_t window = XCB_WINDOW_NONE;
-    if (!xcb_ewmh_get_active_window_reply(m_ewmh.get(), xcb_ewmh_get_active_window(m_ewmh.get(), m_screenNumber),
-                                          &window, nullptr)
+    if (!xcb_ewmh_get_active_window_reply(m_ewmh.get(), xcb_ewmh_get_active_window(m_ewmh.get(), m_screenNumber), &window, nullptr)
         || window == XCB_WINDOW_NONE) {
         return std::nullopt;
     }
@@ -99,8 +97,8 @@ std::optional<quint32> XcbPropertySource::activeWindow() const
 QList<quint32> XcbPropertySource::clientWindowsBottomToTop() const
 {
     xcb_ewmh_get_windows_reply_t reply{};
-    if (!xcb_ewmh_get_client_list_stacking_reply(
-            m_ewmh.get(), xcb_ewmh_get_client_list_stacking(m_ewmh.get(), m_screenNumber), &reply, nullptr)) {
+    if (!xcb_ewmh_get_client_list_stacking_reply(m_ewmh.get(), xcb_ewmh_get_client_list_stacking(m_ewmh.get(), m_screenNumber), &reply,
+                                                 nullptr)) {
         return {};
     }
     QList<quint32> ids(reply.windows, reply.windows + reply.windows_len);
@@ -115,9 +113,8 @@ QList<X11Window> XcbPropertySource::windows(const QList<quint32> &ids) const
     QList<WindowCookies> cookies;
     cookies.reserve(ids.size());
     for (const quint32 id : ids) {
-        cookies.append({xcb_get_window_attributes(connection, id), xcb_get_geometry(connection, id),
-                        xcb_icccm_get_wm_class(connection, id), xcb_ewmh_get_wm_name(ewmh, id),
-                        xcb_icccm_get_wm_name(connection, id), xcb_ewmh_get_wm_pid(ewmh, id),
+        cookies.append({xcb_get_window_attributes(connection, id), xcb_get_geometry(connection, id), xcb_icccm_get_wm_class(connection, id),
+                        xcb_ewmh_get_wm_name(ewmh, id), xcb_icccm_get_wm_name(connection, id), xcb_ewmh_get_wm_pid(ewmh, id),
                         xcb_ewmh_get_wm_state(ewmh, id), xcb_ewmh_get_wm_window_type(ewmh, id)});
     }
 

@@ -23,8 +23,7 @@ public:
     [[nodiscard]] QList<X11Window> windows(const QList<quint32> &ids) const override;
 
 private:
-    XcbPropertySource(std::unique_ptr<xcb_ewmh_connection_t> ewmh, int screenNumber,
-                      std::unique_ptr<XcbActivationWatcher> watcher);
+    XcbPropertySource(std::unique_ptr<xcb_ewmh_connection_t> ewmh, int screenNumber, std::unique_ptr<XcbActivationWatcher> watcher);
 
     std::unique_ptr<xcb_ewmh_connection_t> m_ewmh;
     int m_screenNumber;

@@ -75,11 +75,11 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences, *m_secrets,
                                                      [this](AuthResponse session) { return startSession(std::move(session)); });
     m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend);
-    m_capture = std::make_unique<BrowserCapture>(*m_workspace, *m_windowList, std::move(dependencies.tabReader), *m_preferences,
-                                                 *m_backend);
+    m_capture
+        = std::make_unique<BrowserCapture>(*m_workspace, *m_windowList, std::move(dependencies.tabReader), *m_preferences, *m_backend);
     connect(m_capture.get(), &BrowserCapture::websiteSaved, m_library.get(), &Library::addSavedWebsite);
-    m_updateCheck = std::make_unique<UpdateCheck>(m_backend->webPortalURL(), m_backend->network(), *m_workspace,
-                                                  dependencies.updateCheckTimeout);
+    m_updateCheck
+        = std::make_unique<UpdateCheck>(m_backend->webPortalURL(), m_backend->network(), *m_workspace, dependencies.updateCheckTimeout);
     connect(m_backend.get(), &BackendClient::sessionRejected, this, &AppViewModel::endRejectedSession);
 
     if (!m_preferences->contains(Preferences::kShowHeaderEmail))

@@ -20,8 +20,7 @@ bool isAcceptableOrigin(const QString &text)
     if (text.endsWith(u'/'))
         return false;
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() || !url.path().isEmpty()
-        || url.hasQuery() || url.hasFragment())
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() || !url.path().isEmpty() || url.hasQuery() || url.hasFragment())
         return false;
     if (url.scheme() == "https"_L1)
         return true;

@@ -4,8 +4,7 @@
 
 PreferencesSecretStore::PreferencesSecretStore(Preferences &preferences)
     : m_preferences(preferences)
-{
-}
+{ }
 
 std::optional<QString> PreferencesSecretStore::text(QLatin1StringView key) const
 {

@@ -7,8 +7,7 @@
 #include <utility>
 
 // The one way C++ writes a published property: compare, assign, notify.
-template<typename Owner, typename T, typename V>
-void assignProperty(Owner *owner, T &member, V &&value, void (Owner::*changed)())
+template<typename Owner, typename T, typename V> void assignProperty(Owner *owner, T &member, V &&value, void (Owner::*changed)())
 {
     if (member == value)
         return;
@@ -17,8 +16,7 @@ void assignProperty(Owner *owner, T &member, V &&value, void (Owner::*changed)()
 }
 
 // An optional published value as QML sees it: undefined when absent.
-template<typename T>
-QVariant optionalToVariant(const std::optional<T> &value)
+template<typename T> QVariant optionalToVariant(const std::optional<T> &value)
 {
     return value ? QVariant::fromValue(*value) : QVariant();
 }
@@ -27,8 +25,7 @@ QVariant optionalToVariant(const std::optional<T> &value)
 // differs from what was typed even if the stored value stays the same, or the view that wrote
 // the refused characters keeps showing them.
 template<typename Owner>
-void assignFiltered(Owner *owner, QString &member, const QString &typed, QString (*filter)(const QString &),
-                    void (Owner::*changed)())
+void assignFiltered(Owner *owner, QString &member, const QString &typed, QString (*filter)(const QString &), void (Owner::*changed)())
 {
     QString filtered = filter(typed);
     if (member == filtered && filtered == typed)

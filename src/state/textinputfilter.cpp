@@ -4,8 +4,7 @@
 
 namespace
 {
-template<typename Keep>
-QString filterCharacters(QStringView text, Keep keep)
+template<typename Keep> QString filterCharacters(QStringView text, Keep keep)
 {
     QString kept;
     kept.reserve(text.size());
@@ -45,8 +44,6 @@ QString keepAscii(const QString &text)
 
 QString keepAsciiWithoutWhitespace(const QString &text)
 {
-    return filterCharacters(text, [](QStringView character) {
-        return isAsciiCharacter(character) && !isWhitespaceCharacter(character);
-    });
+    return filterCharacters(text, [](QStringView character) { return isAsciiCharacter(character) && !isWhitespaceCharacter(character); });
 }
 }

@@ -9,8 +9,7 @@ using namespace Qt::StringLiterals;
 OriginalLogo::OriginalLogo(QObject *parent)
     : QObject(parent)
     , m_folders(ResourceFiles::standardFolders())
-{
-}
+{ }
 
 QUrl OriginalLogo::imageUrl(bool isDark)
 {
@@ -23,8 +22,8 @@ QUrl OriginalLogo::imageUrl(bool isDark)
 
 QUrl OriginalLogo::lookup(bool isDark, const QStringList &folders)
 {
-    const QStringList names = isDark ? QStringList{u"icon128.png"_s, u"icon-light.png"_s}
-                                     : QStringList{u"iconDark128.png"_s, u"icon-dark.png"_s};
+    const QStringList names
+        = isDark ? QStringList{u"icon128.png"_s, u"icon-light.png"_s} : QStringList{u"iconDark128.png"_s, u"icon-dark.png"_s};
     if (const QString file = ResourceFiles::findImage(folders, names); !file.isEmpty())
         return QUrl::fromLocalFile(file);
     if (const QString embedded = embeddedPath(isDark); !QImageReader(embedded).read().isNull())

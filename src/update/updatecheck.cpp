@@ -36,8 +36,7 @@ UpdateCheck::UpdateCheck(QString webPortalURL, QNetworkAccessManager &network, W
     , m_network(network)
     , m_workspace(workspace)
     , m_timeout(timeout)
-{
-}
+{ }
 
 void UpdateCheck::checkForUpdates()
 {

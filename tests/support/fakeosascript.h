@@ -12,7 +12,10 @@
 class FakeOsascript
 {
 public:
-    enum class Script { Tab, Text };
+    enum class Script {
+        Tab,
+        Text
+    };
 
     FakeOsascript();
 

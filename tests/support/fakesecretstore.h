@@ -11,8 +11,7 @@ class FakeSecretStore : public SecretStore
 public:
     explicit FakeSecretStore(QHash<QString, QString> &values)
         : m_values(values)
-    {
-    }
+    { }
 
     std::optional<QString> text(QLatin1StringView key) const override
     {
