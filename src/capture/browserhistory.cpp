@@ -49,9 +49,9 @@ std::optional<QString> queryNewestUrl(const QString &databaseName, const QString
             if (query.exec() && query.next())
                 url = query.value(0).toString();
             else if (query.lastError().isValid())
-                qCDebug(lcDesktopCapture) << "history query failed:" << query.lastError().text();
+                qCDebug(lcCapture) << "history query failed:" << query.lastError().text();
         } else {
-            qCDebug(lcDesktopCapture) << "history not readable:" << database.lastError().text();
+            qCDebug(lcCapture) << "history not readable:" << database.lastError().text();
         }
     }
     QSqlDatabase::removeDatabase(connectionName);
@@ -64,7 +64,7 @@ std::optional<QString> firefoxNewestUrl(const QString &historyFile, const QStrin
 {
     const QString writeAheadLog = writeAheadLogOf(historyFile);
     if (QFileInfo(historyFile).size() + QFileInfo(writeAheadLog).size() > maximumCopiedBytes) {
-        qCDebug(lcDesktopCapture) << "history too large to copy:" << historyFile;
+        qCDebug(lcCapture) << "history too large to copy:" << historyFile;
         return std::nullopt;
     }
     // mkdtemp makes the folder private to this user; it goes away with its copies on return.

@@ -1,3 +1,3 @@
 #include "capturelog.h"
 
-Q_LOGGING_CATEGORY(lcCapture, "corvane.capture")
+Q_LOGGING_CATEGORY(lcCapture, "corvane.capture", QtWarningMsg)

@@ -1,6 +1,6 @@
 #include "desktopcaptureplatform.h"
 
-#include "capture/desktopcapturelog.h"
+#include "capture/capturelog.h"
 #include "capture/desktopsessiontabreader.h"
 #include "capture/sessionguessworkspace.h"
 #include "platform/processbrowserwindows.h"
@@ -17,7 +17,7 @@ DesktopCapturePlatform makeDesktopCapturePlatform()
         return {std::make_unique<X11Workspace>(source), std::make_unique<X11WindowList>(source),
                 std::make_unique<DesktopSessionTabReader>(windows)};
     }
-    qCInfo(lcDesktopCapture) << "no X server: the frontmost browser is guessed from its session file";
+    qCInfo(lcCapture) << "no X server: the frontmost browser is guessed from its session file";
     return {std::make_unique<SessionGuessWorkspace>(), std::make_unique<UnavailableWindowList>(),
             std::make_unique<DesktopSessionTabReader>(std::make_shared<ProcessBrowserWindows>())};
 }

@@ -1,3 +1,0 @@
-#include "desktopcapturelog.h"
-
-Q_LOGGING_CATEGORY(lcDesktopCapture, "corvane.capture")
