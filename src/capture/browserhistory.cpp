@@ -1,6 +1,6 @@
 #include "browserhistory.h"
 
-#include "desktopcapturelog.h"
+#include "capturelog.h"
 
 #include <QDateTime>
 #include <QFile>
