@@ -63,8 +63,7 @@ class BackendClientTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Every way a request can fail, with the error it reports. A 401 ends the session only when one
-    // is set and it is still the one the request carried.
+    // Every way a request fails and its error; a 401 ends only a session that is still the one sent.
     void failures_data()
     {
         QTest::addColumn<int>("portal");
