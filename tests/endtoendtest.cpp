@@ -30,10 +30,7 @@ QList<qint64> idsOf(const QList<SavedWebsite> &websites)
 }
 }
 
-// The client's view model against a real corvane-server child process: what a person does in the
-// panel, from registration to a session that the server has ended. The cases run in the order
-// they are declared and share one server and one account, whose password each case leaves as
-// the next expects.
+// The panel against a real server; the cases run in order on one account, each leaving the password the next expects.
 class EndToEndTest : public QObject
 {
     Q_OBJECT
