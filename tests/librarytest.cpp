@@ -98,8 +98,7 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
     return StubServer::json(200, SingleWebsiteResponse{website}.toJson());
 }
 
-// A library as the panel builds it, signed in to a stub server, with its preferences in an INI
-// file and its local store in a temporary directory.
+// A library as the panel builds it, signed in to a stub server, its files in a temporary directory.
 struct Fixture {
     TestEnvironment environment;
     StubServer server;
@@ -120,8 +119,7 @@ struct Fixture {
     }
     void fetch(const QList<SavedWebsite> &websites) { fetch(websitesAnswer(websites)); }
 
-    // True once every request the library sent is answered and handled: a reply is the network
-    // manager's child until the library lets go of it.
+    // True once every reply the library sent has been handled and let go of.
     [[nodiscard]] bool settle()
     {
         const bool settled = QTest::qWaitFor([this] { return backend.network().findChildren<QNetworkReply *>().isEmpty(); });
@@ -203,8 +201,7 @@ private Q_SLOTS:
         QTest::newRow("organisation and application") << true;
     }
 
-    // The writer's thread gets only where the store is, never the handle of the main thread, and
-    // writes only the newest list it was handed.
+    // The writer knows only where the store is, not the main thread's handle, and writes the newest list.
     void writerStoresTheNewestListExactly()
     {
         QFETCH(bool, byName);
@@ -279,8 +276,7 @@ private Q_SLOTS:
         QCOMPARE(library.visibleLimit(), 40);
     }
 
-    // A fetch replaces the library only with a good answer, and rewrites the copies only when the
-    // answer is not already the library in library order.
+    // Only a good answer replaces the library; the copies are rewritten only when it changed it.
     void fetch_data()
     {
         QTest::addColumn<StubServer::Response>("answer");
@@ -318,8 +314,7 @@ private Q_SLOTS:
         QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
     }
 
-    // One thumbnail at a time, in the order received, only those not on disk yet, until clear()
-    // forgets the library, its local copies and its thumbnails.
+    // Missing thumbnails come one at a time in list order, until clear() forgets everything.
     void thumbnailWalkAndClear()
     {
         Fixture fixture;
