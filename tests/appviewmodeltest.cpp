@@ -6,6 +6,7 @@
 #include "api/backendclient.h"
 #include "capture/browsercapture.h"
 #include "library/library.h"
+#include "library/librarycopies.h"
 #include "library/localstoremanager.h"
 #include "state/portaladdress.h"
 
@@ -155,6 +156,7 @@ private Q_SLOTS:
         }
         const auto model = environment.makeViewModel();
         QVERIFY(model->isAuthenticated());
+        QTRY_VERIFY(!model->library()->isLoading());
         QCOMPARE(idsOf(model->library()->websites()), ids);
         QCOMPARE(model->library()->websiteList()->rowCount(), std::min<int>(int(ids.size()), 5));
     }
@@ -245,7 +247,7 @@ private Q_SLOTS:
         const auto model = environment.makeViewModel(server.baseUrl());
         auto &store = LocalStoreManager::shared();
         QVERIFY(QFile(store.thumbnailFile(1)).open(QIODevice::WriteOnly));
-        QCOMPARE(model->library()->websites().size(), 3);
+        QTRY_COMPARE(model->library()->websites().size(), 3);
         model->setShowSettings(true);
         model->account()->setEmailInput(u"typed@example.org"_s);
         model->account()->switchAuthMode(AuthenticationCard::AuthMode::Register);
@@ -270,6 +272,7 @@ private Q_SLOTS:
         QVERIFY(!stored->contains(Preferences::kJWTToken));
         QVERIFY(!stored->contains(Preferences::kCurrentUser));
         QVERIFY(!stored->contains(Preferences::kSavedWebsites));
+        QVERIFY(!QFile::exists(LibraryCopies::preferencesCopyLocation(stored->location()).fileName));
         QCOMPARE(stored->boolValue(Preferences::kRememberMe), rememberMe);
         QCOMPARE(stored->text(Preferences::kRememberedEmail), u"ada@example.org"_s);
         QVERIFY(stored->boolValue(Preferences::kBrowserPermission));

@@ -1,6 +1,6 @@
 #include "library/library.h"
 #include "api/backendclient.h"
-#include "library/librarycopieswriter.h"
+#include "library/librarycopies.h"
 #include "library/libraryorder.h"
 #include "library/localstoremanager.h"
 #include "support/stubserver.h"
@@ -127,22 +127,36 @@ struct Fixture {
         return settled;
     }
 
+    [[nodiscard]] QString preferencesCopyFile() const { return LibraryCopies::preferencesCopyLocation(preferences->location()).fileName; }
+    [[nodiscard]] std::optional<QByteArray> preferencesCopy() const
+    {
+        if (!QFile::exists(preferencesCopyFile()))
+            return std::nullopt;
+        return Preferences::open(LibraryCopies::preferencesCopyLocation(preferences->location()))->data(Preferences::kSavedWebsites);
+    }
+    void setPreferencesCopy(const QByteArray &bytes) const
+    {
+        Preferences::open(LibraryCopies::preferencesCopyLocation(preferences->location()))->setData(Preferences::kSavedWebsites, bytes);
+    }
+    // Seeds and waits until the local copies have been read.
+    void seed() { QCoro::waitFor(library.seedFromLocalCopies()); }
+
     // Removes both local copies, so that a test sees whether they are written again.
-    void removeLocalCopies()
+    void removeLocalCopies() const
     {
         QFile::remove(LocalStoreManager::shared().websitesCacheFile());
-        preferences->remove(Preferences::kSavedWebsites);
+        QFile::remove(preferencesCopyFile());
     }
 
     [[nodiscard]] bool localCopiesHold(const QList<SavedWebsite> &websites) const
     {
         return readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(websites)
-            && preferences->data(Preferences::kSavedWebsites) == std::optional(compact(websites));
+            && preferencesCopy() == std::optional(compact(websites));
     }
 
     [[nodiscard]] bool anyLocalCopy() const
     {
-        return QFile::exists(LocalStoreManager::shared().websitesCacheFile()) || preferences->contains(Preferences::kSavedWebsites);
+        return QFile::exists(LocalStoreManager::shared().websitesCacheFile()) || QFile::exists(preferencesCopyFile());
     }
 };
 }
@@ -183,73 +197,135 @@ private Q_SLOTS:
         if (!cacheFile.isEmpty())
             writeFile(LocalStoreManager::shared().websitesCacheFile(), cacheFile);
         if (!preferencesCopy.isEmpty())
-            fixture.preferences->setData(Preferences::kSavedWebsites, preferencesCopy);
-        fixture.library.seedFromLocalCopies();
+            fixture.setPreferencesCopy(preferencesCopy);
+        QSignalSpy loading(&fixture.library, &Library::isLoadingChanged);
+        fixture.seed();
         QCOMPARE(idsOf(fixture.library.websites()), ids);
+        QCOMPARE(loading.size(), 2);
+        QVERIFY(!fixture.library.isLoading());
 
         fixture.library.flushLocalCopies();
         const QByteArray stored = readFile(LocalStoreManager::shared().websitesCacheFile());
         QCOMPARE(stored, cacheFileRewritten ? LocalStoreManager::encodeWebsitesCache(fixture.library.websites()) : cacheFile);
         // Seeding never rewrites the preferences copy.
-        QCOMPARE(fixture.preferences->data(Preferences::kSavedWebsites).value_or(QByteArray()), preferencesCopy);
+        QCOMPARE(fixture.preferencesCopy().value_or(QByteArray()), preferencesCopy);
     }
 
-    void writerStoresTheNewestListExactly_data()
+    // The copies are read in the background; a sign-out before they arrive keeps them out.
+    void seedingGivesWayToASignOut()
+    {
+        Fixture fixture;
+        // Large enough that reading it outlasts the way from asking to waiting.
+        fixture.setPreferencesCopy(compact(websitesFrom(1, 2000)));
+        auto seeding = fixture.library.seedFromLocalCopies();
+        QVERIFY(fixture.library.isLoading());
+        fixture.library.clear();
+        QCoro::waitFor(std::move(seeding));
+        QVERIFY(fixture.library.websites().isEmpty());
+        fixture.library.flushLocalCopies();
+        QVERIFY(!fixture.anyLocalCopy());
+    }
+
+    void copiesAreStoredInOrder_data()
     {
         QTest::addColumn<bool>("byName");
         QTest::newRow("settings file") << false;
         QTest::newRow("organisation and application") << true;
     }
 
-    // The writer knows only where the store is, not the main thread's handle, and writes the newest list.
-    void writerStoresTheNewestListExactly()
+    // The newest list wins, a clear wins over what came before it, and the preferences copy lives
+    // beside the preferences without touching them.
+    void copiesAreStoredInOrder()
     {
         QFETCH(bool, byName);
         TestEnvironment environment;
         LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, environment.path(u"config"_s));
-        auto openMain = [&] {
-            return byName ? std::make_unique<Preferences>(std::make_unique<QSettings>(u"CorvaneTest"_s, u"Library"_s))
-                          : environment.preferences();
-        };
-        auto preferences = openMain();
-        QVERIFY(preferences->location().fileName.startsWith(environment.path({})));
-        LibraryCopiesWriter writer(preferences->location());
-        auto written = [&](const QList<SavedWebsite> &file, const QList<SavedWebsite> &copy) {
-            writer.flush();
-            return readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(file)
-                // The main thread's handle sees the background write at once.
-                && preferences->data(Preferences::kSavedWebsites) == std::optional(compact(copy));
+        const auto preferences = byName ? std::make_unique<Preferences>(std::make_unique<QSettings>(u"CorvaneTest"_s, u"Library"_s))
+                                        : environment.preferences();
+        preferences->setBool(Preferences::kRememberMe, true);
+        preferences->save();
+        const auto copyLocation = LibraryCopies::preferencesCopyLocation(preferences->location());
+        QCOMPARE(QFileInfo(copyLocation.fileName).dir(), QFileInfo(preferences->location().fileName).dir());
+        QVERIFY(copyLocation.fileName != preferences->location().fileName);
+
+        LibraryCopies copies(preferences->location());
+        auto written = [&](const std::optional<QList<SavedWebsite>> &file, const std::optional<QList<SavedWebsite>> &copy) {
+            copies.flush();
+            const auto storedCopy
+                = QFile::exists(copyLocation.fileName) ? Preferences::open(copyLocation)->data(Preferences::kSavedWebsites) : std::nullopt;
+            return QFile::exists(LocalStoreManager::shared().websitesCacheFile()) == file.has_value()
+                && (!file || readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(*file))
+                && storedCopy == (copy ? std::optional(compact(*copy)) : std::nullopt);
         };
 
         const QList<SavedWebsite> older = websitesFrom(1, 40);
         const QList<SavedWebsite> newer = websitesFrom(100, 2);
         for (const auto &websites : {older, older, older, newer}) {
-            writer.writeCacheFile(websites);
-            writer.writePreferencesCopy(websites);
+            copies.writeCacheFile(websites);
+            copies.writePreferencesCopy(websites);
         }
         QVERIFY(written(newer, newer));
-        writer.writeCacheFile(older);
-        writer.writePreferencesCopy(older);
-        writer.discardPending();
-        QVERIFY(written(newer, newer));
+        QCOMPARE(QFile::permissions(copyLocation.fileName),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+        copies.writeCacheFile(older);
+        copies.writePreferencesCopy(older);
+        copies.clear();
+        QVERIFY(written(std::nullopt, std::nullopt));
         // The two copies are written independently: the file may move on without the preferences.
-        writer.writeCacheFile(older);
-        QVERIFY(written(older, newer));
+        copies.clear();
+        copies.writeCacheFile(newer);
+        QVERIFY(written(newer, std::nullopt));
+        QVERIFY(!preferences->contains(Preferences::kSavedWebsites));
+        QVERIFY(preferences->boolValue(Preferences::kRememberMe));
+    }
 
-        // The main handle may be gone before the writer is.
-        preferences.reset();
-        writer.writePreferencesCopy(kLibrary);
-        writer.flush();
-        QCOMPARE(openMain()->data(Preferences::kSavedWebsites), std::optional(compact(kLibrary)));
+    void anEarlierCopyInThePreferencesMovesOut_data()
+    {
+        QTest::addColumn<QByteArray>("inPreferences");
+        QTest::addColumn<QByteArray>("alreadyMoved");
+        QTest::addColumn<QList<qint64>>("ids");
+
+        const QByteArray older = compact(websitesFrom(1, 2));
+        const QByteArray moved = compact(websitesFrom(11, 3));
+        QTest::newRow("moved as it is") << older << QByteArray() << QList<qint64>{2, 1};
+        QTest::newRow("a copy in its new place wins") << older << moved << QList<qint64>{13, 12, 11};
+        QTest::newRow("an unreadable one moves too") << "[1,"_ba << QByteArray() << QList<qint64>{};
+    }
+
+    void anEarlierCopyInThePreferencesMovesOut()
+    {
+        QFETCH(QByteArray, inPreferences);
+        QFETCH(QByteArray, alreadyMoved);
+        QFETCH(QList<qint64>, ids);
+
+        TestEnvironment environment;
+        auto preferences = environment.preferences();
+        preferences->setData(Preferences::kSavedWebsites, inPreferences);
+        preferences->save();
+        const auto copyLocation = LibraryCopies::preferencesCopyLocation(preferences->location());
+        if (!alreadyMoved.isEmpty())
+            Preferences::open(copyLocation)->setData(Preferences::kSavedWebsites, alreadyMoved);
+
+        StubServer server;
+        BackendClient backend{server.baseUrl(), std::chrono::seconds(10)};
+        FakeClipboard clipboard;
+        FakeSaveDialog saveDialog;
+        Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
+        QCoro::waitFor(library.seedFromLocalCopies());
+        library.flushLocalCopies();
+        QCOMPARE(idsOf(library.websites()), ids);
+        QVERIFY(!preferences->contains(Preferences::kSavedWebsites));
+        QVERIFY(!environment.preferences()->contains(Preferences::kSavedWebsites));
+        QCOMPARE(Preferences::open(copyLocation)->data(Preferences::kSavedWebsites), alreadyMoved.isEmpty() ? inPreferences : alreadyMoved);
     }
 
     void searchAndShowMoreShapeTheList()
     {
         Fixture fixture;
         Library &library = fixture.library;
-        fixture.preferences->setData(Preferences::kSavedWebsites, compact(websitesFrom(1, 25)));
-        library.seedFromLocalCopies();
+        fixture.setPreferencesCopy(compact(websitesFrom(1, 25)));
+        fixture.seed();
         QCOMPARE(library.websiteList()->rowCount(), 5);
 
         QSignalSpy limitChanged(&library, &Library::visibleLimitChanged);
@@ -451,7 +527,7 @@ private Q_SLOTS:
         const QString cacheFile = LocalStoreManager::shared().websitesCacheFile();
         QCOMPARE(readFile(cacheFile), cacheFileWritten ? LocalStoreManager::encodeWebsitesCache(fixture.library.websites()) : QByteArray());
         // The preferences copy waits for the next whole-library change.
-        QVERIFY(!fixture.preferences->contains(Preferences::kSavedWebsites));
+        QVERIFY(!fixture.preferencesCopy());
     }
 
     void rename_data()
@@ -537,7 +613,7 @@ private Q_SLOTS:
         library.deleteWebsite(70);
         QVERIFY(fixture.settle());
         QVERIFY(library.websites().isEmpty());
-        QCOMPARE(fixture.preferences->data(Preferences::kSavedWebsites), std::optional("[]"_ba));
+        QCOMPARE(fixture.preferencesCopy(), std::optional("[]"_ba));
         QCOMPARE(store.loadWebsitesFromDisk(), std::optional(QList<SavedWebsite>()));
     }
 
@@ -556,8 +632,8 @@ private Q_SLOTS:
         QFETCH(QString, url);
         QFETCH(bool, shared);
         Fixture fixture;
-        fixture.preferences->setData(Preferences::kSavedWebsites, compact({{.id = 1, .url = url, .title = u"Title"_s}}));
-        fixture.library.seedFromLocalCopies();
+        fixture.setPreferencesCopy(compact({{.id = 1, .url = url, .title = u"Title"_s}}));
+        fixture.seed();
         fixture.library.shareWebsite(1);
         QCOMPARE(fixture.clipboard.texts, shared ? QStringList{url} : QStringList{});
         // Copying does not judge the address.

@@ -1,19 +1,21 @@
 #include "library.h"
 
 #include "api/backendclient.h"
-#include "api/jsonreader.h"
 #include "library/atomicwrite.h"
-#include "library/librarycopieswriter.h"
+#include "library/librarycopies.h"
 #include "library/libraryorder.h"
 #include "library/librarysearch.h"
 #include "library/localstoremanager.h"
 #include "platform/clipboard.h"
+#include "platform/heap.h"
 #include "platform/savedialog.h"
 #include "state/preferences.h"
 #include "state/published.h"
 
+#include <QCoroFuture>
 #include <QJsonDocument>
 #include <QUrl>
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <tuple>
@@ -27,16 +29,27 @@ namespace
 {
 // How long a website just saved stays highlighted.
 constexpr auto kHighlightTime = 1600ms;
+
+// Nothing when a fetched list equals the library; otherwise the list in library order. Comparing
+// and sorting a large library takes longer than the main thread may wait.
+std::optional<QList<SavedWebsite>> changedLibrary(const QList<SavedWebsite> &received, const QList<SavedWebsite> &current)
+{
+    if (received == current)
+        return std::nullopt;
+    QList<SavedWebsite> sorted = LibraryOrder::sorted(received);
+    // Only the order differed: handing back the current list itself spares publishing a second
+    // comparison of every page text.
+    return sorted == current ? current : sorted;
+}
 }
 
 Library::Library(const Dependencies &dependencies, QObject *parent)
     : QObject(parent)
     , m_backend(dependencies.backend)
-    , m_preferences(dependencies.preferences)
     , m_clipboard(dependencies.clipboard)
     , m_saveDialog(dependencies.saveDialog)
     , m_websiteList(std::make_unique<WebsiteListModel>())
-    , m_copiesWriter(std::make_unique<LibraryCopiesWriter>(m_preferences.location()))
+    , m_copies(std::make_unique<LibraryCopies>(dependencies.preferences.location()))
     , m_search(std::make_unique<LibrarySearch>())
 {
     LocalStoreManager::shared().setBaseDirectory(dependencies.localStoreDirectory);
@@ -75,6 +88,7 @@ void Library::showMoreWebsites()
 
 void Library::publish(QList<SavedWebsite> sortedWebsites)
 {
+    ++m_publications;
     if (m_websites == sortedWebsites)
         return;
     m_websites = std::move(sortedWebsites);
@@ -90,46 +104,47 @@ void Library::refilter()
     m_websiteList->update(m_filteredWebsites.first(std::min<qsizetype>(m_visibleLimit, m_filteredWebsites.size())));
 }
 
-void Library::seedFromLocalCopies()
+QCoro::Task<> Library::seedFromLocalCopies()
 {
-    if (auto cached = LocalStoreManager::shared().loadWebsitesFromDisk(); cached && !cached->isEmpty()) {
-        publish(LibraryOrder::sorted(std::move(*cached)));
-        return;
-    }
-    const auto stored = m_preferences.data(Preferences::kSavedWebsites);
-    if (!stored)
-        return;
-    const auto parsed = JsonReader::parse(*stored);
-    auto decoded = parsed ? SavedWebsite::listFromJson(*parsed) : Decoded<QList<SavedWebsite>>::failure(u"not JSON"_s);
-    if (!decoded) {
-        qCInfo(lcLibrary) << "the stored copy of the library is unreadable:" << decoded.error();
-        return;
-    }
-    publish(LibraryOrder::sorted(std::move(decoded.value())));
-    m_copiesWriter->writeCacheFile(m_websites);
+    QPointer self(this);
+    const quint64 publications = m_publications;
+    assignProperty(this, m_isLoading, true, &Library::isLoadingChanged);
+    auto loading = m_copies->load();
+    auto loaded = co_await loading;
+    if (!self)
+        co_return;
+    assignProperty(this, m_isLoading, false, &Library::isLoadingChanged);
+    if (!loaded || m_publications != publications)
+        co_return;
+    publish(std::move(loaded->websites));
+    // Only the preferences copy was readable: the cache file is written from it, the preferences
+    // copy is left as it is.
+    if (loaded->fromPreferencesCopy)
+        m_copies->writeCacheFile(m_websites);
 }
 
 void Library::cacheWebsites(QList<SavedWebsite> websites)
 {
-    publish(LibraryOrder::sorted(std::move(websites)));
-    m_copiesWriter->writeCacheFile(m_websites);
-    m_copiesWriter->writePreferencesCopy(m_websites);
+    cacheSortedWebsites(LibraryOrder::sorted(std::move(websites)));
+}
+
+void Library::cacheSortedWebsites(QList<SavedWebsite> sortedWebsites)
+{
+    publish(std::move(sortedWebsites));
+    m_copies->writeCacheFile(m_websites);
+    m_copies->writePreferencesCopy(m_websites);
 }
 
 void Library::flushLocalCopies()
 {
-    m_copiesWriter->flush();
+    m_copies->flush();
 }
 
 void Library::clear()
 {
     ++*m_thumbnailWalk;
-    m_copiesWriter->discardPending();
-    // A background write stored just before the discard must not outlive the sign-out either.
-    m_preferences.remove(Preferences::kSavedWebsites);
-    auto &store = LocalStoreManager::shared();
-    store.clearWebsitesCache();
-    store.clearAllThumbnails();
+    m_copies->clear();
+    LocalStoreManager::shared().clearAllThumbnails();
     publish({});
 }
 
@@ -149,12 +164,25 @@ QCoro::Task<> Library::fetchWebsites()
         qCInfo(lcLibrary) << "fetching the library failed:" << result.error().message;
         co_return;
     }
-    QList<SavedWebsite> received = std::move(result.value().websites);
+    const QList<SavedWebsite> received = std::move(result.value().websites);
     // The answer is in the backend's order and the library in library order, so a backend that
     // sends another order rewrites both copies every time; one that sends library order does not.
-    if (received != m_websites)
-        cacheWebsites(received);
+    std::optional<QList<SavedWebsite>> changed;
+    quint64 comparedWith = 0;
+    do {
+        comparedWith = m_publications;
+        // Named rather than built inside the co_await: GCC 12 mishandles such temporaries.
+        auto comparing = QtConcurrent::run(&changedLibrary, received, m_websites);
+        changed = co_await comparing;
+        if (answerIsStale(self, token))
+            co_return;
+        // The library changed meanwhile: compare with the new one.
+    } while (comparedWith != m_publications);
+    if (changed)
+        cacheSortedWebsites(std::move(*changed));
     cacheThumbnailsOf(received);
+    // The answer's decoding and the old library are freed by now.
+    std::ignore = QtConcurrent::run(&Heap::returnFreedMemory);
 }
 
 // One thumbnail at a time, in the order the backend sent the websites, in one background task
@@ -227,7 +255,7 @@ QCoro::Task<> Library::sendPinToggle(qint64 id)
     // Only the pin state is taken from the answer. The preferences copy catches up at the next
     // cacheWebsites.
     if (setPinned(id, result.value().website.pinned()))
-        m_copiesWriter->writeCacheFile(m_websites);
+        m_copies->writeCacheFile(m_websites);
 }
 
 // Sets the pin state of the first website with this id, wherever the list has moved it by now, and

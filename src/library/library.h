@@ -19,7 +19,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcLibrary)
 
 class BackendClient;
 class Clipboard;
-class LibraryCopiesWriter;
+class LibraryCopies;
 class LibrarySearch;
 class Preferences;
 class SaveDialog;
@@ -38,6 +38,8 @@ class Library : public QObject
     Q_PROPERTY(int visibleLimit READ visibleLimit NOTIFY visibleLimitChanged)
     Q_PROPERTY(int filteredCount READ filteredCount NOTIFY filteredWebsitesChanged)
     Q_PROPERTY(QVariant lastAddedWebsiteId READ lastAddedWebsiteIdValue NOTIFY lastAddedWebsiteIdChanged)
+    // The local copies are being read at start; the list shows that it is loading meanwhile.
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(WebsiteListModel *websiteList READ websiteList CONSTANT)
     // Why the last export failed, for the settings panel; nothing after one that worked.
     Q_PROPERTY(QVariant exportError READ exportErrorValue NOTIFY exportErrorChanged)
@@ -60,6 +62,7 @@ public:
     [[nodiscard]] int visibleLimit() const { return m_visibleLimit; }
     [[nodiscard]] int filteredCount() const { return int(m_filteredWebsites.size()); }
     [[nodiscard]] std::optional<qint64> lastAddedWebsiteId() const { return m_lastAddedWebsiteId; }
+    [[nodiscard]] bool isLoading() const { return m_isLoading; }
     // The websites matching searchQuery, in library order; the list model shows the first
     // visibleLimit of them.
     [[nodiscard]] const QList<SavedWebsite> &filteredWebsites() const { return m_filteredWebsites; }
@@ -69,8 +72,9 @@ public:
     void setSearchQuery(const QString &text);
     Q_INVOKABLE void showMoreWebsites();
 
-    // Shows the last known library at once, before the network answers.
-    void seedFromLocalCopies();
+    // Shows the last known library as soon as the local copies are read, off the main thread; a
+    // fetch or sign-out that comes first wins.
+    QCoro::Task<> seedFromLocalCopies();
     QCoro::Task<> fetchWebsites();
     // A website the user just saved: first in the list and highlighted for a moment.
     void addSavedWebsite(const SavedWebsite &website);
@@ -95,6 +99,7 @@ Q_SIGNALS:
     void visibleLimitChanged();
     void filteredWebsitesChanged();
     void lastAddedWebsiteIdChanged();
+    void isLoadingChanged();
     void exportErrorChanged();
 
 private:
@@ -104,6 +109,7 @@ private:
 
     // Every replacement of the whole library: sorts, publishes and writes both local copies.
     void cacheWebsites(QList<SavedWebsite> websites);
+    void cacheSortedWebsites(QList<SavedWebsite> sortedWebsites);
     void publish(QList<SavedWebsite> sortedWebsites);
     void refilter();
     void cacheThumbnailsOf(const QList<SavedWebsite> &websites);
@@ -116,7 +122,6 @@ private:
     QCoro::Task<> sendDeletion(qint64 id);
 
     BackendClient &m_backend;
-    Preferences &m_preferences;
     Clipboard &m_clipboard;
     SaveDialog &m_saveDialog;
 
@@ -128,8 +133,11 @@ private:
     QTimer m_highlightTimer;
     std::unique_ptr<WebsiteListModel> m_websiteList;
     std::optional<QString> m_exportError;
+    bool m_isLoading = false;
+    // Counts replacements of the library, so that work begun on one list knows when it is stale.
+    quint64 m_publications = 0;
 
-    std::unique_ptr<LibraryCopiesWriter> m_copiesWriter;
+    std::unique_ptr<LibraryCopies> m_copies;
     std::unique_ptr<LibrarySearch> m_search;
     // Each fetch walks the thumbnails anew; a walk stops when a newer one starts, at sign-out, and
     // when the library is gone (its worker then finds this counter expired).
