@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/panelwindow.h"
+#include "library/library.h"
 #include "support/testenvironment.h"
 
 #include <QDir>
@@ -73,6 +74,11 @@ struct Panel {
         window = std::make_unique<PanelWindow>(model.get());
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // The library arrives from disk after the first frame; tests start from the frame that shows it.
+        QSignalSpy frame(window.get(), &QQuickWindow::frameSwapped);
+        QTRY_VERIFY(!model->library()->isLoading());
+        window->update();
+        QVERIFY(frame.wait());
     }
 
     [[nodiscard]] QList<QQuickItem *> items(const char *objectName) const

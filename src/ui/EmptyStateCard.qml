@@ -1,14 +1,17 @@
 import QtQuick
+import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import QtQuick.Shapes
 import Corvane
 
-// What the list shows when nothing is there to show: an empty library, or a search without hits.
+// What the list shows when nothing is there to show: an empty library, a search without hits, or
+// a library still being read from disk at start.
 Item {
     id: card
 
     required property ThemePalette theme
     property bool isSearching: false
+    property bool isLoading: false
 
     implicitHeight: column.implicitHeight + 56
 
@@ -51,16 +54,26 @@ Item {
 
         SymbolIcon {
             Layout.alignment: Qt.AlignHCenter
+            visible: !card.isLoading
             name: "bookmark"
             size: 22
             color: card.theme.tertiaryText
+        }
+
+        BusyIndicator {
+            objectName: "loadingIndicator"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.preferredWidth: 22
+            Layout.preferredHeight: 22
+            visible: card.isLoading
+            running: card.isLoading
         }
 
         Text {
             objectName: "emptyTitle"
             Layout.fillWidth: true
             Layout.topMargin: 2
-            text: card.isSearching ? "No matching websites" : "No saved websites yet"
+            text: card.isLoading ? "Loading your websites…" : card.isSearching ? "No matching websites" : "No saved websites yet"
             font.pixelSize: 14
             font.weight: Font.DemiBold
             color: card.theme.primaryText
@@ -70,6 +83,7 @@ Item {
         Text {
             objectName: "emptyLine"
             Layout.fillWidth: true
+            visible: !card.isLoading
             text: card.isSearching ? "Try a different search term." : "Click \"+ Save\" above to bookmark your first website."
             font.pixelSize: 12
             color: card.theme.tertiaryText

@@ -35,6 +35,7 @@ Item {
         width: parent.width
         theme: listSection.theme
         isSearching: listSection.library.searchQuery !== ""
+        isLoading: listSection.library.isLoading
     }
 
     Loader {
