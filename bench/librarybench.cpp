@@ -2,6 +2,7 @@
 // Measures what the main thread waits for: filtering, caching a new list and start-up seeding,
 // and reports the resident memory with the library loaded.
 
+#include "api/backendclient.h"
 #include "library/library.h"
 #include "library/libraryorder.h"
 #include "library/librarysearchindex.h"
@@ -379,6 +380,49 @@ void BM_FetchLargeLibrary(benchmark::State &state)
 BENCHMARK(BM_FetchLargeLibrary)->Args({2000, 1})->Args({2000, 0})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
 
 BENCHMARK(BM_StartUpSeeding)->Args({2000, 1})->Args({2000, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The most memory one backend answer costs while it is collected and decoded into records: the
+// peak resident growth from sending the request until the records are in hand, as a multiple of
+// the answer's size (the worst of the iterations).
+void BM_FetchPeakMemory(benchmark::State &state)
+{
+    const auto statusMegabytes = [](const QByteArray &field) {
+        QFile status(u"/proc/self/status"_s);
+        if (!status.open(QIODevice::ReadOnly))
+            return 0.0;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith(field))
+                return line.mid(field.size()).trimmed().split(' ').first().toDouble() / 1024.0;
+        }
+        return 0.0;
+    };
+    ServerThread server;
+    const StubServer::Response answer = StubServer::json(200, WebsitesResponse{makeLibrary(int(state.range(0)))}.toJson());
+    const double answerMegabytes = double(answer.body.size()) / 1024 / 1024;
+    BackendClient client(server.baseUrl(), std::chrono::seconds(60));
+    double worstRatio = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        server.queue(u"/api/websites"_s, answer);
+        malloc_trim(0);
+        QFile clearRefs(u"/proc/self/clear_refs"_s);
+        if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
+            state.SkipWithError("cannot reset the resident high-water mark");
+        clearRefs.close();
+        const double residentAtStart = statusMegabytes("VmRSS:");
+        state.ResumeTiming();
+        QCoro::waitFor(client.request<WebsitesResponse>(u"/websites"_s, "GET"_ba).then([&](const RequestResult<WebsitesResponse> &result) {
+            // Read while the records are still held: they are part of what the fetch costs.
+            const double peak = statusMegabytes("VmHWM:");
+            if (!result || result.value().websites.size() != state.range(0))
+                state.SkipWithError("the answer was not decoded");
+            worstRatio = std::max(worstRatio, (peak - residentAtStart) / answerMegabytes);
+        }));
+    }
+    state.counters["answer_MB"] = answerMegabytes;
+    state.counters["peak_growth_per_answer_size"] = worstRatio;
+}
+BENCHMARK(BM_FetchPeakMemory)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(3);
 }
 
 int main(int argc, char **argv)
