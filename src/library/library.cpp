@@ -7,6 +7,7 @@
 #include "library/libraryorder.h"
 #include "library/librarysearch.h"
 #include "library/localstoremanager.h"
+#include "library/thumbnaildownload.h"
 #include "platform/clipboard.h"
 #include "platform/savedialog.h"
 #include "state/preferences.h"
@@ -46,7 +47,10 @@ Library::Library(const Dependencies &dependencies, QObject *parent)
             [this] { assignProperty(this, m_lastAddedWebsiteId, std::nullopt, &Library::lastAddedWebsiteIdChanged); });
 }
 
-Library::~Library() = default;
+Library::~Library()
+{
+    stopThumbnailWalk();
+}
 
 QVariant Library::lastAddedWebsiteIdValue() const
 {
@@ -123,7 +127,7 @@ void Library::flushLocalCopies()
 
 void Library::clear()
 {
-    ++*m_thumbnailWalk;
+    stopThumbnailWalk();
     m_copiesWriter->discardPending();
     // A background write stored just before the discard must not outlive the sign-out either.
     m_preferences.remove(Preferences::kSavedWebsites);
@@ -165,11 +169,15 @@ void Library::cacheThumbnailsOf(const QList<SavedWebsite> &websites)
     thumbnails.reserve(websites.size());
     for (const SavedWebsite &website : websites)
         thumbnails.append({website.id, website.screenshotUrl});
-    const quint64 walk = ++*m_thumbnailWalk;
-    LocalStoreManager::shared().cacheThumbnailsInOrder(std::move(thumbnails), [current = std::weak_ptr(m_thumbnailWalk), walk] {
-        const auto latest = current.lock();
-        return latest && *latest == walk;
-    });
+    stopThumbnailWalk();
+    m_thumbnailWalk = LocalStoreManager::shared().cacheThumbnailsInOrder(std::move(thumbnails)).downloads;
+}
+
+void Library::stopThumbnailWalk()
+{
+    if (m_thumbnailWalk)
+        m_thumbnailWalk->abort();
+    m_thumbnailWalk.reset();
 }
 
 void Library::addSavedWebsite(const SavedWebsite &website)
