@@ -2,11 +2,13 @@
 // Measures what the main thread waits for: filtering, caching a new list and start-up seeding,
 // and reports the resident memory with the library loaded.
 
+#include "api/backendclient.h"
 #include "library/library.h"
 #include "library/libraryorder.h"
 #include "library/librarysearchindex.h"
 #include "library/localstoremanager.h"
 #include "platform/desktopworkspace.h"
+#include "platform/heap.h"
 #include "state/appviewmodel.h"
 #include "support/stubserver.h"
 
@@ -75,17 +77,22 @@ QList<SavedWebsite> makeLibrary(int count)
     return library;
 }
 
-// The resident set size as the kernel reports it.
-double residentMegabytes()
+// A memory figure of this process as the kernel reports it ("VmRSS:", "VmHWM:").
+double statusMegabytes(const QByteArray &field)
 {
     QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return 0;
+}
+
+double residentMegabytes()
+{
+    return statusMegabytes("VmRSS:");
 }
 
 // Processor time of the calling thread: what the main thread spends, whatever other threads do.
@@ -446,6 +453,39 @@ BENCHMARK(BM_StartUpSeeding)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// The most memory one backend answer costs while it is collected and decoded into records: the
+// peak resident growth from sending the request until the records are in hand, as a multiple of
+// the answer's size (the worst of the iterations).
+void BM_FetchPeakMemory(benchmark::State &state)
+{
+    ServerThread server;
+    const StubServer::Response answer = StubServer::json(200, WebsitesResponse{makeLibrary(int(state.range(0)))}.toJson());
+    const double answerMegabytes = double(answer.body.size()) / 1024 / 1024;
+    BackendClient client(server.baseUrl(), std::chrono::seconds(60));
+    double worstRatio = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        server.queue(u"/api/websites"_s, answer);
+        Heap::returnFreedMemory();
+        QFile clearRefs(u"/proc/self/clear_refs"_s);
+        if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
+            state.SkipWithError("cannot reset the resident high-water mark");
+        clearRefs.close();
+        const double residentAtStart = residentMegabytes();
+        state.ResumeTiming();
+        QCoro::waitFor(client.request<WebsitesResponse>(u"/websites"_s, "GET"_ba).then([&](const RequestResult<WebsitesResponse> &result) {
+            // Read while the records are still held: they are part of what the fetch costs.
+            const double peak = statusMegabytes("VmHWM:");
+            if (!result || result.value().websites.size() != state.range(0))
+                state.SkipWithError("the answer was not decoded");
+            worstRatio = std::max(worstRatio, (peak - residentAtStart) / answerMegabytes);
+        }));
+    }
+    state.counters["answer_MB"] = answerMegabytes;
+    state.counters["peak_growth_per_answer_size"] = worstRatio;
+}
+BENCHMARK(BM_FetchPeakMemory)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(3);
 }
 
 int main(int argc, char **argv)

@@ -16,6 +16,8 @@ namespace
 {
 // Long enough for a loaded machine; the tests of a silent server shorten it.
 constexpr auto kRequestTimeout = 5s;
+// Small, so an answer past it is cheap to send.
+constexpr qsizetype kAnswerSizeLimit = 64 * 1024;
 
 enum Portal {
     StubPortal,
@@ -106,6 +108,15 @@ private Q_SLOTS:
         row("200 wrong nested type", 200, R"({"token":"t","user":{"id":"1","email":"a"}})"_ba, decoding, 0,
             unreadable + u"user: id: expected an integer)."_s);
 
+        // Valid, but longer than the limit: refused on its declared length alone (half of it never
+        // comes), or as it grows past it, and never taken for a refused session.
+        const QByteArray overlarge = R"({"token":"t","user":{"id":1,"email":"a"}})"_ba.leftJustified(kAnswerSizeLimit + 1, ' ');
+        const QString tooLarge = unreadable + u"the answer is larger than 65536 bytes)."_s;
+        QTest::newRow("200 declared past the limit") << int(StubPortal) << int(StubServer::Delivery::Stalled) << 200 << overlarge
+                                                     << int(SessionToken) << int(SessionToken) << decoding << 0 << tooLarge;
+        QTest::newRow("401 chunked past the limit") << int(StubPortal) << int(StubServer::Delivery::Chunked) << 401 << overlarge
+                                                    << int(SessionToken) << int(SessionToken) << decoding << 0 << tooLarge;
+
         const auto refusal = [&](const char *name, const QByteArray &body, int sent, int onAnswer, const QString &message) {
             QTest::newRow(name) << int(StubPortal) << whole << 401 << body << sent << onAnswer << api << 401 << message;
         };
@@ -154,7 +165,7 @@ private Q_SLOTS:
         file.close();
         const std::array<QString, 4> portals{server.baseUrl(), StubServer::refusingBaseUrl(), QUrl::fromLocalFile(files.path()).toString(),
                                              u"https://portal .test"_s};
-        BackendClient client(portals.at(portal), 300ms);
+        BackendClient client(portals.at(portal), 300ms, kAnswerSizeLimit);
         client.setToken(tokenText(tokenSent));
         QStringList events;
         connect(&client, &BackendClient::sessionRejected, this, [&events] { events.append(u"rejected"_s); });
@@ -294,8 +305,10 @@ private Q_SLOTS:
             websites.append(
                 SavedWebsite{.id = id, .url = u"https://site%1.test"_s.arg(id), .title = u"Site"_s, .content = content}.toJson());
         StubServer server;
-        server.on("GET", u"/api/websites"_s, StubServer::json(200, QJsonObject{{u"websites"_s, websites}}));
-        BackendClient client(server.baseUrl(), kRequestTimeout);
+        const StubServer::Response answer = StubServer::json(200, QJsonObject{{u"websites"_s, websites}});
+        server.on("GET", u"/api/websites"_s, answer);
+        // An answer exactly as large as the limit is still taken.
+        BackendClient client(server.baseUrl(), kRequestTimeout, answer.body.size());
 
         const auto result = perform<WebsitesResponse>(client, u"/websites"_s);
 

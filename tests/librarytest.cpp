@@ -102,13 +102,17 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
 struct Fixture {
     TestEnvironment environment;
     StubServer server;
-    BackendClient backend{server.baseUrl(), std::chrono::seconds(10)};
+    BackendClient backend;
     std::unique_ptr<Preferences> preferences = environment.preferences();
     FakeClipboard clipboard;
     FakeSaveDialog saveDialog;
     Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
 
-    Fixture() { backend.setToken(u"token-1"_s); }
+    explicit Fixture(qsizetype answerSizeLimit = kMaximumAnswerSize)
+        : backend(server.baseUrl(), std::chrono::seconds(10), answerSizeLimit)
+    {
+        backend.setToken(u"token-1"_s);
+    }
 
     // One fetch with this answer, its local copies on disk.
     void fetch(const StubServer::Response &answer)
@@ -388,6 +392,25 @@ private Q_SLOTS:
         fixture.fetch(answer);
         QCOMPARE(fixture.library.websites(), expected);
         QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
+    }
+
+    // An answer past the size limit fails like an unreadable one, even as a 401: nothing changes.
+    void overlargeAnswerKeepsSessionAndLibrary()
+    {
+        Fixture fixture(2048);
+        fixture.fetch(kLibrary);
+        fixture.removeLocalCopies();
+        QSignalSpy rejected(&fixture.backend, &BackendClient::sessionRejected);
+        StubServer::Response overlarge = websitesAnswer(websitesFrom(10, 40));
+        QCOMPARE_GT(overlarge.body.size(), 2048);
+        for (const int status : {200, 401}) {
+            overlarge.status = status;
+            fixture.fetch(overlarge);
+            QCOMPARE(fixture.library.websites(), LibraryOrder::sorted(kLibrary));
+        }
+        QCOMPARE(rejected.count(), 0);
+        QCOMPARE(fixture.backend.token(), std::optional(u"token-1"_s));
+        QVERIFY(!fixture.anyLocalCopy());
     }
 
     // Missing thumbnails come one at a time in list order, until clear() forgets everything.

@@ -4,10 +4,12 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -199,7 +201,7 @@ private Q_SLOTS:
         QTest::newRow("HTML") << image(200, "<!DOCTYPE html><html><head><title>Not found</title></head><body>"_ba.repeated(4)) << false;
         QTest::newRow("not found, image body") << image(404, png) << false;
         QTest::newRow("created, image body") << image(201, png) << false;
-        QTest::newRow("beyond the size cap") << image(200, png + QByteArray(ThumbnailDownload::maximumBodySize, '\0')) << false;
+        QTest::newRow("beyond the size cap") << image(200, png + QByteArray(ThumbnailDownloader::maximumBodySize, '\0')) << false;
         // A redirect is followed and judged by the final answer.
         QTest::newRow("redirect to an image") << StubServer::Response{.status = 302, .headers = {{"Location", "/final.png"}}} << true;
         QTest::newRow("redirect to nothing") << StubServer::Response{.status = 301, .headers = {{"Location", "/missing.png"}}} << false;
@@ -223,6 +225,27 @@ private Q_SLOTS:
         // Stored means never asked again; anything else is asked again next time.
         QCOMPARE(cacheThumbnail(9, address).has_value(), stored);
         QCOMPARE(server.requestsTo(u"/thumb.png"_s).size(), stored ? 1 : 2);
+    }
+
+    // Sign-out and a newer walk abort the walk: a download that would hang until its time-out ends
+    // at once, and the next thumbnail is never asked for.
+    void abortedWalkEndsAtOnce()
+    {
+        StubServer server;
+        server.on("GET", u"/silent.png"_s, StubServer::silence());
+        server.on("GET", u"/next.png"_s, StubServer::text(200, pngBytes(16), "image/png"));
+        QSignalSpy asked(&server, &StubServer::requestReceived);
+        const auto walk = LocalStoreManager::shared().cacheThumbnailsInOrder(
+            {{1, server.baseUrl() + u"/silent.png"_s}, {2, server.baseUrl() + u"/next.png"_s}});
+        QVERIFY(asked.wait());
+        QElapsedTimer elapsed;
+        elapsed.start();
+        walk.downloads->abort();
+        QVERIFY(QTest::qWaitFor([&walk] { return walk.finished.isFinished(); }, 20000));
+        QCOMPARE_LT(elapsed.elapsed(), ThumbnailDownloader::idleTimeoutMs / 3);
+        QTest::qWait(100);
+        QCOMPARE(server.requests().size(), 1);
+        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(2)));
     }
 
     void thumbnailOnDiskIsUsedAndUndecodableOneIsKept()

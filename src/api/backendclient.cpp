@@ -4,11 +4,12 @@ using namespace Qt::StringLiterals;
 
 Q_LOGGING_CATEGORY(lcApi, "corvane.api", QtWarningMsg)
 
-BackendClient::BackendClient(QString webPortalURL, std::chrono::milliseconds requestTimeout, QObject *parent)
+BackendClient::BackendClient(QString webPortalURL, std::chrono::milliseconds requestTimeout, qsizetype answerSizeLimit, QObject *parent)
     : QObject(parent)
     , m_webPortalURL(std::move(webPortalURL))
     , m_apiBaseURL(m_webPortalURL + "/api"_L1)
     , m_requestTimeout(requestTimeout)
+    , m_answerSizeLimit(answerSizeLimit)
     , m_network(std::make_unique<QNetworkAccessManager>())
 { }
 

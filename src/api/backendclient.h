@@ -1,5 +1,6 @@
 #pragma once
 
+#include "api/answersizelimit.h"
 #include "api/requestpipeline.h"
 
 #include <QLoggingCategory>
@@ -36,13 +37,16 @@ Q_DECLARE_LOGGING_CATEGORY(lcApi)
 // when a non-empty token is set at the moment it is built (one with a line break or another
 // control character is never sent). A 401 answer while a token is set (even an empty one) emits
 // sessionRejected and fails with 401 "Unauthorized", unless the token changed while the request
-// was out (a new sign-in). Nothing is retried; several requests may be in flight at once.
+// was out (a new sign-in). An answer body larger than answerSizeLimit is cut off as soon as it
+// says or shows so, and fails as undecodable whatever its status. Nothing is retried; several
+// requests may be in flight at once.
 class BackendClient : public QObject
 {
     Q_OBJECT
 
 public:
-    BackendClient(QString webPortalURL, std::chrono::milliseconds requestTimeout, QObject *parent = nullptr);
+    BackendClient(QString webPortalURL, std::chrono::milliseconds requestTimeout, qsizetype answerSizeLimit = kMaximumAnswerSize,
+                  QObject *parent = nullptr);
     ~BackendClient() override;
 
     [[nodiscard]] const QString &webPortalURL() const { return m_webPortalURL; }
@@ -68,6 +72,7 @@ private:
     QString m_webPortalURL;
     QString m_apiBaseURL;
     std::chrono::milliseconds m_requestTimeout;
+    qsizetype m_answerSizeLimit;
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::optional<QString> m_token;
 };
@@ -83,7 +88,7 @@ QCoro::Task<RequestResult<Response>> BackendClient::request(QString endpoint, QB
     const QString serverAddress = m_webPortalURL;
     QPointer self(this);
     const RequestPipeline::ReplyPointer reply(RequestPipeline::send(*m_network, built.value(), method, body));
-    const std::shared_ptr<RequestPipeline::BodyPieces> received = RequestPipeline::collectBody(*reply);
+    const std::shared_ptr<RequestPipeline::ReceivedBody> received = RequestPipeline::collectBody(*reply, m_answerSizeLimit);
     co_await reply.get();
     if (!self)
         co_return RequestError::unreachable(serverAddress);

@@ -16,6 +16,25 @@ bool fitsInHeader(const QString &value)
     return std::none_of(value.cbegin(), value.cend(),
                         [](QChar character) { return character.unicode() < 0x20 || character.unicode() == 0x7F; });
 }
+
+void refuseAsTooLarge(QNetworkReply &reply, RequestPipeline::ReceivedBody &received)
+{
+    received.tooLarge = true;
+    received.bytes = QByteArray();
+    reply.abort();
+}
+
+// Takes what the reply has buffered, unless that would carry the body past its limit.
+void takeAvailable(QNetworkReply &reply, RequestPipeline::ReceivedBody &received)
+{
+    const qint64 available = reply.bytesAvailable();
+    if (received.tooLarge || available <= 0)
+        return;
+    if (available > received.limit - received.bytes.size())
+        refuseAsTooLarge(reply, received);
+    else
+        received.bytes.append(reply.readAll());
+}
 }
 
 namespace RequestPipeline
@@ -44,16 +63,26 @@ QNetworkReply *send(QNetworkAccessManager &network, const QNetworkRequest &reque
     return network.sendCustomRequest(request, method, QJsonDocument(*body).toJson(QJsonDocument::Compact));
 }
 
-std::shared_ptr<BodyPieces> collectBody(QNetworkReply &reply)
+std::shared_ptr<ReceivedBody> collectBody(QNetworkReply &reply, qsizetype limit)
 {
-    auto pieces = std::make_shared<BodyPieces>();
-    // A reply hands over what it buffered without copying when it is read as it arrives.
-    QObject::connect(&reply, &QIODevice::readyRead, &reply, [&reply, pieces] { pieces->append(reply.readAll()); });
-    return pieces;
+    auto received = std::make_shared<ReceivedBody>(ReceivedBody{.limit = limit});
+    QObject::connect(&reply, &QNetworkReply::metaDataChanged, &reply, [&reply, received] {
+        const qint64 declared = reply.header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (declared > received->limit)
+            refuseAsTooLarge(reply, *received);
+        else if (declared > received->bytes.capacity())
+            received->bytes.reserve(declared);
+    });
+    QObject::connect(&reply, &QIODevice::readyRead, &reply, [&reply, received] { takeAvailable(reply, *received); });
+    return received;
 }
 
-RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, BodyPieces body, const QString &serverAddress)
+RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, const QString &serverAddress)
 {
+    const auto tooLarge = [&body] { return RequestError::undecodable(u"the answer is larger than %1 bytes"_s.arg(body.limit)); };
+    // Checked first: cutting an answer off leaves the reply cancelled, which is no network failure.
+    if (body.tooLarge)
+        return tooLarge();
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply.error();
     // Qt also reports statuses outside 2xx as errors; only the network-layer ones (refused,
@@ -63,25 +92,18 @@ RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, BodyPieces body, cons
         return RequestError::unreachable(serverAddress);
     if (!status.isValid())
         return RequestError::invalidResponse();
-    if (reply.bytesAvailable() > 0)
-        body.append(reply.readAll());
-    return HttpAnswer{.status = status.toInt(), .body = std::move(body)};
+    takeAvailable(reply, body);
+    if (body.tooLarge)
+        return tooLarge();
+    return HttpAnswer{.status = status.toInt(), .body = std::move(body.bytes)};
 }
 
-qsizetype totalSize(const BodyPieces &body)
+RequestResult<QJsonValue> parseJson(QByteArray body)
 {
-    qsizetype size = 0;
-    for (const QByteArray &piece : body)
-        size += piece.size();
-    return size;
-}
-
-RequestResult<QJsonValue> parseJson(const BodyPieces &body)
-{
-    const QByteArray whole = body.size() == 1 ? body.first() : body.join();
-    if (whole.isEmpty())
+    if (body.isEmpty())
         return RequestError::undecodable(u"the answer is empty"_s);
-    std::optional<QJsonValue> value = JsonReader::parse(whole);
+    std::optional<QJsonValue> value = JsonReader::parse(body);
+    body = QByteArray();
     if (!value)
         return RequestError::undecodable(u"not JSON"_s);
     return std::move(*value);

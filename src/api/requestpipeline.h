@@ -31,17 +31,23 @@ struct ReplyDeleter {
 };
 using ReplyPointer = std::unique_ptr<QNetworkReply, ReplyDeleter>;
 
-// A body in the pieces it arrived in. Gluing 40 MB together takes tens of milliseconds, so large
-// bodies are glued where they are decoded, off the main thread.
-using BodyPieces = QList<QByteArray>;
+// What a reply has received so far, in one buffer, never more than limit bytes. It is appended to
+// as it arrives, a piece at a time, so the body is never held both in pieces and glued together.
+struct ReceivedBody {
+    qsizetype limit = 0;
+    QByteArray bytes;
+    // The answer declared or sent more than limit; it was aborted, not buffered further.
+    bool tooLarge = false;
+};
 
-// Keeps what the reply receives, as it arrives; hand the pieces to readAnswer once it has finished.
-[[nodiscard]] std::shared_ptr<BodyPieces> collectBody(QNetworkReply &reply);
+// Keeps what the reply receives, as it arrives, up to limit bytes; hand it to readAnswer once the
+// reply has finished.
+[[nodiscard]] std::shared_ptr<ReceivedBody> collectBody(QNetworkReply &reply, qsizetype limit);
 
 // An answer that arrived over HTTP, complete.
 struct HttpAnswer {
     int status = 0;
-    BodyPieces body;
+    QByteArray body;
 };
 
 // The request for address: -1 when it is not a valid URL; otherwise the JSON content type, the
@@ -55,16 +61,17 @@ struct HttpAnswer {
                                   const std::optional<QJsonObject> &body);
 
 // Reads a finished reply whose body was collected: the status and body of a complete HTTP answer;
-// -2 naming serverAddress when the transfer did not complete (a refused redirect included); -3 when
-// the answer was not HTTP.
-[[nodiscard]] RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, BodyPieces body, const QString &serverAddress);
+// a "Decoding" error when the body was too large, whatever the status; -2 naming serverAddress
+// when the transfer did not complete (a refused redirect included); -3 when the answer was not HTTP.
+[[nodiscard]] RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, const QString &serverAddress);
 
-// The body as a JSON object or array; a "Decoding" error when it is empty or not JSON.
-[[nodiscard]] RequestResult<QJsonValue> parseJson(const BodyPieces &body);
+// The body as a JSON object or array; a "Decoding" error when it is empty or not JSON. The body
+// is let go of as soon as it is parsed.
+[[nodiscard]] RequestResult<QJsonValue> parseJson(QByteArray body);
 
-template<typename Record> RequestResult<Record> decode(const BodyPieces &body)
+template<typename Record> RequestResult<Record> decode(QByteArray body)
 {
-    const RequestResult<QJsonValue> json = parseJson(body);
+    const RequestResult<QJsonValue> json = parseJson(std::move(body));
     if (!json)
         return json.error();
     Decoded<Record> decoded = Record::fromJson(json.value());
@@ -73,12 +80,10 @@ template<typename Record> RequestResult<Record> decode(const BodyPieces &body)
     return std::move(decoded.value());
 }
 
-[[nodiscard]] qsizetype totalSize(const BodyPieces &body);
-
-template<typename Record> QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(BodyPieces body)
+template<typename Record> QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(QByteArray body)
 {
-    if (totalSize(body) < kOffThreadDecodeThreshold)
-        co_return decode<Record>(body);
+    if (body.size() < kOffThreadDecodeThreshold)
+        co_return decode<Record>(std::move(body));
     co_return co_await QtConcurrent::run(&decode<Record>, std::move(body));
 }
 }

@@ -6,6 +6,7 @@
 #include "library/libraryorder.h"
 #include "library/librarysearch.h"
 #include "library/localstoremanager.h"
+#include "library/thumbnaildownload.h"
 #include "platform/clipboard.h"
 #include "platform/heap.h"
 #include "platform/savedialog.h"
@@ -59,7 +60,10 @@ Library::Library(const Dependencies &dependencies, QObject *parent)
             [this] { assignProperty(this, m_lastAddedWebsiteId, std::nullopt, &Library::lastAddedWebsiteIdChanged); });
 }
 
-Library::~Library() = default;
+Library::~Library()
+{
+    stopThumbnailWalk();
+}
 
 QVariant Library::lastAddedWebsiteIdValue() const
 {
@@ -142,7 +146,7 @@ void Library::flushLocalCopies()
 
 void Library::clear()
 {
-    ++*m_thumbnailWalk;
+    stopThumbnailWalk();
     m_copies->clear();
     LocalStoreManager::shared().clearAllThumbnails();
     publish({});
@@ -193,11 +197,15 @@ void Library::cacheThumbnailsOf(const QList<SavedWebsite> &websites)
     thumbnails.reserve(websites.size());
     for (const SavedWebsite &website : websites)
         thumbnails.append({website.id, website.screenshotUrl});
-    const quint64 walk = ++*m_thumbnailWalk;
-    LocalStoreManager::shared().cacheThumbnailsInOrder(std::move(thumbnails), [current = std::weak_ptr(m_thumbnailWalk), walk] {
-        const auto latest = current.lock();
-        return latest && *latest == walk;
-    });
+    stopThumbnailWalk();
+    m_thumbnailWalk = LocalStoreManager::shared().cacheThumbnailsInOrder(std::move(thumbnails)).downloads;
+}
+
+void Library::stopThumbnailWalk()
+{
+    if (m_thumbnailWalk)
+        m_thumbnailWalk->abort();
+    m_thumbnailWalk.reset();
 }
 
 void Library::addSavedWebsite(const SavedWebsite &website)

@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QVariant>
 
-#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -23,6 +22,7 @@ class LibraryCopies;
 class LibrarySearch;
 class Preferences;
 class SaveDialog;
+class ThumbnailDownloader;
 
 // The signed-in user's saved websites: fetched from the backend, kept in library order, searched
 // and paged for the list, changed one website at a time, and kept in two local copies (the cache
@@ -113,6 +113,7 @@ private:
     void publish(QList<SavedWebsite> sortedWebsites);
     void refilter();
     void cacheThumbnailsOf(const QList<SavedWebsite> &websites);
+    void stopThumbnailWalk();
     bool setPinned(qint64 id, bool pinned);
     // An answer is dropped when the library is gone or the session it was asked in has ended.
     [[nodiscard]] bool answerIsStale(const QPointer<Library> &self, const std::optional<QString> &tokenAsked) const;
@@ -140,8 +141,8 @@ private:
     std::unique_ptr<LibraryCopies> m_copies;
     std::unique_ptr<LibrarySearch> m_search;
     // Each fetch walks the thumbnails anew; a walk stops when a newer one starts, at sign-out, and
-    // when the library is gone (its worker then finds this counter expired).
-    std::shared_ptr<std::atomic<quint64>> m_thumbnailWalk = std::make_shared<std::atomic<quint64>>(0);
+    // when the library is gone.
+    std::shared_ptr<ThumbnailDownloader> m_thumbnailWalk;
     // The library benchmark times the private cacheWebsites.
     friend struct LibraryBenchmarkAccess;
 };

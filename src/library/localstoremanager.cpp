@@ -68,10 +68,25 @@ LocalStoreManager::~LocalStoreManager()
 
 void LocalStoreManager::stopThumbnailDownloads()
 {
-    m_stopping = true;
     m_thumbnailPool.clear();
+    {
+        const QMutexLocker locker(&m_downloadersMutex);
+        for (const std::weak_ptr<ThumbnailDownloader> &registered : std::as_const(m_downloaders)) {
+            if (const auto downloader = registered.lock())
+                downloader->abort();
+        }
+        m_downloaders.clear();
+    }
     m_thumbnailPool.waitForDone();
-    m_stopping = false;
+}
+
+std::shared_ptr<ThumbnailDownloader> LocalStoreManager::newDownloader()
+{
+    auto downloader = std::make_shared<ThumbnailDownloader>();
+    const QMutexLocker locker(&m_downloadersMutex);
+    m_downloaders.removeIf([](const std::weak_ptr<ThumbnailDownloader> &registered) { return registered.expired(); });
+    m_downloaders.append(downloader);
+    return downloader;
 }
 
 void LocalStoreManager::setBaseDirectory(const QString &path)
@@ -206,25 +221,30 @@ void LocalStoreManager::deleteCachedThumbnail(qint64 id)
 
 QFuture<std::optional<QImage>> LocalStoreManager::cacheThumbnailAsync(qint64 id, const std::optional<QString> &screenshotUrl)
 {
-    return QtConcurrent::run(&m_thumbnailPool, [this, id, address = screenshotUrl.value_or(QString())] {
+    return QtConcurrent::run(&m_thumbnailPool, [this, id, address = screenshotUrl.value_or(QString()), downloader = newDownloader()] {
         QThread::currentThread()->setPriority(QThread::LowPriority);
-        return cacheThumbnail(id, address);
+        auto image = cacheThumbnail(id, address, *downloader);
+        downloader->finish();
+        return image;
     });
 }
 
-QFuture<void> LocalStoreManager::cacheThumbnailsInOrder(QList<ThumbnailAddress> thumbnails, std::function<bool()> keepGoing)
+LocalStoreManager::ThumbnailWalk LocalStoreManager::cacheThumbnailsInOrder(QList<ThumbnailAddress> thumbnails)
 {
-    return QtConcurrent::run(&m_thumbnailPool, [this, thumbnails = std::move(thumbnails), keepGoing = std::move(keepGoing)] {
+    const std::shared_ptr<ThumbnailDownloader> downloader = newDownloader();
+    QFuture<void> finished = QtConcurrent::run(&m_thumbnailPool, [this, thumbnails = std::move(thumbnails), downloader] {
         QThread::currentThread()->setPriority(QThread::LowPriority);
         for (const auto &[id, address] : thumbnails) {
-            if (m_stopping || !keepGoing())
-                return;
-            cacheThumbnail(id, address.value_or(QString()));
+            if (downloader->isAborted())
+                break;
+            cacheThumbnail(id, address.value_or(QString()), *downloader);
         }
+        downloader->finish();
     });
+    return {.downloads = downloader, .finished = std::move(finished)};
 }
 
-std::optional<QImage> LocalStoreManager::cacheThumbnail(qint64 id, const QString &address)
+std::optional<QImage> LocalStoreManager::cacheThumbnail(qint64 id, const QString &address, ThumbnailDownloader &downloader)
 {
     const quint64 clearings = m_clearings;
     if (auto cached = loadCachedThumbnail(id))
@@ -239,7 +259,7 @@ std::optional<QImage> LocalStoreManager::cacheThumbnail(qint64 id, const QString
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.isRelative())
         return std::nullopt;
-    const auto body = ThumbnailDownload::fetch(url, m_stopping);
+    const auto body = downloader.fetch(url);
     // Tiny bodies are error pages or tracking pixels, not thumbnails.
     if (!body || body->size() <= 100)
         return std::nullopt;

@@ -13,8 +13,11 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
+
+class ThumbnailDownloader;
 
 // The library cache file and the thumbnail images on the user's disk, with an in-memory image
 // cache in front of the thumbnails. Every operation fails quietly: a file or network problem
@@ -50,10 +53,14 @@ public:
     // The thumbnail from memory or disk, or else downloaded (or decoded from an inline data
     // address), stored and returned. Runs on the thumbnail pool, never on the calling thread.
     [[nodiscard]] QFuture<std::optional<QImage>> cacheThumbnailAsync(qint64 id, const std::optional<QString> &screenshotUrl);
-    // Caches the thumbnails one after another in a single background task, in the order given;
-    // stops before the next one as soon as keepGoing says no.
+    // Caches the thumbnails one after another in a single background task, in the order given.
+    // Aborting its downloads, from any thread, ends the download in progress and the walk.
     using ThumbnailAddress = std::pair<qint64, std::optional<QString>>;
-    QFuture<void> cacheThumbnailsInOrder(QList<ThumbnailAddress> thumbnails, std::function<bool()> keepGoing);
+    struct ThumbnailWalk {
+        std::shared_ptr<ThumbnailDownloader> downloads;
+        QFuture<void> finished;
+    };
+    ThumbnailWalk cacheThumbnailsInOrder(QList<ThumbnailAddress> thumbnails);
     // Memory, then disk; never touches the network.
     [[nodiscard]] std::optional<QImage> loadCachedThumbnail(qint64 id);
     void deleteCachedThumbnail(qint64 id);
@@ -72,7 +79,9 @@ private:
     // application quits so no download outlives it.
     void stopThumbnailDownloads();
 
-    std::optional<QImage> cacheThumbnail(qint64 id, const QString &address);
+    // A downloader whose downloads end when the application quits.
+    std::shared_ptr<ThumbnailDownloader> newDownloader();
+    std::optional<QImage> cacheThumbnail(qint64 id, const QString &address, ThumbnailDownloader &downloader);
     std::optional<QImage> storeThumbnail(qint64 id, const QByteArray &bytes, quint64 clearingsAtStart);
     void remember(qint64 id, const QImage &image);
 
@@ -82,7 +91,8 @@ private:
     QMutex m_memCacheMutex;
     QCache<qint64, QImage> m_memCache;
 
-    std::atomic<bool> m_stopping = false;
+    QMutex m_downloadersMutex;
+    QList<std::weak_ptr<ThumbnailDownloader>> m_downloaders;
     // Counts clearAllThumbnails calls: a download that was running during one stores nothing.
     std::atomic<quint64> m_clearings = 0;
     // Held by clearAllThumbnails throughout, and by whoever keeps a thumbnail from the check of

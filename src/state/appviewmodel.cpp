@@ -62,7 +62,8 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     , m_windowList(std::move(dependencies.windowList))
     , m_clipboard(std::move(dependencies.clipboard))
     , m_saveDialog(std::move(dependencies.saveDialog))
-    , m_backend(std::make_unique<BackendClient>(std::move(dependencies.webPortalUrl), dependencies.requestTimeout))
+    , m_backend(
+          std::make_unique<BackendClient>(std::move(dependencies.webPortalUrl), dependencies.requestTimeout, dependencies.answerSizeLimit))
 {
     m_library = std::make_unique<Library>(Library::Dependencies{
         .backend = *m_backend,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "api/answersizelimit.h"
 #include "api/records.h"
 #include "capture/tabreader.h"
 #include "platform/clipboard.h"
@@ -45,6 +46,8 @@ struct AppViewModelDependencies {
     // How long a backend request, and the version check, may wait for the server.
     std::chrono::milliseconds requestTimeout{60'000};
     std::chrono::milliseconds updateCheckTimeout{6'000};
+    // The largest backend answer body taken in.
+    qsizetype answerSizeLimit = kMaximumAnswerSize;
 
     // The production choices: the portal from the environment, the user's preferences, the
     // system's secret store when one runs, the application-support folder, and the desktop's

@@ -16,10 +16,13 @@ Q_LOGGING_CATEGORY(lcUpdate, "corvane.update", QtWarningMsg)
 
 namespace
 {
+// An answer that names a version is a few dozen bytes; anything near this size is not one.
+constexpr qsizetype kVersionAnswerSizeLimit = 64 * 1024;
+
 // The text member "latestVersion" of a JSON object; nothing for any other answer.
-std::optional<QString> latestVersionIn(const RequestPipeline::BodyPieces &body)
+std::optional<QString> latestVersionIn(QByteArray body)
 {
-    const RequestResult<QJsonValue> json = RequestPipeline::parseJson(body);
+    const RequestResult<QJsonValue> json = RequestPipeline::parseJson(std::move(body));
     if (!json)
         return std::nullopt;
     const QJsonValue latest = json.value().toObject().value("latestVersion"_L1);
@@ -68,12 +71,12 @@ QCoro::Task<> UpdateCheck::fetchLatestVersion(QUrl address)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     QPointer self(this);
     const RequestPipeline::ReplyPointer reply(m_network.get(request));
-    const std::shared_ptr<RequestPipeline::BodyPieces> received = RequestPipeline::collectBody(*reply);
+    const std::shared_ptr<RequestPipeline::ReceivedBody> received = RequestPipeline::collectBody(*reply, kVersionAnswerSizeLimit);
     co_await reply.get();
     if (!self)
         co_return;
-    const auto answer = RequestPipeline::readAnswer(*reply, std::move(*received), m_webPortalURL);
-    const std::optional<QString> latest = answer ? latestVersionIn(answer.value().body) : std::nullopt;
+    auto answer = RequestPipeline::readAnswer(*reply, std::move(*received), m_webPortalURL);
+    const std::optional<QString> latest = answer ? latestVersionIn(std::move(answer.value().body)) : std::nullopt;
     if (!latest)
         qCInfo(lcUpdate) << "the version check learnt nothing";
     showResult(latest);

@@ -136,8 +136,21 @@ void StubServer::write(QTcpSocket *socket, const Response &response)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Stub\r\n";
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (response.delivery == Delivery::Chunked)
+        head += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    else
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
     socket->write(head);
+    if (response.delivery == Delivery::Chunked) {
+        constexpr qsizetype chunkSize = 4096;
+        for (qsizetype offset = 0; offset < response.body.size(); offset += chunkSize) {
+            const QByteArray chunk = response.body.mid(offset, chunkSize);
+            socket->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");
+        }
+        socket->write("0\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     if (response.delivery == Delivery::Stalled) {
         socket->write(response.body.left(response.body.size() / 2));
         return;

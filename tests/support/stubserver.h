@@ -40,12 +40,14 @@ public:
         Never,
         // The status line, the headers and half of the body, then nothing more.
         Stalled,
+        // The body in chunks of 4 KB, its length not declared.
+        Chunked,
     };
 
     struct Response {
         int status = 200;
         QByteArray body;
-        // Sent as given; Content-Length and "Connection: close" are always added.
+        // Sent as given; Content-Length (unless chunked) and "Connection: close" are always added.
         QList<std::pair<QByteArray, QByteArray>> headers;
         // Time between receiving the request and answering it.
         std::chrono::milliseconds delay{0};
