@@ -61,9 +61,6 @@ private Q_SLOTS:
     {
         ApiClient &api = *m_api;
         const QString first = api.registerAccount(u"Mixed.Case@Example.com"_s);
-        const HttpAnswer again = api.request("POST", u"/api/auth/register"_s, credentials(u"mixed.case@EXAMPLE.COM"_s, u"other1"_s));
-        QCOMPARE(again.status, 409);
-        QVERIFY(!again.error().isEmpty());
         const HttpAnswer login = api.login(u"MIXED.CASE@example.com"_s, u"secret1"_s);
         QCOMPARE(login.status, 200);
         QCOMPARE(login.json().value("user"_L1).toObject().value("email"_L1).toString(), u"Mixed.Case@Example.com"_s);
@@ -74,13 +71,9 @@ private Q_SLOTS:
         QCOMPARE(api.list(first).status, 200);
         QCOMPARE(api.list(second).status, 200);
 
-        // A wrong password and an unknown address look alike.
-        const HttpAnswer wrongPassword = api.login(u"mixed.case@example.com"_s, u"wrong!"_s);
-        const HttpAnswer unknownAddress = api.login(u"nobody@example.com"_s, u"secret1"_s);
-        QCOMPARE(wrongPassword.status, 401);
-        QCOMPARE(unknownAddress.status, 401);
-        QVERIFY(!wrongPassword.error().isEmpty());
-        QCOMPARE(unknownAddress.error(), wrongPassword.error());
+        // A wrong password and an unknown address look alike (each a 401 in serverabusetest), and
+        // a taken address in other capitals is refused there too.
+        QCOMPARE(api.login(u"nobody@example.com"_s, u"secret1"_s).body, api.login(u"mixed.case@example.com"_s, u"wrong!"_s).body);
 
         // The database (with its write-ahead log) holds digests only, never the token itself.
         const QDir data(m_server->dataDirectory());
