@@ -3,6 +3,7 @@
 #include "support/fakeosascript.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
+#include "support/testenvironment.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -64,12 +65,7 @@ private Q_SLOTS:
     {
         QTemporaryDir home;
         QProcess corvane;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"HOME"_s, home.path());
-        environment.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
-        environment.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
-        environment.insert(u"XDG_RUNTIME_DIR"_s, home.path());
-        corvane.setProcessEnvironment(environment);
+        corvane.setProcessEnvironment(isolatedProcessEnvironment(home.path()));
         corvane.start(QStringLiteral(CORVANE_EXECUTABLE), {u"--capture-report"_s});
         QVERIFY(corvane.waitForFinished(20000));
         QCOMPARE(corvane.exitCode(), 0);

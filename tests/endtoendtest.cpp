@@ -1,3 +1,4 @@
+#include "rawhttpclient.h"
 #include "serverprocess.h"
 #include "support/testenvironment.h"
 
@@ -6,12 +7,9 @@
 #include "api/backendclient.h"
 #include "library/library.h"
 
-#include <QCoroNetworkReply>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -58,17 +56,30 @@ private:
     // Creates a website straight through the API, as the save button of the panel would.
     SavedWebsite createWebsite(const QString &token, const QString &url, const QString &title)
     {
-        QNetworkAccessManager network;
-        QNetworkRequest request(QUrl(m_server.apiUrl().toString() + "/websites"_L1));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/json"_s);
-        request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
-        const QJsonObject body{{u"url"_s, url}, {u"title"_s, title}, {u"content"_s, u"Text of "_s + title}};
-        std::unique_ptr<QNetworkReply> reply(network.post(request, QJsonDocument(body).toJson(QJsonDocument::Compact)));
-        QCoro::waitFor(qCoro(reply.get()).waitForFinished());
-        const auto decoded = SingleWebsiteResponse::fromJson(QJsonDocument::fromJson(reply->readAll()).object());
+        const auto decoded = SingleWebsiteResponse::fromJson(ApiClient(m_server.baseUrl()).add(token, url, title).json());
         if (!decoded)
             qFatal("creating a website failed: %s", qPrintable(decoded.error()));
         return decoded.value().website;
+    }
+
+    // Asks for a reset code on the card and answers the one the server mailed, or nothing.
+    QString requestResetCode(AppViewModel &model, const QString &email) const
+    {
+        AuthenticationCard &card = *model.account();
+        card.switchAuthMode(AuthenticationCard::AuthMode::ForgotPassword);
+        card.setEmailInput(email);
+        card.requestPasswordReset();
+        const bool sent = QTest::qWaitFor([&card] { return card.authMode() == AuthenticationCard::AuthMode::EnterOtp; }, 5000);
+        return sent ? m_server.latestResetCode(email) : QString();
+    }
+
+    static void confirmReset(AppViewModel &model, const QString &code, const QString &newPassword)
+    {
+        AuthenticationCard &card = *model.account();
+        card.setOtpCodeInput(code);
+        card.setNewPasswordInput(newPassword);
+        card.confirmPasswordReset();
+        QTRY_VERIFY(!card.isAuthLoading());
     }
 
     static QString storedToken(const AppViewModel &model) { return model.backend().token().value_or(QString()); }
@@ -150,16 +161,10 @@ private Q_SLOTS:
     {
         TestEnvironment environment;
         auto client = makeClient(environment);
-        client->account()->switchAuthMode(AuthenticationCard::AuthMode::ForgotPassword);
-        client->account()->setEmailInput(kEmail.toUpper());
-        client->account()->requestPasswordReset();
-        QTRY_COMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::EnterOtp);
-        const QString code = m_server.latestResetCode(kEmail);
+        const QString code = requestResetCode(*client, kEmail.toUpper());
         QCOMPARE(code.size(), 6);
 
-        client->account()->setOtpCodeInput(code);
-        client->account()->setNewPasswordInput(u"second password 2"_s);
-        client->account()->confirmPasswordReset();
+        confirmReset(*client, code, u"second password 2"_s);
         QTRY_COMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::Login);
         QVERIFY(!client->account()->authError());
 
@@ -173,24 +178,15 @@ private Q_SLOTS:
     {
         TestEnvironment environment;
         auto client = makeClient(environment);
-        client->account()->switchAuthMode(AuthenticationCard::AuthMode::ForgotPassword);
-        client->account()->setEmailInput(kEmail);
-        client->account()->requestPasswordReset();
-        QTRY_COMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::EnterOtp);
-        const QString code = m_server.latestResetCode(kEmail);
+        const QString code = requestResetCode(*client, kEmail);
+        QCOMPARE(code.size(), 6);
         const QString wrongCode = code == "000000"_L1 ? u"111111"_s : u"000000"_s;
 
         for (int attempt = 0; attempt < 5; ++attempt) {
-            client->account()->setOtpCodeInput(wrongCode);
-            client->account()->setNewPasswordInput(u"never used 3"_s);
-            client->account()->confirmPasswordReset();
-            QTRY_VERIFY(!client->account()->isAuthLoading());
+            confirmReset(*client, wrongCode, u"never used 3"_s);
             QCOMPARE(client->account()->authError(), u"The verification code is incorrect."_s);
         }
-        client->account()->setOtpCodeInput(code);
-        client->account()->setNewPasswordInput(u"never used 3"_s);
-        client->account()->confirmPasswordReset();
-        QTRY_VERIFY(!client->account()->isAuthLoading());
+        confirmReset(*client, code, u"never used 3"_s);
         QVERIFY(client->account()->authError());
         QCOMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::EnterOtp);
 

@@ -1,6 +1,7 @@
 #include "rawhttpclient.h"
 
 #include <QDeadlineTimer>
+#include <QDebug>
 #include <QJsonDocument>
 
 using namespace Qt::StringLiterals;
@@ -22,6 +23,16 @@ QJsonObject HttpAnswer::json() const
 QString HttpAnswer::error() const
 {
     return json().value("error"_L1).toString();
+}
+
+QByteArray jsonBody(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray credentials(const QString &email, const QString &password)
+{
+    return jsonBody({{"email"_L1, email}, {"password"_L1, password}});
 }
 
 RawHttpClient::RawHttpClient(QUrl baseUrl)
@@ -106,4 +117,59 @@ HttpAnswer RawHttpClient::readAnswer(QTcpSocket &socket, QByteArray &buffer, int
             return {};
         buffer += socket.readAll();
     }
+}
+
+QString ApiClient::registerAccount(const QString &email, const QString &password)
+{
+    const HttpAnswer answer = request("POST", u"/api/auth/register"_s, credentials(email, password));
+    if (answer.status != 201)
+        qWarning() << "registration failed" << answer.status << answer.body;
+    return answer.json().value("token"_L1).toString();
+}
+
+HttpAnswer ApiClient::login(const QString &email, const QString &password)
+{
+    return request("POST", u"/api/auth/login"_s, credentials(email, password));
+}
+
+QString ApiClient::signIn(const QString &email, const QString &password)
+{
+    return login(email, password).json().value("token"_L1).toString();
+}
+
+HttpAnswer ApiClient::add(const QString &token, const QString &url, const QString &title)
+{
+    return request("POST", u"/api/websites"_s,
+                   jsonBody({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, "page text"_L1}}), token);
+}
+
+qint64 ApiClient::addId(const QString &token, const QString &url, const QString &title)
+{
+    return add(token, url, title).json().value("website"_L1).toObject().value("id"_L1).toInteger();
+}
+
+HttpAnswer ApiClient::list(const QString &token)
+{
+    return request("GET", u"/api/websites"_s, {}, token);
+}
+
+QJsonArray ApiClient::websites(const QString &token)
+{
+    return list(token).json().value("websites"_L1).toArray();
+}
+
+HttpAnswer ApiClient::pin(const QString &token, qint64 id)
+{
+    return request("PATCH", u"/api/websites/%1/pin"_s.arg(id), jsonBody({{"isPinned"_L1, true}}), token);
+}
+
+HttpAnswer ApiClient::forgot(const QString &email)
+{
+    return request("POST", u"/api/auth/forgot-password"_s, jsonBody({{"email"_L1, email}}));
+}
+
+HttpAnswer ApiClient::reset(const QString &email, const QString &code)
+{
+    return request("POST", u"/api/auth/reset-password"_s,
+                   jsonBody({{"email"_L1, email}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}}));
 }

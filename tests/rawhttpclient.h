@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
@@ -21,6 +22,10 @@ struct HttpAnswer {
     [[nodiscard]] QString error() const;
 };
 
+// A JSON object as a compact request body, and the body of a sign-in or registration.
+QByteArray jsonBody(const QJsonObject &object);
+QByteArray credentials(const QString &email, const QString &password);
+
 // A deliberately plain HTTP/1.1 client on a blocking socket, so tests control every byte they
 // send — malformed requests included — and read exactly one answer back.
 class RawHttpClient
@@ -40,4 +45,25 @@ private:
 
     QUrl m_baseUrl;
     std::unique_ptr<QTcpSocket> m_socket;
+};
+
+// The calls to corvane-server's API that most cases make; registrations use "secret1" unless told.
+class ApiClient : public RawHttpClient
+{
+public:
+    using RawHttpClient::RawHttpClient;
+
+    // Registers an account and answers its token.
+    QString registerAccount(const QString &email, const QString &password = QStringLiteral("secret1"));
+    HttpAnswer login(const QString &email, const QString &password);
+    // The token of a sign-in, or empty.
+    QString signIn(const QString &email, const QString &password);
+    HttpAnswer add(const QString &token, const QString &url, const QString &title);
+    qint64 addId(const QString &token, const QString &url, const QString &title);
+    HttpAnswer list(const QString &token);
+    QJsonArray websites(const QString &token);
+    HttpAnswer pin(const QString &token, qint64 id);
+    HttpAnswer forgot(const QString &email);
+    // Resets the password to "after12".
+    HttpAnswer reset(const QString &email, const QString &code);
 };

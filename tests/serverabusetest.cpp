@@ -2,7 +2,6 @@
 #include "serverprocess.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -15,19 +14,9 @@ enum class Caller {
     Forged
 };
 
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 QByteArray website(const QJsonValue &url, const QJsonValue &title)
 {
-    return json({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, ""_L1}});
-}
-
-QByteArray credentials(const char *email, const char *password)
-{
-    return json({{"email"_L1, QLatin1StringView(email)}, {"password"_L1, QLatin1StringView(password)}});
+    return jsonBody({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, ""_L1}});
 }
 }
 
@@ -38,7 +27,7 @@ namespace
 // Kept out of the test class: moc does not need to read the literals.
 void addHostileRequestRows()
 {
-    const QByteArray ownerLogin = credentials("owner@example.com", "owner-pass");
+    const QByteArray ownerLogin = credentials(u"owner@example.com"_s, u"owner-pass"_s);
     auto withContent
         = [](qsizetype size) { return R"({"url":"https://x.example","title":"X","content":")" + QByteArray(size, 'c') + "\"}"; };
     using enum Caller;
@@ -171,7 +160,7 @@ class ServerAbuseTest : public QObject
 
 private:
     std::unique_ptr<ServerProcess> m_server;
-    std::unique_ptr<RawHttpClient> m_client;
+    std::unique_ptr<ApiClient> m_client;
     QString m_ownerToken;
     QString m_otherToken;
     qint64 m_ownWebsite = 0;
@@ -183,21 +172,14 @@ private:
         return caller == Caller::Owner ? m_ownerToken : caller == Caller::Forged ? QString(43, u'A') : QString();
     }
 
-    qint64 addWebsite(const QString &token, const QString &url)
-    {
-        return m_client->request("POST", u"/api/websites"_s, website(url, u"Title"_s), token).json()[u"website"_s][u"id"_s].toInteger();
-    }
-
     // Everything a request could have changed, as the owners see it.
     QByteArray snapshot()
     {
         QByteArray state;
         for (const QString &token : {m_ownerToken, m_otherToken})
-            state += m_client->request("GET", u"/api/websites"_s, {}, token).body + '\n';
-        for (const char *who : {"owner", "other"}) {
-            const QByteArray login = credentials(qPrintable(u"%1@example.com"_s.arg(who)), qPrintable(u"%1-pass"_s.arg(who)));
-            state += QByteArray::number(m_client->request("POST", u"/api/auth/login"_s, login).status);
-        }
+            state += m_client->list(token).body + '\n';
+        for (const char *who : {"owner", "other"})
+            state += QByteArray::number(m_client->login(u"%1@example.com"_s.arg(who), u"%1-pass"_s.arg(who)).status);
         return state;
     }
 
@@ -216,17 +198,14 @@ private Q_SLOTS:
         // A short request timeout lets the stalled-request cases finish quickly.
         m_server = std::make_unique<ServerProcess>(QStringList{u"--request-timeout"_s, u"1"_s});
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
-        m_client = std::make_unique<RawHttpClient>(m_server->baseUrl());
-        auto registered = [&](const char *email, const char *password) {
-            return m_client->request("POST", u"/api/auth/register"_s, credentials(email, password)).json().value("token"_L1).toString();
-        };
-        m_ownerToken = registered("owner@example.com", "owner-pass");
-        m_otherToken = registered("other@example.com", "other-pass");
+        m_client = std::make_unique<ApiClient>(m_server->baseUrl());
+        m_ownerToken = m_client->registerAccount(u"owner@example.com"_s, u"owner-pass"_s);
+        m_otherToken = m_client->registerAccount(u"other@example.com"_s, u"other-pass"_s);
         QVERIFY(!m_ownerToken.isEmpty() && !m_otherToken.isEmpty());
         for (int index = 0; index < 3; ++index)
-            m_ownWebsite = addWebsite(m_ownerToken, u"https://own.example/%1"_s.arg(index));
-        m_client->request("PATCH", u"/api/websites/%1/pin"_s.arg(m_ownWebsite), json({{"isPinned"_L1, true}}), m_ownerToken);
-        m_otherWebsite = addWebsite(m_otherToken, u"https://other.example"_s);
+            m_ownWebsite = m_client->addId(m_ownerToken, u"https://own.example/%1"_s.arg(index), u"Title"_s);
+        m_client->pin(m_ownerToken, m_ownWebsite);
+        m_otherWebsite = m_client->addId(m_otherToken, u"https://other.example"_s, u"Title"_s);
         QVERIFY(m_ownWebsite > 0 && m_otherWebsite > 0);
         m_snapshot = snapshot();
         QVERIFY(m_snapshot.endsWith("200200"));

@@ -2,26 +2,11 @@
 #include "serverprocess.h"
 #include "testsite.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
-#include <QJsonDocument>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-namespace
-{
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-int loginStatus(RawHttpClient &client, const QString &email, const QString &password)
-{
-    return client.request("POST", u"/api/auth/login"_s, json({{"email"_L1, email}, {"password"_L1, password}})).status;
-}
-}
 
 // Two corvane-server processes on one database, as behind a load balancer: whatever one of them
 // counts, revokes or caches holds on the other at once.
@@ -32,14 +17,8 @@ class ServerClusterTest : public QObject
 private:
     std::unique_ptr<ServerProcess> m_first;
     std::unique_ptr<ServerProcess> m_second;
-    std::unique_ptr<RawHttpClient> m_one;
-    std::unique_ptr<RawHttpClient> m_two;
-
-    QString registerAccount(const QString &email)
-    {
-        const QByteArray body = json({{"email"_L1, email}, {"password"_L1, "right-pass"_L1}});
-        return m_one->request("POST", u"/api/auth/register"_s, body).json().value("token"_L1).toString();
-    }
+    std::unique_ptr<ApiClient> m_one;
+    std::unique_ptr<ApiClient> m_two;
 
 private Q_SLOTS:
     void initTestCase()
@@ -49,62 +28,51 @@ private Q_SLOTS:
         QVERIFY2(m_first->start(), qPrintable(m_first->errorString()));
         m_second = std::make_unique<ServerProcess>(options + m_first->sharingArguments());
         QVERIFY2(m_second->start(), qPrintable(m_second->errorString()));
-        m_one = std::make_unique<RawHttpClient>(m_first->baseUrl());
-        m_two = std::make_unique<RawHttpClient>(m_second->baseUrl());
+        m_one = std::make_unique<ApiClient>(m_first->baseUrl());
+        m_two = std::make_unique<ApiClient>(m_second->baseUrl());
     }
 
     void signOutHoldsEverywhere()
     {
-        const QString token = registerAccount(u"out@example.com"_s);
-        QCOMPARE(m_two->request("GET", u"/api/websites"_s, {}, token).status, 200);
+        const QString token = m_one->registerAccount(u"out@example.com"_s);
+        QCOMPARE(m_two->list(token).status, 200);
         QCOMPARE(m_one->request("POST", u"/api/auth/logout"_s, {}, token).status, 204);
-        QCOMPARE(m_two->request("GET", u"/api/websites"_s, {}, token).status, 401);
+        QCOMPARE(m_two->list(token).status, 401);
     }
 
     void signInFailuresCountEverywhere()
     {
-        registerAccount(u"guessed@example.com"_s);
+        m_one->registerAccount(u"guessed@example.com"_s);
         for (int index = 0; index < 10; ++index)
-            QCOMPARE(loginStatus(index % 2 ? *m_one : *m_two, u"guessed@example.com"_s, u"wrong"_s), 401);
-        QCOMPARE(loginStatus(*m_one, u"guessed@example.com"_s, u"right-pass"_s), 429);
-        QCOMPARE(loginStatus(*m_two, u"guessed@example.com"_s, u"right-pass"_s), 429);
+            QCOMPARE((index % 2 ? m_one : m_two)->login(u"guessed@example.com"_s, u"wrong"_s).status, 401);
+        QCOMPARE(m_one->login(u"guessed@example.com"_s, u"secret1"_s).status, 429);
+        QCOMPARE(m_two->login(u"guessed@example.com"_s, u"secret1"_s).status, 429);
     }
 
     void resetCodesAndTheirBudgetHoldEverywhere()
     {
-        registerAccount(u"reset@example.com"_s);
-        const QByteArray forgot = json({{"email"_L1, "reset@example.com"_L1}});
-        QCOMPARE(m_one->request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
-        QCOMPARE(m_two->request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
-        const QString replaced = m_second->latestResetCode(u"reset@example.com"_s);
+        const QString email = u"reset@example.com"_s;
+        m_one->registerAccount(email);
+        QCOMPARE(m_one->forgot(email).status, 200);
+        QCOMPARE(m_two->forgot(email).status, 200);
+        const QString replaced = m_second->latestResetCode(email);
         QVERIFY(!replaced.isEmpty());
-        QCOMPARE(m_one->request("POST", u"/api/auth/forgot-password"_s, forgot).status, 200);
-        QCOMPARE(m_two->request("POST", u"/api/auth/forgot-password"_s, forgot).status, 429);
+        QCOMPARE(m_one->forgot(email).status, 200);
+        QCOMPARE(m_two->forgot(email).status, 429);
 
-        auto attempt = [](RawHttpClient &client, const QString &code) {
-            return client
-                .request("POST", u"/api/auth/reset-password"_s,
-                         json({{"email"_L1, "reset@example.com"_L1}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}}))
-                .status;
-        };
         // The first server mailed the live code; the second checks it with the shared key.
-        const QString live = m_first->latestResetCode(u"reset@example.com"_s);
+        const QString live = m_first->latestResetCode(email);
         if (live == replaced)
             QSKIP("the new code happens to equal the old one");
-        QCOMPARE(attempt(*m_two, replaced), 400);
-        QCOMPARE(attempt(*m_two, live), 200);
-        QCOMPARE(loginStatus(*m_one, u"reset@example.com"_s, u"after12"_s), 200);
+        QCOMPARE(m_two->reset(email, replaced).status, 400);
+        QCOMPARE(m_two->reset(email, live).status, 200);
+        QCOMPARE(m_one->login(email, u"after12"_s).status, 200);
     }
 
     void iconCacheIsShared()
     {
         auto site = std::make_unique<TestSite>();
-        QImage image(48, 48, QImage::Format_ARGB32);
-        image.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        QVERIFY(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
-        site->setPage(u"/favicon.ico"_s, TestSite::image(png));
+        site->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 48)));
         const QString path = u"/api/icon?domain=localhost:%1&sz=32"_s.arg(site->port());
         QCOMPARE(m_one->request("GET", path).status, 200);
         site.reset();

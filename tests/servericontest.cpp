@@ -3,7 +3,6 @@
 #include "serverprocess.h"
 #include "testsite.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
@@ -14,25 +13,9 @@ namespace
 {
 using Pages = QList<QPair<QString, TestSite::Page>>;
 
-QByteArray encoded(QColor colour, int side, const char *format = "PNG")
-{
-    QImage image(side, side, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 TestSite::Page html(const QByteArray &head)
 {
     return TestSite::Page{200, "text/html", "<!DOCTYPE html><html><head>" + head + "</head><body>hi</body></html>", {}, false};
-}
-
-QImage decoded(const QByteArray &png)
-{
-    return QImage::fromData(png, "PNG");
 }
 }
 
@@ -43,8 +26,8 @@ namespace
 // Kept out of the test class: moc does not need to read the literals.
 void addSiteRows()
 {
-    const QByteArray red = encoded(Qt::red, 64);
-    const QByteArray blue = encoded(Qt::blue, 32, "ICO");
+    const QByteArray red = TestSite::encodedImage(Qt::red, 64);
+    const QByteArray blue = TestSite::encodedImage(Qt::blue, 32, "ICO");
     const QString favicon = u"/favicon.ico"_s;
     // An invalid colour: no icon, a 404.
     auto row = [](const char *name, const Pages &pages, QColor colour = {}) { QTest::newRow(name) << pages << colour; };
@@ -58,7 +41,7 @@ void addSiteRows()
         Qt::red);
     row("apple-touch-icon before a small icon",
         {{u"/"_s, html(R"(<link rel=icon href=/small.png sizes=16x16><LINK REL="apple-touch-icon" HREF="/touch.png">)")},
-         {u"/small.png"_s, image(encoded(Qt::green, 16))},
+         {u"/small.png"_s, image(TestSite::encodedImage(Qt::green, 16))},
          {u"/touch.png"_s, image(red)}},
         Qt::red);
     row("a linked icon that fails falls back", {{u"/"_s, html(R"(<link rel="icon" href="/gone.png">)")}, {favicon, image(blue)}}, Qt::blue);
@@ -104,7 +87,7 @@ private Q_SLOTS:
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_client = std::make_unique<RawHttpClient>(m_server->baseUrl());
         m_largeIconSite = std::make_unique<TestSite>();
-        m_largeIconSite->setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 300)));
+        m_largeIconSite->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 300)));
     }
 
     void findsTheSitesIcon_data()
@@ -143,8 +126,7 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(answer.header("content-type"), "image/png");
-        const QImage image = decoded(answer.body);
-        QVERIFY(!image.isNull());
+        const QImage image = QImage::fromData(answer.body, "PNG");
         QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), colour);
     }
 
@@ -166,7 +148,7 @@ private Q_SLOTS:
 
         const HttpAnswer answer = icon(*m_client, u"127.0.0.1:%1"_s.arg(m_largeIconSite->port()), size);
         QCOMPARE(answer.status, 200);
-        QCOMPARE(decoded(answer.body).size(), QSize(side, side));
+        QCOMPARE(QImage::fromData(answer.body, "PNG").size(), QSize(side, side));
         // Later sizes come from the cache.
         QCOMPARE(m_largeIconSite->hits(u"/favicon.ico"_s), 1);
     }
@@ -175,18 +157,18 @@ private Q_SLOTS:
     {
         auto site = std::make_unique<TestSite>();
         const QString found = u"localhost:%1"_s.arg(site->port());
-        site->setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 32)));
+        site->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 32)));
         auto other = std::make_unique<TestSite>();
         const QString missing = u"localhost:%1"_s.arg(other->port());
         QCOMPARE(icon(*m_client, found).status, 200);
         QCOMPARE(icon(*m_client, missing).status, 404);
         // The site gaining an icon later does not show before the "not found" answer expires.
-        other->setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 32)));
+        other->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 32)));
         site.reset();
         other.reset();
         const HttpAnswer again = icon(*m_client, found.toUpper());
         QCOMPARE(again.status, 200);
-        QCOMPARE(decoded(again.body).size(), QSize(32, 32));
+        QCOMPARE(QImage::fromData(again.body, "PNG").size(), QSize(32, 32));
         QCOMPARE(icon(*m_client, missing).status, 404);
     }
 
@@ -196,7 +178,7 @@ private Q_SLOTS:
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         RawHttpClient client(server.baseUrl());
         TestSite site;
-        site.setPage(u"/favicon.ico"_s, TestSite::image(encoded(Qt::red, 32)));
+        site.setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 32)));
         QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
         QCOMPARE(icon(client, u"127.0.0.1:%1"_s.arg(site.port())).status, 200);
         const HttpAnswer refused = icon(client, u"127.0.0.2:%1"_s.arg(site.port()));

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -18,21 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-QByteArray credentials(const QString &email, const QString &password)
-{
-    return json({{"email"_L1, email}, {"password"_L1, password}});
-}
-
-QByteArray resetRequest(const QString &email, const QString &code)
-{
-    return json({{"email"_L1, email}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}});
-}
-
 bool started(ServerProcess &server)
 {
     const bool ok = server.start();
@@ -40,49 +24,6 @@ bool started(ServerProcess &server)
         qWarning("%s", qPrintable(server.errorString()));
     return ok;
 }
-
-// A client of one server with the calls most cases make.
-class Api : public RawHttpClient
-{
-public:
-    explicit Api(const ServerProcess &server)
-        : RawHttpClient(server.baseUrl())
-    { }
-
-    // Registers an account and answers its token.
-    QString registerAccount(const QString &email, const QString &password = u"secret1"_s)
-    {
-        const HttpAnswer answer = request("POST", u"/api/auth/register"_s, credentials(email, password));
-        if (answer.status != 201)
-            qWarning() << "registration failed" << answer.status << answer.body;
-        return answer.json().value("token"_L1).toString();
-    }
-    HttpAnswer login(const QString &email, const QString &password)
-    {
-        return request("POST", u"/api/auth/login"_s, credentials(email, password));
-    }
-    QString signIn(const QString &email, const QString &password) { return login(email, password).json().value("token"_L1).toString(); }
-    HttpAnswer add(const QString &token, const QString &url, const QString &title)
-    {
-        return request("POST", u"/api/websites"_s,
-                       json({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, "page text"_L1}}), token);
-    }
-    qint64 addId(const QString &token, const QString &url, const QString &title)
-    {
-        return add(token, url, title).json().value("website"_L1).toObject().value("id"_L1).toInteger();
-    }
-    HttpAnswer list(const QString &token) { return request("GET", u"/api/websites"_s, {}, token); }
-    QJsonArray websites(const QString &token) { return list(token).json().value("websites"_L1).toArray(); }
-    HttpAnswer pin(const QString &token, qint64 id)
-    {
-        return request("PATCH", u"/api/websites/%1/pin"_s.arg(id), json({{"isPinned"_L1, true}}), token);
-    }
-    HttpAnswer forgot(const QString &email) { return request("POST", u"/api/auth/forgot-password"_s, json({{"email"_L1, email}})); }
-    HttpAnswer reset(const QString &email, const QString &code)
-    {
-        return request("POST", u"/api/auth/reset-password"_s, resetRequest(email, code));
-    }
-};
 
 #ifdef Q_OS_LINUX
 // Caps a process's address space a little above what it uses now, so a large allocation fails while
@@ -106,23 +47,20 @@ class ServerTest : public QObject
 
 private:
     std::unique_ptr<ServerProcess> m_server;
-    std::unique_ptr<Api> m_api;
+    std::unique_ptr<ApiClient> m_api;
 
 private Q_SLOTS:
     void initTestCase()
     {
         m_server = std::make_unique<ServerProcess>(QStringList{u"--latest-version"_s, u"1.2.3"_s});
         QVERIFY(started(*m_server));
-        m_api = std::make_unique<Api>(*m_server);
+        m_api = std::make_unique<ApiClient>(m_server->baseUrl());
     }
 
     void accountsAndTokens()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const QString first = api.registerAccount(u"Mixed.Case@Example.com"_s);
-        const HttpAnswer again = api.request("POST", u"/api/auth/register"_s, credentials(u"mixed.case@EXAMPLE.COM"_s, u"other1"_s));
-        QCOMPARE(again.status, 409);
-        QVERIFY(!again.error().isEmpty());
         const HttpAnswer login = api.login(u"MIXED.CASE@example.com"_s, u"secret1"_s);
         QCOMPARE(login.status, 200);
         QCOMPARE(login.json().value("user"_L1).toObject().value("email"_L1).toString(), u"Mixed.Case@Example.com"_s);
@@ -133,13 +71,9 @@ private Q_SLOTS:
         QCOMPARE(api.list(first).status, 200);
         QCOMPARE(api.list(second).status, 200);
 
-        // A wrong password and an unknown address look alike.
-        const HttpAnswer wrongPassword = api.login(u"mixed.case@example.com"_s, u"wrong!"_s);
-        const HttpAnswer unknownAddress = api.login(u"nobody@example.com"_s, u"secret1"_s);
-        QCOMPARE(wrongPassword.status, 401);
-        QCOMPARE(unknownAddress.status, 401);
-        QVERIFY(!wrongPassword.error().isEmpty());
-        QCOMPARE(unknownAddress.error(), wrongPassword.error());
+        // A wrong password and an unknown address look alike (each a 401 in serverabusetest), and
+        // a taken address in other capitals is refused there too.
+        QCOMPARE(api.login(u"nobody@example.com"_s, u"secret1"_s).body, api.login(u"mixed.case@example.com"_s, u"wrong!"_s).body);
 
         // The database (with its write-ahead log) holds digests only, never the token itself.
         const QDir data(m_server->dataDirectory());
@@ -153,7 +87,7 @@ private Q_SLOTS:
 
     void websiteOperationsAnswerTheStoredRecord()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const QString token = api.registerAccount(u"ops@example.com"_s);
         const HttpAnswer answer = api.add(token, u"https://ops.example/x"_s, u"Ops"_s);
         QCOMPARE(answer.status, 201);
@@ -169,7 +103,7 @@ private Q_SLOTS:
                  api.request("DELETE", path, {}, stranger).body);
         QCOMPARE(api.websites(token), QJsonArray{created});
 
-        const HttpAnswer renamed = api.request("PUT", path, json({{"title"_L1, "  Renamed  "_L1}}), token);
+        const HttpAnswer renamed = api.request("PUT", path, jsonBody({{"title"_L1, "  Renamed  "_L1}}), token);
         QCOMPARE(renamed.status, 200);
         QCOMPARE(renamed.json().value("website"_L1).toObject().value("title"_L1).toString(), u"Renamed"_s);
         const QJsonObject pinned = api.pin(token, id).json().value("website"_L1).toObject();
@@ -186,7 +120,7 @@ private Q_SLOTS:
 
     void listComesInLibraryOrderAndIsStable()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const QString token = api.registerAccount(u"order@example.com"_s);
         QList<qint64> ids;
         for (int index = 0; index < 6; ++index) {
@@ -214,7 +148,7 @@ private Q_SLOTS:
     // The list is served from a cache while nothing changes; every kind of change must show.
     void listReflectsEveryChange()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const QString token = api.registerAccount(u"cache@example.com"_s);
         const QString other = api.registerAccount(u"other@example.com"_s);
         auto titles = [&] {
@@ -229,7 +163,7 @@ private Q_SLOTS:
         QTest::qWait(2);
         api.add(token, u"https://2.example"_s, u"Two"_s);
         QCOMPARE(titles(), u"Two One"_s);
-        api.request("PUT", u"/api/websites/%1"_s.arg(first), json({{"title"_L1, "First"_L1}}), token);
+        api.request("PUT", u"/api/websites/%1"_s.arg(first), jsonBody({{"title"_L1, "First"_L1}}), token);
         QCOMPARE(titles(), u"Two First"_s);
         api.pin(token, first);
         QCOMPARE(titles(), u"First* Two"_s);
@@ -244,7 +178,7 @@ private Q_SLOTS:
     {
         ServerProcess server({u"--session-lifetime"_s, u"1"_s});
         QVERIFY(started(server));
-        Api api(server);
+        ApiClient api(server.baseUrl());
         const QString token = api.registerAccount(u"short@example.com"_s);
         QCOMPARE(api.list(token).status, 200);
         QTest::qWait(1200);
@@ -256,11 +190,11 @@ private Q_SLOTS:
 
     void passwordChangeKeepsTheCallersSession()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const QString caller = api.registerAccount(u"change@example.com"_s, u"before1"_s);
         const QString elsewhere = api.signIn(u"change@example.com"_s, u"before1"_s);
         const HttpAnswer changed = api.request("POST", u"/api/auth/change-password"_s,
-                                               json({{"currentPassword"_L1, "before1"_L1}, {"newPassword"_L1, "after12"_L1}}), caller);
+                                               jsonBody({{"currentPassword"_L1, "before1"_L1}, {"newPassword"_L1, "after12"_L1}}), caller);
         QCOMPARE(changed.status, 200);
         QVERIFY(!changed.json().value("message"_L1).toString().isEmpty());
         QCOMPARE(api.list(caller).status, 200);
@@ -271,7 +205,7 @@ private Q_SLOTS:
 
     void resetCodeIsMailedAndWorksOnce()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const QString session = api.registerAccount(u"Reset@Example.com"_s, u"before1"_s);
         const qsizetype mailed = m_server->outboxMessages().size();
         const HttpAnswer sent = api.forgot(u"reset@example.com"_s);
@@ -305,7 +239,7 @@ private Q_SLOTS:
         // The real cost: each hash needs 64 MiB, far more than the cap below leaves.
         ServerProcess server({u"--password-hashing"_s, u"interactive"_s});
         QVERIFY(started(server));
-        Api api(server);
+        ApiClient api(server.baseUrl());
         api.registerAccount(u"busy@example.com"_s, u"before1"_s);
         QCOMPARE(api.forgot(u"busy@example.com"_s).status, 200);
         const QString code = server.latestResetCode(u"busy@example.com"_s);
@@ -343,7 +277,7 @@ private Q_SLOTS:
 
         ServerProcess server({u"--reset-code-lifetime"_s, u"1"_s});
         QVERIFY(started(server));
-        Api api(server);
+        ApiClient api(server.baseUrl());
         const QString email = u"codes@example.com"_s;
         api.registerAccount(email, u"before1"_s);
         QCOMPARE(api.forgot(email).status, 200);
@@ -382,7 +316,7 @@ private Q_SLOTS:
     {
         ServerProcess server({u"--limit-window"_s, u"3"_s});
         QVERIFY(started(server));
-        Api api(server);
+        ApiClient api(server.baseUrl());
         for (int index = 0; index < 3; ++index)
             QCOMPARE(api.forgot(u"Same@example.com"_s).status, 200);
         const HttpAnswer refused = api.forgot(u"same@EXAMPLE.com"_s);
@@ -404,7 +338,7 @@ private Q_SLOTS:
         // The real hashing cost, so that a refusal which still hashed would show in its time.
         ServerProcess server({u"--limit-window"_s, u"120"_s, u"--password-hashing"_s, u"interactive"_s});
         QVERIFY(started(server));
-        Api api(server);
+        ApiClient api(server.baseUrl());
         api.registerAccount(u"target@example.com"_s, u"right-pass"_s);
         for (int index = 0; index < 9; ++index)
             QVERIFY(api.signIn(u"target@example.com"_s, u"guess-%1"_s.arg(index)).isEmpty());
@@ -427,7 +361,7 @@ private Q_SLOTS:
 
     void signOutEndsOnlyThatToken()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const QString leaving = api.registerAccount(u"leave@example.com"_s);
         const QString staying = api.signIn(u"leave@example.com"_s, u"secret1"_s);
 
@@ -449,11 +383,11 @@ private Q_SLOTS:
         const QFileInfo key(QDir(server.dataDirectory()).filePath(u"server.key"_s));
         QVERIFY(key.exists());
         QCOMPARE(key.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner), QFile::Permissions());
-        const QString token = Api(server).registerAccount(u"keep@example.com"_s);
-        QCOMPARE(Api(server).add(token, u"https://k.example"_s, u"K"_s).status, 201);
+        const QString token = ApiClient(server.baseUrl()).registerAccount(u"keep@example.com"_s);
+        QCOMPARE(ApiClient(server.baseUrl()).add(token, u"https://k.example"_s, u"K"_s).status, 201);
         server.stop();
         QVERIFY(started(server));
-        QCOMPARE(Api(server).websites(token).size(), 1);
+        QCOMPARE(ApiClient(server.baseUrl()).websites(token).size(), 1);
         server.stop();
         // The database alone, with another key, is refused rather than silently failing every code.
         QVERIFY(QFile::remove(key.filePath()));
@@ -462,7 +396,7 @@ private Q_SLOTS:
 
     void versionAndPortalPages()
     {
-        Api &api = *m_api;
+        ApiClient &api = *m_api;
         const HttpAnswer version = api.request("GET", u"/api/version"_s);
         QCOMPARE(version.status, 200);
         QCOMPARE(version.json(), QJsonObject({{"latestVersion"_L1, "1.2.3"_L1}}));

@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QJsonDocument>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickItemGrabResult>
 #include <QSignalSpy>
@@ -37,6 +39,22 @@ inline void collectItems(QQuickItem *root, const QString &objectName, QList<QQui
     for (QQuickItem *child : root->childItems())
         collectItems(child, objectName, found);
 }
+
+// An object declared in QML, with the application's own types at hand.
+struct QmlObject {
+    explicit QmlObject(const QByteArray &declaration)
+    {
+        engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+        QQmlComponent component(&engine);
+        component.setData("import Corvane\nimport QtQml\n" + declaration, QUrl());
+        object.reset(component.create());
+        if (!object)
+            qWarning("%s", qPrintable(component.errorString()));
+    }
+
+    QQmlEngine engine;
+    std::unique_ptr<QObject> object;
+};
 
 // The real root view in its panel window over a real view model, in a forced appearance.
 struct Panel {

@@ -2,7 +2,7 @@
 #include "app/panelwindow.h"
 #include "app/singleinstance.h"
 #include "app/statusitem.h"
-#include "support/testenvironment.h"
+#include "shellsupport.h"
 
 #include <QFile>
 #include <QProcess>
@@ -50,51 +50,32 @@ class ShellTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void resizeIsClamped_data()
+    // The window keeps to its limits and tells the model which layout fits; the limits and the
+    // threshold themselves are panelgeometrytest's.
+    void resizing_data()
     {
         QTest::addColumn<QSize>("proposed");
         QTest::addColumn<QSize>("allowed");
-        QTest::newRow("too wide, too low") << QSize(2000, 300) << QSize(1600, 520);
-        QTest::newRow("too narrow, too tall") << QSize(300, 2000) << QSize(430, 1400);
-        QTest::newRow("inside") << QSize(700, 800) << QSize(700, 800);
+        QTest::addColumn<bool>("wide");
+        QTest::newRow("too wide, too low") << QSize(2000, 300) << QSize(1600, 520) << true;
+        QTest::newRow("too narrow, too tall") << QSize(300, 2000) << QSize(430, 1400) << false;
+        QTest::newRow("inside") << QSize(700, 800) << QSize(700, 800) << true;
+        QTest::newRow("just narrower than the wide layout") << QSize(539, 800) << QSize(539, 800) << false;
     }
 
-    void resizeIsClamped()
+    void resizing()
     {
         QFETCH(QSize, proposed);
         QFETCH(QSize, allowed);
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        PanelWindow panel(model.get());
-        panel.show();
-        panel.resize(proposed);
-        QTRY_COMPARE(panel.size(), allowed);
-        QTRY_COMPARE(panel.rootObject()->size(), QSizeF(allowed));
-    }
-
-    void wideLayoutFollowsWidth_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("wide");
-        QTest::newRow("exactly 540") << 540 << true;
-        QTest::newRow("539") << 539 << false;
-        QTest::newRow("clamped up from 200") << 200 << false;
-        QTest::newRow("1000") << 1000 << true;
-    }
-
-    void wideLayoutFollowsWidth()
-    {
-        QFETCH(int, width);
         QFETCH(bool, wide);
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        PanelWindow panel(model.get());
-        panel.show();
-        // Start from the opposite so that a missing update shows.
-        panel.resize(wide ? 430 : 900, 600);
-        QTRY_COMPARE(model->isWideLayout(), !wide);
-        panel.resize(width, 600);
-        QTRY_COMPARE(model->isWideLayout(), wide);
+        const Panel panel({});
+        // Start from the opposite layout so that a missing update shows.
+        panel.window->resize(wide ? 430 : 900, 600);
+        QTRY_COMPARE(panel.model->isWideLayout(), !wide);
+        panel.window->resize(proposed);
+        QTRY_COMPARE(panel.window->size(), allowed);
+        QTRY_COMPARE(panel.window->rootObject()->size(), QSizeF(allowed));
+        QCOMPARE(panel.model->isWideLayout(), wide);
     }
 
     void widthSwitch_data()
@@ -111,24 +92,23 @@ private Q_SLOTS:
     {
         QFETCH(int, startWidth);
         QFETCH(int, newWidth);
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        PanelWindow panel(model.get());
+        const Panel panel({});
+        AppViewModel &model = *panel.model;
         const QRect start(400, 100, startWidth, 640);
-        panel.setGeometry(start);
-        panel.show();
-        QTRY_COMPARE(panel.geometry(), start);
-        QTRY_COMPARE(model->isWideLayout(), startWidth >= 540);
+        panel.window->setGeometry(start);
+        QTRY_COMPARE(panel.window->geometry(), start);
+        QTRY_COMPARE(model.isWideLayout(), startWidth >= 540);
 
-        QSignalSpy layoutChanges(model.get(), &AppViewModel::isWideLayoutChanged);
-        model->toggleWindowWidth();
+        QSignalSpy layoutChanges(&model, &AppViewModel::isWideLayoutChanged);
+        model.toggleWindowWidth();
         // The outcome is known at once, before the window has moved.
-        QCOMPARE(model->isWideLayout(), newWidth == 820);
-        QTRY_COMPARE(panel.width(), newWidth);
-        QCOMPARE(panel.y(), start.y());
-        QCOMPARE(panel.height(), start.height());
-        QVERIFY(qAbs((panel.x() + panel.width() / 2.0) - (start.x() + start.width() / 2.0)) <= 0.5);
-        QCOMPARE(model->isWideLayout(), newWidth == 820);
+        QCOMPARE(model.isWideLayout(), newWidth == 820);
+        const QWindow &window = *panel.window;
+        QTRY_COMPARE(window.width(), newWidth);
+        QCOMPARE(window.y(), start.y());
+        QCOMPARE(window.height(), start.height());
+        QVERIFY(qAbs((window.x() + window.width() / 2.0) - (start.x() + start.width() / 2.0)) <= 0.5);
+        QCOMPARE(model.isWideLayout(), newWidth == 820);
         // No flicker through the intermediate widths: at most the one change.
         QCOMPARE(layoutChanges.count(), (startWidth >= 540) == (newWidth == 820) ? 0 : 1);
     }
@@ -144,36 +124,19 @@ private Q_SLOTS:
 
     void trayClickTogglesPanel()
     {
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        PanelWindow panel(model.get());
-        panel.show();
+        Panel panel({});
         int refreshes = 0;
-        StatusItem item(&panel, [&refreshes] { ++refreshes; }, {});
-
+        int clicks = 0;
+        StatusItem item(panel.window.get(), [&refreshes] { ++refreshes; }, {});
+        for (const bool shown : {false, true, false}) {
+            item.toggleWindowOrPopover();
+            QCOMPARE(panel.window->isVisible(), shown);
+            QCOMPARE(refreshes, ++clicks);
+        }
+        // Once the panel is gone a click only refreshes.
+        panel.window.reset();
         item.toggleWindowOrPopover();
-        QVERIFY(!panel.isVisible());
-        QCOMPARE(refreshes, 1);
-
-        item.toggleWindowOrPopover();
-        QVERIFY(panel.isVisible());
-        QCOMPARE(refreshes, 2);
-
-        item.toggleWindowOrPopover();
-        QVERIFY(!panel.isVisible());
-        QCOMPARE(refreshes, 3);
-    }
-
-    void trayClickAfterPanelIsGoneOnlyRefreshes()
-    {
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        auto panel = std::make_unique<PanelWindow>(model.get());
-        int refreshes = 0;
-        StatusItem item(panel.get(), [&refreshes] { ++refreshes; }, {});
-        panel.reset();
-        item.toggleWindowOrPopover();
-        QCOMPARE(refreshes, 1);
+        QCOMPARE(refreshes, ++clicks);
     }
 
     void trayImage()
@@ -265,13 +228,7 @@ private Q_SLOTS:
         QSignalSpy activations(&running, &SingleInstance::activationRequested);
 
         QProcess second;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
-        // Should the hand-over fail, the stray instance must not touch the user's settings.
-        environment.insert(u"HOME"_s, runtime.path());
-        environment.insert(u"XDG_CONFIG_HOME"_s, runtime.path());
-        environment.insert(u"XDG_DATA_HOME"_s, runtime.path());
-        second.setProcessEnvironment(environment);
+        second.setProcessEnvironment(isolatedProcessEnvironment(runtime.path()));
         second.start(QStringLiteral(CORVANE_EXECUTABLE), {});
         QVERIFY(second.waitForStarted());
         QVERIFY(activations.wait(10000));

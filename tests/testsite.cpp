@@ -1,5 +1,7 @@
 #include "testsite.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -59,6 +61,17 @@ TestSite::Page TestSite::redirect(const QByteArray &location, int status)
 TestSite::Page TestSite::image(const QByteArray &bytes, const QByteArray &contentType)
 {
     return Page{200, contentType, bytes, {}, false};
+}
+
+QByteArray TestSite::encodedImage(const QColor &colour, int side, const char *format)
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
 }
 
 void TestSite::serve(QTcpSocket *socket)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QThread>
 
+class QColor;
 class QTcpServer;
 class QTcpSocket;
 
@@ -42,6 +43,8 @@ public:
 
     static Page redirect(const QByteArray &location, int status = 302);
     static Page image(const QByteArray &bytes, const QByteArray &contentType = "image/png");
+    // A square of one colour, encoded in format.
+    static QByteArray encodedImage(const QColor &colour, int side, const char *format = "PNG");
 
 private:
     void serve(QTcpSocket *socket);

@@ -49,15 +49,13 @@ public:
 
 X11Window window(quint32 id, const char *instance, const char *className, const char *title = "", bool viewable = true)
 {
-    X11Window result;
-    result.id = id;
-    result.classInstance = QString::fromUtf8(instance);
-    result.className = QString::fromUtf8(className);
-    result.title = QString::fromUtf8(title);
-    result.processId = 1000 + id;
-    result.size = QSize(800, 600);
-    result.viewable = viewable;
-    return result;
+    return {.id = id,
+            .classInstance = QString::fromUtf8(instance),
+            .className = QString::fromUtf8(className),
+            .title = QString::fromUtf8(title),
+            .processId = 1000 + id,
+            .size = QSize(800, 600),
+            .viewable = viewable};
 }
 
 // Interns an atom on a test connection.

@@ -41,3 +41,13 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
     };
     return std::make_unique<AppViewModel>(std::move(dependencies));
 }
+
+QProcessEnvironment isolatedProcessEnvironment(const QString &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+    return environment;
+}

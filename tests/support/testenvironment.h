@@ -5,6 +5,7 @@
 #include "fakeworkspace.h"
 #include "state/appviewmodel.h"
 
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -47,3 +48,7 @@ private:
     std::chrono::milliseconds m_requestTimeout = AppViewModelDependencies().requestTimeout;
     std::chrono::milliseconds m_updateCheckTimeout = AppViewModelDependencies().updateCheckTimeout;
 };
+
+// The environment for a child corvane process whose home, settings, data and runtime folders all
+// lie inside home, so that it cannot touch the user's own.
+QProcessEnvironment isolatedProcessEnvironment(const QString &home);
