@@ -286,6 +286,7 @@ private Q_SLOTS:
         const auto panel = signedInPanel(3);
         panel->click("allowButton");
         QTRY_VERIFY(panel->shows("manualUrlToggle"));
+        panel->waitUntilStill("manualUrlToggle");
         panel->click("manualUrlToggle");
         QTRY_VERIFY(panel->shows("manualUrlInput"));
         panel->waitUntilStill("manualUrlInput");

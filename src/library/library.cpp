@@ -42,6 +42,17 @@ std::optional<QList<SavedWebsite>> changedLibrary(const QList<SavedWebsite> &rec
     // comparison of every page text.
     return sorted == current ? current : sorted;
 }
+
+// Small libraries are compared at once, large ones on a worker.
+QCoro::Task<std::optional<QList<SavedWebsite>>> changedLibraryOffThreadWhenLarge(QList<SavedWebsite> received, QList<SavedWebsite> current)
+{
+    constexpr qsizetype kOffThreadFrom = 256;
+    if (received.size() < kOffThreadFrom)
+        co_return changedLibrary(received, current);
+    // Named rather than built inside the co_await: GCC 12 mishandles such temporaries.
+    auto comparing = QtConcurrent::run(&changedLibrary, std::move(received), std::move(current));
+    co_return co_await comparing;
+}
 }
 
 Library::Library(const Dependencies &dependencies, QObject *parent)
@@ -175,9 +186,7 @@ QCoro::Task<> Library::fetchWebsites()
     quint64 comparedWith = 0;
     do {
         comparedWith = m_publications;
-        // Named rather than built inside the co_await: GCC 12 mishandles such temporaries.
-        auto comparing = QtConcurrent::run(&changedLibrary, received, m_websites);
-        changed = co_await comparing;
+        changed = co_await changedLibraryOffThreadWhenLarge(received, m_websites);
         if (answerIsStale(self, token))
             co_return;
         // The library changed meanwhile: compare with the new one.
