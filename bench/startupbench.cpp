@@ -71,9 +71,11 @@ std::optional<Account> seedAccount(ServerProcess &server, int count)
     }
     // Inline thumbnails: the first start decodes and stores them, a restart finds them on disk,
     // and no request leaves the machine.
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
     QBuffer png;
     png.open(QIODevice::WriteOnly);
-    QImage(64, 64, QImage::Format_RGB32).save(&png, "PNG");
+    image.save(&png, "PNG");
     const QString thumbnail = "data:image/png;base64,"_L1 + QString::fromLatin1(png.data().toBase64());
 
     WebsiteStore websites(*database);
