@@ -293,9 +293,8 @@ double median(std::vector<double> values)
 Sample median(const std::vector<Sample> &samples)
 {
     const auto column = [&](double Sample::*field) {
-        std::vector<double> values;
-        for (const Sample &sample : samples)
-            values.push_back(sample.*field);
+        std::vector<double> values(samples.size());
+        std::transform(samples.begin(), samples.end(), values.begin(), [&](const Sample &sample) { return sample.*field; });
         return median(std::move(values));
     };
     return {column(&Sample::windowMs), column(&Sample::residentMb), column(&Sample::peakMb), column(&Sample::idleCpuSeconds)};
