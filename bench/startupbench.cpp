@@ -370,8 +370,10 @@ int main(int argc, char *argv[])
         }
     }
 
-    std::printf("\n%-9s %-8s %10s %8s %12s %13s %14s\n", "websites", "start", "window ms", "x empty", "RSS MB @10s", "peak MB @10s",
-                "CPU s idle 30s");
+    const QString settle = QString::number(timing.settle.count());
+    std::printf("\n%-9s %-8s %10s %8s %12s %13s %14s\n", "websites", "start", "window ms", "x empty",
+                qPrintable(u"RSS MB @"_s + settle + u's'), qPrintable(u"peak MB @"_s + settle + u's'),
+                qPrintable(u"CPU s next %1s"_s.arg(timing.idle.count())));
     for (const auto &[key, runSamples] : samples) {
         const Sample sample = median(runSamples);
         const auto empty = samples.find({0, key.second});
