@@ -7,7 +7,7 @@
 
 #include "api/records.h"
 #include "database.h"
-#include "library/librarycopieswriter.h"
+#include "library/librarycopies.h"
 #include "library/localstoremanager.h"
 #include "pagetext.h"
 #include "rawhttpclient.h"
@@ -105,7 +105,7 @@ public:
         PreferencesSecretStore(preferences).setText(Preferences::kJWTToken, account.session.token);
         preferences.setData(Preferences::kCurrentUser, QJsonDocument(account.session.user.toJson()).toJson(QJsonDocument::Compact));
         if (!account.library.isEmpty()) {
-            preferences.setData(Preferences::kSavedWebsites, LibraryCopiesWriter::encodePreferencesCopy(account.library));
+            preferences.setData(Preferences::kSavedWebsites, LibraryCopies::encodePreferencesCopy(account.library));
             LocalStoreManager::shared().setBaseDirectory(path(u"data/Corvane"_s));
             LocalStoreManager::shared().writeWebsitesToDisk(account.library);
         }
