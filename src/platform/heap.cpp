@@ -1,5 +1,8 @@
 #include "heap.h"
 
+// Any C library header defines __GLIBC__ where it applies.
+#include <cstdlib>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
