@@ -167,8 +167,17 @@ void AppViewModel::restoreSession()
     m_backend->setToken(token);
     assignProperty(this, m_currentUser, std::move(user), &AppViewModel::currentUserChanged);
     assignProperty(this, m_isAuthenticated, true, &AppViewModel::isAuthenticatedChanged);
-    m_library->seedFromLocalCopies();
-    m_library->fetchWebsites();
+    restoreLibrary();
+}
+
+// The fetch waits for the local copies: it then compares with the list the last run left, and the
+// two large decodings do not hold their memory at the same time.
+QCoro::Task<> AppViewModel::restoreLibrary()
+{
+    QPointer self(this);
+    co_await m_library->seedFromLocalCopies();
+    if (self && m_isAuthenticated)
+        co_await m_library->fetchWebsites();
 }
 
 QCoro::Task<> AppViewModel::startSession(AuthResponse session)

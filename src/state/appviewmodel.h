@@ -121,6 +121,7 @@ private:
 
     void moveSecretsOutOfPreferences();
     void restoreSession();
+    QCoro::Task<> restoreLibrary();
     QCoro::Task<> startSession(AuthResponse session);
     void signOutLocally();
     void endRejectedSession();
