@@ -385,6 +385,8 @@ private Q_SLOTS:
         QSignalSpy busy(&started.owner, meta.property(meta.indexOfProperty(started.busyFlag)).notifySignal());
 
         QVERIFY(runUntilIdle(parts, operation));
+        QElapsedTimer sinceIdle;
+        sinceIdle.start();
 
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(50));
         QCOMPARE(server.requests().size(), status == kRefusedHere ? 0 : 1);
@@ -400,30 +402,13 @@ private Q_SLOTS:
         for (auto property = expected.cbegin(); property != expected.cend(); ++property)
             QCOMPARE(started.owner.property(property.key().toUtf8().constData()), property.value());
         QCOMPARE(parts.card.authMode(), changes.value(u"authMode"_s, QVariant::fromValue(Mode(mode))).value<Mode>());
-        QVERIFY(parts.form.isChangePasswordOpen());
         QCOMPARE(parts.preferences.text(Preferences::kRememberedEmail), u"kept@example.org"_s);
-    }
-
-    void passwordFormClosesAMomentAfterASuccess()
-    {
-        StubServer server;
-        server.on("POST", u"/api/auth/change-password"_s, StubServer::json(200, QJsonObject{{u"success"_s, true}}));
-        AccountParts parts(server.baseUrl());
-        PasswordChangeForm &form = parts.form;
-        form.setChangePasswordOpen(true);
-        enterInputs(form,
-                    {{u"currentPasswordInput"_s, u"old secret"_s},
-                     {u"changeNewPasswordInput"_s, u"new secret"_s},
-                     {u"changeConfirmPasswordInput"_s, u"new secret"_s}});
-
-        QElapsedTimer sinceSuccess;
-        QVERIFY(runUntilIdle(parts, "changePassword"));
-        sinceSuccess.start();
-        QVERIFY(form.isChangePasswordOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(!form.isChangePasswordOpen(), 5000);
+        // A changed password closes its form a moment later, the confirmation still in it; nothing else closes it.
+        const bool closes = changes.contains(u"changePasswordSuccess"_s);
+        QCOMPARE(QTest::qWaitFor([&] { return !parts.form.isChangePasswordOpen(); }, closes ? 5000 : 0), closes);
         // A coarse timer may fire up to 5% early, and this clock starts a moment after it.
-        QCOMPARE_GE(sinceSuccess.elapsed(), 2300);
-        QCOMPARE(form.changePasswordSuccess(), u"Password updated successfully."_s);
+        QCOMPARE_GE(sinceIdle.elapsed(), closes ? 2300 : 0);
+        QCOMPARE(started.owner.property(started.successLine), changes.value(QString::fromLatin1(started.successLine)));
     }
 };
 

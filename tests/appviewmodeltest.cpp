@@ -79,7 +79,6 @@ private Q_SLOTS:
         QVERIFY(model->showHeaderEmail());
         QVERIFY(!model->isAuthenticated());
         QCOMPARE(model->account()->authMode(), AuthenticationCard::AuthMode::Login);
-        QCOMPARE(model->library()->visibleLimit(), 5);
         QCOMPARE(model->backend().apiBaseURL(), u"https://portal.test/api"_s);
 
         const auto stored = environment.preferences();
@@ -134,33 +133,6 @@ private Q_SLOTS:
         QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), signedIn ? std::optional(token.toString()) : std::nullopt);
     }
 
-    void restoredLibraryComesFromThePreferencesCopy_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QList<qint64>>("ids");
-        QTest::newRow("in library order") << encode(SavedWebsite::listToJson(kLibrary)) << QList<qint64>{2, 3, 1};
-        QTest::newRow("not JSON") << "[{\"id\":1"_ba << QList<qint64>{};
-        QTest::newRow("object instead of array") << R"({"id":1,"url":"u","title":"t"})"_ba << QList<qint64>{};
-        QTest::newRow("one bad element") << R"([{"id":1,"url":"u","title":"t"},{"id":"2","url":"u","title":"t"}])"_ba << QList<qint64>{};
-    }
-
-    void restoredLibraryComesFromThePreferencesCopy()
-    {
-        QFETCH(QByteArray, stored);
-        QFETCH(QList<qint64>, ids);
-        TestEnvironment environment;
-        {
-            const auto preferences = environment.preferences();
-            storeSession(*preferences);
-            preferences->setData(Preferences::kSavedWebsites, stored);
-        }
-        const auto model = environment.makeViewModel();
-        QVERIFY(model->isAuthenticated());
-        QTRY_VERIFY(!model->library()->isLoading());
-        QCOMPARE(idsOf(model->library()->websites()), ids);
-        QCOMPARE(model->library()->websiteList()->rowCount(), std::min<int>(int(ids.size()), 5));
-    }
-
     // A remembered account goes through the same filters as typing.
     void rememberedCredentialsAreFiltered()
     {
@@ -188,7 +160,6 @@ private Q_SLOTS:
         QTest::newRow("change new password") << "changeNewPasswordInput"_ba << u""_s << u"ñ1"_s << u"1"_s;
         QTest::newRow("change confirm") << "changeConfirmPasswordInput"_ba << u""_s << u"ok\r\n"_s << u"ok\r\n"_s;
         QTest::newRow("email drops CR LF and spaces") << "emailInput"_ba << u""_s << u" a\r\n@b "_s << u"a@b"_s;
-        QTest::newRow("email drops accents") << "emailInput"_ba << u""_s << u"zoë@exämple.org"_s << u"zo@exmple.org"_s;
         QTest::newRow("combining mark drops its base") << "emailInput"_ba << u""_s << u"e\u0301x@a.b"_s << u"x@a.b"_s;
         QTest::newRow("password drops emoji, keeps blanks") << "passwordInput"_ba << u""_s << u"p👍🏽 w\r\n\t"_s << u"p w\r\n\t"_s;
         QTest::newRow("search is not filtered") << "searchQuery"_ba << u""_s << u"Ünï code"_s << u"Ünï code"_s;
@@ -247,7 +218,8 @@ private Q_SLOTS:
         const auto model = environment.makeViewModel(server.baseUrl());
         auto &store = LocalStoreManager::shared();
         QVERIFY(QFile(store.thumbnailFile(1)).open(QIODevice::WriteOnly));
-        QTRY_COMPARE(model->library()->websites().size(), 3);
+        // Restored from the copy an earlier version kept in the preferences, in library order.
+        QTRY_COMPARE(idsOf(model->library()->websites()), (QList<qint64>{2, 3, 1}));
         model->setShowSettings(true);
         model->account()->setEmailInput(u"typed@example.org"_s);
         model->account()->switchAuthMode(AuthenticationCard::AuthMode::Register);
@@ -322,31 +294,6 @@ private Q_SLOTS:
         QVERIFY(!environment.preferences()->contains(Preferences::kJWTToken));
     }
 
-    void lateRefusalLeavesANewerSessionAlone()
-    {
-        StubServer server;
-        StubServer::Response refused = StubServer::json(401, QJsonObject{{u"error"_s, u"expired"_s}});
-        refused.delay = 300ms;
-        server.queue("GET", u"/api/websites"_s, refused);
-        server.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{kLibrary}.toJson()));
-        server.on("POST", u"/api/auth/login"_s, StubServer::json(200, QJsonObject{{u"token"_s, u"newer"_s}, {u"user"_s, kUser.toJson()}}));
-        TestEnvironment environment;
-        storeSession(*environment.preferences());
-        const auto model = environment.makeViewModel(server.baseUrl());
-        // The user signs out and in again while the restored session's fetch is still out.
-        model->logout();
-        model->account()->setEmailInput(u"ada@example.org"_s);
-        model->account()->setPasswordInput(u"secret1"_s);
-        model->account()->submitAuth();
-        QTRY_VERIFY(!model->account()->isAuthLoading());
-        QTRY_COMPARE(server.requestsTo(u"/api/websites"_s).size(), 2);
-        QTest::qWait(400);
-
-        QVERIFY(model->isAuthenticated());
-        QVERIFY(!model->account()->authError());
-        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"newer"_s);
-    }
-
     // A saved tab goes first in the library; the form is cleared only when the backend stored it.
     void savingATypedAddress_data()
     {
@@ -415,7 +362,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("query");
 
         QTest::newRow("signed out") << QVariant() << QString();
-        QTest::newRow("empty token") << QVariant(u""_s) << QString();
         QTest::newRow("plain token") << QVariant(u"abc.DEF-123_~"_s) << u"?token=abc.DEF-123_~"_s;
         QTest::newRow("query delimiters are escaped") << QVariant(u"a+b=c&d/e f#g"_s) << u"?token=a%2Bb%3Dc%26d%2Fe%20f%23g"_s;
     }

@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -102,14 +103,20 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
 struct Fixture {
     TestEnvironment environment;
     StubServer server;
-    BackendClient backend;
-    std::unique_ptr<Preferences> preferences = environment.preferences();
+    BackendClient backend{server.baseUrl(), std::chrono::seconds(10)};
+    std::unique_ptr<Preferences> preferences;
     FakeClipboard clipboard;
     FakeSaveDialog saveDialog;
     Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
 
-    explicit Fixture(qsizetype answerSizeLimit = kMaximumAnswerSize)
-        : backend(server.baseUrl(), std::chrono::seconds(10), answerSizeLimit)
+    // prepare writes what the library finds when it is built.
+    explicit Fixture(const std::function<void(Preferences &)> &prepare = {})
+        : preferences([&] {
+            auto stored = environment.preferences();
+            if (prepare)
+                prepare(*stored);
+            return stored;
+        }())
     {
         backend.setToken(u"token-1"_s);
     }
@@ -303,25 +310,18 @@ private Q_SLOTS:
         QFETCH(QByteArray, alreadyMoved);
         QFETCH(QList<qint64>, ids);
 
-        TestEnvironment environment;
-        auto preferences = environment.preferences();
-        preferences->setData(Preferences::kSavedWebsites, inPreferences);
-        preferences->save();
-        const auto copyLocation = LibraryCopies::preferencesCopyLocation(preferences->location());
-        if (!alreadyMoved.isEmpty())
-            Preferences::open(copyLocation)->setData(Preferences::kSavedWebsites, alreadyMoved);
-
-        StubServer server;
-        BackendClient backend{server.baseUrl(), std::chrono::seconds(10)};
-        FakeClipboard clipboard;
-        FakeSaveDialog saveDialog;
-        Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
-        QCoro::waitFor(library.seedFromLocalCopies());
-        library.flushLocalCopies();
-        QCOMPARE(idsOf(library.websites()), ids);
-        QVERIFY(!preferences->contains(Preferences::kSavedWebsites));
-        QVERIFY(!environment.preferences()->contains(Preferences::kSavedWebsites));
-        QCOMPARE(Preferences::open(copyLocation)->data(Preferences::kSavedWebsites), alreadyMoved.isEmpty() ? inPreferences : alreadyMoved);
+        Fixture fixture([&](Preferences &preferences) {
+            preferences.setData(Preferences::kSavedWebsites, inPreferences);
+            preferences.save();
+            if (!alreadyMoved.isEmpty())
+                Preferences::open(LibraryCopies::preferencesCopyLocation(preferences.location()))
+                    ->setData(Preferences::kSavedWebsites, alreadyMoved);
+        });
+        fixture.seed();
+        QCOMPARE(idsOf(fixture.library.websites()), ids);
+        QVERIFY(!fixture.preferences->contains(Preferences::kSavedWebsites));
+        QVERIFY(!fixture.environment.preferences()->contains(Preferences::kSavedWebsites));
+        QCOMPARE(fixture.preferencesCopy(), std::optional(alreadyMoved.isEmpty() ? inPreferences : alreadyMoved));
     }
 
     void searchAndShowMoreShapeTheList()
@@ -387,30 +387,10 @@ private Q_SLOTS:
 
         Fixture fixture;
         fixture.fetch(kLibrary);
-        QVERIFY(fixture.localCopiesHold(LibraryOrder::sorted(kLibrary)));
         fixture.removeLocalCopies();
         fixture.fetch(answer);
         QCOMPARE(fixture.library.websites(), expected);
         QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
-    }
-
-    // An answer past the size limit fails like an unreadable one, even as a 401: nothing changes.
-    void overlargeAnswerKeepsSessionAndLibrary()
-    {
-        Fixture fixture(2048);
-        fixture.fetch(kLibrary);
-        fixture.removeLocalCopies();
-        QSignalSpy rejected(&fixture.backend, &BackendClient::sessionRejected);
-        StubServer::Response overlarge = websitesAnswer(websitesFrom(10, 40));
-        QCOMPARE_GT(overlarge.body.size(), 2048);
-        for (const int status : {200, 401}) {
-            overlarge.status = status;
-            fixture.fetch(overlarge);
-            QCOMPARE(fixture.library.websites(), LibraryOrder::sorted(kLibrary));
-        }
-        QCOMPARE(rejected.count(), 0);
-        QCOMPARE(fixture.backend.token(), std::optional(u"token-1"_s));
-        QVERIFY(!fixture.anyLocalCopy());
     }
 
     // Missing thumbnails come one at a time in list order, until clear() forgets everything.
@@ -612,8 +592,10 @@ private Q_SLOTS:
             websites.append({.id = id, .url = u"https://%1.test/"_s.arg(id), .title = QString::number(id)});
         fixture.fetch(websites);
         auto &store = LocalStoreManager::shared();
-        for (const qint64 id : {7, 17, 70})
-            writeFile(store.thumbnailFile(id), "thumbnail");
+        for (const qint64 id : {7, 17, 70}) {
+            writeFile(store.thumbnailFile(id), pngBytes());
+            QVERIFY(store.loadCachedThumbnail(id));
+        }
 
         fixture.server.queue("DELETE", u"/api/websites/7"_s, StubServer::text(500, QByteArray()));
         library.deleteWebsite(7);
@@ -627,7 +609,8 @@ private Q_SLOTS:
         library.deleteWebsite(7);
         QVERIFY(fixture.settle());
         QCOMPARE(idsOf(library.websites()), (QList<qint64>{70, 17}));
-        QVERIFY(!QFile::exists(store.thumbnailFile(7)));
+        // Gone from memory too, so that it cannot come back from there.
+        QVERIFY(!QFile::exists(store.thumbnailFile(7)) && !store.loadCachedThumbnail(7));
         QVERIFY(QFile::exists(store.thumbnailFile(17)) && QFile::exists(store.thumbnailFile(70)));
         QVERIFY(fixture.localCopiesHold(library.websites()));
 

@@ -70,39 +70,12 @@ private Q_SLOTS:
         QCOMPARE(SavedWebsite::fromJson(expected).value(), decoded.value());
     }
 
-    void equalityDistinguishesAbsentFromFalse()
-    {
-        SavedWebsite a{.id = 1, .url = u"u"_s, .title = u"t"_s};
-        SavedWebsite b = a;
-        QCOMPARE(a, b);
-        b.isPinned = false;
-        QVERIFY(a != b);
-        b.isPinned.reset();
-        b.content = QString();
-        QVERIFY(a != b);
-    }
-
-    void oneBadWebsiteFailsTheWholeResponse()
-    {
-        const auto good = WebsitesResponse::fromJson(
-            parse(R"({"websites":[{"id":1,"url":"u","title":"t"},{"id":2,"url":"v","title":"w"}],"total":2})"_ba));
-        QVERIFY(good);
-        QCOMPARE(good.value().websites.size(), 2);
-
-        const auto bad
-            = WebsitesResponse::fromJson(parse(R"({"websites":[{"id":1,"url":"u","title":"t"},{"id":"2","url":"v","title":"w"}]})"_ba));
-        QVERIFY(!bad);
-        QVERIFY(bad.error().contains(u"websites"_s));
-
-        QVERIFY(!SavedWebsite::listFromJson(parse(R"([{"id":1,"url":"u","title":"t"},{"url":"v"}])"_ba)));
-        QVERIFY(SavedWebsite::listFromJson(parse(R"([])"_ba)));
-    }
-
     void envelopes()
     {
-        const auto auth = AuthResponse::fromJson(parse(R"({"token":"abc","user":{"id":3,"email":"a@b.c"}})"_ba));
-        QVERIFY(auth);
-        QCOMPARE(auth.value().user.email, u"a@b.c"_s);
+        const auto auth = AuthResponse::fromJson(parse(R"({"token":"abc","user":{"id":3,"email":"é@b.c","createdAt":"2024"}})"_ba));
+        QCOMPARE(auth.value().user, (User{.id = 3, .email = u"é@b.c"_s, .createdAt = u"2024"_s}));
+        QCOMPARE(auth.value().user.toJson(), parse(R"({"id":3,"email":"é@b.c","createdAt":"2024"})"_ba).toObject());
+        QVERIFY(!User{.id = 3}.toJson().contains(u"createdAt"_s));
         QVERIFY(!AuthResponse::fromJson(parse(R"({"token":"abc","user":{"id":3}})"_ba)));
         QVERIFY(!AuthResponse::fromJson(parse(R"({"token":"abc"})"_ba)));
 
@@ -120,15 +93,6 @@ private Q_SLOTS:
         QVERIFY(noError);
         QVERIFY(!noError.value().error);
         QVERIFY(!APIErrorResponse::fromJson(parse(R"({"error":404})"_ba)));
-    }
-
-    void userRoundTrip()
-    {
-        const User user{.id = 5, .email = u"é@x.org"_s, .createdAt = u"2024-01-01T00:00:00Z"_s};
-        const auto decoded = User::fromJson(user.toJson());
-        QVERIFY(decoded);
-        QCOMPARE(decoded.value(), user);
-        QCOMPARE(User{.id = 5}.toJson().contains(u"createdAt"_s), false);
     }
 
     void formattedDomain_data()

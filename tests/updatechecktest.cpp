@@ -96,7 +96,6 @@ private Q_SLOTS:
         answered("same version", 200, R"({"latestVersion":"1.0.0"})"_ba, false, kUpToDate);
         answered("newer patch", 200, R"({"latestVersion":"1.0.1","notes":"x"})"_ba, true, u"New version v1.0.1 available!"_s);
         answered("older", 200, R"({"latestVersion":"0.9.9"})"_ba, false, kUpToDate);
-        answered("one more part", 200, R"({"latestVersion":"1.0.0.1"})"_ba, true, u"New version v1.0.0.1 available!"_s);
         answered("status not examined", 503, R"({"latestVersion":"2.0"})"_ba, true, u"New version v2.0 available!"_s);
         answered("array", 200, R"([{"latestVersion":"9.0.0"}])"_ba, false, kCheckFailed);
         answered("no latestVersion", 200, R"({"version":"9.0.0"})"_ba, false, kCheckFailed);
