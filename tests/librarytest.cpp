@@ -103,15 +103,16 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
 struct Fixture {
     TestEnvironment environment;
     StubServer server;
-    BackendClient backend{server.baseUrl(), std::chrono::seconds(10)};
+    BackendClient backend;
     std::unique_ptr<Preferences> preferences;
     FakeClipboard clipboard;
     FakeSaveDialog saveDialog;
     Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
 
     // prepare writes what the library finds when it is built.
-    explicit Fixture(const std::function<void(Preferences &)> &prepare = {})
-        : preferences([&] {
+    explicit Fixture(const std::function<void(Preferences &)> &prepare = {}, qsizetype answerSizeLimit = kMaximumAnswerSize)
+        : backend(server.baseUrl(), std::chrono::seconds(10), answerSizeLimit)
+        , preferences([&] {
             auto stored = environment.preferences();
             if (prepare)
                 prepare(*stored);
@@ -394,6 +395,24 @@ private Q_SLOTS:
     }
 
     // Missing thumbnails come one at a time in list order, until clear() forgets everything.
+    void overlargeAnswerKeepsSessionAndLibrary()
+    {
+        Fixture fixture({}, 2048);
+        fixture.fetch(kLibrary);
+        fixture.removeLocalCopies();
+        QSignalSpy rejected(&fixture.backend, &BackendClient::sessionRejected);
+        StubServer::Response overlarge = websitesAnswer(websitesFrom(10, 40));
+        QCOMPARE_GT(overlarge.body.size(), 2048);
+        for (const int status : {200, 401}) {
+            overlarge.status = status;
+            fixture.fetch(overlarge);
+            QCOMPARE(fixture.library.websites(), LibraryOrder::sorted(kLibrary));
+        }
+        QCOMPARE(rejected.count(), 0);
+        QCOMPARE(fixture.backend.token(), std::optional(u"token-1"_s));
+        QVERIFY(!fixture.anyLocalCopy());
+    }
+
     void thumbnailWalkAndClear()
     {
         Fixture fixture;
