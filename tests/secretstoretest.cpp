@@ -100,7 +100,7 @@ private Q_SLOTS:
             const auto model = environment.makeViewModel();
             QCOMPARE(modeOf(store), 0700);
             QCOMPARE(modeOf(thumbnails), 0700);
-            QCOMPARE(modeOf(thumbnails + u"/thumb_1.png"_s), 0600);
+            QTRY_COMPARE(modeOf(thumbnails + u"/thumb_1.png"_s), 0600);
             QCOMPARE(modeOf(preferencesFile), 0600);
 
             LocalStoreManager &local = LocalStoreManager::shared();

@@ -99,9 +99,11 @@ void LocalStoreManager::setBaseDirectory(const QString &path)
         const QMutexLocker locker(&m_memCacheMutex);
         m_memCache.clear();
     }
-    ensureDirectoriesExist();
-    // Left readable by all by an earlier version.
-    PrivateFiles::restrictTree(path);
+    for (const QString &folder : {path, thumbnailsDirectory()})
+        PrivateFiles::makeFolder(folder);
+    // Left readable by all by an earlier version. The folders are restricted at once; a large
+    // library has a thumbnail per website, so the walk over the files does not hold up the start.
+    std::ignore = QtConcurrent::run(&PrivateFiles::restrictTree, path);
 }
 
 QString LocalStoreManager::baseDirectory() const
