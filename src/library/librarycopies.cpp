@@ -154,7 +154,7 @@ void LibraryCopies::writeAll()
             const QMutexLocker locker(&m_mutex);
             if (m_cacheFileSlot.action == Slot::Action::None && m_preferencesCopySlot.action == Slot::Action::None) {
                 m_writing = false;
-                return;
+                break;
             }
             cacheFile = std::exchange(m_cacheFileSlot, {.generation = m_cacheFileSlot.generation});
             preferencesCopy = std::exchange(m_preferencesCopySlot, {.generation = m_preferencesCopySlot.generation});
@@ -176,4 +176,6 @@ void LibraryCopies::writeAll()
                 storePreferencesCopy(encoded);
         }
     }
+    // Encoding a large library leaves as much freed memory behind as the library takes.
+    Heap::returnFreedMemory();
 }

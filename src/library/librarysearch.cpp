@@ -1,5 +1,7 @@
 #include "librarysearch.h"
 
+#include "platform/heap.h"
+
 #include <QMutexLocker>
 #include <QtConcurrent>
 
@@ -36,6 +38,8 @@ std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<
         previous = m_latest;
     }
     auto index = LibrarySearchIndex::build(websites, previous.get());
+    previous.reset();
+    Heap::returnFreedMemory();
     const QMutexLocker locker(&m_mutex);
     // A build stolen onto the waiting main thread can overtake the one before it.
     if (generation > m_latestGeneration) {
