@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import QtQuick.Shapes
 import Corvane
@@ -60,13 +59,21 @@ Item {
             color: card.theme.tertiaryText
         }
 
-        BusyIndicator {
+        SymbolIcon {
             objectName: "loadingIndicator"
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 22
-            Layout.preferredHeight: 22
             visible: card.isLoading
-            running: card.isLoading
+            name: "arrow.triangle.2.circlepath"
+            size: 22
+            color: card.theme.tertiaryText
+
+            RotationAnimator on rotation {
+                running: card.isLoading
+                from: 0
+                to: 360
+                duration: 1200
+                loops: Animation.Infinite
+            }
         }
 
         Text {
