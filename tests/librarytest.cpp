@@ -413,6 +413,26 @@ private Q_SLOTS:
         QVERIFY(!fixture.anyLocalCopy());
     }
 
+    // A newer walk stops the one before it, even in the middle of a download.
+    void newerThumbnailWalkStopsTheOlder()
+    {
+        Fixture fixture;
+        QList<SavedWebsite> websites = websitesFrom(1, 2);
+        for (SavedWebsite &website : websites) {
+            const QString target = u"/thumbs/%1.png"_s.arg(website.id);
+            website.screenshotUrl = fixture.server.baseUrl() + target;
+            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
+            answer.delay = std::chrono::milliseconds(website.id == 1 ? 300 : 0);
+            fixture.server.on("GET", target, answer);
+        }
+        fixture.fetch(websites);
+        QTRY_COMPARE(fixture.server.requestsTo(u"/thumbs/1.png"_s).size(), 1);
+        fixture.fetch(websites.mid(1));
+        QTRY_VERIFY(QFile::exists(LocalStoreManager::shared().thumbnailFile(2)));
+        QTest::qWait(500);
+        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(1)));
+    }
+
     void thumbnailWalkAndClear()
     {
         Fixture fixture;
