@@ -196,7 +196,7 @@ QCoro::Task<> Library::fetchWebsites()
     cacheThumbnailsOf(received);
     // Let go of the answer (kept when it equals the library) before its memory is handed back.
     received = {};
-    std::ignore = QtConcurrent::run(&Heap::returnFreedMemory);
+    Heap::returnFreedMemoryWhenSettled();
 }
 
 // One thumbnail at a time, in the order the backend sent the websites, in one background task

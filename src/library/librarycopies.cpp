@@ -61,7 +61,7 @@ QFuture<std::optional<LibraryCopies::Loaded>> LibraryCopies::load()
 {
     return QtConcurrent::run(&m_pool, [this] {
         auto loaded = readLibrary();
-        Heap::returnFreedMemory();
+        Heap::returnFreedMemoryWhenSettled();
         return loaded;
     });
 }
@@ -177,5 +177,5 @@ void LibraryCopies::writeAll()
         }
     }
     // Encoding a large library leaves as much freed memory behind as the library takes.
-    Heap::returnFreedMemory();
+    Heap::returnFreedMemoryWhenSettled();
 }

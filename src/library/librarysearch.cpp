@@ -39,7 +39,7 @@ std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<
     }
     auto index = LibrarySearchIndex::build(websites, previous.get());
     previous.reset();
-    Heap::returnFreedMemory();
+    Heap::returnFreedMemoryWhenSettled();
     const QMutexLocker locker(&m_mutex);
     // A build stolen onto the waiting main thread can overtake the one before it.
     if (generation > m_latestGeneration) {
