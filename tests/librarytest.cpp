@@ -122,6 +122,19 @@ struct Fixture {
         backend.setToken(u"token-1"_s);
     }
 
+    // Gives each website a thumbnail at /thumbs/<id>.png on the stub server; the one of slowId
+    // takes 300 ms to answer.
+    void serveThumbnails(QList<SavedWebsite> &websites, qint64 slowId)
+    {
+        for (SavedWebsite &website : websites) {
+            const QString target = u"/thumbs/%1.png"_s.arg(website.id);
+            website.screenshotUrl = server.baseUrl() + target;
+            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
+            answer.delay = std::chrono::milliseconds(website.id == slowId ? 300 : 0);
+            server.on("GET", target, answer);
+        }
+    }
+
     // One fetch with this answer, its local copies on disk.
     void fetch(const StubServer::Response &answer)
     {
@@ -418,13 +431,7 @@ private Q_SLOTS:
     {
         Fixture fixture;
         QList<SavedWebsite> websites = websitesFrom(1, 2);
-        for (SavedWebsite &website : websites) {
-            const QString target = u"/thumbs/%1.png"_s.arg(website.id);
-            website.screenshotUrl = fixture.server.baseUrl() + target;
-            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
-            answer.delay = std::chrono::milliseconds(website.id == 1 ? 300 : 0);
-            fixture.server.on("GET", target, answer);
-        }
+        fixture.serveThumbnails(websites, 1);
         fixture.fetch(websites);
         QTRY_COMPARE(fixture.server.requestsTo(u"/thumbs/1.png"_s).size(), 1);
         fixture.fetch(websites.mid(1));
@@ -438,13 +445,7 @@ private Q_SLOTS:
         Fixture fixture;
         auto &store = LocalStoreManager::shared();
         QList<SavedWebsite> websites = websitesFrom(1, 5);
-        for (SavedWebsite &website : websites) {
-            const QString target = u"/thumbs/%1.png"_s.arg(website.id);
-            website.screenshotUrl = fixture.server.baseUrl() + target;
-            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
-            answer.delay = std::chrono::milliseconds(website.id == 4 ? 300 : 0);
-            fixture.server.on("GET", target, answer);
-        }
+        fixture.serveThumbnails(websites, 4);
         fixture.fetch(websites.first(3));
         QTRY_VERIFY(QFile::exists(store.thumbnailFile(1)) && QFile::exists(store.thumbnailFile(2))
                     && QFile::exists(store.thumbnailFile(3)));
