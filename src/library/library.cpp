@@ -179,7 +179,7 @@ QCoro::Task<> Library::fetchWebsites()
         qCInfo(lcLibrary) << "fetching the library failed:" << result.error().message;
         co_return;
     }
-    QList<SavedWebsite> received = std::move(result.value().websites);
+    const QList<SavedWebsite> received = std::move(result.value().websites);
     // The answer is in the backend's order and the library in library order, so a backend that
     // sends another order rewrites both copies every time; one that sends library order does not.
     std::optional<QList<SavedWebsite>> changed;
@@ -194,8 +194,7 @@ QCoro::Task<> Library::fetchWebsites()
     if (changed)
         cacheSortedWebsites(std::move(*changed));
     cacheThumbnailsOf(received);
-    // Let go of the answer (kept when it equals the library) before its memory is handed back.
-    received = {};
+    // The decoded answer, and the old library when it was replaced, are freed by then.
     Heap::returnFreedMemoryWhenSettled();
 }
 
