@@ -127,6 +127,7 @@ private Q_SLOTS:
         client.reset();
         client = makeClient(environment);
         QVERIFY(client->isAuthenticated());
+        QTRY_VERIFY(!client->library()->isLoading());
         QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{first.id, third.id, second.id}));
         QCoro::waitFor(client->library()->fetchWebsites());
         QVERIFY(client->library()->websites().first().pinned());

@@ -107,10 +107,10 @@ QCoro::Task<RequestResult<Response>> BackendClient::request(QString endpoint, QB
         co_return RequestError::unauthorized();
     }
     if (status >= 200 && status <= 299)
-        co_return co_await RequestPipeline::decodeOffThreadWhenLarge<Response>(std::move(answer.value().body));
+        co_return co_await RequestPipeline::decodeOffThreadWhenLarge<Response>(std::move(answer.value()));
 
     qCInfo(lcApi) << method << endpoint << "answered" << status;
     const RequestResult<APIErrorResponse> serverError
-        = co_await RequestPipeline::decodeOffThreadWhenLarge<APIErrorResponse>(std::move(answer.value().body));
+        = co_await RequestPipeline::decodeOffThreadWhenLarge<APIErrorResponse>(std::move(answer.value()));
     co_return RequestError::failedStatus(status, serverError ? serverError.value().error : std::nullopt);
 }

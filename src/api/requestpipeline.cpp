@@ -20,7 +20,8 @@ bool fitsInHeader(const QString &value)
 void refuseAsTooLarge(QNetworkReply &reply, RequestPipeline::ReceivedBody &received)
 {
     received.tooLarge = true;
-    received.bytes = QByteArray();
+    received.pieces.clear();
+    received.size = 0;
     reply.abort();
 }
 
@@ -30,10 +31,12 @@ void takeAvailable(QNetworkReply &reply, RequestPipeline::ReceivedBody &received
     const qint64 available = reply.bytesAvailable();
     if (received.tooLarge || available <= 0)
         return;
-    if (available > received.limit - received.bytes.size())
+    if (available > received.limit - received.size) {
         refuseAsTooLarge(reply, received);
-    else
-        received.bytes.append(reply.readAll());
+        return;
+    }
+    received.pieces.append(reply.readAll());
+    received.size += received.pieces.constLast().size();
 }
 }
 
@@ -67,11 +70,8 @@ std::shared_ptr<ReceivedBody> collectBody(QNetworkReply &reply, qsizetype limit)
 {
     auto received = std::make_shared<ReceivedBody>(ReceivedBody{.limit = limit});
     QObject::connect(&reply, &QNetworkReply::metaDataChanged, &reply, [&reply, received] {
-        const qint64 declared = reply.header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (declared > received->limit)
+        if (reply.header(QNetworkRequest::ContentLengthHeader).toLongLong() > received->limit)
             refuseAsTooLarge(reply, *received);
-        else if (declared > received->bytes.capacity())
-            received->bytes.reserve(declared);
     });
     QObject::connect(&reply, &QIODevice::readyRead, &reply, [&reply, received] { takeAvailable(reply, *received); });
     return received;
@@ -95,15 +95,27 @@ RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, co
     takeAvailable(reply, body);
     if (body.tooLarge)
         return tooLarge();
-    return HttpAnswer{.status = status.toInt(), .body = std::move(body.bytes)};
+    return HttpAnswer{.status = status.toInt(), .body = std::move(body.pieces), .size = body.size};
 }
 
-RequestResult<QJsonValue> parseJson(QByteArray body)
+RequestResult<QJsonValue> parseJson(BodyPieces body)
 {
-    if (body.isEmpty())
+    QByteArray whole;
+    if (body.size() == 1) {
+        whole = std::move(body.first());
+    } else {
+        qsizetype size = 0;
+        for (const QByteArray &piece : std::as_const(body))
+            size += piece.size();
+        whole.reserve(size);
+        for (QByteArray &piece : body)
+            whole.append(std::exchange(piece, QByteArray()));
+    }
+    body.clear();
+    if (whole.isEmpty())
         return RequestError::undecodable(u"the answer is empty"_s);
-    std::optional<QJsonValue> value = JsonReader::parse(body);
-    body = QByteArray();
+    std::optional<QJsonValue> value = JsonReader::parse(whole);
+    whole = QByteArray();
     if (!value)
         return RequestError::undecodable(u"not JSON"_s);
     return std::move(*value);

@@ -31,11 +31,15 @@ struct ReplyDeleter {
 };
 using ReplyPointer = std::unique_ptr<QNetworkReply, ReplyDeleter>;
 
-// What a reply has received so far, in one buffer, never more than limit bytes. It is appended to
-// as it arrives, a piece at a time, so the body is never held both in pieces and glued together.
+// A body in the pieces it arrived in. The reply hands over what it buffered without copying, so
+// a large body is neither copied nor touched on the main thread; it is glued where it is decoded.
+using BodyPieces = QList<QByteArray>;
+
+// What a reply has received so far, never more than limit bytes in all.
 struct ReceivedBody {
     qsizetype limit = 0;
-    QByteArray bytes;
+    BodyPieces pieces;
+    qsizetype size = 0;
     // The answer declared or sent more than limit; it was aborted, not buffered further.
     bool tooLarge = false;
 };
@@ -47,7 +51,8 @@ struct ReceivedBody {
 // An answer that arrived over HTTP, complete.
 struct HttpAnswer {
     int status = 0;
-    QByteArray body;
+    BodyPieces body;
+    qsizetype size = 0;
 };
 
 // The request for address: -1 when it is not a valid URL; otherwise the JSON content type, the
@@ -65,11 +70,11 @@ struct HttpAnswer {
 // when the transfer did not complete (a refused redirect included); -3 when the answer was not HTTP.
 [[nodiscard]] RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, const QString &serverAddress);
 
-// The body as a JSON object or array; a "Decoding" error when it is empty or not JSON. The body
-// is let go of as soon as it is parsed.
-[[nodiscard]] RequestResult<QJsonValue> parseJson(QByteArray body);
+// The body as a JSON object or array; a "Decoding" error when it is empty or not JSON. Each piece
+// is let go of once glued, and the glued body once parsed.
+[[nodiscard]] RequestResult<QJsonValue> parseJson(BodyPieces body);
 
-template<typename Record> RequestResult<Record> decode(QByteArray body)
+template<typename Record> RequestResult<Record> decode(BodyPieces body)
 {
     const RequestResult<QJsonValue> json = parseJson(std::move(body));
     if (!json)
@@ -80,10 +85,10 @@ template<typename Record> RequestResult<Record> decode(QByteArray body)
     return std::move(decoded.value());
 }
 
-template<typename Record> QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(QByteArray body)
+template<typename Record> QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(HttpAnswer answer)
 {
-    if (body.size() < kOffThreadDecodeThreshold)
-        co_return decode<Record>(std::move(body));
-    co_return co_await QtConcurrent::run(&decode<Record>, std::move(body));
+    if (answer.size < kOffThreadDecodeThreshold)
+        co_return decode<Record>(std::move(answer.body));
+    co_return co_await QtConcurrent::run(&decode<Record>, std::move(answer.body));
 }
 }

@@ -20,7 +20,7 @@ namespace
 constexpr qsizetype kVersionAnswerSizeLimit = 64 * 1024;
 
 // The text member "latestVersion" of a JSON object; nothing for any other answer.
-std::optional<QString> latestVersionIn(QByteArray body)
+std::optional<QString> latestVersionIn(RequestPipeline::BodyPieces body)
 {
     const RequestResult<QJsonValue> json = RequestPipeline::parseJson(std::move(body));
     if (!json)
