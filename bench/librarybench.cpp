@@ -4,6 +4,7 @@
 
 #include "api/backendclient.h"
 #include "library/library.h"
+#include "library/librarycopies.h"
 #include "library/libraryorder.h"
 #include "library/librarysearchindex.h"
 #include "library/localstoremanager.h"
@@ -140,6 +141,7 @@ public:
 
     std::unique_ptr<AppViewModel> open() const
     {
+        LibraryCopies::moveCopyOutOfPreferences(preferencesFile());
         AppViewModelDependencies dependencies{
             // Nothing listens there, so the start-up fetch fails at once and changes nothing.
             .webPortalUrl = u"http://127.0.0.1:9"_s,

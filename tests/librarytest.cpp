@@ -113,10 +113,11 @@ struct Fixture {
     explicit Fixture(const std::function<void(Preferences &)> &prepare = {}, qsizetype answerSizeLimit = kMaximumAnswerSize)
         : backend(server.baseUrl(), std::chrono::seconds(10), answerSizeLimit)
         , preferences([&] {
-            auto stored = environment.preferences();
             if (prepare)
-                prepare(*stored);
-            return stored;
+                prepare(*environment.preferences());
+            // As at a real start, before the preferences are opened.
+            LibraryCopies::moveCopyOutOfPreferences(environment.path(u"preferences.ini"_s));
+            return environment.preferences();
         }())
     {
         backend.setToken(u"token-1"_s);
@@ -325,7 +326,9 @@ private Q_SLOTS:
         QFETCH(QList<qint64>, ids);
 
         Fixture fixture([&](Preferences &preferences) {
+            preferences.setBool(Preferences::kRememberMe, true);
             preferences.setData(Preferences::kSavedWebsites, inPreferences);
+            preferences.setBool(Preferences::kShowHeaderEmail, true);
             preferences.save();
             if (!alreadyMoved.isEmpty())
                 Preferences::open(LibraryCopies::preferencesCopyLocation(preferences.location()))
@@ -334,8 +337,11 @@ private Q_SLOTS:
         fixture.seed();
         QCOMPARE(idsOf(fixture.library.websites()), ids);
         QVERIFY(!fixture.preferences->contains(Preferences::kSavedWebsites));
-        QVERIFY(!fixture.environment.preferences()->contains(Preferences::kSavedWebsites));
+        const auto reopened = fixture.environment.preferences();
+        QVERIFY(!reopened->contains(Preferences::kSavedWebsites));
+        QVERIFY(reopened->boolValue(Preferences::kRememberMe) && reopened->boolValue(Preferences::kShowHeaderEmail));
         QCOMPARE(fixture.preferencesCopy(), std::optional(alreadyMoved.isEmpty() ? inPreferences : alreadyMoved));
+        QCOMPARE(QDir(QFileInfo(fixture.preferencesCopyFile()).path()).entryList(QDir::Files).size(), 2);
     }
 
     void searchAndShowMoreShapeTheList()

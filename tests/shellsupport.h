@@ -72,12 +72,14 @@ struct Panel {
         qputenv("CORVANE_APPEARANCE", options.appearance);
         if (options.signedInUser)
             storeSignedInSession(environment, *options.signedInUser);
-        const auto preferences = environment.preferences();
-        if (!options.websites.isEmpty())
-            preferences->setData(Preferences::kSavedWebsites,
-                                 QJsonDocument(SavedWebsite::listToJson(options.websites)).toJson(QJsonDocument::Compact));
-        if (options.browserPermission)
-            preferences->setBool(Preferences::kBrowserPermission, *options.browserPermission);
+        {
+            const auto preferences = environment.preferences();
+            if (!options.websites.isEmpty())
+                preferences->setData(Preferences::kSavedWebsites,
+                                     QJsonDocument(SavedWebsite::listToJson(options.websites)).toJson(QJsonDocument::Compact));
+            if (options.browserPermission)
+                preferences->setBool(Preferences::kBrowserPermission, *options.browserPermission);
+        }
         open(options.portalUrl);
     }
 

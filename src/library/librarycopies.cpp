@@ -1,6 +1,7 @@
 #include "librarycopies.h"
 
 #include "api/jsonreader.h"
+#include "library/atomicwrite.h"
 #include "library/library.h"
 #include "library/libraryorder.h"
 #include "library/localstoremanager.h"
@@ -17,13 +18,61 @@
 
 using namespace Qt::StringLiterals;
 
-LibraryCopies::LibraryCopies(Preferences::Location preferences)
-    : m_preferences(std::move(preferences))
-    , m_preferencesCopy(preferencesCopyLocation(m_preferences))
+namespace
+{
+// The old preferences file, kept under this name beside the copy's place while it is moved.
+QString movingFile(const QString &preferencesCopyFile)
+{
+    return preferencesCopyFile + ".moving"_L1;
+}
+
+// Where the line of key in the [General] section of an INI file starts and ends (with its line
+// break).
+struct Line {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+std::optional<Line> findGeneralLine(QByteArrayView ini, QByteArrayView key)
+{
+    // Keys before any section header belong to [General] as well.
+    bool inGeneral = true;
+    for (qsizetype begin = 0; begin < ini.size();) {
+        const qsizetype lineBreak = ini.indexOf('\n', begin);
+        const qsizetype end = lineBreak < 0 ? ini.size() : lineBreak + 1;
+        const QByteArrayView line = ini.sliced(begin, end - begin);
+        if (line.startsWith('['))
+            inGeneral = line.trimmed() == "[General]";
+        else if (inGeneral && line.startsWith(key) && line.sliced(key.size()).startsWith('='))
+            return Line{.begin = begin, .end = end};
+        begin = end;
+    }
+    return std::nullopt;
+}
+
+// The file's bytes, mapped rather than read: the library in it may be hundreds of megabytes.
+class MappedFile
+{
+public:
+    explicit MappedFile(const QString &path)
+        : m_file(path)
+    {
+        if (m_file.open(QIODevice::ReadOnly) && m_file.size() > 0)
+            m_bytes = m_file.map(0, m_file.size());
+    }
+    [[nodiscard]] QByteArrayView bytes() const { return {m_bytes, m_bytes ? m_file.size() : 0}; }
+
+private:
+    QFile m_file;
+    const uchar *m_bytes = nullptr;
+};
+}
+
+LibraryCopies::LibraryCopies(const Preferences::Location &preferences)
+    : m_preferencesCopy(preferencesCopyLocation(preferences))
 {
     m_pool.setMaxThreadCount(1);
-    // Before anything else is read or written.
-    m_pool.start([this] { moveCopyOutOfPreferences(); });
+    // Before the copy is read or written.
+    m_pool.start([this] { finishMovingCopy(); });
 }
 
 LibraryCopies::~LibraryCopies()
@@ -43,18 +92,53 @@ QByteArray LibraryCopies::encodePreferencesCopy(const QList<SavedWebsite> &websi
     return QJsonDocument(SavedWebsite::listToJson(websites)).toJson(QJsonDocument::Compact);
 }
 
-void LibraryCopies::moveCopyOutOfPreferences()
+void LibraryCopies::moveCopyOutOfPreferences(const QString &preferencesFile)
 {
-    // A handle of this thread's own: settings objects may not be shared between threads.
-    const auto preferences = Preferences::open(m_preferences);
-    if (!preferences->contains(Preferences::kSavedWebsites))
+    std::optional<Line> line;
+    QByteArray rest;
+    {
+        const MappedFile preferences(preferencesFile);
+        const QByteArrayView bytes = preferences.bytes();
+        line = findGeneralLine(bytes, Preferences::kSavedWebsites);
+        if (!line)
+            return;
+        rest = bytes.first(line->begin).toByteArray() + bytes.sliced(line->end).toByteArray();
+    }
+    // A second name keeps the old file, copy and all, until the background thread has stored the
+    // copy: nothing is lost if the application stops in between.
+    const QString moving = movingFile(preferencesCopyLocation({.fileName = preferencesFile}).fileName);
+    QFile::remove(moving);
+    std::error_code error;
+    std::filesystem::create_hard_link(preferencesFile.toStdString(), moving.toStdString(), error);
+    if (error) {
+        qCInfo(lcLibrary) << "the library stays in the preferences file:" << error.message().c_str();
         return;
-    const std::optional<QByteArray> copy = preferences->data(Preferences::kSavedWebsites);
+    }
+    if (const auto failure = writeFileAtomically(preferencesFile, rest)) {
+        qCInfo(lcLibrary) << "the library stays in the preferences file:" << *failure;
+        QFile::remove(moving);
+    }
+}
+
+void LibraryCopies::finishMovingCopy() const
+{
+    const QString moving = movingFile(m_preferencesCopy.fileName);
     // A copy already in its new place is newer than one an earlier version left behind.
-    if (copy && !QFile::exists(m_preferencesCopy.fileName) && !storePreferencesCopy(*copy))
-        return;
-    preferences->remove(Preferences::kSavedWebsites);
-    preferences->save();
+    if (QFile::exists(moving) && !QFile::exists(m_preferencesCopy.fileName)) {
+        const MappedFile old(moving);
+        const QByteArrayView bytes = old.bytes();
+        if (const auto line = findGeneralLine(bytes, Preferences::kSavedWebsites)) {
+            QByteArray copy = "[General]\n" + bytes.sliced(line->begin, line->end - line->begin).toByteArray();
+            if (!copy.endsWith('\n'))
+                copy += '\n';
+            if (const auto failure = writeFileAtomically(m_preferencesCopy.fileName, copy)) {
+                // Tried again at the next start.
+                qCInfo(lcLibrary) << "the library could not be moved out of the preferences file:" << *failure;
+                return;
+            }
+        }
+    }
+    QFile::remove(moving);
 }
 
 QFuture<std::optional<LibraryCopies::Loaded>> LibraryCopies::load()

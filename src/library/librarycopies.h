@@ -16,7 +16,7 @@
 //
 // The preferences copy is a store of its own beside the preferences, holding nothing else, so
 // that no preference read or write ever parses or rewrites the library. A copy that an earlier
-// version kept in the preferences themselves is moved there first.
+// version kept in the preferences themselves is moved there (see moveCopyOutOfPreferences).
 //
 // Everything happens in the order it was asked for: a list handed in later replaces one still
 // waiting, a list that is overtaken while it is being encoded is not stored, and a clear wins over
@@ -24,8 +24,8 @@
 class LibraryCopies
 {
 public:
-    // The preferences store is only read to move an old copy out of it.
-    explicit LibraryCopies(Preferences::Location preferences);
+    // Finishes moving an old copy out of the preferences before anything else.
+    explicit LibraryCopies(const Preferences::Location &preferences);
     // Waits for everything handed in.
     ~LibraryCopies();
 
@@ -45,6 +45,12 @@ public:
     void clear();
     // Blocks until everything handed in is done.
     void flush();
+
+    // Takes the copy an earlier version kept in the preferences file out of it, before the
+    // preferences are first opened: opening them reads the whole file, library included. Only the
+    // file's lines are looked at, so this is quick whatever the library's size; the old file stays
+    // beside the copy's place until the background thread has taken the copy out of it.
+    static void moveCopyOutOfPreferences(const QString &preferencesFile);
 
     // Where the preferences copy is kept for preferences at that location.
     [[nodiscard]] static Preferences::Location preferencesCopyLocation(const Preferences::Location &preferences);
@@ -66,11 +72,10 @@ private:
     void hand(Slot &slot, Slot::Action action, const QList<SavedWebsite> &websites = {});
     void writeAll();
     bool isCurrent(const Slot &slot, quint64 generation);
-    void moveCopyOutOfPreferences();
+    void finishMovingCopy() const;
     [[nodiscard]] std::optional<Loaded> readLibrary() const;
     bool storePreferencesCopy(const QByteArray &encoded) const;
 
-    Preferences::Location m_preferences;
     Preferences::Location m_preferencesCopy;
     QThreadPool m_pool;
 

@@ -6,6 +6,7 @@
 #include "api/jsonreader.h"
 #include "capture/browsercapture.h"
 #include "library/library.h"
+#include "library/librarycopies.h"
 #include "platform/desktopcaptureplatform.h"
 #include "platform/keychainsecretstore.h"
 #include "state/portaladdress.h"
@@ -34,6 +35,7 @@ constexpr std::chrono::milliseconds kSecretStoreWait = 5s;
 
 AppViewModelDependencies AppViewModelDependencies::forDesktop()
 {
+    LibraryCopies::moveCopyOutOfPreferences(Preferences::userStoreFileName());
     auto preferences = std::make_unique<Preferences>();
     std::unique_ptr<SecretStore> secrets = KeychainSecretStore::open(u"Corvane"_s, kSecretKeys, kSecretStoreWait);
     if (secrets)

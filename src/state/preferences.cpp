@@ -3,13 +3,35 @@
 #include "platform/privatefiles.h"
 
 #include <QFileInfo>
+#include <QStandardPaths>
+
+namespace
+{
+std::unique_ptr<QSettings> openUserStore()
+{
+#ifdef Q_OS_DARWIN
+    return std::make_unique<QSettings>(QStringLiteral("Corvane"), QStringLiteral("Corvane"));
+#else
+    return std::make_unique<QSettings>(Preferences::userStoreFileName(), QSettings::NativeFormat);
+#endif
+}
+}
 
 Preferences::Preferences()
-    : Preferences(std::make_unique<QSettings>(QStringLiteral("Corvane"), QStringLiteral("Corvane")))
+    : Preferences(openUserStore())
 {
 #ifndef Q_OS_DARWIN
     // The folder is the application's own; on macOS the file sits among every application's.
     PrivateFiles::makeFolder(QFileInfo(m_settings->fileName()).absolutePath());
+#endif
+}
+
+QString Preferences::userStoreFileName()
+{
+#ifdef Q_OS_DARWIN
+    return {};
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Corvane/Corvane.conf");
 #endif
 }
 

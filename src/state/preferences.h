@@ -23,6 +23,9 @@ public:
 
     // The user's own store ("Corvane"/"Corvane" in the platform's native format).
     Preferences();
+    // Its file, found without opening it (opening a store reads all of it); empty where the
+    // platform keeps the store itself.
+    [[nodiscard]] static QString userStoreFileName();
     explicit Preferences(std::unique_ptr<QSettings> settings);
 
     [[nodiscard]] bool contains(QLatin1StringView key) const;

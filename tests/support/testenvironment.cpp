@@ -1,6 +1,7 @@
 #include "testenvironment.h"
 
 #include "fakeosascript.h"
+#include "library/librarycopies.h"
 
 #include <QSettings>
 #include <QStandardPaths>
@@ -26,6 +27,8 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
     m_clipboard = clipboard.get();
     auto saveDialog = std::make_unique<FakeSaveDialog>();
     m_saveDialog = saveDialog.get();
+    // As at a real start, before the preferences are opened.
+    LibraryCopies::moveCopyOutOfPreferences(path(QStringLiteral("preferences.ini")));
     AppViewModelDependencies dependencies{
         .webPortalUrl = portalUrl,
         .preferences = preferences(),
