@@ -233,7 +233,7 @@ void BM_FilterPlainRule(benchmark::State &state)
         int found = 0;
         for (const SavedWebsite &website : library) {
             found += website.title.toLower().contains(query) || website.url.toLower().contains(query)
-                || website.content.value_or(QString()).toLower().contains(query);
+                || website.content.value_or(PageText()).toString().toLower().contains(query);
         }
         benchmark::DoNotOptimize(found);
     }
@@ -277,7 +277,7 @@ void BM_CacheWebsitesSameListReordered(benchmark::State &state)
     for (const SavedWebsite &website : makeLibrary(int(state.range(0)))) {
         SavedWebsite copy = website;
         // Fresh text storage, as a decoded answer would have.
-        copy.content = QString(website.content->constData(), website.content->size());
+        copy.content = PageText(website.content->toString());
         reordered.prepend(copy);
     }
     for (auto _ : state) {

@@ -25,7 +25,7 @@ QList<qint64> plainFilter(const QList<SavedWebsite> &websites, const QString &qu
     QList<qint64> ids;
     for (const SavedWebsite &website : websites) {
         if (lowered.isEmpty() || website.title.toLower().contains(lowered) || website.url.toLower().contains(lowered)
-            || website.content.value_or(QString()).toLower().contains(lowered))
+            || website.content.value_or(PageText()).toString().toLower().contains(lowered))
             ids.append(website.id);
     }
     return ids;

@@ -71,7 +71,8 @@ QJsonObject SavedWebsite::toJson() const
 {
     QJsonObject object{{"id"_L1, id}, {"url"_L1, url}, {"title"_L1, title}};
     insertIfPresent(object, "screenshotUrl"_L1, screenshotUrl);
-    insertIfPresent(object, "content"_L1, content);
+    if (content)
+        object.insert("content"_L1, content->toString());
     insertIfPresent(object, "isPinned"_L1, isPinned);
     insertIfPresent(object, "createdAt"_L1, createdAt);
     insertIfPresent(object, "updatedAt"_L1, updatedAt);

@@ -28,6 +28,26 @@ public:
     friend bool operator==(const User &, const User &) = default;
 };
 
+// A page's text, kept as UTF-8: page text is most of a library's size, and UTF-8 holds it in half
+// the memory a QString takes. Text that is not valid UTF-16 comes back with replacement
+// characters where its lone surrogates were.
+class PageText
+{
+public:
+    PageText() = default;
+    // Implicit: a page text is made from text wherever one is needed.
+    PageText(const QString &text) // NOLINT(google-explicit-constructor)
+        : m_utf8(text.toUtf8())
+    { }
+
+    [[nodiscard]] const QByteArray &utf8() const { return m_utf8; }
+    [[nodiscard]] QString toString() const { return QString::fromUtf8(m_utf8); }
+    friend bool operator==(const PageText &, const PageText &) = default;
+
+private:
+    QByteArray m_utf8;
+};
+
 struct SavedWebsite {
     Q_GADGET
     Q_PROPERTY(qint64 id MEMBER id CONSTANT)
@@ -41,7 +61,7 @@ public:
     QString url;
     QString title;
     std::optional<QString> screenshotUrl;
-    std::optional<QString> content;
+    std::optional<PageText> content;
     std::optional<bool> isPinned;
     std::optional<QString> createdAt;
     std::optional<QString> updatedAt;

@@ -32,15 +32,36 @@ bool appendLowered(QByteArray &out, QStringView text)
     return true;
 }
 
+// The same for text that is UTF-8 already.
+bool appendLowered(QByteArray &out, QByteArrayView utf8)
+{
+    const qsizetype start = out.size();
+    out.resize(start + utf8.size());
+    char *target = out.data() + start;
+    for (const char byte : utf8) {
+        if (uchar(byte) >= 0x80) {
+            out.truncate(start);
+            return appendLowered(out, QString::fromUtf8(utf8));
+        }
+        *target++ = byte >= 'A' && byte <= 'Z' ? char(byte + ('a' - 'A')) : byte;
+    }
+    return true;
+}
+
 std::optional<QByteArray> loweredText(const SavedWebsite &website)
 {
+    const QByteArray content = website.content ? website.content->utf8() : QByteArray();
     QByteArray text;
-    text.reserve(website.title.size() + website.url.size() + website.content.value_or(QString()).size() + 3);
-    for (const QString *field : {&website.title, &website.url, website.content ? &*website.content : nullptr}) {
-        if (field && !appendLowered(text, *field))
-            return std::nullopt;
-        text.append(kSeparator);
-    }
+    text.reserve(website.title.size() + website.url.size() + content.size() + 3);
+    if (!appendLowered(text, QStringView(website.title)))
+        return std::nullopt;
+    text.append(kSeparator);
+    if (!appendLowered(text, QStringView(website.url)))
+        return std::nullopt;
+    text.append(kSeparator);
+    if (!appendLowered(text, QByteArrayView(content)))
+        return std::nullopt;
+    text.append(kSeparator);
     return text;
 }
 
@@ -93,5 +114,5 @@ QList<SavedWebsite> LibrarySearchIndex::filter(const QString &loweredQuery) cons
 bool LibrarySearchIndex::matches(const SavedWebsite &website, const QString &loweredQuery)
 {
     return website.title.toLower().contains(loweredQuery) || website.url.toLower().contains(loweredQuery)
-        || (website.content && website.content->toLower().contains(loweredQuery));
+        || (website.content && website.content->toString().toLower().contains(loweredQuery));
 }
