@@ -1,4 +1,5 @@
 #include "support/stubserver.h"
+#include "support/testdata.h"
 #include "support/testenvironment.h"
 
 #include "account/authenticationcard.h"
@@ -42,14 +43,6 @@ void storeSession(Preferences &preferences, const QString &token = u"token-1"_s)
 {
     preferences.setText(Preferences::kJWTToken, token);
     preferences.setData(Preferences::kCurrentUser, encode(kUser.toJson()));
-}
-
-QList<qint64> idsOf(const QList<SavedWebsite> &websites)
-{
-    QList<qint64> ids;
-    for (const SavedWebsite &website : websites)
-        ids.append(website.id);
-    return ids;
 }
 
 // The object of the panel that holds a published text input.

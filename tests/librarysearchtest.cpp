@@ -2,6 +2,7 @@
 #include "library/libraryorder.h"
 #include "library/librarysearchindex.h"
 #include "library/substringsearch.h"
+#include "support/testdata.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -10,14 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-QList<qint64> idsOf(const QList<SavedWebsite> &websites)
-{
-    QList<qint64> ids;
-    for (const SavedWebsite &website : websites)
-        ids.append(website.id);
-    return ids;
-}
-
 // The filter as the rule states it, lower-casing everything on every call.
 QList<qint64> plainFilter(const QList<SavedWebsite> &websites, const QString &query)
 {

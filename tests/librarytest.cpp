@@ -4,13 +4,12 @@
 #include "library/libraryorder.h"
 #include "library/localstoremanager.h"
 #include "support/stubserver.h"
+#include "support/testdata.h"
 #include "support/testenvironment.h"
 
-#include <QBuffer>
 #include <QCoroTask>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
@@ -32,39 +31,6 @@ constexpr uid_t kNobody = 65534;
 QByteArray compact(const QList<SavedWebsite> &websites)
 {
     return QJsonDocument(SavedWebsite::listToJson(websites)).toJson(QJsonDocument::Compact);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray pngBytes()
-{
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    // Uncompressed, so it keeps the size a thumbnail must have.
-    image.save(&buffer, "PNG", 100);
-    return bytes;
-}
-
-QList<qint64> idsOf(const QList<SavedWebsite> &websites)
-{
-    QList<qint64> ids;
-    for (const SavedWebsite &website : websites)
-        ids.append(website.id);
-    return ids;
 }
 
 // Websites out of library order, so seeding has something to sort.
@@ -130,7 +96,7 @@ struct Fixture {
         for (SavedWebsite &website : websites) {
             const QString target = u"/thumbs/%1.png"_s.arg(website.id);
             website.screenshotUrl = server.baseUrl() + target;
-            StubServer::Response answer = StubServer::text(200, pngBytes(), "image/png");
+            StubServer::Response answer = StubServer::text(200, imageBytes(16), "image/png");
             answer.delay = std::chrono::milliseconds(website.id == slowId ? 300 : 0);
             server.on("GET", target, answer);
         }
@@ -639,7 +605,7 @@ private Q_SLOTS:
         fixture.fetch(websites);
         auto &store = LocalStoreManager::shared();
         for (const qint64 id : {7, 17, 70}) {
-            writeFile(store.thumbnailFile(id), pngBytes());
+            writeFile(store.thumbnailFile(id), imageBytes(16));
             QVERIFY(store.loadCachedThumbnail(id));
         }
 

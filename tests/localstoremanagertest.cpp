@@ -1,12 +1,11 @@
 #include "library/localstoremanager.h"
 #include "library/thumbnaildownload.h"
 #include "support/stubserver.h"
+#include "support/testdata.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -18,38 +17,9 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-// A PNG of noise, so it does not compress below the size the store insists on.
-QByteArray pngBytes(int side, quint32 seed = 1)
-{
-    QImage image(side, side, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < side; ++y) {
-        for (int x = 0; x < side; ++x)
-            image.setPixel(x, y, random.generate());
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 QString dataAddress(const QByteArray &bytes)
 {
     return u"data:image/png;base64,"_s + QString::fromLatin1(bytes.toBase64());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 // Waits with the event loop running, so a stub server on this thread can answer.
@@ -143,7 +113,7 @@ private Q_SLOTS:
         store.writeWebsitesToDisk(kWebsites);
         QVERIFY(!store.loadWebsitesFromDisk());
         // The image still reaches the caller; only the file is missing.
-        QVERIFY(cacheThumbnail(3, dataAddress(pngBytes(16))));
+        QVERIFY(cacheThumbnail(3, dataAddress(imageBytes(16))));
         QVERIFY(!QFile::exists(store.thumbnailFile(3)));
         store.clearAllThumbnails();
         store.clearWebsitesCache();
@@ -157,7 +127,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("stored");
 
-        const QString good = dataAddress(pngBytes(16));
+        const QString good = dataAddress(imageBytes(16));
         QString withLineBreak = good;
         withLineBreak.insert(good.indexOf(u',') + 20, u'\n');
         QTest::newRow("inline image") << good << true;
@@ -179,7 +149,7 @@ private Q_SLOTS:
         QFETCH(bool, stored);
         const auto image = cacheThumbnail(7, address.isNull() ? std::nullopt : std::optional(address));
         QCOMPARE(image.has_value(), stored);
-        QCOMPARE(readFile(m_base + u"/Thumbnails/thumb_7.png"_s), stored ? pngBytes(16) : QByteArray());
+        QCOMPARE(readFile(m_base + u"/Thumbnails/thumb_7.png"_s), stored ? imageBytes(16) : QByteArray());
         QCOMPARE(LocalStoreManager::shared().loadCachedThumbnail(7).has_value(), stored);
         if (stored)
             QCOMPARE(image->size(), QSize(16, 16));
@@ -190,8 +160,8 @@ private Q_SLOTS:
         QTest::addColumn<StubServer::Response>("answer");
         QTest::addColumn<bool>("stored");
 
-        const QByteArray png = pngBytes(16);
-        const QByteArray tinyPng = pngBytes(1);
+        const QByteArray png = imageBytes(16);
+        const QByteArray tinyPng = imageBytes(1);
         QVERIFY(png.size() > 100 && tinyPng.size() <= 100);
         auto image = [](int status, const QByteArray &body) { return StubServer::text(status, body, "image/png"); };
         QTest::newRow("image") << image(200, png) << true;
@@ -213,10 +183,10 @@ private Q_SLOTS:
 
         StubServer server;
         server.on("GET", u"/thumb.png"_s, answer);
-        server.on("GET", u"/final.png"_s, StubServer::text(200, pngBytes(16), "image/png"));
+        server.on("GET", u"/final.png"_s, StubServer::text(200, imageBytes(16), "image/png"));
         const QString address = server.baseUrl() + u"/thumb.png"_s;
         QCOMPARE(cacheThumbnail(9, address).has_value(), stored);
-        QCOMPARE(readFile(LocalStoreManager::shared().thumbnailFile(9)), stored ? pngBytes(16) : QByteArray());
+        QCOMPARE(readFile(LocalStoreManager::shared().thumbnailFile(9)), stored ? imageBytes(16) : QByteArray());
         const StubServer::Request &request = server.requests().first();
         QCOMPARE(request.header("User-Agent"), "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15"_ba);
         QVERIFY(!request.hasHeader("Authorization"));
@@ -232,7 +202,7 @@ private Q_SLOTS:
     {
         StubServer server;
         server.on("GET", u"/silent.png"_s, StubServer::silence());
-        server.on("GET", u"/next.png"_s, StubServer::text(200, pngBytes(16), "image/png"));
+        server.on("GET", u"/next.png"_s, StubServer::text(200, imageBytes(16), "image/png"));
         QSignalSpy asked(&server, &StubServer::requestReceived);
         const auto walk = LocalStoreManager::shared().cacheThumbnailsInOrder(
             {{1, server.baseUrl() + u"/silent.png"_s}, {2, server.baseUrl() + u"/next.png"_s}});
@@ -250,10 +220,10 @@ private Q_SLOTS:
     void thumbnailOnDiskIsUsedAndUndecodableOneIsKept()
     {
         auto &store = LocalStoreManager::shared();
-        const QByteArray png = pngBytes(20);
+        const QByteArray png = imageBytes(20);
         writeFile(store.thumbnailFile(4), png);
         // The file wins over the address, which would have given a different image.
-        const auto image = cacheThumbnail(4, dataAddress(pngBytes(16)));
+        const auto image = cacheThumbnail(4, dataAddress(imageBytes(16)));
         QVERIFY(image);
         QCOMPARE(image->size(), QSize(20, 20));
 
@@ -265,7 +235,7 @@ private Q_SLOTS:
     void memoryCacheAnswersBeforeDiskAndHoldsTheLimit()
     {
         auto &store = LocalStoreManager::shared();
-        const QByteArray png = pngBytes(16);
+        const QByteArray png = imageBytes(16);
         const int count = LocalStoreManager::memoryCacheLimit + 1;
         for (int id = 1; id <= count; ++id) {
             writeFile(store.thumbnailFile(id), png);
@@ -281,7 +251,7 @@ private Q_SLOTS:
     void clearingEmptiesTheFolderButKeepsIt()
     {
         auto &store = LocalStoreManager::shared();
-        QVERIFY(cacheThumbnail(17, dataAddress(pngBytes(16))));
+        QVERIFY(cacheThumbnail(17, dataAddress(imageBytes(16))));
         writeFile(store.thumbnailsDirectory() + u"/.hidden"_s, "x");
         QDir(store.thumbnailsDirectory()).mkdir(u"leftover"_s);
         store.clearAllThumbnails();
@@ -306,7 +276,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, onDisk);
         auto &store = LocalStoreManager::shared();
-        const QByteArray png = pngBytes(16);
+        const QByteArray png = imageBytes(16);
         if (onDisk)
             writeFile(store.thumbnailFile(7), png);
 

@@ -6,11 +6,11 @@
 #include "shellsupport.h"
 #include "support/fakeosascript.h"
 #include "support/stubserver.h"
+#include "support/testdata.h"
 #include "ui/thumbnailimageprovider.h"
 #include "ui/websiteitemmenuhelper.h"
 #include "update/updatecheck.h"
 
-#include <QBuffer>
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QMenu>
@@ -64,16 +64,6 @@ QString screenshotPath(const QString &name)
     return QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(name + u".png"_s);
 }
 
-QByteArray pngOf(const QColor &colour)
-{
-    QImage image(64, 40, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 }
 
 // The four screens driven as a user would, over a real view model talking to a stub backend.
@@ -679,10 +669,10 @@ private Q_SLOTS:
         store.setBaseDirectory(environment.localStoreDirectory());
         constexpr qint64 id = 41;
         if (stored == "disk"_L1)
-            QVERIFY(QImage::fromData(pngOf(Qt::blue)).save(store.thumbnailFile(id), "PNG"));
+            QVERIFY(QImage::fromData(imageBytes(64, Qt::blue)).save(store.thumbnailFile(id), "PNG"));
         StubServer server;
-        server.on("GET", u"/thumb.png"_s, StubServer::text(200, pngOf(Qt::red), "image/png"));
-        server.on("GET", u"/thumb.png?size=large&v=2"_s, StubServer::text(200, pngOf(Qt::red), "image/png"));
+        server.on("GET", u"/thumb.png"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
+        server.on("GET", u"/thumb.png?size=large&v=2"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
         server.on("GET", u"/missing.png"_s, StubServer::text(404, QByteArray()));
 
         const QmlObject helper("QtObject { function source(id, url) { return Thumbnails.source(id, url) } }");

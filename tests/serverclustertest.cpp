@@ -1,5 +1,6 @@
 #include "rawhttpclient.h"
 #include "serverprocess.h"
+#include "support/testdata.h"
 #include "testsite.h"
 
 #include <QDir>
@@ -72,7 +73,7 @@ private Q_SLOTS:
     void iconCacheIsShared()
     {
         auto site = std::make_unique<TestSite>();
-        site->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 48)));
+        site->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(48, Qt::red), "image/png"));
         const QString path = u"/api/icon?domain=localhost:%1&sz=32"_s.arg(site->port());
         QCOMPARE(m_one->request("GET", path).status, 200);
         site.reset();

@@ -1,6 +1,7 @@
 #include "iconfetcher.h"
 #include "rawhttpclient.h"
 #include "serverprocess.h"
+#include "support/testdata.h"
 #include "testsite.h"
 
 #include <QElapsedTimer>
@@ -15,7 +16,7 @@ using Pages = QList<QPair<QString, TestSite::Page>>;
 
 TestSite::Page html(const QByteArray &head)
 {
-    return TestSite::Page{200, "text/html", "<!DOCTYPE html><html><head>" + head + "</head><body>hi</body></html>", {}, false};
+    return StubServer::text(200, "<!DOCTYPE html><html><head>" + head + "</head><body>hi</body></html>", "text/html");
 }
 }
 
@@ -26,12 +27,12 @@ namespace
 // Kept out of the test class: moc does not need to read the literals.
 void addSiteRows()
 {
-    const QByteArray red = TestSite::encodedImage(Qt::red, 64);
-    const QByteArray blue = TestSite::encodedImage(Qt::blue, 32, "ICO");
+    const QByteArray red = imageBytes(64, Qt::red);
+    const QByteArray blue = imageBytes(32, Qt::blue, "ICO");
     const QString favicon = u"/favicon.ico"_s;
     // An invalid colour: no icon, a 404.
     auto row = [](const char *name, const Pages &pages, QColor colour = {}) { QTest::newRow(name) << pages << colour; };
-    auto image = [](const QByteArray &bytes, const QByteArray &type = "image/png") { return TestSite::image(bytes, type); };
+    auto image = [](const QByteArray &bytes, const QByteArray &type = "image/png") { return StubServer::text(200, bytes, type); };
     auto redirect = [](const QByteArray &location, int status = 302) { return TestSite::redirect(location, status); };
     row("favicon.ico when the page links none", {{u"/"_s, html("<title>x</title>")}, {favicon, image(blue, "image/x-icon")}}, Qt::blue);
     row("a linked icon before favicon.ico",
@@ -41,7 +42,7 @@ void addSiteRows()
         Qt::red);
     row("apple-touch-icon before a small icon",
         {{u"/"_s, html(R"(<link rel=icon href=/small.png sizes=16x16><LINK REL="apple-touch-icon" HREF="/touch.png">)")},
-         {u"/small.png"_s, image(TestSite::encodedImage(Qt::green, 16))},
+         {u"/small.png"_s, image(imageBytes(16, Qt::green))},
          {u"/touch.png"_s, image(red)}},
         Qt::red);
     row("a linked icon that fails falls back", {{u"/"_s, html(R"(<link rel="icon" href="/gone.png">)")}, {favicon, image(blue)}}, Qt::blue);
@@ -51,7 +52,9 @@ void addSiteRows()
     row("an image that is not an image", {{favicon, image("<html>this is not an icon</html>", "image/x-icon")}});
     row("an SVG is not decoded",
         {{favicon, image(R"(<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16"/>)", "image/svg+xml")}});
-    row("an endless body is cut off", {{favicon, TestSite::Page{200, "image/x-icon", "icon", {}, true}}});
+    row("an endless body is cut off",
+        {{favicon,
+          {.status = 200, .body = "icon", .headers = {{"Content-Type", "image/x-icon"}}, .delivery = StubServer::Delivery::Endless}}});
     row("more than three redirects",
         {{favicon, redirect("/1")},
          {u"/1"_s, redirect("/2")},
@@ -87,7 +90,7 @@ private Q_SLOTS:
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_client = std::make_unique<RawHttpClient>(m_server->baseUrl());
         m_largeIconSite = std::make_unique<TestSite>();
-        m_largeIconSite->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 300)));
+        m_largeIconSite->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(300, Qt::red), "image/png"));
     }
 
     void findsTheSitesIcon_data()
@@ -157,13 +160,13 @@ private Q_SLOTS:
     {
         auto site = std::make_unique<TestSite>();
         const QString found = u"localhost:%1"_s.arg(site->port());
-        site->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 32)));
+        site->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
         auto other = std::make_unique<TestSite>();
         const QString missing = u"localhost:%1"_s.arg(other->port());
         QCOMPARE(icon(*m_client, found).status, 200);
         QCOMPARE(icon(*m_client, missing).status, 404);
         // The site gaining an icon later does not show before the "not found" answer expires.
-        other->setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 32)));
+        other->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
         site.reset();
         other.reset();
         const HttpAnswer again = icon(*m_client, found.toUpper());
@@ -178,7 +181,7 @@ private Q_SLOTS:
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         RawHttpClient client(server.baseUrl());
         TestSite site;
-        site.setPage(u"/favicon.ico"_s, TestSite::image(TestSite::encodedImage(Qt::red, 32)));
+        site.setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
         QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
         QCOMPARE(icon(client, u"127.0.0.1:%1"_s.arg(site.port())).status, 200);
         const HttpAnswer refused = icon(client, u"127.0.0.2:%1"_s.arg(site.port()));

@@ -86,6 +86,10 @@ void StubServer::read(QTcpSocket *socket)
         return;
     QByteArray &buffer = *pending;
     buffer += socket->readAll();
+    if (!buffer.isEmpty() && (buffer.front() < 'A' || buffer.front() > 'Z')) {
+        socket->abort();
+        return;
+    }
     const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
     if (headEnd < 0)
         return;
@@ -138,6 +142,8 @@ void StubServer::write(QTcpSocket *socket, const Response &response)
         head += name + ": " + value + "\r\n";
     if (response.delivery == Delivery::Chunked)
         head += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    else if (response.delivery == Delivery::Endless)
+        head += "Connection: close\r\n\r\n";
     else
         head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
     socket->write(head);
@@ -149,6 +155,16 @@ void StubServer::write(QTcpSocket *socket, const Response &response)
         }
         socket->write("0\r\n\r\n");
         socket->disconnectFromHost();
+        return;
+    }
+    if (response.delivery == Delivery::Endless) {
+        // Tops the socket's buffer up whenever it drains.
+        const QByteArray chunk = response.body.repeated(qMax<qsizetype>(1, 64 * 1024 / qMax<qsizetype>(1, response.body.size())));
+        socket->write(chunk);
+        connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunk] {
+            if (socket->bytesToWrite() < 4 * chunk.size())
+                socket->write(chunk);
+        });
         return;
     }
     if (response.delivery == Delivery::Stalled) {

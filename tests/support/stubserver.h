@@ -28,7 +28,8 @@ class QTcpSocket;
 //
 // Targets match the request line exactly (path and query as sent). A request with no scripted
 // answer gets 404 with an "error" that names it. Every answer closes its connection; a silent or
-// stalled answer keeps it open until the client gives up or the server is destroyed.
+// stalled answer keeps it open until the client gives up or the server is destroyed. A connection
+// that does not start with a request line (a TLS hello) is closed at once.
 class StubServer : public QObject
 {
     Q_OBJECT
@@ -42,6 +43,8 @@ public:
         Stalled,
         // The body in chunks of 4 KB, its length not declared.
         Chunked,
+        // The body over and over, its length not declared, until the client goes away.
+        Endless,
     };
 
     struct Response {
