@@ -59,7 +59,10 @@ QCoro::Task<std::optional<QList<SavedWebsite>>> changedLibraryOffThreadWhenLarge
     co_return comparing.takeResult();
 }
 
-void dropWebsites(QList<SavedWebsite>) { }
+void dropWebsites(QList<SavedWebsite> websites)
+{
+    websites = {};
+}
 
 // A list that may hold the only references to its websites' page text is freed on a worker:
 // freeing a large library's text keeps a thread busy far longer than the main thread may be.
