@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -340,6 +341,29 @@ private Q_SLOTS:
         QCOMPARE(library.visibleLimit(), 40);
         library.clear();
         QCOMPARE(library.visibleLimit(), 40);
+    }
+
+    // A library large enough to be compared and indexed on a worker, searched while a fetch
+    // changes it: the search answers for the new list as soon as it is published.
+    void searchFollowsALargeFetch()
+    {
+        Fixture fixture;
+        Library &library = fixture.library;
+        QList<SavedWebsite> websites = websitesFrom(1, 300);
+        fixture.fetch(websites);
+        library.setSearchQuery(u"site 29"_s);
+        const auto sortedIds = [&library] {
+            QList<qint64> ids = idsOf(library.filteredWebsites());
+            std::sort(ids.begin(), ids.end());
+            return ids;
+        };
+        QCOMPARE(sortedIds(), (QList<qint64>{29, 290, 291, 292, 293, 294, 295, 296, 297, 298, 299}));
+
+        websites[6].title = u"Site 29b"_s;
+        websites[294].title = u"Gone"_s;
+        fixture.fetch(websites);
+        QCOMPARE(sortedIds(), (QList<qint64>{7, 29, 290, 291, 292, 293, 294, 296, 297, 298, 299}));
+        QCOMPARE(library.websiteList()->websites(), library.filteredWebsites().first(library.visibleLimit()));
     }
 
     // Only a good answer replaces the library; the copies are rewritten only when it changed it.

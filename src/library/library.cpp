@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -30,6 +31,8 @@ namespace
 {
 // How long a website just saved stays highlighted.
 constexpr auto kHighlightTime = 1600ms;
+// From this many websites on, comparing, sorting, indexing and freeing a list happen on a worker.
+constexpr qsizetype kOffThreadFrom = 256;
 
 // Nothing when a fetched list equals the library; otherwise the list in library order. Comparing
 // and sorting a large library takes longer than the main thread may wait.
@@ -46,12 +49,27 @@ std::optional<QList<SavedWebsite>> changedLibrary(const QList<SavedWebsite> &rec
 // Small libraries are compared at once, large ones on a worker.
 QCoro::Task<std::optional<QList<SavedWebsite>>> changedLibraryOffThreadWhenLarge(QList<SavedWebsite> received, QList<SavedWebsite> current)
 {
-    constexpr qsizetype kOffThreadFrom = 256;
     if (received.size() < kOffThreadFrom)
         co_return changedLibrary(received, current);
     // Named rather than built inside the co_await: GCC 12 mishandles such temporaries.
     auto comparing = QtConcurrent::run(&changedLibrary, std::move(received), std::move(current));
-    co_return co_await comparing;
+    co_await comparing;
+    // Taken out rather than copied: the copy left in the future would be freed whenever its
+    // watcher is, perhaps once the library has moved on and it is the last reference.
+    co_return comparing.takeResult();
+}
+
+void dropWebsites(QList<SavedWebsite> websites)
+{
+    websites = {};
+}
+
+// A list that may hold the only references to its websites' page text is freed on a worker:
+// freeing a large library's text keeps a thread busy far longer than the main thread may be.
+void dropOffThreadWhenLarge(QList<SavedWebsite> websites)
+{
+    if (websites.size() >= kOffThreadFrom)
+        std::ignore = QtConcurrent::run(&dropWebsites, std::move(websites));
 }
 }
 
@@ -106,10 +124,12 @@ void Library::publish(QList<SavedWebsite> sortedWebsites)
     ++m_publications;
     if (m_websites == sortedWebsites)
         return;
-    m_websites = std::move(sortedWebsites);
+    QList<SavedWebsite> previous = std::exchange(m_websites, std::move(sortedWebsites));
     m_search->prepare(m_websites);
     Q_EMIT websitesChanged();
     refilter();
+    // Once the filtered list no longer refers to it.
+    dropOffThreadWhenLarge(std::move(previous));
 }
 
 void Library::refilter()
@@ -125,12 +145,19 @@ QCoro::Task<> Library::seedFromLocalCopies()
     const quint64 publications = m_publications;
     assignProperty(this, m_isLoading, true, &Library::isLoadingChanged);
     auto loading = m_copies->load();
-    auto loaded = co_await loading;
+    co_await loading;
+    // Taken out rather than copied, so that the future's watcher, freed later, holds no second
+    // reference that could end up the last one.
+    std::optional<LibraryCopies::Loaded> loaded = loading.takeResult();
     if (!self)
         co_return;
     assignProperty(this, m_isLoading, false, &Library::isLoadingChanged);
-    if (!loaded || m_publications != publications)
+    if (!loaded)
         co_return;
+    if (m_publications != publications) {
+        dropOffThreadWhenLarge(std::move(loaded->websites));
+        co_return;
+    }
     publish(std::move(loaded->websites));
     // Only the preferences copy was readable: the cache file is written from it, the preferences
     // copy is left as it is.
@@ -179,7 +206,7 @@ QCoro::Task<> Library::fetchWebsites()
         qCInfo(lcLibrary) << "fetching the library failed:" << result.error().message;
         co_return;
     }
-    const QList<SavedWebsite> received = std::move(result.value().websites);
+    QList<SavedWebsite> received = std::move(result.value().websites);
     // The answer is in the backend's order and the library in library order, so a backend that
     // sends another order rewrites both copies every time; one that sends library order does not.
     std::optional<QList<SavedWebsite>> changed;
@@ -187,13 +214,27 @@ QCoro::Task<> Library::fetchWebsites()
     do {
         comparedWith = m_publications;
         changed = co_await changedLibraryOffThreadWhenLarge(received, m_websites);
-        if (answerIsStale(self, token))
+        if (answerIsStale(self, token)) {
+            dropOffThreadWhenLarge(std::move(received));
             co_return;
+        }
+        // A search filters the new list as soon as it is published: its index is built first, on
+        // a worker, so that the main thread does not wait for it.
+        if (changed && changed->size() >= kOffThreadFrom && !m_searchQuery.trimmed().isEmpty()) {
+            auto indexing = m_search->prepare(*changed);
+            co_await indexing;
+            if (answerIsStale(self, token)) {
+                dropOffThreadWhenLarge(std::move(received));
+                co_return;
+            }
+        }
         // The library changed meanwhile: compare with the new one.
     } while (comparedWith != m_publications);
     if (changed)
         cacheSortedWebsites(std::move(*changed));
     cacheThumbnailsOf(received);
+    // An answer equal to the library shares none of its text.
+    dropOffThreadWhenLarge(std::move(received));
     // The decoded answer, and the old library when it was replaced, are freed by then.
     Heap::returnFreedMemoryWhenSettled();
 }

@@ -16,8 +16,10 @@ LibrarySearch::~LibrarySearch()
     m_pool.waitForDone();
 }
 
-void LibrarySearch::prepare(const QList<SavedWebsite> &websites)
+QFuture<std::shared_ptr<const LibrarySearchIndex>> LibrarySearch::prepare(const QList<SavedWebsite> &websites)
 {
+    if (m_building.isValid() && LibrarySearchIndex::isSameList(m_buildingFor, websites))
+        return m_building;
     quint64 generation = 0;
     {
         const QMutexLocker locker(&m_mutex);
@@ -25,6 +27,7 @@ void LibrarySearch::prepare(const QList<SavedWebsite> &websites)
     }
     m_buildingFor = websites;
     m_building = QtConcurrent::run(&m_pool, &LibrarySearch::buildIndex, this, websites, generation);
+    return m_building;
 }
 
 std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<SavedWebsite> &websites, quint64 generation)

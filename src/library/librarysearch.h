@@ -18,8 +18,9 @@ public:
     LibrarySearch();
     ~LibrarySearch();
 
-    // Starts indexing this list in the background.
-    void prepare(const QList<SavedWebsite> &websites);
+    // Starts indexing this list in the background, unless it is the list being indexed already.
+    // The list need not be published yet: one indexed ahead is searched at once when it is.
+    QFuture<std::shared_ptr<const LibrarySearchIndex>> prepare(const QList<SavedWebsite> &websites);
 
     // The websites of the list that match query (trimmed and lower-cased here), in list order. Uses
     // the index of exactly this list, waiting for its build if it is still running.
