@@ -31,6 +31,27 @@ namespace
 const QList<QLatin1StringView> kSecretKeys{Preferences::kJWTToken, Preferences::kRememberedPassword};
 // Start-up waits this long at most for the secret store, before the panel is shown.
 constexpr std::chrono::milliseconds kSecretStoreWait = 5s;
+
+// The system's secret store when one runs, else the preferences (owner-only). An earlier version
+// kept the secrets as plain text in the preferences: a system store takes them over, and the
+// plain copies leave the disk at once, not whenever the preferences are next saved.
+std::unique_ptr<SecretStore> secretStoreFor(Preferences &preferences, std::unique_ptr<SecretStore> systemStore)
+{
+    if (!systemStore)
+        return std::make_unique<PreferencesSecretStore>(preferences);
+    bool moved = false;
+    for (const QLatin1StringView key : kSecretKeys) {
+        if (!preferences.contains(key))
+            continue;
+        if (const std::optional<QString> plain = preferences.text(key))
+            systemStore->setText(key, *plain);
+        preferences.remove(key);
+        moved = true;
+    }
+    if (moved)
+        preferences.save();
+    return systemStore;
+}
 }
 
 AppViewModelDependencies AppViewModelDependencies::forDesktop()
@@ -59,7 +80,7 @@ AppViewModelDependencies AppViewModelDependencies::forDesktop()
 AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *parent)
     : QObject(parent)
     , m_preferences(std::move(dependencies.preferences))
-    , m_secrets(dependencies.secrets ? std::move(dependencies.secrets) : std::make_unique<PreferencesSecretStore>(*m_preferences))
+    , m_secrets(secretStoreFor(*m_preferences, std::move(dependencies.secrets)))
     , m_workspace(std::move(dependencies.workspace))
     , m_windowList(std::move(dependencies.windowList))
     , m_clipboard(std::move(dependencies.clipboard))
@@ -74,7 +95,6 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
         .saveDialog = *m_saveDialog,
         .localStoreDirectory = std::move(dependencies.localStoreDirectory),
     });
-    moveSecretsOutOfPreferences();
     m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences, *m_secrets,
                                                      [this](AuthResponse session) { return startSession(std::move(session)); });
     m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend);
@@ -130,22 +150,6 @@ void AppViewModel::toggleWindowWidth()
 void AppViewModel::quitApplication()
 {
     QCoreApplication::quit();
-}
-
-// An earlier version kept the secrets as plain text in the preferences. Each is taken out before
-// it is stored again, so with the preferences as the secret store it ends where it started.
-void AppViewModel::moveSecretsOutOfPreferences()
-{
-    for (const QLatin1StringView key : kSecretKeys) {
-        if (!m_preferences->contains(key))
-            continue;
-        const std::optional<QString> plain = m_preferences->text(key);
-        m_preferences->remove(key);
-        if (plain)
-            m_secrets->setText(key, *plain);
-    }
-    // The plain copies leave the disk now, not whenever the preferences are next saved.
-    m_preferences->save();
 }
 
 void AppViewModel::restoreSession()

@@ -119,7 +119,6 @@ Q_SIGNALS:
 private:
     [[nodiscard]] QVariant currentUserValue() const;
 
-    void moveSecretsOutOfPreferences();
     void restoreSession();
     QCoro::Task<> restoreLibrary();
     QCoro::Task<> startSession(AuthResponse session);
