@@ -1,4 +1,5 @@
 #include "api/records.h"
+#include "api/jsonfields.h"
 #include "api/jsonreader.h"
 
 #include <QJsonDocument>
@@ -187,27 +188,85 @@ private Q_SLOTS:
         QVERIFY(!JsonReader::parse(json));
     }
 
-    void libraryRoundTrip()
+    // Lists are read element by element as they are parsed; the outcome must be the one decoding
+    // the parsed value gives, down to the error, the last of a repeated key and "not JSON".
+    void streamedListDecoding_data()
     {
+        QTest::addColumn<QByteArray>("json");
+        const auto site = R"({"id":1,"url":"u","title":"t"})"_ba;
+        QTest::newRow("list") << "{\"websites\":["_ba + site + "," + site + "]}";
+        QTest::newRow("empty list") << R"({"websites":[]})"_ba;
+        QTest::newRow("refused second website") << "{\"websites\":["_ba + site + R"(,{"id":"2"}]})";
+        QTest::newRow("refused website, then not JSON") << R"({"websites":[{"id":"2"}],})"_ba;
+        QTest::newRow("repeated: a later list wins") << "{\"websites\":["_ba + site + R"(],"websites":[]})";
+        QTest::newRow("repeated: a later refused list wins") << "{\"websites\":["_ba + site + R"(],"websites":[5]})";
+        QTest::newRow("repeated: a later number wins") << "{\"websites\":["_ba + site + R"(],"websites":5})";
+        QTest::newRow("repeated: a later list beats a number") << "{\"websites\":5,\"websites\":["_ba + site + "]}";
+        QTest::newRow("null") << R"({"websites":null})"_ba;
+        QTest::newRow("missing, a nested one ignored") << R"({"page":{"websites":[]}})"_ba;
+        QTest::newRow("root array") << "["_ba + site + "]";
+        QTest::newRow("deep nesting inside") << "{\"websites\":["_ba + QByteArray(1022, '[') + QByteArray(1022, ']') + "]}";
+        QTest::newRow("too deep inside") << "{\"websites\":["_ba + QByteArray(1023, '[') + QByteArray(1023, ']') + "]}";
+    }
+
+    void streamedListDecoding()
+    {
+        QFETCH(QByteArray, json);
+        const std::optional<QJsonValue> parsed = JsonReader::parse(json);
+        const auto response = WebsitesResponse::fromJsonText(json);
+        const auto viaValues = parsed ? std::optional(WebsitesResponse::fromJson(*parsed)) : std::nullopt;
+        QCOMPARE(response.has_value(), viaValues.has_value());
+        QCOMPARE(response && *response, viaValues && *viaValues);
+        if (response && *response)
+            QCOMPARE(response->value().websites, viaValues->value().websites);
+        else if (response)
+            QCOMPARE(response->error(), viaValues->error());
+
+        // The same list as a root array.
+        const QJsonValue list = parsed ? parsed->toObject().value("websites"_L1) : QJsonValue();
+        if (!list.isArray())
+            return;
+        const QByteArray listJson = QJsonDocument(list.toArray()).toJson();
+        const auto decoded = SavedWebsite::listFromJsonText(listJson);
+        const auto reference = JsonFields::decodeList<SavedWebsite>(list);
+        QVERIFY(decoded);
+        QCOMPARE(decoded->ok(), reference.ok());
+        QCOMPARE(decoded->ok() ? decoded->value() : QList<SavedWebsite>(), reference.ok() ? reference.value() : QList<SavedWebsite>());
+        QCOMPARE(decoded->error(), reference.error());
+    }
+
+    // Written one website at a time, yet as Qt writes the whole list, and read back unchanged.
+    void listTextRoundTrip_data()
+    {
+        QTest::addColumn<qsizetype>("count");
+        QTest::addColumn<QJsonDocument::JsonFormat>("format");
+        for (const qsizetype count : {0, 1, 40})
+            for (const auto format : {QJsonDocument::Compact, QJsonDocument::Indented})
+                QTest::addRow("%lld, %s", qlonglong(count), format == QJsonDocument::Compact ? "compact" : "indented") << count << format;
+    }
+
+    void listTextRoundTrip()
+    {
+        QFETCH(qsizetype, count);
+        QFETCH(QJsonDocument::JsonFormat, format);
         QRandomGenerator random(7);
         QList<SavedWebsite> websites;
-        for (qint64 id = 1; id <= 50; ++id) {
+        for (qint64 id = 1; id <= count; ++id) {
             QString text;
             for (int index = 0; index < 200; ++index)
                 text += QChar(char16_t(random.bounded(index % 3 == 0 ? 0x10000 : 0x80)));
             websites.append({.id = id * 1000003,
                              .url = u"https://x.test/"_s + QString::number(id),
                              .title = text.left(20),
+                             .screenshotUrl = id % 3 == 0 ? std::optional(u"s"_s) : std::nullopt,
                              .content = text,
                              .isPinned = id % 2 == 0});
         }
-        for (const auto format : {QJsonDocument::Compact, QJsonDocument::Indented}) {
-            const QByteArray json = QJsonDocument(SavedWebsite::listToJson(websites)).toJson(format);
-            const auto parsed = JsonReader::parse(json);
-            QVERIFY(parsed);
-            QCOMPARE(*parsed, parse(json));
-            QCOMPARE(SavedWebsite::listFromJson(*parsed).toOptional(), std::optional(websites));
-        }
+        const QByteArray json = SavedWebsite::listToJsonText(websites, format);
+        QCOMPARE(json, QJsonDocument(SavedWebsite::listToJson(websites)).toJson(format));
+        const auto decoded = SavedWebsite::listFromJsonText(json);
+        QVERIFY(decoded && *decoded);
+        QCOMPARE(decoded->value(), websites);
     }
 };
 

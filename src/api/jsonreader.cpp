@@ -14,9 +14,10 @@ constexpr int kMaximumDepth = 1024;
 class Parser
 {
 public:
-    explicit Parser(QByteArrayView json)
+    Parser(QByteArrayView json, const JsonReader::StreamedArray *streamed)
         : m_position(json.data())
         , m_end(json.data() + json.size())
+        , m_streamed(streamed)
     { }
 
     std::optional<QJsonValue> document()
@@ -26,7 +27,7 @@ public:
         skipWhitespace();
         if (m_position == m_end || (*m_position != '[' && *m_position != '{'))
             return std::nullopt;
-        auto root = value(0);
+        auto root = m_streamed && m_streamed->key.isEmpty() && *m_position == '[' ? streamedArray(1) : value(0);
         skipWhitespace();
         if (!root || m_position != m_end)
             return std::nullopt;
@@ -99,6 +100,24 @@ private:
         return array;
     }
 
+    // The streamed array's elements go to its taker one by one; what is returned stands in for it.
+    std::optional<QJsonValue> streamedArray(int depth)
+    {
+        ++m_position;
+        m_streamed->begin();
+        if (consume(']'))
+            return QJsonArray();
+        do {
+            auto element = value(depth);
+            if (!element)
+                return std::nullopt;
+            m_streamed->element(*element);
+        } while (consume(','));
+        if (!consume(']'))
+            return std::nullopt;
+        return QJsonArray();
+    }
+
     std::optional<QJsonValue> object(int depth)
     {
         ++m_position;
@@ -112,11 +131,17 @@ private:
             auto key = string();
             if (!key || !consume(':'))
                 return std::nullopt;
-            auto member = value(depth);
+            skipWhitespace();
+            const bool streamed = depth == 1 && m_streamed && !m_streamed->key.isEmpty() && *key == m_streamed->key && m_position < m_end
+                && *m_position == '[';
+            auto member = streamed ? streamedArray(depth + 1) : value(depth);
             if (!member)
                 return std::nullopt;
             // A repeated key keeps its last value.
-            object.insert(*key, *member);
+            if (streamed)
+                object.remove(*key);
+            else
+                object.insert(*key, *member);
         } while (consume(','));
         if (!consume('}'))
             return std::nullopt;
@@ -318,6 +343,7 @@ private:
 
     const char *m_position;
     const char *const m_end;
+    const JsonReader::StreamedArray *const m_streamed;
 };
 }
 
@@ -325,6 +351,11 @@ namespace JsonReader
 {
 std::optional<QJsonValue> parse(QByteArrayView json)
 {
-    return Parser(json).document();
+    return Parser(json, nullptr).document();
+}
+
+std::optional<QJsonValue> parse(QByteArrayView json, const StreamedArray &streamed)
+{
+    return Parser(json, &streamed).document();
 }
 }

@@ -1,6 +1,7 @@
 #include "records.h"
 
 #include "jsonfields.h"
+#include "jsonreader.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -62,9 +63,60 @@ Decoded<SavedWebsite> SavedWebsite::fromJson(const QJsonValue &value)
     return fields.result(std::move(website));
 }
 
-Decoded<QList<SavedWebsite>> SavedWebsite::listFromJson(const QJsonValue &value)
+namespace
 {
-    return JsonFields::decodeList<SavedWebsite>(value);
+// Decodes the websites of a streamed array as they are read; the first refused one is the error.
+class WebsiteListDecoder
+{
+public:
+    JsonReader::StreamedArray streamed(QLatin1StringView key)
+    {
+        return {.key = key, .begin = [this] { restart(); }, .element = [this](const QJsonValue &element) { take(element); }};
+    }
+
+    [[nodiscard]] bool started() const { return m_started; }
+
+    Decoded<QList<SavedWebsite>> result() &&
+    {
+        if (!m_error.isEmpty())
+            return Decoded<QList<SavedWebsite>>::failure(m_error);
+        return std::move(m_websites);
+    }
+
+private:
+    void restart()
+    {
+        m_started = true;
+        m_websites.clear();
+        m_error.clear();
+    }
+
+    void take(const QJsonValue &element)
+    {
+        if (!m_error.isEmpty())
+            return;
+        auto decoded = SavedWebsite::fromJson(element);
+        if (!decoded) {
+            m_error = u"[%1]: %2"_s.arg(m_websites.size()).arg(decoded.error());
+            return;
+        }
+        m_websites.append(std::move(decoded.value()));
+    }
+
+    bool m_started = false;
+    QList<SavedWebsite> m_websites;
+    QString m_error;
+};
+}
+
+std::optional<Decoded<QList<SavedWebsite>>> SavedWebsite::listFromJsonText(QByteArrayView json)
+{
+    WebsiteListDecoder decoder;
+    if (!JsonReader::parse(json, decoder.streamed({})))
+        return std::nullopt;
+    if (!decoder.started())
+        return Decoded<QList<SavedWebsite>>::failure(u"expected an array"_s);
+    return std::move(decoder).result();
 }
 
 QJsonObject SavedWebsite::toJson() const
@@ -82,6 +134,29 @@ QJsonObject SavedWebsite::toJson() const
 QJsonArray SavedWebsite::listToJson(const QList<SavedWebsite> &websites)
 {
     return JsonFields::encodeList(websites);
+}
+
+QByteArray SavedWebsite::listToJsonText(const QList<SavedWebsite> &websites, QJsonDocument::JsonFormat format)
+{
+    const bool compact = format == QJsonDocument::Compact;
+    QByteArray text = compact ? "["_ba : "[\n"_ba;
+    for (qsizetype index = 0; index < websites.size(); ++index) {
+        QByteArray element = QJsonDocument(websites.at(index).toJson()).toJson(format);
+        if (!compact) {
+            // One level deeper than a document of its own. Strings hold no raw line break, so
+            // every line break here is one of the layout's.
+            element.chop(1);
+            element.replace('\n', "\n    "_ba);
+            text += "    "_ba;
+        }
+        text += element;
+        if (index + 1 < websites.size())
+            text += compact ? ","_ba : ",\n"_ba;
+        else if (!compact)
+            text += '\n';
+    }
+    text += compact ? "]"_ba : "]\n"_ba;
+    return text;
 }
 
 Decoded<AuthResponse> AuthResponse::fromJson(const QJsonValue &value)
@@ -104,6 +179,22 @@ Decoded<WebsitesResponse> WebsitesResponse::fromJson(const QJsonValue &value)
     WebsitesResponse response;
     response.websites = fields.requiredList<SavedWebsite>("websites"_L1);
     return fields.result(std::move(response));
+}
+
+std::optional<Decoded<WebsitesResponse>> WebsitesResponse::fromJsonText(QByteArrayView json)
+{
+    const auto key = "websites"_L1;
+    WebsiteListDecoder decoder;
+    const std::optional<QJsonValue> root = JsonReader::parse(json, decoder.streamed(key));
+    if (!root)
+        return std::nullopt;
+    // The list was not streamed, or a later member of that name is no array: the usual errors.
+    if (!decoder.started() || root->toObject().contains(key))
+        return fromJson(*root);
+    auto websites = std::move(decoder).result();
+    if (!websites)
+        return Decoded<WebsitesResponse>::failure(u"%1: %2"_s.arg(key, websites.error()));
+    return WebsitesResponse{.websites = std::move(websites.value())};
 }
 
 QJsonObject WebsitesResponse::toJson() const

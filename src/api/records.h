@@ -2,7 +2,9 @@
 
 #include "decoded.h"
 
+#include <QByteArrayView>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
 #include <QMetaType>
@@ -72,9 +74,13 @@ public:
     [[nodiscard]] QString formattedDomain() const;
 
     static Decoded<SavedWebsite> fromJson(const QJsonValue &value);
-    static Decoded<QList<SavedWebsite>> listFromJson(const QJsonValue &value);
     [[nodiscard]] QJsonObject toJson() const;
     static QJsonArray listToJson(const QList<SavedWebsite> &websites);
+    // A list straight from and to JSON text, one website at a time: a library is never held as
+    // JSON values whole, which would take twice its page text again. Reading gives nothing when the
+    // text is not JSON; writing gives what QJsonDocument writes.
+    static std::optional<Decoded<QList<SavedWebsite>>> listFromJsonText(QByteArrayView json);
+    static QByteArray listToJsonText(const QList<SavedWebsite> &websites, QJsonDocument::JsonFormat format);
     friend bool operator==(const SavedWebsite &, const SavedWebsite &) = default;
 };
 
@@ -108,6 +114,9 @@ struct WebsitesResponse {
     QList<SavedWebsite> websites;
 
     static Decoded<WebsitesResponse> fromJson(const QJsonValue &value);
+    // As fromJson on the parsed text, without holding the list as JSON values; nothing when the
+    // text is not JSON.
+    static std::optional<Decoded<WebsitesResponse>> fromJsonText(QByteArrayView json);
     [[nodiscard]] QJsonObject toJson() const;
 };
 

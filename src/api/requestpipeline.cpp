@@ -102,7 +102,7 @@ RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, co
     return HttpAnswer{.status = status.toInt(), .body = std::move(body.pieces), .size = body.size};
 }
 
-RequestResult<QJsonValue> parseJson(BodyPieces body)
+RequestResult<QByteArray> wholeBody(BodyPieces body)
 {
     QByteArray whole;
     if (body.size() == 1) {
@@ -115,11 +115,17 @@ RequestResult<QJsonValue> parseJson(BodyPieces body)
         for (QByteArray &piece : body)
             whole.append(std::exchange(piece, QByteArray()));
     }
-    body.clear();
     if (whole.isEmpty())
         return RequestError::undecodable(u"the answer is empty"_s);
-    std::optional<QJsonValue> value = JsonReader::parse(whole);
-    whole = QByteArray();
+    return whole;
+}
+
+RequestResult<QJsonValue> parseJson(BodyPieces body)
+{
+    const RequestResult<QByteArray> whole = wholeBody(std::move(body));
+    if (!whole)
+        return whole.error();
+    std::optional<QJsonValue> value = JsonReader::parse(whole.value());
     if (!value)
         return RequestError::undecodable(u"not JSON"_s);
     return std::move(*value);

@@ -4,6 +4,7 @@
 // the request, sending it, collecting and reading the answer, and decoding it (large bodies off
 // the main thread).
 
+#include "api/jsonreader.h"
 #include "api/records.h"
 #include "api/requestresult.h"
 
@@ -70,19 +71,37 @@ struct HttpAnswer {
 // when the transfer did not complete (a refused redirect included); -3 when the answer was not HTTP.
 [[nodiscard]] RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, const QString &serverAddress);
 
-// The body as a JSON object or array; a "Decoding" error when it is empty or not JSON. Each piece
-// is let go of once glued, and the glued body once parsed.
+// The body in one piece, each piece let go of once glued; a "Decoding" error when it is empty.
+[[nodiscard]] RequestResult<QByteArray> wholeBody(BodyPieces body);
+
+// The body as a JSON object or array; a "Decoding" error when it is empty or not JSON.
 [[nodiscard]] RequestResult<QJsonValue> parseJson(BodyPieces body);
+
+// A record straight from the text where it can be read so (a long list is then never held as JSON
+// values), else through the parsed values; nothing when the text is not JSON.
+template<typename Record> std::optional<Decoded<Record>> decodeJsonText(QByteArrayView json)
+{
+    if constexpr (requires { Record::fromJsonText(json); }) {
+        return Record::fromJsonText(json);
+    } else {
+        const std::optional<QJsonValue> value = JsonReader::parse(json);
+        if (!value)
+            return std::nullopt;
+        return Record::fromJson(*value);
+    }
+}
 
 template<typename Record> RequestResult<Record> decode(BodyPieces body)
 {
-    const RequestResult<QJsonValue> json = parseJson(std::move(body));
-    if (!json)
-        return json.error();
-    Decoded<Record> decoded = Record::fromJson(json.value());
+    const RequestResult<QByteArray> whole = wholeBody(std::move(body));
+    if (!whole)
+        return whole.error();
+    std::optional<Decoded<Record>> decoded = decodeJsonText<Record>(whole.value());
     if (!decoded)
-        return RequestError::undecodable(decoded.error());
-    return std::move(decoded.value());
+        return RequestError::undecodable(QStringLiteral("not JSON"));
+    if (!*decoded)
+        return RequestError::undecodable(decoded->error());
+    return std::move(decoded->value());
 }
 
 template<typename Record> QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(HttpAnswer answer)

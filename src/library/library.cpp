@@ -389,7 +389,7 @@ void Library::exportBookmarksToFile()
     const auto path = m_saveDialog.askForSavePath(u"Export Saved Websites"_s, u"corvane-bookmarks.json"_s, u"JSON (*.json)"_s);
     if (!path)
         return;
-    const QByteArray encoded = QJsonDocument(SavedWebsite::listToJson(m_websites)).toJson(QJsonDocument::Compact);
+    const QByteArray encoded = SavedWebsite::listToJsonText(m_websites, QJsonDocument::Compact);
     // Not written in place where it can be helped: a failed write must neither leave a truncated
     // file nor destroy an earlier export at that path. A folder that takes no new file still lets
     // the user overwrite a file of theirs.

@@ -1,6 +1,5 @@
 #include "librarycopies.h"
 
-#include "api/jsonreader.h"
 #include "library/atomicwrite.h"
 #include "library/library.h"
 #include "library/libraryorder.h"
@@ -89,7 +88,7 @@ Preferences::Location LibraryCopies::preferencesCopyLocation(const Preferences::
 
 QByteArray LibraryCopies::encodePreferencesCopy(const QList<SavedWebsite> &websites)
 {
-    return QJsonDocument(SavedWebsite::listToJson(websites)).toJson(QJsonDocument::Compact);
+    return SavedWebsite::listToJsonText(websites, QJsonDocument::Compact);
 }
 
 void LibraryCopies::moveCopyOutOfPreferences(const QString &preferencesFile)
@@ -159,8 +158,7 @@ std::optional<LibraryCopies::Loaded> LibraryCopies::readLibrary() const
     const auto stored = Preferences::open(m_preferencesCopy)->data(Preferences::kSavedWebsites);
     if (!stored)
         return std::nullopt;
-    const auto parsed = JsonReader::parse(*stored);
-    auto decoded = parsed ? SavedWebsite::listFromJson(*parsed) : Decoded<QList<SavedWebsite>>::failure(u"not JSON"_s);
+    auto decoded = SavedWebsite::listFromJsonText(*stored).value_or(Decoded<QList<SavedWebsite>>::failure(u"not JSON"_s));
     if (!decoded) {
         qCInfo(lcLibrary) << "the stored copy of the library is unreadable:" << decoded.error();
         return std::nullopt;

@@ -1,6 +1,5 @@
 #include "localstoremanager.h"
 
-#include "api/jsonreader.h"
 #include "library/atomicwrite.h"
 #include "library/thumbnaildownload.h"
 #include "platform/privatefiles.h"
@@ -140,16 +139,16 @@ std::optional<QList<SavedWebsite>> LocalStoreManager::loadWebsitesFromDisk() con
     QFile file(websitesCacheFile());
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const auto parsed = JsonReader::parse(file.readAll());
+    auto decoded = SavedWebsite::listFromJsonText(file.readAll());
     // A corrupt file stays where it is; the next write replaces it.
-    if (!parsed)
+    if (!decoded)
         return std::nullopt;
-    return SavedWebsite::listFromJson(*parsed).toOptional();
+    return std::move(*decoded).toOptional();
 }
 
 QByteArray LocalStoreManager::encodeWebsitesCache(const QList<SavedWebsite> &websites)
 {
-    return QJsonDocument(SavedWebsite::listToJson(websites)).toJson(QJsonDocument::Indented);
+    return SavedWebsite::listToJsonText(websites, QJsonDocument::Indented);
 }
 
 void LocalStoreManager::writeWebsitesToDisk(const QList<SavedWebsite> &websites) const
