@@ -196,7 +196,7 @@ private Q_SLOTS:
         const auto site = R"({"id":1,"url":"u","title":"t"})"_ba;
         QTest::newRow("list") << "{\"websites\":["_ba + site + "," + site + "]}";
         QTest::newRow("empty list") << R"({"websites":[]})"_ba;
-        QTest::newRow("refused second website") << "{\"websites\":["_ba + site + R"(,{"id":"2"}]})";
+        QTest::newRow("refused second and third website") << "{\"websites\":["_ba + site + R"(,{"id":"2"},{"id":3}]})";
         QTest::newRow("refused website, then not JSON") << R"({"websites":[{"id":"2"}],})"_ba;
         QTest::newRow("repeated: a later list wins") << "{\"websites\":["_ba + site + R"(],"websites":[]})";
         QTest::newRow("repeated: a later refused list wins") << "{\"websites\":["_ba + site + R"(],"websites":[5]})";
