@@ -40,7 +40,10 @@ public:
     // Implicit: a page text is made from text wherever one is needed.
     PageText(const QString &text) // NOLINT(google-explicit-constructor)
         : m_utf8(text.toUtf8())
-    { }
+    {
+        // The conversion allocates for the worst case, three bytes for each character.
+        m_utf8.squeeze();
+    }
 
     [[nodiscard]] const QByteArray &utf8() const { return m_utf8; }
     [[nodiscard]] QString toString() const { return QString::fromUtf8(m_utf8); }
