@@ -53,15 +53,16 @@ std::optional<QByteArray> loweredText(const SavedWebsite &website)
     const QByteArray content = website.content ? website.content->utf8() : QByteArray();
     QByteArray text;
     text.reserve(website.title.size() + website.url.size() + content.size() + 3);
-    if (!appendLowered(text, QStringView(website.title)))
+    const auto appendField = [&text](auto field) {
+        if (!appendLowered(text, field))
+            return false;
+        text.append(kSeparator);
+        return true;
+    };
+    if (!appendField(QStringView(website.title)) || !appendField(QStringView(website.url)) || !appendField(QByteArrayView(content)))
         return std::nullopt;
-    text.append(kSeparator);
-    if (!appendLowered(text, QStringView(website.url)))
-        return std::nullopt;
-    text.append(kSeparator);
-    if (!appendLowered(text, QByteArrayView(content)))
-        return std::nullopt;
-    text.append(kSeparator);
+    // Text beyond ASCII may have outgrown the reservation, and growing leaves spare room.
+    text.squeeze();
     return text;
 }
 
