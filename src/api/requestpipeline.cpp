@@ -20,23 +20,25 @@ bool fitsInHeader(const QString &value)
 void refuseAsTooLarge(QNetworkReply &reply, RequestPipeline::ReceivedBody &received)
 {
     received.tooLarge = true;
-    received.pieces.clear();
-    received.size = 0;
+    received.bytes = QByteArray();
     reply.abort();
 }
 
-// Takes what the reply has buffered, unless that would carry the body past its limit.
+// Reads what the reply has buffered straight into the body, unless that would carry the body past
+// its limit.
 void takeAvailable(QNetworkReply &reply, RequestPipeline::ReceivedBody &received)
 {
     const qint64 available = reply.bytesAvailable();
+    const qsizetype size = received.bytes.size();
     if (received.tooLarge || available <= 0)
         return;
-    if (available > received.limit - received.size) {
+    if (available > received.limit - size) {
         refuseAsTooLarge(reply, received);
         return;
     }
-    received.pieces.append(reply.readAll());
-    received.size += received.pieces.constLast().size();
+    received.bytes.resize(size + available);
+    const qint64 read = reply.read(received.bytes.data() + size, available);
+    received.bytes.truncate(size + std::max<qint64>(read, 0));
 }
 }
 
@@ -74,8 +76,11 @@ std::shared_ptr<ReceivedBody> collectBody(QNetworkReply &reply, qsizetype limit)
     constexpr qint64 kLargestPiece = 4 * 1024 * 1024;
     reply.setReadBufferSize(kLargestPiece);
     QObject::connect(&reply, &QNetworkReply::metaDataChanged, &reply, [&reply, received] {
-        if (reply.header(QNetworkRequest::ContentLengthHeader).toLongLong() > received->limit)
+        const qint64 declared = reply.header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (declared > received->limit)
             refuseAsTooLarge(reply, *received);
+        else if (declared > received->bytes.capacity())
+            received->bytes.reserve(declared);
     });
     QObject::connect(&reply, &QIODevice::readyRead, &reply, [&reply, received] { takeAvailable(reply, *received); });
     return received;
@@ -99,33 +104,14 @@ RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, co
     takeAvailable(reply, body);
     if (body.tooLarge)
         return tooLarge();
-    return HttpAnswer{.status = status.toInt(), .body = std::move(body.pieces), .size = body.size};
+    return HttpAnswer{.status = status.toInt(), .body = std::move(body.bytes)};
 }
 
-RequestResult<QByteArray> wholeBody(BodyPieces body)
+RequestResult<QJsonValue> parseJson(const QByteArray &body)
 {
-    QByteArray whole;
-    if (body.size() == 1) {
-        whole = std::move(body.first());
-    } else {
-        qsizetype size = 0;
-        for (const QByteArray &piece : std::as_const(body))
-            size += piece.size();
-        whole.reserve(size);
-        for (QByteArray &piece : body)
-            whole.append(std::exchange(piece, QByteArray()));
-    }
-    if (whole.isEmpty())
+    if (body.isEmpty())
         return RequestError::undecodable(u"the answer is empty"_s);
-    return whole;
-}
-
-RequestResult<QJsonValue> parseJson(BodyPieces body)
-{
-    const RequestResult<QByteArray> whole = wholeBody(std::move(body));
-    if (!whole)
-        return whole.error();
-    std::optional<QJsonValue> value = JsonReader::parse(whole.value());
+    std::optional<QJsonValue> value = JsonReader::parse(body);
     if (!value)
         return RequestError::undecodable(u"not JSON"_s);
     return std::move(*value);

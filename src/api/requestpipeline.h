@@ -32,15 +32,12 @@ struct ReplyDeleter {
 };
 using ReplyPointer = std::unique_ptr<QNetworkReply, ReplyDeleter>;
 
-// A body in the pieces it arrived in. The reply hands over what it buffered without copying, so
-// a large body is neither copied nor touched on the main thread; it is glued where it is decoded.
-using BodyPieces = QList<QByteArray>;
-
 // What a reply has received so far, never more than limit bytes in all.
 struct ReceivedBody {
     qsizetype limit = 0;
-    BodyPieces pieces;
-    qsizetype size = 0;
+    // One buffer, as large as the answer declares itself once its headers are in: a large answer
+    // then costs its size once, not again in the pieces it arrived in.
+    QByteArray bytes;
     // The answer declared or sent more than limit; it was aborted, not buffered further.
     bool tooLarge = false;
 };
@@ -52,8 +49,7 @@ struct ReceivedBody {
 // An answer that arrived over HTTP, complete.
 struct HttpAnswer {
     int status = 0;
-    BodyPieces body;
-    qsizetype size = 0;
+    QByteArray body;
 };
 
 // The request for address: -1 when it is not a valid URL; otherwise the JSON content type, the
@@ -71,11 +67,8 @@ struct HttpAnswer {
 // when the transfer did not complete (a refused redirect included); -3 when the answer was not HTTP.
 [[nodiscard]] RequestResult<HttpAnswer> readAnswer(QNetworkReply &reply, ReceivedBody body, const QString &serverAddress);
 
-// The body in one piece, each piece let go of once glued; a "Decoding" error when it is empty.
-[[nodiscard]] RequestResult<QByteArray> wholeBody(BodyPieces body);
-
 // The body as a JSON object or array; a "Decoding" error when it is empty or not JSON.
-[[nodiscard]] RequestResult<QJsonValue> parseJson(BodyPieces body);
+[[nodiscard]] RequestResult<QJsonValue> parseJson(const QByteArray &body);
 
 // A record straight from the text where it can be read so (a long list is then never held as JSON
 // values), else through the parsed values; nothing when the text is not JSON.
@@ -91,12 +84,14 @@ template<typename Record> std::optional<Decoded<Record>> decodeJsonText(QByteArr
     }
 }
 
-template<typename Record> RequestResult<Record> decode(BodyPieces body)
+// The body as Record; a "Decoding" error when it is empty, not JSON or not such a record. Taken by
+// value, so that the body is let go of as soon as it is decoded.
+template<typename Record> RequestResult<Record> decode(QByteArray body)
 {
-    const RequestResult<QByteArray> whole = wholeBody(std::move(body));
-    if (!whole)
-        return whole.error();
-    std::optional<Decoded<Record>> decoded = decodeJsonText<Record>(whole.value());
+    if (body.isEmpty())
+        return RequestError::undecodable(QStringLiteral("the answer is empty"));
+    std::optional<Decoded<Record>> decoded = decodeJsonText<Record>(body);
+    body = QByteArray();
     if (!decoded)
         return RequestError::undecodable(QStringLiteral("not JSON"));
     if (!*decoded)
@@ -106,7 +101,7 @@ template<typename Record> RequestResult<Record> decode(BodyPieces body)
 
 template<typename Record> QCoro::Task<RequestResult<Record>> decodeOffThreadWhenLarge(HttpAnswer answer)
 {
-    if (answer.size < kOffThreadDecodeThreshold)
+    if (answer.body.size() < kOffThreadDecodeThreshold)
         co_return decode<Record>(std::move(answer.body));
     co_return co_await QtConcurrent::run(&decode<Record>, std::move(answer.body));
 }

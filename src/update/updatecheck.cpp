@@ -20,9 +20,9 @@ namespace
 constexpr qsizetype kVersionAnswerSizeLimit = 64 * 1024;
 
 // The text member "latestVersion" of a JSON object; nothing for any other answer.
-std::optional<QString> latestVersionIn(RequestPipeline::BodyPieces body)
+std::optional<QString> latestVersionIn(const QByteArray &body)
 {
-    const RequestResult<QJsonValue> json = RequestPipeline::parseJson(std::move(body));
+    const RequestResult<QJsonValue> json = RequestPipeline::parseJson(body);
     if (!json)
         return std::nullopt;
     const QJsonValue latest = json.value().toObject().value("latestVersion"_L1);
@@ -76,7 +76,7 @@ QCoro::Task<> UpdateCheck::fetchLatestVersion(QUrl address)
     if (!self)
         co_return;
     auto answer = RequestPipeline::readAnswer(*reply, std::move(*received), m_webPortalURL);
-    const std::optional<QString> latest = answer ? latestVersionIn(std::move(answer.value().body)) : std::nullopt;
+    const std::optional<QString> latest = answer ? latestVersionIn(answer.value().body) : std::nullopt;
     if (!latest)
         qCInfo(lcUpdate) << "the version check learnt nothing";
     showResult(latest);
