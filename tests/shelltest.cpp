@@ -50,8 +50,7 @@ class ShellTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // The window keeps to its limits and tells the model which layout fits; the limits and the
-    // threshold themselves are panelgeometrytest's.
+    // The window keeps to its limits (panelgeometrytest's) and tells the model which layout fits.
     void resizing_data()
     {
         QTest::addColumn<QSize>("proposed");
@@ -86,6 +85,7 @@ private Q_SLOTS:
         QTest::newRow("resized by hand to 700 narrows") << 700 << 430;
         QTest::newRow("exactly 540 widens") << 540 << 820;
         QTest::newRow("500 widens") << 500 << 820;
+        QTest::newRow("541 narrows") << 541 << 430;
     }
 
     void widthSwitch()
