@@ -538,7 +538,8 @@ private Q_SLOTS:
         QVERIFY(!panel->shows("changePasswordError"));
     }
 
-    void updateRow()
+    // The update and export rows of the settings screen.
+    void updateAndExportRows()
     {
         m_server->on("GET", u"/api/version"_s, StubServer::json(200, QJsonObject{{u"latestVersion"_s, u"9.0.0"_s}}));
         const auto panel = signedInPanel(0);
@@ -550,12 +551,7 @@ private Q_SLOTS:
         QTRY_COMPARE(panel->item("updateButton")->property("text").toString(), u"Download"_s);
         QCOMPARE(panel->text("updateLabelNote"), panel->model->updateCheck()->updateStatusText());
         QCOMPARE(panel->item("updateLabelNote")->property("color").value<QColor>().rgb(), QColor::fromRgbF(0.063, 0.725, 0.506).rgb());
-    }
 
-    void exportAsksForAPath()
-    {
-        const auto panel = signedInPanel(2);
-        panel->model->setShowSettings(true);
         QTRY_VERIFY(panel->shows("exportButton"));
         panel->click("exportButton");
         QCOMPARE(panel->environment.saveDialog()->questions.size(), 1);
