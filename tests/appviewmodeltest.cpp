@@ -255,7 +255,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!card.isAuthLoading());
         QCOMPARE(idsOf(model->library()->websites()), (QList<qint64>{2, 3, 1}));
         QCOMPARE(server.requestsTo(u"/api/websites"_s).first().header("Authorization"), "Bearer fresh"_ba);
-        QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), u"fresh"_s);
         QCOMPARE(environment.makeViewModel(StubServer::refusingBaseUrl())->currentUser(), std::optional(kUser));
     }
 
