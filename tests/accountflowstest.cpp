@@ -63,11 +63,6 @@ private:
     }
 };
 
-QJsonObject jsonOf(const QByteArray &body)
-{
-    return QJsonDocument::fromJson(body).object();
-}
-
 // Where an operation runs: the card, or the password form with a busy flag and message lines of its own.
 struct Operation {
     QObject &owner;
@@ -258,7 +253,8 @@ private Q_SLOTS:
         QCOMPARE(parts.sessions.first().user, kUser);
         const QList<StubServer::Request> requests = server.requestsTo(path);
         QCOMPARE(requests.size(), 1);
-        QCOMPARE(jsonOf(requests.first().body), (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
+        QCOMPARE(QJsonDocument::fromJson(requests.first().body).object(),
+                 (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
         QVERIFY(!requests.first().hasHeader("Authorization"));
         QCOMPARE(parts.preferences.text(Preferences::kRememberedEmail).value_or(QString()), rememberedEmail);
         QCOMPARE(parts.preferences.text(Preferences::kRememberedPassword).value_or(QString()), rememberedPassword);
@@ -387,7 +383,7 @@ private Q_SLOTS:
 
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(50));
         QCOMPARE(server.requests().size(), status == kRefusedHere ? 0 : 1);
-        QCOMPARE(jsonOf(server.requests().value(0).body), sent);
+        QCOMPARE(QJsonDocument::fromJson(server.requests().value(0).body).object(), sent);
         QCOMPARE(server.requests().value(0).header("Authorization"),
                  signedIn && !sent.isEmpty() ? "Bearer session-token"_ba : QByteArray());
         QCOMPARE(busy.count(), status == kRefusedHere ? 0 : 2);

@@ -51,13 +51,6 @@ template<typename Response> RequestResult<Response> finish(QCoro::Task<RequestRe
 {
     return *QCoro::waitFor(optionally(std::move(task)));
 }
-
-template<typename Response>
-RequestResult<Response> perform(BackendClient &client, const QString &endpoint, const QByteArray &method = "GET",
-                                std::optional<QJsonObject> body = std::nullopt)
-{
-    return finish(client.request<Response>(endpoint, method, std::move(body)));
-}
 }
 
 class BackendClientTest : public QObject
@@ -224,7 +217,8 @@ private Q_SLOTS:
         BackendClient client(server.baseUrl(), kRequestTimeout);
         client.setToken(tokenText(token));
 
-        const auto result = perform<DeleteWebsiteResponse>(client, endpoint, method, body.isEmpty() ? std::nullopt : std::optional(body));
+        const auto result
+            = finish(client.request<DeleteWebsiteResponse>(endpoint, method, body.isEmpty() ? std::nullopt : std::optional(body)));
 
         QVERIFY2(result, qPrintable(result ? QString() : result.error().message));
         QCOMPARE(result.value().deletedId, 12);
@@ -263,7 +257,7 @@ private Q_SLOTS:
         BackendClient client(backend.baseUrl(), kRequestTimeout);
         client.setToken(tokenText(SessionToken));
 
-        const auto result = perform<SimpleMessageResponse>(client, u"/login"_s, method, QJsonObject{{u"password"_s, u"pw"_s}});
+        const auto result = finish(client.request<SimpleMessageResponse>(u"/login"_s, method, QJsonObject{{u"password"_s, u"pw"_s}}));
         QCOMPARE(bool(result), sameOrigin);
         QCOMPARE(elsewhere.requests().size(), 0);
         if (!sameOrigin)
@@ -316,7 +310,7 @@ private Q_SLOTS:
         // An answer exactly as large as the limit is still taken.
         BackendClient client(server.baseUrl(), kRequestTimeout, answer.body.size());
 
-        const auto result = perform<WebsitesResponse>(client, u"/websites"_s);
+        const auto result = finish(client.request<WebsitesResponse>(u"/websites"_s, "GET"));
 
         QVERIFY(result);
         QCOMPARE(SavedWebsite::listToJson(result.value().websites), websites);
