@@ -25,18 +25,23 @@ const QJsonObject kAuthAnswer{{u"token"_s, u"fresh-token"_s}, {u"user"_s, kUser.
 // The status of a request the form refuses before sending it.
 constexpr int kRefusedHere = 0;
 
-// Card and password form on a stub server; the session starter records each session and, while held, does not finish.
+// Card and password form on a stub server, with an account remembered from an earlier sign-in; the
+// session starter records each session and, while held, does not finish.
 class AccountParts : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit AccountParts(const QString &portalUrl, std::chrono::milliseconds requestTimeout = 5s)
-        : backend(portalUrl, requestTimeout)
+    AccountParts()
+        : backend(server.baseUrl(), 5s)
         , card(backend, preferences, secrets, [this](AuthResponse session) { return startSession(std::move(session)); })
         , form(backend)
-    { }
+    {
+        preferences.setText(Preferences::kRememberedEmail, u"kept@example.org"_s);
+        preferences.setText(Preferences::kRememberedPassword, u"kept password"_s);
+    }
 
+    StubServer server;
     QTemporaryDir directory;
     Preferences preferences{std::make_unique<QSettings>(directory.filePath(u"preferences.ini"_s), QSettings::IniFormat)};
     PreferencesSecretStore secrets{preferences};
@@ -57,11 +62,6 @@ private:
             co_await qCoro(this, &AccountParts::sessionsReleased);
     }
 };
-
-QJsonObject jsonOf(const QByteArray &body)
-{
-    return QJsonDocument::fromJson(body).object();
-}
 
 // Where an operation runs: the card, or the password form with a busy flag and message lines of its own.
 struct Operation {
@@ -92,11 +92,6 @@ void enterInputs(QObject &owner, const QVariantMap &inputs)
         owner.setProperty(input.key().toUtf8().constData(), input.value());
 }
 
-void storeRememberedAccount(Preferences &preferences)
-{
-    preferences.setText(Preferences::kRememberedEmail, u"kept@example.org"_s);
-    preferences.setText(Preferences::kRememberedPassword, u"kept password"_s);
-}
 }
 
 class AccountFlowsTest : public QObject
@@ -176,10 +171,9 @@ private Q_SLOTS:
 
     void switchingScreens()
     {
-        StubServer server;
+        AccountParts parts;
+        StubServer &server = parts.server;
         server.on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"success"_s, true}}));
-        AccountParts parts(server.baseUrl());
-        storeRememberedAccount(parts.preferences);
         AuthenticationCard &card = parts.card;
         card.submitAuth();
         QVERIFY(card.authError());
@@ -235,11 +229,10 @@ private Q_SLOTS:
         QFETCH(QString, rememberedEmail);
         QFETCH(QString, rememberedPassword);
 
-        StubServer server;
+        AccountParts parts;
+        StubServer &server = parts.server;
         const QString path = registering ? u"/api/auth/register"_s : u"/api/auth/login"_s;
         server.on("POST", path, StubServer::json(registering ? 201 : 200, kAuthAnswer));
-        AccountParts parts(server.baseUrl());
-        storeRememberedAccount(parts.preferences);
         parts.holdSessions = true;
         AuthenticationCard &card = parts.card;
         card.updateRememberMe(rememberMe);
@@ -260,7 +253,8 @@ private Q_SLOTS:
         QCOMPARE(parts.sessions.first().user, kUser);
         const QList<StubServer::Request> requests = server.requestsTo(path);
         QCOMPARE(requests.size(), 1);
-        QCOMPARE(jsonOf(requests.first().body), (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
+        QCOMPARE(QJsonDocument::fromJson(requests.first().body).object(),
+                 (QJsonObject{{u"email"_s, u"Ada@Example.org"_s}, {u"password"_s, password}}));
         QVERIFY(!requests.first().hasHeader("Authorization"));
         QCOMPARE(parts.preferences.text(Preferences::kRememberedEmail).value_or(QString()), rememberedEmail);
         QCOMPARE(parts.preferences.text(Preferences::kRememberedPassword).value_or(QString()), rememberedPassword);
@@ -367,11 +361,10 @@ private Q_SLOTS:
         QFETCH(QJsonObject, sent);
         QFETCH(QVariantMap, changes);
 
-        StubServer server;
+        AccountParts parts;
+        StubServer &server = parts.server;
         for (const QString &path : {u"login"_s, u"register"_s, u"forgot-password"_s, u"reset-password"_s, u"change-password"_s})
             server.on("POST", "/api/auth/"_L1 + path, StubServer::json(status, answer));
-        AccountParts parts(server.baseUrl());
-        storeRememberedAccount(parts.preferences);
         // The password form is only shown inside a session, and a 401 then means it ended.
         const bool signedIn = operation == "changePassword";
         if (signedIn)
@@ -390,7 +383,7 @@ private Q_SLOTS:
 
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(50));
         QCOMPARE(server.requests().size(), status == kRefusedHere ? 0 : 1);
-        QCOMPARE(jsonOf(server.requests().value(0).body), sent);
+        QCOMPARE(QJsonDocument::fromJson(server.requests().value(0).body).object(), sent);
         QCOMPARE(server.requests().value(0).header("Authorization"),
                  signedIn && !sent.isEmpty() ? "Bearer session-token"_ba : QByteArray());
         QCOMPARE(busy.count(), status == kRefusedHere ? 0 : 2);

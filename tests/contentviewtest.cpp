@@ -90,7 +90,6 @@ private Q_SLOTS:
 
         panel.click("widthButton");
         QTRY_COMPARE(panel.window->width(), 430);
-        QVERIFY(!panel.model->isWideLayout());
     }
 
     void settingsButtonSwitchesScreens()
@@ -109,12 +108,6 @@ private Q_SLOTS:
         panel.click("settingsButton");
         QVERIFY(!panel.model->showSettings());
         QTRY_VERIFY(!panel.item("settingsSlot")->property("active").toBool());
-
-        panel.model->setShowSettings(true);
-        panel.model->logout();
-        QCOMPARE(panel.currentScreen(), u"authentication"_s);
-        QTRY_VERIFY(panel.shows("authCardView"));
-        QVERIFY(!panel.shows("headerRightGroup"));
     }
 
     void cardHeight()
@@ -269,18 +262,11 @@ private Q_SLOTS:
             QCOMPARE(found.scheme(), u"qrc"_s);
             const QImage embedded(u":"_s + found.path());
             QCOMPARE(embedded.size(), QSize(128, 128));
+            // The dark appearance takes the light artwork and the other way round: they must differ.
+            QVERIFY(embedded != QImage(u":"_s + OriginalLogo::lookup(!isDark, {}).path()));
         } else {
             QCOMPARE(found, QUrl::fromLocalFile(folder.filePath(expected)));
         }
-    }
-
-    void embeddedLogosDiffer()
-    {
-        // The dark appearance takes the light artwork and the other way round: they must differ.
-        const QImage forDark(OriginalLogo::embeddedPath(true));
-        const QImage forLight(OriginalLogo::embeddedPath(false));
-        QVERIFY(!forDark.isNull() && !forLight.isNull());
-        QVERIFY(forDark != forLight);
     }
 
     void symbols_data()

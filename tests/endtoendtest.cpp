@@ -52,28 +52,6 @@ private:
         return decoded.value().website;
     }
 
-    // Asks for a reset code on the card and answers the one the server mailed, or nothing.
-    QString requestResetCode(AppViewModel &model, const QString &email) const
-    {
-        AuthenticationCard &card = *model.account();
-        card.switchAuthMode(AuthenticationCard::AuthMode::ForgotPassword);
-        card.setEmailInput(email);
-        card.requestPasswordReset();
-        const bool sent = QTest::qWaitFor([&card] { return card.authMode() == AuthenticationCard::AuthMode::EnterOtp; }, 5000);
-        return sent ? m_server.latestResetCode(email) : QString();
-    }
-
-    static void confirmReset(AppViewModel &model, const QString &code, const QString &newPassword)
-    {
-        AuthenticationCard &card = *model.account();
-        card.setOtpCodeInput(code);
-        card.setNewPasswordInput(newPassword);
-        card.confirmPasswordReset();
-        QTRY_VERIFY(!card.isAuthLoading());
-    }
-
-    static QString storedToken(const AppViewModel &model) { return model.backend().token().value_or(QString()); }
-
 private Q_SLOTS:
     void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorString())); }
 
@@ -99,7 +77,7 @@ private Q_SLOTS:
         QVERIFY(client->isAuthenticated());
         QCOMPARE(environment.preferences()->text(Preferences::kRememberedEmail), kEmail);
 
-        const QString token = storedToken(*client);
+        const QString token = client->backend().token().value_or(QString());
         const SavedWebsite first = createWebsite(token, u"https://www.first.test/a"_s, u"First"_s);
         const SavedWebsite second = createWebsite(token, u"https://second.test/b"_s, u"Second"_s);
         const SavedWebsite third = createWebsite(token, u"https://third.test/c"_s, u"Third"_s);
@@ -141,12 +119,19 @@ private Q_SLOTS:
     {
         TestEnvironment environment;
         auto client = makeClient(environment);
-        const QString code = requestResetCode(*client, kEmail.toUpper());
+        AuthenticationCard &card = *client->account();
+        card.switchAuthMode(AuthenticationCard::AuthMode::ForgotPassword);
+        card.setEmailInput(kEmail.toUpper());
+        card.requestPasswordReset();
+        QTRY_COMPARE(card.authMode(), AuthenticationCard::AuthMode::EnterOtp);
+        const QString code = m_server.latestResetCode(kEmail.toUpper());
         QCOMPARE(code.size(), 6);
 
-        confirmReset(*client, code, u"second password 2"_s);
-        QTRY_COMPARE(client->account()->authMode(), AuthenticationCard::AuthMode::Login);
-        QVERIFY(!client->account()->authError());
+        card.setOtpCodeInput(code);
+        card.setNewPasswordInput(u"second password 2"_s);
+        card.confirmPasswordReset();
+        QTRY_VERIFY(!card.isAuthLoading() && card.authMode() == AuthenticationCard::AuthMode::Login);
+        QVERIFY(!card.authError());
 
         submit(*client, AuthenticationCard::AuthMode::Login, kEmail, kPassword);
         QCOMPARE(client->account()->authError(), u"Incorrect email or password."_s);

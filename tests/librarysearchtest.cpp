@@ -24,33 +24,14 @@ QList<qint64> plainFilter(const QList<SavedWebsite> &websites, const QString &qu
     return ids;
 }
 
-// Text drawn from pieces that lower-case in awkward ways: letters that change length, letters
-// outside ASCII that lower to ASCII, surrogate pairs and lone surrogates.
+// Text drawn from pieces that lower-case in awkward ways: letters that change length when lowered
+// (capital I with dot, sharp s), that lower to ASCII (Kelvin sign), combining marks, surrogate pairs
+// (one lowering to another) and lone halves.
 QString awkwardText(QRandomGenerator &random, int pieces)
 {
-    // Letters that change length when lowered (capital I with dot, sharp s), that lower to ASCII
-    // (Kelvin sign), combining marks, surrogate pairs (one lowering to another) and lone halves.
-    static const QStringList alphabet{u"a"_s,
-                                      u"B"_s,
-                                      u"c"_s,
-                                      u"Z"_s,
-                                      u" "_s,
-                                      u"\n"_s,
-                                      u"ab"_s,
-                                      u"AB"_s,
-                                      u"k"_s,
-                                      u"i"_s,
-                                      u"\u0130"_s,
-                                      u"\u212A"_s,
-                                      u"\u00DF"_s,
-                                      u"\u1E9E"_s,
-                                      u"\u03A3"_s,
-                                      u"\u00C9"_s,
-                                      u"\u0307"_s,
-                                      u"\U0001F600"_s,
-                                      u"\U00010400"_s,
-                                      QString(QChar(0xD83D)),
-                                      QString(QChar(0xDE00))};
+    static const QStringList alphabet
+        = u"a|B|c|Z| |\n|ab|AB|k|i|\u0130|\u212A|\u00DF|\u1E9E|\u03A3|\u00C9|\u0307|\U0001F600|\U00010400"_s.split(u'|')
+        + QStringList{QString(QChar(0xD83D)), QString(QChar(0xDE00))};
     QString text;
     for (int piece = 0; piece < pieces; ++piece)
         text += alphabet.at(random.bounded(alphabet.size()));

@@ -55,6 +55,8 @@ const QList<SavedWebsite> kLibrary{
     {.id = 3, .url = u"https://three.test/"_s, .title = u"Three"_s, .createdAt = u"2024-03-01T00:00:00Z"_s},
 };
 constexpr qint64 kUnknownId = 99;
+// Small, so an answer past it is cheap to send.
+constexpr qsizetype kAnswerSizeLimit = 2048;
 
 StubServer::Response websitesAnswer(const QList<SavedWebsite> &websites)
 {
@@ -161,36 +163,52 @@ class LibraryTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The library starts from its copies. A copy an earlier version kept inside the preferences
+    // moves out beside them first, unless one is there already; the other preferences stay.
     void seeding_data()
     {
         QTest::addColumn<QByteArray>("cacheFile");
         QTest::addColumn<QByteArray>("preferencesCopy");
+        QTest::addColumn<QByteArray>("inPreferences");
         QTest::addColumn<QList<qint64>>("ids");
         QTest::addColumn<bool>("cacheFileRewritten");
 
         const QByteArray fromFile = LocalStoreManager::encodeWebsitesCache(websitesFrom(1, 3));
         const QByteArray fromPreferences = compact(websitesFrom(11, 2));
-        QTest::newRow("cache file wins") << fromFile << fromPreferences << QList<qint64>{3, 2, 1} << false;
-        QTest::newRow("empty cache file list falls back") << "[]"_ba << fromPreferences << QList<qint64>{12, 11} << true;
-        QTest::newRow("corrupt cache file falls back") << "[{\"id\":"_ba << fromPreferences << QList<qint64>{12, 11} << true;
-        QTest::newRow("no cache file") << QByteArray() << fromPreferences << QList<qint64>{12, 11} << true;
-        QTest::newRow("neither copy") << QByteArray() << QByteArray() << QList<qint64>{} << false;
+        const QByteArray none;
+        QTest::newRow("cache file wins") << fromFile << fromPreferences << none << QList<qint64>{3, 2, 1} << false;
+        QTest::newRow("empty cache file list falls back") << "[]"_ba << fromPreferences << none << QList<qint64>{12, 11} << true;
+        QTest::newRow("corrupt cache file falls back") << "[{\"id\":"_ba << fromPreferences << none << QList<qint64>{12, 11} << true;
+        QTest::newRow("no cache file") << none << fromPreferences << none << QList<qint64>{12, 11} << true;
+        QTest::newRow("neither copy") << none << none << none << QList<qint64>{} << false;
         QTest::newRow("corrupt preferences copy") << "[]"_ba
-                                                  << "[1,2"_ba << QList<qint64>{} << false;
+                                                  << "[1,2"_ba << none << QList<qint64>{} << false;
+        const QByteArray older = compact(websitesFrom(21, 3));
+        QTest::newRow("moved out of the preferences") << none << none << older << QList<qint64>{23, 22, 21} << true;
+        QTest::newRow("a copy in its new place wins") << none << fromPreferences << older << QList<qint64>{12, 11} << true;
+        QTest::newRow("an unreadable one moves too") << none << none << "[1,"_ba << QList<qint64>{} << false;
     }
 
     void seeding()
     {
         QFETCH(QByteArray, cacheFile);
         QFETCH(QByteArray, preferencesCopy);
+        QFETCH(QByteArray, inPreferences);
         QFETCH(QList<qint64>, ids);
         QFETCH(bool, cacheFileRewritten);
 
-        Fixture fixture;
+        Fixture fixture([&](Preferences &preferences) {
+            preferences.setBool(Preferences::kRememberMe, true);
+            if (!inPreferences.isEmpty())
+                preferences.setData(Preferences::kSavedWebsites, inPreferences);
+            preferences.setBool(Preferences::kShowHeaderEmail, true);
+            preferences.save();
+            if (!preferencesCopy.isEmpty())
+                Preferences::open(LibraryCopies::preferencesCopyLocation(preferences.location()))
+                    ->setData(Preferences::kSavedWebsites, preferencesCopy);
+        });
         if (!cacheFile.isEmpty())
             writeFile(LocalStoreManager::shared().websitesCacheFile(), cacheFile);
-        if (!preferencesCopy.isEmpty())
-            fixture.setPreferencesCopy(preferencesCopy);
         QSignalSpy loading(&fixture.library, &Library::isLoadingChanged);
         fixture.seed();
         QCOMPARE(idsOf(fixture.library.websites()), ids);
@@ -201,7 +219,12 @@ private Q_SLOTS:
         const QByteArray stored = readFile(LocalStoreManager::shared().websitesCacheFile());
         QCOMPARE(stored, cacheFileRewritten ? LocalStoreManager::encodeWebsitesCache(fixture.library.websites()) : cacheFile);
         // Seeding never rewrites the preferences copy.
-        QCOMPARE(fixture.preferencesCopy().value_or(QByteArray()), preferencesCopy);
+        QCOMPARE(fixture.preferencesCopy().value_or(QByteArray()), preferencesCopy.isEmpty() ? inPreferences : preferencesCopy);
+        QCOMPARE(QDir(QFileInfo(fixture.preferencesCopyFile()).path()).entryList(QDir::Files).size(), fixture.preferencesCopy() ? 2 : 1);
+        QVERIFY(!fixture.preferences->contains(Preferences::kSavedWebsites));
+        const auto reopened = fixture.environment.preferences();
+        QVERIFY(!reopened->contains(Preferences::kSavedWebsites));
+        QVERIFY(reopened->boolValue(Preferences::kRememberMe) && reopened->boolValue(Preferences::kShowHeaderEmail));
     }
 
     // The copies are read in the background; a sign-out before they arrive keeps them out.
@@ -271,44 +294,6 @@ private Q_SLOTS:
         QVERIFY(written(newer, std::nullopt));
         QVERIFY(!preferences->contains(Preferences::kSavedWebsites));
         QVERIFY(preferences->boolValue(Preferences::kRememberMe));
-    }
-
-    void anEarlierCopyInThePreferencesMovesOut_data()
-    {
-        QTest::addColumn<QByteArray>("inPreferences");
-        QTest::addColumn<QByteArray>("alreadyMoved");
-        QTest::addColumn<QList<qint64>>("ids");
-
-        const QByteArray older = compact(websitesFrom(1, 2));
-        const QByteArray moved = compact(websitesFrom(11, 3));
-        QTest::newRow("moved as it is") << older << QByteArray() << QList<qint64>{2, 1};
-        QTest::newRow("a copy in its new place wins") << older << moved << QList<qint64>{13, 12, 11};
-        QTest::newRow("an unreadable one moves too") << "[1,"_ba << QByteArray() << QList<qint64>{};
-    }
-
-    void anEarlierCopyInThePreferencesMovesOut()
-    {
-        QFETCH(QByteArray, inPreferences);
-        QFETCH(QByteArray, alreadyMoved);
-        QFETCH(QList<qint64>, ids);
-
-        Fixture fixture([&](Preferences &preferences) {
-            preferences.setBool(Preferences::kRememberMe, true);
-            preferences.setData(Preferences::kSavedWebsites, inPreferences);
-            preferences.setBool(Preferences::kShowHeaderEmail, true);
-            preferences.save();
-            if (!alreadyMoved.isEmpty())
-                Preferences::open(LibraryCopies::preferencesCopyLocation(preferences.location()))
-                    ->setData(Preferences::kSavedWebsites, alreadyMoved);
-        });
-        fixture.seed();
-        QCOMPARE(idsOf(fixture.library.websites()), ids);
-        QVERIFY(!fixture.preferences->contains(Preferences::kSavedWebsites));
-        const auto reopened = fixture.environment.preferences();
-        QVERIFY(!reopened->contains(Preferences::kSavedWebsites));
-        QVERIFY(reopened->boolValue(Preferences::kRememberMe) && reopened->boolValue(Preferences::kShowHeaderEmail));
-        QCOMPARE(fixture.preferencesCopy(), std::optional(alreadyMoved.isEmpty() ? inPreferences : alreadyMoved));
-        QCOMPARE(QDir(QFileInfo(fixture.preferencesCopyFile()).path()).entryList(QDir::Files).size(), 2);
     }
 
     void searchAndShowMoreShapeTheList()
@@ -387,6 +372,12 @@ private Q_SLOTS:
         QTest::newRow("empty list") << websitesAnswer({}) << QList<SavedWebsite>{} << true;
         QTest::newRow("server error") << StubServer::text(500, "<html>down</html>"_ba) << before << false;
         QTest::newRow("one website does not decode") << StubServer::json(200, oneBadWebsite) << before << false;
+        // Past the size limit, even as a refusal of the session: both stay.
+        StubServer::Response overlarge = websitesAnswer(websitesFrom(10, 40));
+        QCOMPARE_GT(overlarge.body.size(), kAnswerSizeLimit);
+        QTest::newRow("answer past the size limit") << overlarge << before << false;
+        overlarge.status = 401;
+        QTest::newRow("refusal past the size limit") << overlarge << before << false;
     }
 
     void fetch()
@@ -395,31 +386,15 @@ private Q_SLOTS:
         QFETCH(QList<SavedWebsite>, expected);
         QFETCH(bool, rewritten);
 
-        Fixture fixture;
-        fixture.fetch(kLibrary);
-        fixture.removeLocalCopies();
-        fixture.fetch(answer);
-        QCOMPARE(fixture.library.websites(), expected);
-        QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
-    }
-
-    // Missing thumbnails come one at a time in list order, until clear() forgets everything.
-    void overlargeAnswerKeepsSessionAndLibrary()
-    {
-        Fixture fixture({}, 2048);
+        Fixture fixture({}, kAnswerSizeLimit);
         fixture.fetch(kLibrary);
         fixture.removeLocalCopies();
         QSignalSpy rejected(&fixture.backend, &BackendClient::sessionRejected);
-        StubServer::Response overlarge = websitesAnswer(websitesFrom(10, 40));
-        QCOMPARE_GT(overlarge.body.size(), 2048);
-        for (const int status : {200, 401}) {
-            overlarge.status = status;
-            fixture.fetch(overlarge);
-            QCOMPARE(fixture.library.websites(), LibraryOrder::sorted(kLibrary));
-        }
+        fixture.fetch(answer);
+        QCOMPARE(fixture.library.websites(), expected);
+        QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
         QCOMPARE(rejected.count(), 0);
         QCOMPARE(fixture.backend.token(), std::optional(u"token-1"_s));
-        QVERIFY(!fixture.anyLocalCopy());
     }
 
     // A newer walk stops the one before it, even in the middle of a download.
@@ -436,6 +411,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(1)));
     }
 
+    // Missing thumbnails come one at a time in list order, until clear() forgets everything.
     void thumbnailWalkAndClear()
     {
         Fixture fixture;

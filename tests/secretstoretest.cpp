@@ -6,7 +6,7 @@
 #include "api/backendclient.h"
 #include "library/localstoremanager.h"
 
-#include <QJsonDocument>
+#include <QJsonArray>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -15,7 +15,7 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-const QJsonObject kUserJson{{u"id"_s, 7}, {u"email"_s, u"ada@example.org"_s}};
+const User kUser{.id = 7, .email = u"ada@example.org"_s};
 
 // The permission bits of path, or -1 when it does not exist.
 int modeOf(const QString &path)
@@ -51,13 +51,12 @@ private Q_SLOTS:
     {
         QFETCH(bool, secretStoreRuns);
         StubServer backend;
-        backend.on("POST", u"/api/auth/login"_s, StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUserJson}}));
+        backend.on("POST", u"/api/auth/login"_s, StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
         backend.on("GET", u"/api/websites"_s, StubServer::json(200, QJsonObject{{u"websites"_s, QJsonArray()}}));
         TestEnvironment environment;
+        environment.storeSession(kUser, u"old-token"_s);
         {
             const auto preferences = environment.preferences();
-            preferences->setText(Preferences::kJWTToken, u"old-token"_s);
-            preferences->setData(Preferences::kCurrentUser, QJsonDocument(kUserJson).toJson(QJsonDocument::Compact));
             preferences->setText(Preferences::kRememberedEmail, u"ada@example.org"_s);
             preferences->setText(Preferences::kRememberedPassword, u"s3cret"_s);
         }

@@ -107,7 +107,6 @@ void addHostileRequestRows()
     row("icon: this very server", "GET icon?domain=127.0.0.1", "", Nobody, 403);
     row("icon: a name for this machine", "GET icon?domain=LocalHost", "", Nobody, 403);
     row("icon: ssh port", "GET icon?domain=example.com:22", "", Nobody, 403);
-    row("icon: cloud metadata", "GET icon?domain=169.254.169.254", "", Nobody, 403);
     row("icon: decimal loopback", "GET icon?domain=2130706433", "", Nobody, 403);
     row("icon: IPv6 loopback", "GET icon?domain=%5B%3A%3A1%5D", "", Nobody, 403);
     row("icon: IPv4-mapped loopback", "GET icon?domain=%5B%3A%3Affff%3A127.0.0.1%5D", "", Nobody, 403);

@@ -3,7 +3,6 @@
 #include "support/testdata.h"
 #include "testsite.h"
 
-#include <QDir>
 #include <QImage>
 #include <QTest>
 
@@ -80,15 +79,6 @@ private Q_SLOTS:
         const HttpAnswer cached = m_two->request("GET", path);
         QCOMPARE(cached.status, 200);
         QCOMPARE(QImage::fromData(cached.body, "PNG").size(), QSize(32, 32));
-    }
-
-    void anotherSecretIsRefused()
-    {
-        QStringList arguments = m_first->sharingArguments();
-        arguments.removeLast();
-        arguments.append(QDir(m_first->dataDirectory()).filePath(u"other.key"_s));
-        ServerProcess stranger(arguments);
-        QVERIFY(!stranger.start());
     }
 };
 

@@ -31,7 +31,6 @@ public:
 
     // http://127.0.0.1:<port>, the value for CORVANE_PORTAL_URL.
     [[nodiscard]] QUrl baseUrl() const { return m_baseUrl; }
-    [[nodiscard]] QUrl apiUrl() const { return m_baseUrl.resolved(QUrl(QStringLiteral("/api"))); }
     [[nodiscard]] QString dataDirectory() const { return m_dataDirectory.path(); }
     // The --database and --secret-file values that let another server share this one's data.
     [[nodiscard]] QStringList sharingArguments() const;

@@ -17,14 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-bool started(ServerProcess &server)
-{
-    const bool ok = server.start();
-    if (!ok)
-        qWarning("%s", qPrintable(server.errorString()));
-    return ok;
-}
-
 #ifdef Q_OS_LINUX
 // Caps a process's address space a little above what it uses now, so a large allocation fails while
 // small ones go on; a negative headroom lifts the cap.
@@ -53,7 +45,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_server = std::make_unique<ServerProcess>(QStringList{u"--latest-version"_s, u"1.2.3"_s});
-        QVERIFY(started(*m_server));
+        QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_api = std::make_unique<ApiClient>(m_server->baseUrl());
     }
 
@@ -177,7 +169,7 @@ private Q_SLOTS:
     void expiredTokenIsRefused()
     {
         ServerProcess server({u"--session-lifetime"_s, u"1"_s});
-        QVERIFY(started(server));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
         ApiClient api(server.baseUrl());
         const QString token = api.registerAccount(u"short@example.com"_s);
         QCOMPARE(api.list(token).status, 200);
@@ -238,7 +230,7 @@ private Q_SLOTS:
 #else
         // The real cost: each hash needs 64 MiB, far more than the cap below leaves.
         ServerProcess server({u"--password-hashing"_s, u"interactive"_s});
-        QVERIFY(started(server));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
         ApiClient api(server.baseUrl());
         api.registerAccount(u"busy@example.com"_s, u"before1"_s);
         QCOMPARE(api.forgot(u"busy@example.com"_s).status, 200);
@@ -276,7 +268,7 @@ private Q_SLOTS:
         QFETCH(int, status);
 
         ServerProcess server({u"--reset-code-lifetime"_s, u"1"_s});
-        QVERIFY(started(server));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
         ApiClient api(server.baseUrl());
         const QString email = u"codes@example.com"_s;
         api.registerAccount(email, u"before1"_s);
@@ -315,7 +307,7 @@ private Q_SLOTS:
     void codeRequestsAreLimited()
     {
         ServerProcess server({u"--limit-window"_s, u"3"_s});
-        QVERIFY(started(server));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
         ApiClient api(server.baseUrl());
         for (int index = 0; index < 3; ++index)
             QCOMPARE(api.forgot(u"Same@example.com"_s).status, 200);
@@ -337,7 +329,7 @@ private Q_SLOTS:
     {
         // The real hashing cost, so that a refusal which still hashed would show in its time.
         ServerProcess server({u"--limit-window"_s, u"120"_s, u"--password-hashing"_s, u"interactive"_s});
-        QVERIFY(started(server));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
         ApiClient api(server.baseUrl());
         api.registerAccount(u"target@example.com"_s, u"right-pass"_s);
         for (int index = 0; index < 9; ++index)
@@ -379,14 +371,14 @@ private Q_SLOTS:
     void dataAndSecretFileSurviveARestart()
     {
         ServerProcess server;
-        QVERIFY(started(server));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
         const QFileInfo key(QDir(server.dataDirectory()).filePath(u"server.key"_s));
         QVERIFY(key.exists());
         QCOMPARE(key.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner), QFile::Permissions());
         const QString token = ApiClient(server.baseUrl()).registerAccount(u"keep@example.com"_s);
         QCOMPARE(ApiClient(server.baseUrl()).add(token, u"https://k.example"_s, u"K"_s).status, 201);
         server.stop();
-        QVERIFY(started(server));
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
         QCOMPARE(ApiClient(server.baseUrl()).websites(token).size(), 1);
         server.stop();
         // The database alone, with another key, is refused rather than silently failing every code.

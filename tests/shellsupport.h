@@ -13,15 +13,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// Stores a session the way sign-in does, so the next model built in the environment starts
-// signed in as this user.
-inline void storeSignedInSession(const TestEnvironment &environment, const User &user)
-{
-    const auto preferences = environment.preferences();
-    preferences->setText(Preferences::kJWTToken, QStringLiteral("token-1"));
-    preferences->setData(Preferences::kCurrentUser, QJsonDocument(user.toJson()).toJson(QJsonDocument::Compact));
-}
-
 // Types text into whatever item has the keyboard, one key at a time; QtTest has no QWindow form
 // of keyClicks.
 inline void typeText(QWindow *window, const QString &text)
@@ -71,7 +62,7 @@ struct Panel {
     {
         qputenv("CORVANE_APPEARANCE", options.appearance);
         if (options.signedInUser)
-            storeSignedInSession(environment, *options.signedInUser);
+            environment.storeSession(*options.signedInUser);
         {
             const auto preferences = environment.preferences();
             if (!options.websites.isEmpty())

@@ -147,17 +147,13 @@ private Q_SLOTS:
 
     void pinningThroughTheLibraryMovesOneRow()
     {
-        TestEnvironment environment;
         StubServer server;
-        BackendClient backend(server.baseUrl(), std::chrono::seconds(10));
-        backend.setToken(u"token"_s);
-        const auto preferences = environment.preferences();
-        FakeClipboard clipboard;
-        FakeSaveDialog saveDialog;
-        Library library({backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()});
         server.queue("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{websites({1, 2, 3})}.toJson()));
-        QCoro::waitFor(library.fetchWebsites());
-        QCOMPARE(library.websiteList()->rowCount(), 3);
+        TestEnvironment environment;
+        environment.storeSession(User{.id = 1, .email = u"ada@example.org"_s});
+        const auto model = environment.makeViewModel(server.baseUrl());
+        Library &library = *model->library();
+        QTRY_COMPARE(library.websiteList()->rowCount(), 3);
 
         QAbstractItemModelTester tester(library.websiteList(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         RowMirror view(*library.websiteList());
@@ -165,7 +161,7 @@ private Q_SLOTS:
         pinned.isPinned = true;
         server.on("PATCH", u"/api/websites/1/pin"_s, StubServer::json(200, SingleWebsiteResponse{pinned}.toJson()));
         library.togglePin(1);
-        QTRY_VERIFY(backend.network().findChildren<QNetworkReply *>().isEmpty());
+        QTRY_VERIFY(model->backend().network().findChildren<QNetworkReply *>().isEmpty());
         QCOMPARE(server.requestsTo(u"/api/websites/1/pin"_s).size(), 1);
         QCOMPARE(view.seen, (QStringList{u"moved 2-2 to 0"_s, u"changed 0-0"_s}));
         QCOMPARE(view.rows, (QStringList{u"1 Site 1 pinned"_s, u"3 Site 3"_s, u"2 Site 2"_s}));

@@ -9,14 +9,9 @@ FakeOsascript::FakeOsascript()
     qputenv("FAKE_OSASCRIPT_DIR", m_directory.path().toLocal8Bit());
 }
 
-QString FakeOsascript::executable()
-{
-    return QStringLiteral(CORVANE_FAKE_OSASCRIPT);
-}
-
 std::unique_ptr<OsascriptTabReader> FakeOsascript::reader(std::chrono::milliseconds timeout)
 {
-    return std::make_unique<OsascriptTabReader>(ScriptRunner(executable(), timeout));
+    return std::make_unique<OsascriptTabReader>(ScriptRunner(QStringLiteral(CORVANE_FAKE_OSASCRIPT), timeout));
 }
 
 void FakeOsascript::answer(const QString &appName, const QByteArray &output, Script script)

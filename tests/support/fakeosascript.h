@@ -19,7 +19,6 @@ public:
 
     FakeOsascript();
 
-    [[nodiscard]] static QString executable();
     // A reader that runs the fake with the given time-out.
     [[nodiscard]] static std::unique_ptr<OsascriptTabReader> reader(std::chrono::milliseconds timeout = ScriptRunner::defaultTimeout);
 

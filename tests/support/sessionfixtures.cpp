@@ -79,14 +79,6 @@ QByteArray SessionFixtures::firefoxSessionJson(const QList<SessionTab> &tabs, qs
     return QJsonDocument(QJsonObject{{u"windows"_s, QJsonArray{window}}, {u"selectedWindow"_s, 1}}).toJson(QJsonDocument::Compact);
 }
 
-void SessionFixtures::writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
-
 void SessionFixtures::setModified(const QString &path, const QDateTime &time)
 {
     QFile file(path);

@@ -2,6 +2,7 @@
 
 #include "capture/sessiontab.h"
 #include "platform/browserwindows.h"
+#include "support/testdata.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -24,7 +25,7 @@ struct Visit {
 // A Firefox session with one window whose selected tab is selectedTab (0-based); each tab has
 // one entry.
 [[nodiscard]] QByteArray firefoxSessionJson(const QList<SessionTab> &tabs, qsizetype selectedTab);
-void writeFile(const QString &path, const QByteArray &data);
+using ::writeFile;
 void setModified(const QString &path, const QDateTime &time);
 
 // A Firefox profile folder tree under root: profiles.ini with these profile folders (the first

@@ -3,7 +3,9 @@
 #include "api/records.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTest>
 
@@ -23,8 +25,10 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Creates the folders on the way.
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);

@@ -3,6 +3,7 @@
 #include "fakeosascript.h"
 #include "library/librarycopies.h"
 
+#include <QJsonDocument>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -17,6 +18,13 @@ TestEnvironment::TestEnvironment()
 std::unique_ptr<Preferences> TestEnvironment::preferences() const
 {
     return std::make_unique<Preferences>(std::make_unique<QSettings>(path(QStringLiteral("preferences.ini")), QSettings::IniFormat));
+}
+
+void TestEnvironment::storeSession(const User &user, const QString &token) const
+{
+    const auto stored = preferences();
+    stored->setText(Preferences::kJWTToken, token);
+    stored->setData(Preferences::kCurrentUser, QJsonDocument(user.toJson()).toJson(QJsonDocument::Compact));
 }
 
 std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &portalUrl)
@@ -39,8 +47,6 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
         .tabReader = FakeOsascript::reader(),
         .clipboard = std::move(clipboard),
         .saveDialog = std::move(saveDialog),
-        .requestTimeout = m_requestTimeout,
-        .updateCheckTimeout = m_updateCheckTimeout,
     };
     return std::make_unique<AppViewModel>(std::move(dependencies));
 }

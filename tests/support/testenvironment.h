@@ -23,6 +23,8 @@ public:
     // A preferences store over the same file every time, to seed data before a model exists
     // or to read what a model left behind.
     [[nodiscard]] std::unique_ptr<Preferences> preferences() const;
+    // Stores a session the way sign-in does, so the next model built here starts signed in.
+    void storeSession(const User &user, const QString &token = QStringLiteral("token-1")) const;
 
     // Builds a view model; the fakes it received stay reachable through workspace() and friends
     // until the next call.
@@ -32,10 +34,6 @@ public:
     [[nodiscard]] FakeClipboard *clipboard() const { return m_clipboard; }
     [[nodiscard]] FakeSaveDialog *saveDialog() const { return m_saveDialog; }
 
-    // Time-outs for the models built from now on; the production values until a test shortens
-    // them to see a silent server fail quickly.
-    void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
-    void setUpdateCheckTimeout(std::chrono::milliseconds timeout) { m_updateCheckTimeout = timeout; }
     // The secret store of the next model built; without one, secrets stay in the preferences.
     void setSecretStore(std::unique_ptr<SecretStore> secrets) { m_secrets = std::move(secrets); }
 
@@ -45,8 +43,6 @@ private:
     FakeClipboard *m_clipboard = nullptr;
     FakeSaveDialog *m_saveDialog = nullptr;
     std::unique_ptr<SecretStore> m_secrets;
-    std::chrono::milliseconds m_requestTimeout = AppViewModelDependencies().requestTimeout;
-    std::chrono::milliseconds m_updateCheckTimeout = AppViewModelDependencies().updateCheckTimeout;
 };
 
 // The environment for a child corvane process whose home, settings, data and runtime folders all
