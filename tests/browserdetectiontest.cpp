@@ -5,11 +5,9 @@
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
 
 namespace
 {
@@ -117,20 +115,6 @@ private Q_SLOTS:
             QCOMPARE((QStringList{record.result->title, record.result->url, record.result->browserName}), expected);
         // Asking stops at the first web page.
         QCOMPARE(osascript.calls().size(), asked);
-    }
-
-    void hungScriptTimesOutAndTheNextBrowserAnswers()
-    {
-        FakeOsascript osascript;
-        osascript.hang(u"Google Chrome"_s);
-        osascript.answer(u"Safari"_s, "https://s.org|||S");
-        const auto reader = FakeOsascript::reader(1s);
-
-        QElapsedTimer elapsed;
-        elapsed.start();
-        const DetectionRecord record = BrowserDetection::detect({.runningBundleIds = {chrome, safari}}, *reader);
-        QVERIFY(elapsed.elapsed() < 4000);
-        QCOMPARE(record.result->url, u"https://s.org"_s);
     }
 
     void topmostVisibleBrowser_data()
