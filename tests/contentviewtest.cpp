@@ -74,42 +74,6 @@ private Q_SLOTS:
         QCOMPARE(panel.item("headerEmailChip")->property("toolTipText").toString(), kUser.email);
     }
 
-    void widthButtonSwitchesWidth()
-    {
-        const Panel panel(panelOptions(true));
-        QQuickItem *button = panel.item("widthButton");
-        QTRY_COMPARE(panel.window->width(), 430);
-        QCOMPARE(button->property("toolTipText").toString(), u"Expand width"_s);
-        QCOMPARE(button->property("symbol").toString(), u"arrow.up.left.and.arrow.down.right"_s);
-
-        panel.click("widthButton");
-        QVERIFY(panel.model->isWideLayout());
-        QTRY_COMPARE(panel.window->width(), 820);
-        QCOMPARE(button->property("toolTipText").toString(), u"Compact width"_s);
-        QCOMPARE(button->property("symbol").toString(), u"arrow.down.right.and.arrow.up.left"_s);
-
-        panel.click("widthButton");
-        QTRY_COMPARE(panel.window->width(), 430);
-    }
-
-    void settingsButtonSwitchesScreens()
-    {
-        const Panel panel(panelOptions(true));
-        QCOMPARE(panel.currentScreen(), u"dashboard"_s);
-        QTRY_VERIFY(panel.shows("dashboardView"));
-
-        panel.click("settingsButton");
-        QVERIFY(panel.model->showSettings());
-        QCOMPARE(panel.currentScreen(), u"settings"_s);
-        QTRY_VERIFY(panel.shows("settingsView"));
-        // The dashboard fades out and is then gone.
-        QTRY_VERIFY(!panel.item("dashboardSlot")->property("active").toBool());
-
-        panel.click("settingsButton");
-        QVERIFY(!panel.model->showSettings());
-        QTRY_VERIFY(!panel.item("settingsSlot")->property("active").toBool());
-    }
-
     void cardHeight()
     {
         const Panel signedOut(panelOptions(false));
@@ -298,11 +262,21 @@ private Q_SLOTS:
         QCOMPARE(icon.object->property("font").value<QFont>().family(), font.familyName());
     }
 
-    void toolTipAndSettingsScreenshot()
+    // The header's two buttons; the width button's tooltip is saved over the settings screen.
+    void headerButtons()
     {
         const Panel panel(panelOptions(true));
-        panel.model->setShowSettings(true);
+        QCOMPARE(panel.currentScreen(), u"dashboard"_s);
+        panel.click("settingsButton");
+        QVERIFY(panel.model->showSettings());
+        QCOMPARE(panel.currentScreen(), u"settings"_s);
+        QTRY_VERIFY(panel.shows("settingsView"));
+        // The dashboard fades out and is then gone.
+        QTRY_VERIFY(!panel.item("dashboardSlot")->property("active").toBool());
+
         QQuickItem *button = panel.item("widthButton");
+        QTRY_COMPARE(panel.window->width(), 430);
+        QCOMPARE(button->property("symbol").toString(), u"arrow.up.left.and.arrow.down.right"_s);
         QTest::mouseMove(panel.window.get(), button->mapToScene(button->boundingRect().center()).toPoint());
         QObject *toolTip = button->findChild<QObject *>(u"toolTip"_s);
         QVERIFY(toolTip);
@@ -310,8 +284,19 @@ private Q_SLOTS:
         QCOMPARE(toolTip->property("text").toString(), u"Expand width"_s);
         QTest::qWait(300);
         // The tooltip lives in the window's overlay, outside the root item, so grab the window.
-        const QImage shot = panel.window->grabWindow();
-        QVERIFY(shot.save(screenshotPath(u"tooltip-settings-light"_s)));
+        QVERIFY(panel.window->grabWindow().save(screenshotPath(u"tooltip-settings-light"_s)));
+
+        panel.click("widthButton");
+        QVERIFY(panel.model->isWideLayout());
+        QTRY_COMPARE(panel.window->width(), 820);
+        QCOMPARE(button->property("toolTipText").toString(), u"Compact width"_s);
+        QCOMPARE(button->property("symbol").toString(), u"arrow.down.right.and.arrow.up.left"_s);
+        panel.click("widthButton");
+        QTRY_COMPARE(panel.window->width(), 430);
+
+        panel.click("settingsButton");
+        QVERIFY(!panel.model->showSettings());
+        QTRY_VERIFY(!panel.item("settingsSlot")->property("active").toBool());
     }
 };
 
