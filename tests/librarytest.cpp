@@ -10,7 +10,6 @@
 #include <QCoroTask>
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QSignalSpy>
@@ -55,8 +54,6 @@ const QList<SavedWebsite> kLibrary{
     {.id = 3, .url = u"https://three.test/"_s, .title = u"Three"_s, .createdAt = u"2024-03-01T00:00:00Z"_s},
 };
 constexpr qint64 kUnknownId = 99;
-// Small, so an answer past it is cheap to send.
-constexpr qsizetype kAnswerSizeLimit = 2048;
 
 StubServer::Response websitesAnswer(const QList<SavedWebsite> &websites)
 {
@@ -79,8 +76,8 @@ struct Fixture {
     Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
 
     // prepare writes what the library finds when it is built.
-    explicit Fixture(const std::function<void(Preferences &)> &prepare = {}, qsizetype answerSizeLimit = kMaximumAnswerSize)
-        : backend(server.baseUrl(), std::chrono::seconds(10), answerSizeLimit)
+    explicit Fixture(const std::function<void(Preferences &)> &prepare = {})
+        : backend(server.baseUrl(), std::chrono::seconds(10))
         , preferences([&] {
             if (prepare)
                 prepare(*environment.preferences());
@@ -363,21 +360,13 @@ private Q_SLOTS:
         renamed[1].title = u"Deux"_s;
         QList<SavedWebsite> explicitlyUnpinned = before;
         explicitlyUnpinned[0].isPinned = false;
-        const QJsonObject oneBadWebsite{
-            {u"websites"_s, QJsonArray{kLibrary[0].toJson(), QJsonObject{{u"id"_s, u"2"_s}, {u"url"_s, u"u"_s}, {u"title"_s, u"t"_s}}}}};
         QTest::newRow("same list in library order") << websitesAnswer(before) << before << false;
         QTest::newRow("same list in another order") << websitesAnswer(kLibrary) << before << true;
         QTest::newRow("one title changed") << websitesAnswer(renamed) << renamed << true;
         QTest::newRow("pin flag false instead of absent") << websitesAnswer(explicitlyUnpinned) << explicitlyUnpinned << true;
         QTest::newRow("empty list") << websitesAnswer({}) << QList<SavedWebsite>{} << true;
+        // Whatever made the request fail (the client's tests go through each way), the library stays.
         QTest::newRow("server error") << StubServer::text(500, "<html>down</html>"_ba) << before << false;
-        QTest::newRow("one website does not decode") << StubServer::json(200, oneBadWebsite) << before << false;
-        // Past the size limit, even as a refusal of the session: both stay.
-        StubServer::Response overlarge = websitesAnswer(websitesFrom(10, 40));
-        QCOMPARE_GT(overlarge.body.size(), kAnswerSizeLimit);
-        QTest::newRow("answer past the size limit") << overlarge << before << false;
-        overlarge.status = 401;
-        QTest::newRow("refusal past the size limit") << overlarge << before << false;
     }
 
     void fetch()
@@ -386,15 +375,12 @@ private Q_SLOTS:
         QFETCH(QList<SavedWebsite>, expected);
         QFETCH(bool, rewritten);
 
-        Fixture fixture({}, kAnswerSizeLimit);
+        Fixture fixture;
         fixture.fetch(kLibrary);
         fixture.removeLocalCopies();
-        QSignalSpy rejected(&fixture.backend, &BackendClient::sessionRejected);
         fixture.fetch(answer);
         QCOMPARE(fixture.library.websites(), expected);
         QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
-        QCOMPARE(rejected.count(), 0);
-        QCOMPARE(fixture.backend.token(), std::optional(u"token-1"_s));
     }
 
     // A newer walk stops the one before it, even in the middle of a download.
@@ -504,8 +490,6 @@ private Q_SLOTS:
         QTest::newRow("answer without isPinned")
             << false << qint64(1) << websiteAnswer(kLibrary[0]) << Ids{1, 3, 2} << Ids{3, 2, 1} << true;
         QTest::newRow("server error") << false << qint64(1) << refused << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
-        QTest::newRow("answer does not decode")
-            << false << qint64(1) << StubServer::json(200, QJsonObject{}) << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
         QTest::newRow("refused unpin jumps back") << true << qint64(2) << refused << Ids{3, 2, 1} << Ids{2, 3, 1} << false;
         QTest::newRow("unknown website") << false << kUnknownId << websiteAnswer(pinned) << Ids{3, 2, 1} << Ids{3, 2, 1} << false;
     }
@@ -560,10 +544,8 @@ private Q_SLOTS:
         renamed[1] = news;
         const StubServer::Response accepted = websiteAnswer(news);
         const StubServer::Response refused = StubServer::json(400, QJsonObject{{u"error"_s, u"Title too long"_s}});
-        QTest::newRow("trimmed") << qint64(2) << u"  News  "_s << accepted << u"News"_s << renamed << true;
-        QTest::newRow("line breaks trimmed") << qint64(2) << u"\nNews\t\r\n"_s << accepted << u"News"_s << renamed << true;
+        QTest::newRow("trimmed") << qint64(2) << u" \nNews\t\r\n "_s << accepted << u"News"_s << renamed << true;
         QTest::newRow("white space only") << qint64(2) << u"  \n\r\n\t "_s << accepted << QString() << before << false;
-        QTest::newRow("empty") << qint64(2) << QString() << accepted << QString() << before << false;
         QTest::newRow("refused") << qint64(2) << u"News"_s << refused << u"News"_s << before << false;
         // Removed by another fetch meanwhile: nothing to replace, but both copies are written.
         QTest::newRow("website gone") << kUnknownId << u"News"_s << websiteAnswer({.id = kUnknownId, .url = u"u"_s, .title = u"News"_s})
