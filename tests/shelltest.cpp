@@ -113,15 +113,6 @@ private Q_SLOTS:
         QCOMPARE(layoutChanges.count(), (startWidth >= 540) == (newWidth == 820) ? 0 : 1);
     }
 
-    void widthSwitchWithoutPanelDoesNothing()
-    {
-        TestEnvironment environment;
-        const auto model = environment.makeViewModel();
-        QSignalSpy layoutChanges(model.get(), &AppViewModel::isWideLayoutChanged);
-        model->toggleWindowWidth();
-        QCOMPARE(layoutChanges.count(), 0);
-    }
-
     void trayClickTogglesPanel()
     {
         Panel panel({});
