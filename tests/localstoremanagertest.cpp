@@ -81,13 +81,11 @@ private Q_SLOTS:
     void unreadableCacheFileYieldsNothingUntilReplaced_data()
     {
         QTest::addColumn<QByteArray>("contents");
-        QTest::newRow("empty file") << QByteArray();
-        QTest::newRow("not JSON") << "cached websites"_ba;
+        // Text the reader refuses (its rules are recordstest's), then JSON that is no list of websites.
         QTest::newRow("truncated") << "[{\"id\":1,\"url\":\"u\",\"title\":\"t\"},{\"id\":2,\"ur"_ba;
-        QTest::newRow("object, not array") << R"({"websites":[]})"_ba;
-        QTest::newRow("array of numbers") << "[1,2,3]"_ba;
-        QTest::newRow("one website with a text id") << R"([{"id":1,"url":"u","title":"t"},{"id":"2","url":"u","title":"t"}])"_ba;
         QTest::newRow("binary") << QByteArray("\xff\xfe\x00[", 4);
+        QTest::newRow("object, not array") << R"({"websites":[]})"_ba;
+        QTest::newRow("one website with a text id") << R"([{"id":1,"url":"u","title":"t"},{"id":"2","url":"u","title":"t"}])"_ba;
     }
 
     void unreadableCacheFileYieldsNothingUntilReplaced()
