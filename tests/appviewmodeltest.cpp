@@ -112,20 +112,6 @@ private Q_SLOTS:
         QCOMPARE(environment.preferences()->text(Preferences::kJWTToken), signedIn ? std::optional(token.toString()) : std::nullopt);
     }
 
-    // A remembered account goes through the same filters as typing.
-    void rememberedCredentialsAreFiltered()
-    {
-        TestEnvironment environment;
-        {
-            const auto preferences = environment.preferences();
-            preferences->setText(Preferences::kRememberedEmail, u" zoë@exämple.org "_s);
-            preferences->setText(Preferences::kRememberedPassword, u"p👍🏽w "_s);
-        }
-        const auto model = environment.makeViewModel();
-        QCOMPARE(model->account()->emailInput(), u"zo@exmple.org"_s);
-        QCOMPARE(model->account()->passwordInput(), u"pw "_s);
-    }
-
     void typedInputIsFiltered_data()
     {
         QTest::addColumn<QByteArray>("property");
@@ -185,8 +171,9 @@ private Q_SLOTS:
             const auto preferences = environment.preferences();
             preferences->setData(Preferences::kSavedWebsites, encode(SavedWebsite::listToJson(kLibrary)));
             preferences->setBool(Preferences::kRememberMe, rememberMe);
-            preferences->setText(Preferences::kRememberedEmail, u"ada@example.org"_s);
-            preferences->setText(Preferences::kRememberedPassword, u"pw"_s);
+            // A remembered account goes through the same filters as typing.
+            preferences->setText(Preferences::kRememberedEmail, u" ada@exämple.org "_s);
+            preferences->setText(Preferences::kRememberedPassword, u"p👍🏽w"_s);
             preferences->setBool(Preferences::kBrowserPermission, true);
             preferences->setBool(Preferences::kShowHeaderEmail, false);
         }
@@ -208,7 +195,7 @@ private Q_SLOTS:
         // What the library's clear() leaves behind is librarytest's.
         QVERIFY(model->library()->websites().isEmpty());
         QCOMPARE(model->account()->authMode(), AuthenticationCard::AuthMode::Login);
-        QCOMPARE(model->account()->emailInput(), rememberMe ? u"ada@example.org"_s : QString());
+        QCOMPARE(model->account()->emailInput(), rememberMe ? u"ada@exmple.org"_s : QString());
         QCOMPARE(model->account()->passwordInput(), rememberMe ? u"pw"_s : QString());
         QVERIFY(!model->backend().token());
 
@@ -216,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(!stored->contains(Preferences::kJWTToken));
         QVERIFY(!stored->contains(Preferences::kCurrentUser));
         QCOMPARE(stored->boolValue(Preferences::kRememberMe), rememberMe);
-        QCOMPARE(stored->text(Preferences::kRememberedEmail), u"ada@example.org"_s);
+        QCOMPARE(stored->text(Preferences::kRememberedEmail), u" ada@exämple.org "_s);
         QVERIFY(stored->boolValue(Preferences::kBrowserPermission));
         QVERIFY(stored->contains(Preferences::kShowHeaderEmail) && !stored->boolValue(Preferences::kShowHeaderEmail));
         QTRY_COMPARE(server.requestsTo(u"/api/auth/logout"_s).size(), 1);

@@ -84,10 +84,8 @@ private Q_SLOTS:
         };
         row("firefox esr", "Navigator", "firefox-esr", "org.mozilla.firefox");
         row("chromium with its own folder", "chromium (/home/a/profile)", "Chromium", "org.chromium.Chromium");
-        row("chrome beta", "google-chrome-beta", "Google-chrome-beta", "com.google.Chrome");
         row("chrome unstable", "google-chrome-unstable", "Google-chrome-unstable", "com.google.Chrome.canary");
         row("developer edition", "Navigator", "firefox-aurora", "org.mozilla.firefoxdeveloperedition");
-        row("brave", "brave-browser", "Brave-browser", "com.brave.Browser");
         row("flatpak firefox", "org.mozilla.firefox", "", "org.mozilla.firefox");
         row("text editor", "gedit", "Gedit", "");
         row("no class", "", "", "");
