@@ -516,28 +516,8 @@ private Q_SLOTS:
         QCOMPARE(isOn(), !initially);
     }
 
-    void passwordFormOpensWithoutOldError()
-    {
-        const auto panel = openPanel(0);
-        panel->model->setShowSettings(true);
-        QTRY_VERIFY(panel->shows("changePasswordButton"));
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(panel->shows("updatePasswordButton"));
-        panel->waitUntilStill("updatePasswordButton");
-        panel->type("currentPasswordInput", u"old-one"_s);
-        panel->click("updatePasswordButton");
-        QTRY_VERIFY(panel->shows("changePasswordError"));
-
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(!panel->shows("updatePasswordButton"));
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(panel->shows("updatePasswordButton"));
-        QCOMPARE(panel->text("currentPasswordInput"), u"old-one"_s);
-        QVERIFY(!panel->shows("changePasswordError"));
-    }
-
-    // The update and export rows of the settings screen.
-    void updateAndExportRows()
+    // The update, export and password rows of the settings screen.
+    void settingsRows()
     {
         m_server->on("GET", u"/api/version"_s, StubServer::json(200, QJsonObject{{u"latestVersion"_s, u"9.0.0"_s}}));
         const auto panel = openPanel(0);
@@ -562,6 +542,21 @@ private Q_SLOTS:
         panel->environment.saveDialog()->answer = panel->environment.path(u"export.json"_s);
         panel->click("exportButton");
         QTRY_VERIFY(!panel->shows("exportError"));
+
+        // The password form opens again without its old error, keeping what was typed.
+        QTRY_VERIFY(panel->shows("changePasswordButton"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(panel->shows("updatePasswordButton"));
+        panel->waitUntilStill("updatePasswordButton");
+        panel->type("currentPasswordInput", u"old-one"_s);
+        panel->click("updatePasswordButton");
+        QTRY_VERIFY(panel->shows("changePasswordError"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(!panel->shows("updatePasswordButton"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(panel->shows("updatePasswordButton"));
+        QCOMPARE(panel->text("currentPasswordInput"), u"old-one"_s);
+        QVERIFY(!panel->shows("changePasswordError"));
     }
 
     void screenshots_data()
