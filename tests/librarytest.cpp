@@ -658,7 +658,6 @@ private Q_SLOTS:
         fixture.fetch(kLibrary);
         fixture.library.exportBookmarksToFile();
         QCOMPARE(readFile(path), compact(fixture.library.websites()));
-        QVERIFY(readFile(path).contains("First page"));
         const auto &question = fixture.saveDialog.questions.first();
         QCOMPARE(question.title, u"Export Saved Websites"_s);
         QCOMPARE(question.proposedFileName, u"corvane-bookmarks.json"_s);
