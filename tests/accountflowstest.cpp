@@ -74,12 +74,6 @@ bool runUntilIdle(AccountParts &parts, const QByteArray &name)
         && QTest::qWaitFor([&] { return !operation.owner.property(operation.busyFlag).toBool(); }, 5000);
 }
 
-void enterInputs(QObject &owner, const QVariantMap &inputs)
-{
-    for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
-        owner.setProperty(input.key().toUtf8().constData(), input.value());
-}
-
 }
 
 class AccountFlowsTest : public QObject
@@ -357,7 +351,8 @@ private Q_SLOTS:
         parts.form.setChangePasswordOpen(true);
         parts.card.switchAuthMode(Mode(mode));
         const Operation started = operationOf(parts, operation);
-        enterInputs(started.owner, inputs);
+        for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
+            started.owner.setProperty(input.key().toUtf8().constData(), input.value());
         const QMetaObject &meta = *started.owner.metaObject();
         QSignalSpy busy(&started.owner, meta.property(meta.indexOfProperty(started.busyFlag)).notifySignal());
 
