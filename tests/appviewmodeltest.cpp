@@ -84,9 +84,6 @@ private Q_SLOTS:
         QTest::newRow("token without user") << QVariant(u"token-1"_s) << absent << false;
         QTest::newRow("user is not JSON") << QVariant(u"token-1"_s) << QVariant(QByteArray("{not json")) << false;
         QTest::newRow("user lacks email") << QVariant(u"token-1"_s) << QVariant(encode(QJsonObject{{u"id"_s, 1}})) << false;
-        QTest::newRow("user id as text") << QVariant(u"token-1"_s)
-                                         << QVariant(encode(QJsonObject{{u"id"_s, u"1"_s}, {u"email"_s, u"a@b.c"_s}})) << false;
-        QTest::newRow("user stored as a number") << QVariant(u"token-1"_s) << QVariant(17) << false;
     }
 
     void sessionRestore()

@@ -84,7 +84,6 @@ private Q_SLOTS:
         row("blank answer falls back to the fetch", u"Google Chrome"_s, u"Google Chrome"_s, " \n ", u"fetched"_s,
             {u"Google Chrome text"_s});
         row("Chromium without a script family fetches", u"Chromium"_s, u"Chromium"_s, "never asked", u"fetched"_s, {});
-        row("Firefox fetches", u"Firefox"_s, u"Firefox"_s, "never asked", u"fetched"_s, {});
     }
 
     void scriptRoute()

@@ -84,8 +84,6 @@ private Q_SLOTS:
         };
         row("firefox esr", "Navigator", "firefox-esr", "org.mozilla.firefox");
         row("chromium with its own folder", "chromium (/home/a/profile)", "Chromium", "org.chromium.Chromium");
-        row("chrome unstable", "google-chrome-unstable", "Google-chrome-unstable", "com.google.Chrome.canary");
-        row("developer edition", "Navigator", "firefox-aurora", "org.mozilla.firefoxdeveloperedition");
         row("flatpak firefox", "org.mozilla.firefox", "", "org.mozilla.firefox");
         row("text editor", "gedit", "Gedit", "");
         row("no class", "", "", "");
