@@ -105,9 +105,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("edges");
         QTest::newRow("background") << QPointF(200, 300) << 0;
         QTest::newRow("left") << QPointF(2, 300) << int(Qt::LeftEdge);
-        QTest::newRow("right") << QPointF(428, 300) << int(Qt::RightEdge);
         QTest::newRow("top") << QPointF(200, 1) << int(Qt::TopEdge);
-        QTest::newRow("bottom") << QPointF(200, 587) << int(Qt::BottomEdge);
         QTest::newRow("top left") << QPointF(3, 3) << int(Qt::LeftEdge | Qt::TopEdge);
         QTest::newRow("bottom right") << QPointF(427, 586) << int(Qt::RightEdge | Qt::BottomEdge);
         QTest::newRow("just inside the grip") << QPointF(6, 300) << 0;
