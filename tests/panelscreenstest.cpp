@@ -415,8 +415,8 @@ private Q_SLOTS:
                                          [&entry](const QAction *action) { return action->text() == entry; });
         (*chosen)->trigger();
         const QString url = library(12).at(int(id) - 1).url;
+        // What each entry sends and when the library changes is librarytest's; here, that it is wired.
         if (entry == pinEntry) {
-            QTRY_COMPARE(m_server->requestsTo(u"/api/websites/%1/pin"_s.arg(id)).size(), 1);
             if (id == 3) {
                 // Unpinned, the oldest but two drops out of the first five.
                 QTRY_VERIFY(!websiteItem(*panel, id));
@@ -430,8 +430,6 @@ private Q_SLOTS:
         } else {
             // No question asked: the website goes once the backend confirms.
             QTRY_VERIFY(!websiteItem(*panel, id));
-            QCOMPARE(m_server->requestsTo(u"/api/websites/%1"_s.arg(id)).size(), 1);
-            QCOMPARE(panel->model->library()->websiteCount(), 11);
         }
     }
 
