@@ -1,7 +1,7 @@
 #include "api/backendclient.h"
 #include "support/stubserver.h"
+#include "support/testdata.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -149,9 +149,7 @@ private Q_SLOTS:
         answer.delivery = StubServer::Delivery(delivery);
         server.on("GET", u"/api/session"_s, answer);
         QTemporaryDir files;
-        QFile file(files.filePath(u"api/session"_s));
-        QVERIFY(QDir(files.path()).mkpath(u"api"_s) && file.open(QIODevice::WriteOnly) && file.write(R"({"token":"t"})") > 0);
-        file.close();
+        writeFile(files.filePath(u"api/session"_s), R"({"token":"t"})");
         const std::array<QString, 4> portals{server.baseUrl(), StubServer::refusingBaseUrl(), QUrl::fromLocalFile(files.path()).toString(),
                                              u"https://portal .test"_s};
         BackendClient client(portals.at(portal), 300ms, kAnswerSizeLimit);

@@ -1,4 +1,5 @@
 #include "shellsupport.h"
+#include "support/testdata.h"
 #include "ui/appearance.h"
 #include "ui/displaytext.h"
 #include "ui/originallogo.h"
@@ -210,11 +211,8 @@ private Q_SLOTS:
         image.fill(Qt::red);
         for (const QString &name : validFiles)
             QVERIFY(image.save(folder.filePath(name)));
-        for (const QString &name : brokenFiles) {
-            QFile broken(folder.filePath(name));
-            QVERIFY(broken.open(QIODevice::WriteOnly));
-            broken.write("\x89PNG not really");
-        }
+        for (const QString &name : brokenFiles)
+            writeFile(folder.filePath(name), "\x89PNG not really");
 
         const QUrl found = OriginalLogo::lookup(isDark, {folder.filePath(u"missing"_s), folder.path()});
         if (expected == "embedded"_L1) {
