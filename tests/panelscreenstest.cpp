@@ -12,7 +12,6 @@
 #include "update/updatecheck.h"
 
 #include <QDesktopServices>
-#include <QJsonArray>
 #include <QMenu>
 #include <QQuickImageResponse>
 #include <QScopeGuard>

@@ -1,7 +1,6 @@
 #include "rawhttpclient.h"
 #include "serverprocess.h"
 
-#include <QJsonArray>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
