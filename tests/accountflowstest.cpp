@@ -6,7 +6,7 @@
 #include "state/preferencessecretstore.h"
 #include "support/stubserver.h"
 
-#include <QCoroSignal>
+#include <QCoroTask>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -26,15 +26,15 @@ const QJsonObject kAuthAnswer{{u"token"_s, u"fresh-token"_s}, {u"user"_s, kUser.
 constexpr int kRefusedHere = 0;
 
 // Card and password form on a stub server, with an account remembered from an earlier sign-in; the
-// session starter records each session and, while held, does not finish.
-class AccountParts : public QObject
-{
-    Q_OBJECT
-
-public:
+// session starter only records each session (appviewmodeltest starts real ones).
+struct AccountParts {
     AccountParts()
         : backend(server.baseUrl(), 5s)
-        , card(backend, preferences, secrets, [this](AuthResponse session) { return startSession(std::move(session)); })
+        , card(backend, preferences, secrets,
+               [this](AuthResponse session) -> QCoro::Task<> {
+                   sessions.append(std::move(session));
+                   co_return;
+               })
         , form(backend)
     {
         preferences.setText(Preferences::kRememberedEmail, u"kept@example.org"_s);
@@ -47,20 +47,8 @@ public:
     PreferencesSecretStore secrets{preferences};
     BackendClient backend;
     QList<AuthResponse> sessions;
-    bool holdSessions = false;
     AuthenticationCard card;
     PasswordChangeForm form;
-
-Q_SIGNALS:
-    void sessionsReleased();
-
-private:
-    QCoro::Task<> startSession(AuthResponse session)
-    {
-        sessions.append(std::move(session));
-        if (holdSessions)
-            co_await qCoro(this, &AccountParts::sessionsReleased);
-    }
 };
 
 // Where an operation runs: the card, or the password form with a busy flag and message lines of its own.
@@ -84,12 +72,6 @@ bool runUntilIdle(AccountParts &parts, const QByteArray &name)
     const Operation operation = operationOf(parts, name);
     return QMetaObject::invokeMethod(&operation.owner, name.constData())
         && QTest::qWaitFor([&] { return !operation.owner.property(operation.busyFlag).toBool(); }, 5000);
-}
-
-void enterInputs(QObject &owner, const QVariantMap &inputs)
-{
-    for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
-        owner.setProperty(input.key().toUtf8().constData(), input.value());
 }
 
 }
@@ -120,7 +102,6 @@ private Q_SLOTS:
         QTest::newRow("sign in: accented email") << u"login"_s << u"é@b.c"_s << u"secret"_s << none << signInAscii;
         QTest::newRow("sign in: combining mark") << u"login"_s << u"e\u0301@b.c"_s << u"secret"_s << none << signInAscii;
         QTest::newRow("sign in: emoji password") << u"login"_s << u"a@b.c"_s << u"secret😀"_s << none << signInAscii;
-        QTest::newRow("sign in: short password goes out") << u"login"_s << u"a@b.c"_s << u"12345"_s << none << none;
         QTest::newRow("register: short password") << u"register"_s << u"a@b.c"_s << u"12345"_s << none << shortPassword;
         QTest::newRow("register: letters before length") << u"register"_s << u"a@b.c"_s << u"ü"_s << none << signInAscii;
         QTest::newRow("register: six blanks") << u"register"_s << u"a@b.c"_s << u"      "_s << none << none;
@@ -233,7 +214,6 @@ private Q_SLOTS:
         StubServer &server = parts.server;
         const QString path = registering ? u"/api/auth/register"_s : u"/api/auth/login"_s;
         server.on("POST", path, StubServer::json(registering ? 201 : 200, kAuthAnswer));
-        parts.holdSessions = true;
         AuthenticationCard &card = parts.card;
         card.updateRememberMe(rememberMe);
         card.switchAuthMode(registering ? Mode::Register : Mode::Login);
@@ -243,11 +223,8 @@ private Q_SLOTS:
 
         card.submitAuth();
 
-        // The progress stays until the session has started.
-        QTRY_COMPARE(parts.sessions.size(), 1);
-        QVERIFY(card.isAuthLoading());
-        Q_EMIT parts.sessionsReleased();
         QTRY_VERIFY(!card.isAuthLoading());
+        QCOMPARE(parts.sessions.size(), 1);
         QVERIFY(!card.authError());
         QCOMPARE(parts.sessions.first().token, u"fresh-token"_s);
         QCOMPARE(parts.sessions.first().user, kUser);
@@ -373,7 +350,8 @@ private Q_SLOTS:
         parts.form.setChangePasswordOpen(true);
         parts.card.switchAuthMode(Mode(mode));
         const Operation started = operationOf(parts, operation);
-        enterInputs(started.owner, inputs);
+        for (auto input = inputs.cbegin(); input != inputs.cend(); ++input)
+            started.owner.setProperty(input.key().toUtf8().constData(), input.value());
         const QMetaObject &meta = *started.owner.metaObject();
         QSignalSpy busy(&started.owner, meta.property(meta.indexOfProperty(started.busyFlag)).notifySignal());
 
@@ -384,8 +362,6 @@ private Q_SLOTS:
         QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(50));
         QCOMPARE(server.requests().size(), status == kRefusedHere ? 0 : 1);
         QCOMPARE(QJsonDocument::fromJson(server.requests().value(0).body).object(), sent);
-        QCOMPARE(server.requests().value(0).header("Authorization"),
-                 signedIn && !sent.isEmpty() ? "Bearer session-token"_ba : QByteArray());
         QCOMPARE(busy.count(), status == kRefusedHere ? 0 : 2);
         QCOMPARE(sessionRejected.count(), signedIn && status == 401 ? 1 : 0);
         QVERIFY(parts.sessions.isEmpty());

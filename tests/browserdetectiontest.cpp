@@ -5,11 +5,9 @@
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
 
 namespace
 {
@@ -80,11 +78,9 @@ private Q_SLOTS:
                       int asked) { QTest::newRow(name) << QByteArray(chrome) << QByteArray(safari) << firefox << tab << asked; };
         const char *page = "https://s.org/a|||Page S";
         const QStringList safariPage{u"Page S"_s, u"https://s.org/a"_s, u"Safari"_s};
-        row("first web page wins", "https://c.org/x|||Page C\n", page, {}, {u"Page C"_s, u"https://c.org/x"_s, u"Google Chrome"_s}, 1);
         row("new tab, then a later web page", "chrome://newtab/|||New Tab", page, {}, safariPage, 2);
         row("only internal pages: the first fallback", "chrome://newtab/|||", "favorites://|||Favourites", "about:home|||Home",
             {u"New Tab"_s, QString(), u"Google Chrome"_s}, 3);
-        row("no separator is no answer", "https://c.org Page C", page, {}, safariPage, 2);
         row("invalid UTF-8 is no answer", "https://c.org|||\xff\xfe", page, {}, safariPage, 2);
         row("bare host gets https", "", "", " example.org/path ||| Ex ", {u"Ex"_s, u"https://example.org/path"_s, u"Firefox"_s}, 3);
         row("internal address without a dot stays", "chrome://settings|||Settings", page, {},
@@ -117,20 +113,6 @@ private Q_SLOTS:
             QCOMPARE((QStringList{record.result->title, record.result->url, record.result->browserName}), expected);
         // Asking stops at the first web page.
         QCOMPARE(osascript.calls().size(), asked);
-    }
-
-    void hungScriptTimesOutAndTheNextBrowserAnswers()
-    {
-        FakeOsascript osascript;
-        osascript.hang(u"Google Chrome"_s);
-        osascript.answer(u"Safari"_s, "https://s.org|||S");
-        const auto reader = FakeOsascript::reader(1s);
-
-        QElapsedTimer elapsed;
-        elapsed.start();
-        const DetectionRecord record = BrowserDetection::detect({.runningBundleIds = {chrome, safari}}, *reader);
-        QVERIFY(elapsed.elapsed() < 4000);
-        QCOMPARE(record.result->url, u"https://s.org"_s);
     }
 
     void topmostVisibleBrowser_data()

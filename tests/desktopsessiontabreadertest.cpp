@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +57,20 @@ public:
         m_database.close();
         m_database = {};
         QSqlDatabase::removeDatabase(u"browser"_s);
+    }
+
+    // Whether another connection really finds the database locked.
+    [[nodiscard]] bool holds() const
+    {
+        bool locked = false;
+        {
+            QSqlDatabase plain = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"plain"_s);
+            plain.setDatabaseName(m_database.databaseName());
+            plain.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_s);
+            locked = plain.open() && !QSqlQuery(plain).exec(u"SELECT count(*) FROM sqlite_master"_s);
+        }
+        QSqlDatabase::removeDatabase(u"plain"_s);
+        return locked;
     }
 
 private:
@@ -159,6 +172,9 @@ private Q_SLOTS:
         if (!sessionFile.isEmpty())
             writeFile(firefoxSession(), sessionFile);
         writeFirefoxHistory(firefoxProfile(), visits(history));
+        // The browser runs, so its history is locked.
+        const LockedDatabase lock(firefoxProfile() + u"/places.sqlite"_s);
+        QVERIFY(lock.holds());
         showWindow(firefox, windowTitle);
 
         DesktopSessionTabReader reader(m_windows);
@@ -218,6 +234,8 @@ private Q_SLOTS:
         writeFile(sessionPath, sessionFile);
         setModified(sessionPath, QDateTime::currentDateTime().addSecs(writtenAfterTitle ? 30 : -30));
         writeChromiumHistory(chromiumProfile(), visits(history));
+        const LockedDatabase lock(chromiumProfile() + u"/History"_s);
+        QVERIFY(lock.holds());
         showWindow(chromium, u"Page - Chromium"_s);
         QCOMPARE(DesktopSessionTabReader(m_windows).readActiveTab(chromium), std::optional(expected));
     }
@@ -258,34 +276,6 @@ private Q_SLOTS:
                   SnssWriter().activeTab(1, 1, u"https://elsewhere.example/"_s, u"Page"_s).bytes());
         showWindow(chromium, u"Page - Chromium"_s, QCoreApplication::applicationPid(), u"chromium (%1)"_s.arg(folder));
         QCOMPARE(DesktopSessionTabReader(m_windows).readActiveTab(chromium), std::optional(u"https://elsewhere.example/|||Page"_s));
-    }
-
-    void lockedHistory_data()
-    {
-        QTest::addColumn<bool>("isFirefox");
-        QTest::newRow("firefox places.sqlite") << true;
-        QTest::newRow("chromium History") << false;
-    }
-
-    void lockedHistory()
-    {
-        QFETCH(bool, isFirefox);
-        const KnownBrowser &browser = isFirefox ? firefox : chromium;
-        const QList<Visit> visit = visits({u"https://visited.example/|Page|0"_s});
-        isFirefox ? writeFirefoxHistory(firefoxProfile(), visit) : writeChromiumHistory(chromiumProfile(), visit);
-        const QString historyFile = isFirefox ? firefoxProfile() + u"/places.sqlite"_s : chromiumProfile() + u"/History"_s;
-        const LockedDatabase lock(historyFile);
-        {
-            QSqlDatabase plain = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"plain"_s);
-            plain.setDatabaseName(historyFile);
-            plain.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_s);
-            QVERIFY(plain.open());
-            QSqlQuery query(plain);
-            QVERIFY2(!query.exec(u"SELECT count(*) FROM sqlite_master"_s), "the fixture is not locked");
-        }
-        QSqlDatabase::removeDatabase(u"plain"_s);
-        showWindow(browser, u"Page"_s);
-        QCOMPARE(DesktopSessionTabReader(m_windows).readActiveTab(browser), std::optional(u"https://visited.example/|||Page"_s));
     }
 
     void unchangedFilesAreNotReadAgain()

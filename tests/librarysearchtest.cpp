@@ -106,7 +106,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("query");
         QTest::addColumn<QList<qint64>>("ids");
 
-        QTest::newRow("empty") << QString() << QList<qint64>{1, 2, 3, 4};
         QTest::newRow("spaces and line breaks only") << u"  \n\t "_s << QList<qint64>{1, 2, 3, 4};
         QTest::newRow("mixed case with spaces around") << u"  KoTLiN \n"_s << QList<qint64>{1, 3};
         QTest::newRow("title only") << u"notes"_s << QList<qint64>{2};

@@ -10,7 +10,6 @@
 #include <QCoroTask>
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QSignalSpy>
@@ -55,8 +54,6 @@ const QList<SavedWebsite> kLibrary{
     {.id = 3, .url = u"https://three.test/"_s, .title = u"Three"_s, .createdAt = u"2024-03-01T00:00:00Z"_s},
 };
 constexpr qint64 kUnknownId = 99;
-// Small, so an answer past it is cheap to send.
-constexpr qsizetype kAnswerSizeLimit = 2048;
 
 StubServer::Response websitesAnswer(const QList<SavedWebsite> &websites)
 {
@@ -79,8 +76,8 @@ struct Fixture {
     Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
 
     // prepare writes what the library finds when it is built.
-    explicit Fixture(const std::function<void(Preferences &)> &prepare = {}, qsizetype answerSizeLimit = kMaximumAnswerSize)
-        : backend(server.baseUrl(), std::chrono::seconds(10), answerSizeLimit)
+    explicit Fixture(const std::function<void(Preferences &)> &prepare = {})
+        : backend(server.baseUrl(), std::chrono::seconds(10))
         , preferences([&] {
             if (prepare)
                 prepare(*environment.preferences());
@@ -249,8 +246,8 @@ private Q_SLOTS:
         QTest::newRow("organisation and application") << true;
     }
 
-    // The newest list wins, a clear wins over what came before it, and the preferences copy lives
-    // beside the preferences without touching them.
+    // The newest list wins, and the preferences copy lives beside the preferences without touching
+    // them.
     void copiesAreStoredInOrder()
     {
         QFETCH(bool, byName);
@@ -266,32 +263,17 @@ private Q_SLOTS:
         QVERIFY(copyLocation.fileName != preferences->location().fileName);
 
         LibraryCopies copies(preferences->location());
-        auto written = [&](const std::optional<QList<SavedWebsite>> &file, const std::optional<QList<SavedWebsite>> &copy) {
-            copies.flush();
-            const auto storedCopy
-                = QFile::exists(copyLocation.fileName) ? Preferences::open(copyLocation)->data(Preferences::kSavedWebsites) : std::nullopt;
-            return QFile::exists(LocalStoreManager::shared().websitesCacheFile()) == file.has_value()
-                && (!file || readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(*file))
-                && storedCopy == (copy ? std::optional(compact(*copy)) : std::nullopt);
-        };
-
         const QList<SavedWebsite> older = websitesFrom(1, 40);
         const QList<SavedWebsite> newer = websitesFrom(100, 2);
         for (const auto &websites : {older, older, older, newer}) {
             copies.writeCacheFile(websites);
             copies.writePreferencesCopy(websites);
         }
-        QVERIFY(written(newer, newer));
+        copies.flush();
+        QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), LocalStoreManager::encodeWebsitesCache(newer));
+        QCOMPARE(Preferences::open(copyLocation)->data(Preferences::kSavedWebsites), std::optional(compact(newer)));
         QCOMPARE(QFile::permissions(copyLocation.fileName),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
-        copies.writeCacheFile(older);
-        copies.writePreferencesCopy(older);
-        copies.clear();
-        QVERIFY(written(std::nullopt, std::nullopt));
-        // The two copies are written independently: the file may move on without the preferences.
-        copies.clear();
-        copies.writeCacheFile(newer);
-        QVERIFY(written(newer, std::nullopt));
         QVERIFY(!preferences->contains(Preferences::kSavedWebsites));
         QVERIFY(preferences->boolValue(Preferences::kRememberMe));
     }
@@ -363,21 +345,13 @@ private Q_SLOTS:
         renamed[1].title = u"Deux"_s;
         QList<SavedWebsite> explicitlyUnpinned = before;
         explicitlyUnpinned[0].isPinned = false;
-        const QJsonObject oneBadWebsite{
-            {u"websites"_s, QJsonArray{kLibrary[0].toJson(), QJsonObject{{u"id"_s, u"2"_s}, {u"url"_s, u"u"_s}, {u"title"_s, u"t"_s}}}}};
         QTest::newRow("same list in library order") << websitesAnswer(before) << before << false;
         QTest::newRow("same list in another order") << websitesAnswer(kLibrary) << before << true;
         QTest::newRow("one title changed") << websitesAnswer(renamed) << renamed << true;
         QTest::newRow("pin flag false instead of absent") << websitesAnswer(explicitlyUnpinned) << explicitlyUnpinned << true;
         QTest::newRow("empty list") << websitesAnswer({}) << QList<SavedWebsite>{} << true;
+        // Whatever made the request fail (the client's tests go through each way), the library stays.
         QTest::newRow("server error") << StubServer::text(500, "<html>down</html>"_ba) << before << false;
-        QTest::newRow("one website does not decode") << StubServer::json(200, oneBadWebsite) << before << false;
-        // Past the size limit, even as a refusal of the session: both stay.
-        StubServer::Response overlarge = websitesAnswer(websitesFrom(10, 40));
-        QCOMPARE_GT(overlarge.body.size(), kAnswerSizeLimit);
-        QTest::newRow("answer past the size limit") << overlarge << before << false;
-        overlarge.status = 401;
-        QTest::newRow("refusal past the size limit") << overlarge << before << false;
     }
 
     void fetch()
@@ -386,37 +360,21 @@ private Q_SLOTS:
         QFETCH(QList<SavedWebsite>, expected);
         QFETCH(bool, rewritten);
 
-        Fixture fixture({}, kAnswerSizeLimit);
+        Fixture fixture;
         fixture.fetch(kLibrary);
         fixture.removeLocalCopies();
-        QSignalSpy rejected(&fixture.backend, &BackendClient::sessionRejected);
         fixture.fetch(answer);
         QCOMPARE(fixture.library.websites(), expected);
         QVERIFY(rewritten ? fixture.localCopiesHold(expected) : !fixture.anyLocalCopy());
-        QCOMPARE(rejected.count(), 0);
-        QCOMPARE(fixture.backend.token(), std::optional(u"token-1"_s));
     }
 
-    // A newer walk stops the one before it, even in the middle of a download.
-    void newerThumbnailWalkStopsTheOlder()
-    {
-        Fixture fixture;
-        QList<SavedWebsite> websites = websitesFrom(1, 2);
-        fixture.serveThumbnails(websites, 1);
-        fixture.fetch(websites);
-        QTRY_COMPARE(fixture.server.requestsTo(u"/thumbs/1.png"_s).size(), 1);
-        fixture.fetch(websites.mid(1));
-        QTRY_VERIFY(QFile::exists(LocalStoreManager::shared().thumbnailFile(2)));
-        QTest::qWait(500);
-        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(1)));
-    }
-
-    // Missing thumbnails come one at a time in list order, until clear() forgets everything.
+    // Missing thumbnails come one at a time in list order; a newer walk stops the one before it,
+    // even in the middle of a download, and clear() forgets everything.
     void thumbnailWalkAndClear()
     {
         Fixture fixture;
         auto &store = LocalStoreManager::shared();
-        QList<SavedWebsite> websites = websitesFrom(1, 5);
+        QList<SavedWebsite> websites = websitesFrom(1, 6);
         fixture.serveThumbnails(websites, 4);
         fixture.fetch(websites.first(3));
         QTRY_VERIFY(QFile::exists(store.thumbnailFile(1)) && QFile::exists(store.thumbnailFile(2))
@@ -426,11 +384,19 @@ private Q_SLOTS:
             targets.append(request.target);
         QCOMPARE(targets, (QStringList{u"/api/websites"_s, u"/thumbs/1.png"_s, u"/thumbs/2.png"_s, u"/thumbs/3.png"_s}));
 
+        // While 4 is on its way, a list without it starts a walk that takes 5.
+        fixture.fetch(websites.first(5));
+        QTRY_COMPARE(fixture.server.requestsTo(u"/thumbs/4.png"_s).size(), 1);
+        fixture.fetch(websites.first(3) << websites.at(4));
+        QTRY_VERIFY(QFile::exists(store.thumbnailFile(5)));
+        QTest::qWait(500);
+        QVERIFY(!QFile::exists(store.thumbnailFile(4)));
+
         // Its local copies may still be on their way to disk when clear() comes.
         fixture.server.queue("GET", u"/api/websites"_s, websitesAnswer(websites));
         QCoro::waitFor(fixture.library.fetchWebsites());
-        QTRY_COMPARE(fixture.server.requests().size(), 6);
-        QCOMPARE(fixture.server.requests().last().target, u"/thumbs/4.png"_s);
+        QTRY_COMPARE(fixture.server.requestsTo(u"/thumbs/4.png"_s).size(), 2);
+        const qsizetype asked = fixture.server.requests().size();
         fixture.library.clear();
         fixture.library.flushLocalCopies();
         QVERIFY(fixture.library.websites().isEmpty());
@@ -438,9 +404,9 @@ private Q_SLOTS:
         QVERIFY(!fixture.anyLocalCopy());
         QVERIFY(!QFile::exists(store.thumbnailFile(1)));
         QVERIFY(QFileInfo(store.thumbnailsDirectory()).isDir());
-        // The download under way finishes, stores nothing, and no other one starts.
+        // The download under way finishes, stores nothing, and no other one (6) starts.
         QTest::qWait(600);
-        QCOMPARE(fixture.server.requests().size(), 6);
+        QCOMPARE(fixture.server.requests().size(), asked);
         QVERIFY(!QFile::exists(store.thumbnailFile(4)));
     }
 
@@ -504,8 +470,6 @@ private Q_SLOTS:
         QTest::newRow("answer without isPinned")
             << false << qint64(1) << websiteAnswer(kLibrary[0]) << Ids{1, 3, 2} << Ids{3, 2, 1} << true;
         QTest::newRow("server error") << false << qint64(1) << refused << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
-        QTest::newRow("answer does not decode")
-            << false << qint64(1) << StubServer::json(200, QJsonObject{}) << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
         QTest::newRow("refused unpin jumps back") << true << qint64(2) << refused << Ids{3, 2, 1} << Ids{2, 3, 1} << false;
         QTest::newRow("unknown website") << false << kUnknownId << websiteAnswer(pinned) << Ids{3, 2, 1} << Ids{3, 2, 1} << false;
     }
@@ -560,10 +524,8 @@ private Q_SLOTS:
         renamed[1] = news;
         const StubServer::Response accepted = websiteAnswer(news);
         const StubServer::Response refused = StubServer::json(400, QJsonObject{{u"error"_s, u"Title too long"_s}});
-        QTest::newRow("trimmed") << qint64(2) << u"  News  "_s << accepted << u"News"_s << renamed << true;
-        QTest::newRow("line breaks trimmed") << qint64(2) << u"\nNews\t\r\n"_s << accepted << u"News"_s << renamed << true;
+        QTest::newRow("trimmed") << qint64(2) << u" \nNews\t\r\n "_s << accepted << u"News"_s << renamed << true;
         QTest::newRow("white space only") << qint64(2) << u"  \n\r\n\t "_s << accepted << QString() << before << false;
-        QTest::newRow("empty") << qint64(2) << QString() << accepted << QString() << before << false;
         QTest::newRow("refused") << qint64(2) << u"News"_s << refused << u"News"_s << before << false;
         // Removed by another fetch meanwhile: nothing to replace, but both copies are written.
         QTest::newRow("website gone") << kUnknownId << u"News"_s << websiteAnswer({.id = kUnknownId, .url = u"u"_s, .title = u"News"_s})
@@ -642,7 +604,6 @@ private Q_SLOTS:
         QTest::newRow("address") << u"https://example.org/a?b=c"_s << true;
         QTest::newRow("bare host") << u"example.org"_s << true;
         QTest::newRow("space in the host") << u"https://exa mple.org"_s << false;
-        QTest::newRow("empty") << QString() << false;
     }
 
     void shareAndCopyLink()
@@ -691,7 +652,6 @@ private Q_SLOTS:
         fixture.fetch(kLibrary);
         fixture.library.exportBookmarksToFile();
         QCOMPARE(readFile(path), compact(fixture.library.websites()));
-        QVERIFY(readFile(path).contains("First page"));
         const auto &question = fixture.saveDialog.questions.first();
         QCOMPARE(question.title, u"Export Saved Websites"_s);
         QCOMPARE(question.proposedFileName, u"corvane-bookmarks.json"_s);

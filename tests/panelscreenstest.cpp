@@ -12,7 +12,6 @@
 #include "update/updatecheck.h"
 
 #include <QDesktopServices>
-#include <QJsonArray>
 #include <QMenu>
 #include <QQuickImageResponse>
 #include <QScopeGuard>
@@ -71,15 +70,16 @@ class PanelScreensTest : public QObject
 {
     Q_OBJECT
 
-    // The panel of the current case, signed in over the stub server with a library of `count`.
-    std::unique_ptr<Panel> signedInPanel(int count, const QByteArray &appearance = "light")
+    // The panel of the current case over the stub server with a library of `count`, signed in
+    // unless told otherwise.
+    std::unique_ptr<Panel> openPanel(int count, const QByteArray &appearance = "light", bool signedIn = true, bool browserAccess = false)
     {
         m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
-        return std::make_unique<Panel>(Panel::Options{.signedInUser = kUser,
+        return std::make_unique<Panel>(Panel::Options{.signedInUser = signedIn ? std::optional(kUser) : std::nullopt,
                                                       .appearance = appearance,
                                                       .portalUrl = m_server->baseUrl(),
                                                       .websites = library(count),
-                                                      .browserPermission = false});
+                                                      .browserPermission = browserAccess});
     }
 
     static QQuickItem *websiteItem(const Panel &panel, qint64 id)
@@ -245,7 +245,7 @@ private Q_SLOTS:
 
     void allowShowsThePlaceholderUntilPaused()
     {
-        const auto panel = signedInPanel(0);
+        const auto panel = openPanel(0);
         QTRY_VERIFY(panel->shows("permissionCard"));
         QVERIFY(!panel->shows("activeTabCard"));
         panel->click("allowButton");
@@ -268,7 +268,7 @@ private Q_SLOTS:
         m_server->on("GET", u"/article"_s, StubServer::text(200, "<html><body><p>Words</p></body></html>", "text/html"));
         const SavedWebsite saved{.id = 99, .url = address, .title = u"Typed"_s, .createdAt = u"2030-01-01T00:00:00Z"_s};
         m_server->on("POST", u"/api/websites"_s, websiteAnswer(saved));
-        const auto panel = signedInPanel(3);
+        const auto panel = openPanel(3);
         panel->click("allowButton");
         QTRY_VERIFY(panel->shows("manualUrlToggle"));
         panel->waitUntilStill("manualUrlToggle");
@@ -307,7 +307,7 @@ private Q_SLOTS:
         QFETCH(int, count);
         QFETCH(QString, search);
         QFETCH(QString, title);
-        const auto panel = signedInPanel(count);
+        const auto panel = openPanel(count);
         if (!search.isEmpty())
             panel->type("searchInput", search);
         QTRY_VERIFY(panel->shows("emptyState"));
@@ -317,7 +317,7 @@ private Q_SLOTS:
 
     void searchClearAndShowMore()
     {
-        const auto panel = signedInPanel(12);
+        const auto panel = openPanel(12);
         QTRY_COMPARE(shownTitles(*panel).size(), 5);
         QVERIFY(!panel->shows("clearSearch"));
         panel->type("searchInput", u"1"_s);
@@ -350,7 +350,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("width");
         QTest::addColumn<bool>("wideLayout");
         QTest::addColumn<QByteArray>("view");
-        QTest::newRow("compact") << 430 << false << QByteArray("websitesRows");
         QTest::newRow("compact with the wide layout on") << 430 << true << QByteArray("websitesGrid");
         QTest::newRow("section just narrower than 500") << 526 << false << QByteArray("websitesRows");
         QTest::newRow("section of 500") << 528 << false << QByteArray("websitesGrid");
@@ -361,7 +360,7 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(bool, wideLayout);
         QFETCH(QByteArray, view);
-        const auto panel = signedInPanel(12);
+        const auto panel = openPanel(12);
         panel->window->resize(width, 600);
         QTRY_COMPARE(panel->window->width(), width);
         panel->model->setWideLayout(wideLayout);
@@ -396,7 +395,7 @@ private Q_SLOTS:
         answer.isPinned = id != 3;
         m_server->on("PATCH", u"/api/websites/%1/pin"_s.arg(id), websiteAnswer(answer));
         m_server->on("DELETE", u"/api/websites/%1"_s.arg(id), StubServer::json(200, QJsonObject{{u"deletedId"_s, id}}));
-        const auto panel = signedInPanel(12);
+        const auto panel = openPanel(12);
         QTRY_VERIFY(websiteItem(*panel, id));
 
         QMenu *menu = openMenu(*panel, id);
@@ -415,8 +414,8 @@ private Q_SLOTS:
                                          [&entry](const QAction *action) { return action->text() == entry; });
         (*chosen)->trigger();
         const QString url = library(12).at(int(id) - 1).url;
+        // What each entry sends and when the library changes is librarytest's; here, that it is wired.
         if (entry == pinEntry) {
-            QTRY_COMPARE(m_server->requestsTo(u"/api/websites/%1/pin"_s.arg(id)).size(), 1);
             if (id == 3) {
                 // Unpinned, the oldest but two drops out of the first five.
                 QTRY_VERIFY(!websiteItem(*panel, id));
@@ -430,8 +429,6 @@ private Q_SLOTS:
         } else {
             // No question asked: the website goes once the backend confirms.
             QTRY_VERIFY(!websiteItem(*panel, id));
-            QCOMPARE(m_server->requestsTo(u"/api/websites/%1"_s.arg(id)).size(), 1);
-            QCOMPARE(panel->model->library()->websiteCount(), 11);
         }
     }
 
@@ -440,10 +437,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("wide");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("expected");
+        // The editor takes its keys itself; each kind of item hands it the library that renames.
         QTest::newRow("row, Return") << false << int(Qt::Key_Return) << u"Website number 11 renamed"_s;
         QTest::newRow("row, Escape") << false << int(Qt::Key_Escape) << u"Website number 11"_s;
         QTest::newRow("card, Return") << true << int(Qt::Key_Return) << u"Website number 11 renamed"_s;
-        QTest::newRow("card, Escape") << true << int(Qt::Key_Escape) << u"Website number 11"_s;
     }
 
     void titleEditing()
@@ -456,7 +453,7 @@ private Q_SLOTS:
         StubServer::Response answer = websiteAnswer(renamed);
         answer.delay = 300ms;
         m_server->on("PUT", u"/api/websites/11"_s, answer);
-        const auto panel = signedInPanel(12);
+        const auto panel = openPanel(12);
         panel->model->setWideLayout(wide);
         QTRY_VERIFY(panel->shows(wide ? "websitesGrid" : "websitesRows"));
 
@@ -480,7 +477,7 @@ private Q_SLOTS:
         UrlRecorder browser;
         QDesktopServices::setUrlHandler(u"https"_s, &browser, "open");
         const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(u"https"_s); });
-        const auto panel = signedInPanel(12);
+        const auto panel = openPanel(12);
         QTRY_VERIFY(websiteItem(*panel, 12));
         panel->click(inside(websiteItem(*panel, 12), "openWebsite"));
         QCOMPARE(browser.opened, QList<QUrl>{QUrl(u"https://www.site12.test/article"_s)});
@@ -500,7 +497,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, switchName);
         QFETCH(bool, initially);
-        auto panel = signedInPanel(0);
+        auto panel = openPanel(0);
         const auto isOn = [&panel, &switchName] { return panel->item(switchName.constData())->property("isOn").toBool(); };
         panel->model->setShowSettings(true);
         QTRY_VERIFY(panel->shows(switchName.constData()));
@@ -508,41 +505,19 @@ private Q_SLOTS:
         panel->waitUntilStill(switchName.constData());
         panel->click(switchName.constData());
         QTRY_COMPARE(isOn(), !initially);
-        QCOMPARE(panel->shows("headerEmailChip"), panel->model->showHeaderEmail());
 
         panel->open(m_server->baseUrl());
         QVERIFY(panel->model->isAuthenticated());
         panel->model->setShowSettings(true);
         QTRY_VERIFY(panel->shows(switchName.constData()));
         QCOMPARE(isOn(), !initially);
-        QCOMPARE(panel->shows("headerEmailChip"), switchName != "showEmailSwitch");
     }
 
-    void passwordFormOpensWithoutOldError()
-    {
-        const auto panel = signedInPanel(0);
-        panel->model->setShowSettings(true);
-        QTRY_VERIFY(panel->shows("changePasswordButton"));
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(panel->shows("updatePasswordButton"));
-        panel->waitUntilStill("updatePasswordButton");
-        panel->type("currentPasswordInput", u"old-one"_s);
-        panel->click("updatePasswordButton");
-        QTRY_VERIFY(panel->shows("changePasswordError"));
-
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(!panel->shows("updatePasswordButton"));
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(panel->shows("updatePasswordButton"));
-        QCOMPARE(panel->text("currentPasswordInput"), u"old-one"_s);
-        QVERIFY(!panel->shows("changePasswordError"));
-    }
-
-    // The update and export rows of the settings screen.
-    void updateAndExportRows()
+    // The update, export and password rows of the settings screen.
+    void settingsRows()
     {
         m_server->on("GET", u"/api/version"_s, StubServer::json(200, QJsonObject{{u"latestVersion"_s, u"9.0.0"_s}}));
-        const auto panel = signedInPanel(0);
+        const auto panel = openPanel(0);
         panel->model->setShowSettings(true);
         QTRY_VERIFY(panel->shows("updateButton"));
         QCOMPARE(panel->text("updateLabelNote"), u"Version 1.0.0 · Native macOS App"_s);
@@ -564,6 +539,21 @@ private Q_SLOTS:
         panel->environment.saveDialog()->answer = panel->environment.path(u"export.json"_s);
         panel->click("exportButton");
         QTRY_VERIFY(!panel->shows("exportError"));
+
+        // The password form opens again without its old error, keeping what was typed.
+        QTRY_VERIFY(panel->shows("changePasswordButton"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(panel->shows("updatePasswordButton"));
+        panel->waitUntilStill("updatePasswordButton");
+        panel->type("currentPasswordInput", u"old-one"_s);
+        panel->click("updatePasswordButton");
+        QTRY_VERIFY(panel->shows("changePasswordError"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(!panel->shows("updatePasswordButton"));
+        panel->click("changePasswordButton");
+        QTRY_VERIFY(panel->shows("updatePasswordButton"));
+        QCOMPARE(panel->text("currentPasswordInput"), u"old-one"_s);
+        QVERIFY(!panel->shows("changePasswordError"));
     }
 
     void screenshots_data()
@@ -587,32 +577,26 @@ private Q_SLOTS:
                                                           {u"forgot-password"_s, Mode::ForgotPassword},
                                                           {u"enter-code"_s, Mode::EnterOtp}};
         const bool signedIn = !signedOutScenes.contains(scene);
-        const int count = scene == "empty"_L1 ? 0 : 12;
         FakeOsascript osascript;
         osascript.answer(u"Google Chrome"_s, "https://www.example.com/guides/saving|||A practical guide to saving the pages you read");
-        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(count)}.toJson()));
-        Panel panel({.signedInUser = signedIn ? std::optional(kUser) : std::nullopt,
-                     .appearance = appearance,
-                     .portalUrl = m_server->baseUrl(),
-                     .websites = library(count),
-                     .browserPermission = scene == "tab"_L1});
+        const auto panel = openPanel(scene == "empty"_L1 ? 0 : 12, appearance, signedIn, scene == "tab"_L1);
         if (!signedIn)
-            panel.model->account()->switchAuthMode(signedOutScenes.value(scene));
+            panel->model->account()->switchAuthMode(signedOutScenes.value(scene));
         else if (scene == "cards"_L1)
-            panel.model->toggleWindowWidth();
+            panel->model->toggleWindowWidth();
         else if (scene == "tab"_L1) {
-            panel.environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
-            panel.environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
-            QTRY_COMPARE(panel.text("tabDomain"), u"example.com"_s);
+            panel->environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
+            panel->environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
+            QTRY_COMPARE(panel->text("tabDomain"), u"example.com"_s);
         } else if (scene == "no-matches"_L1)
-            panel.model->library()->setSearchQuery(u"zebra"_s);
+            panel->model->library()->setSearchQuery(u"zebra"_s);
         else if (scene == "password-form"_L1) {
-            panel.model->setShowSettings(true);
-            panel.model->passwordChange()->setChangePasswordOpen(true);
+            panel->model->setShowSettings(true);
+            panel->model->passwordChange()->setChangePasswordOpen(true);
         }
         // Past the screen transitions and the width animation.
         QTest::qWait(700);
-        const QImage shot = panel.grab(screenshotPath(u"panel-"_s + QString::fromLatin1(QTest::currentDataTag())));
+        const QImage shot = panel->grab(screenshotPath(u"panel-"_s + QString::fromLatin1(QTest::currentDataTag())));
         QVERIFY(!shot.isNull());
         const QColor inside = shot.pixelColor(shot.width() / 2, 6);
         QCOMPARE(inside.lightness() < 128, appearance == "dark");
@@ -630,7 +614,6 @@ private Q_SLOTS:
         QTest::newRow("kept on disk") << u"disk"_s << u"/thumb.png"_s << true << 0;
         QTest::newRow("downloaded") << QString() << u"/thumb.png"_s << true << 1;
         QTest::newRow("address with a query") << QString() << u"/thumb.png?size=large&v=2"_s << true << 1;
-        QTest::newRow("no address") << QString() << QString() << false << 0;
         QTest::newRow("address that fails") << QString() << u"/missing.png"_s << false << 1;
     }
 
@@ -646,14 +629,13 @@ private Q_SLOTS:
         constexpr qint64 id = 41;
         if (stored == "disk"_L1)
             QVERIFY(QImage::fromData(imageBytes(64, Qt::blue)).save(store.thumbnailFile(id), "PNG"));
-        StubServer server;
-        server.on("GET", u"/thumb.png"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
-        server.on("GET", u"/thumb.png?size=large&v=2"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
-        server.on("GET", u"/missing.png"_s, StubServer::text(404, QByteArray()));
+        m_server->on("GET", u"/thumb.png"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
+        m_server->on("GET", u"/thumb.png?size=large&v=2"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
+        m_server->on("GET", u"/missing.png"_s, StubServer::text(404, QByteArray()));
 
         const QmlObject helper("QtObject { function source(id, url) { return Thumbnails.source(id, url) } }");
         QVariant source;
-        const QString thumbnailUrl = address.isEmpty() ? QString() : server.baseUrl() + address;
+        const QString thumbnailUrl = m_server->baseUrl() + address;
         QVERIFY(QMetaObject::invokeMethod(helper.object.get(), "source", Q_RETURN_ARG(QVariant, source), Q_ARG(QVariant, id),
                                           Q_ARG(QVariant, thumbnailUrl)));
         const QUrl url = source.toUrl();
@@ -673,7 +655,7 @@ private Q_SLOTS:
             QCOMPARE(image.pixelColor(4, 4), stored == "disk"_L1 ? QColor(Qt::blue) : QColor(Qt::red));
             QVERIFY(image.width() <= 32 && image.height() <= 32);
         }
-        QCOMPARE(server.requests().size(), downloads);
+        QCOMPARE(m_server->requests().size(), downloads);
     }
 };
 

@@ -1,7 +1,6 @@
 #include "rawhttpclient.h"
 #include "serverprocess.h"
 
-#include <QJsonArray>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -27,7 +26,6 @@ namespace
 // Kept out of the test class: moc does not need to read the literals.
 void addHostileRequestRows()
 {
-    const QByteArray ownerLogin = credentials(u"owner@example.com"_s, u"owner-pass"_s);
     auto withContent
         = [](qsizetype size) { return R"({"url":"https://x.example","title":"X","content":")" + QByteArray(size, 'c') + "\"}"; };
     using enum Caller;
@@ -56,7 +54,6 @@ void addHostileRequestRows()
         401);
     row("login: password is an object", "POST auth/login", R"({"email":"owner@example.com","password":{"$ne":""}})", Nobody, 400);
     row("login: deeply nested", "POST auth/login", QByteArray(5000, '[') + QByteArray(5000, ']'), Nobody, 400);
-    row("login: truncated JSON", "POST auth/login", ownerLogin.first(ownerLogin.size() - 3), Nobody, 400);
     // Password reset and change.
     row("forgot: address is a list", "POST auth/forgot-password", R"({"email":["owner@example.com"]})", Nobody, 400);
     row("reset: unknown address", "POST auth/reset-password", R"({"email":"ghost@example.com","code":"123456","newPassword":"secret1"})",
@@ -92,8 +89,6 @@ void addHostileRequestRows()
     row("rename: another account's website", "PUT websites/{other}", R"({"title":"taken"})", Owner, 404);
     row("pin: another account's website", "PATCH websites/{other}/pin", R"({"isPinned":true})", Owner, 404);
     row("delete: another account's website", "DELETE websites/{other}", "", Owner, 404);
-    row("delete: negative id", "DELETE websites/-1", "", Owner, 404);
-    row("delete: non-numeric id", "DELETE websites/abc", "", Owner, 404);
     row("delete: id beyond 64 bits", "DELETE websites/99999999999999999999", "", Owner, 404);
     row("rename: id in exponent form", "PUT websites/1e3", R"({"title":"x"})", Owner, 404);
     row("delete: SQL in the id", "DELETE websites/1%20OR%201=1", "", Owner, 404);

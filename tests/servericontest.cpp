@@ -141,7 +141,6 @@ private Q_SLOTS:
         QTest::newRow("default") << QString() << 128;
         QTest::newRow("smaller") << u"16"_s << 16;
         QTest::newRow("capped") << u"1000"_s << 256;
-        QTest::newRow("never enlarged") << u"256"_s << 256;
     }
 
     void answerSize()
