@@ -18,10 +18,12 @@ namespace
 // Threads that read and serialise website lists, each with its own database connection.
 constexpr int listWorkers = 2;
 
-IconFetcher::Limits iconLimits(const ServerOptions &options)
+IconApi::Limits iconLimits(const ServerOptions &options)
 {
-    IconFetcher::Limits limits;
-    limits.allowPrivateHosts = options.allowPrivateIconHosts;
+    IconApi::Limits limits;
+    limits.fetch.allowPrivateHosts = options.allowPrivateIconHosts;
+    limits.fetchesPerClientMinute = options.iconFetchesPerMinute;
+    limits.fetchesPerMinute = options.iconFetchCeiling;
     return limits;
 }
 }
@@ -40,7 +42,7 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, std::unique_ptr<Datab
     , m_authApi(new AuthApi(m_accounts, m_sessions, m_resetCodes, m_limiter, m_mailer, PasswordHasher(options.passwordCost),
                             options.limitWindow, this))
     , m_websitesApi(new WebsitesApi(m_sessions, m_websites, m_listBuilder, options.listCacheBytes, this))
-    , m_iconApi(new IconApi(m_icons, m_limiter, iconLimits(options), options.iconFetchesPerMinute, this))
+    , m_iconApi(new IconApi(m_icons, m_limiter, iconLimits(options), this))
     , m_portalPages(m_sessions, m_accounts, options.latestVersion)
     , m_frontend(new HttpFrontend(m_router,
                                   {options.maxBodyBytes, int(std::chrono::milliseconds(options.requestTimeout).count()),
@@ -51,6 +53,7 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, std::unique_ptr<Datab
     m_websitesApi->registerRoutes(m_router);
     m_iconApi->registerRoutes(m_router);
     m_portalPages.registerRoutes(m_router);
+    connect(m_websitesApi, &WebsitesApi::websiteSaved, m_iconApi, &IconApi::siteSaved);
 
     m_sweep.setInterval(std::chrono::hours(1));
     connect(&m_sweep, &QTimer::timeout, this, [this] {
@@ -107,6 +110,7 @@ std::unique_ptr<CorvaneServer> CorvaneServer::start(const ServerOptions &options
     std::unique_ptr<CorvaneServer> server(new CorvaneServer(options, std::move(database), *secret));
     try {
         server->removeExpired();
+        server->m_icons.addSitesOfEarlierSaves();
     } catch (const DatabaseError &failure) {
         *error = QString::fromUtf8(failure.what());
         return nullptr;

@@ -53,6 +53,10 @@ const QList<QStringList> &migrations()
             // Codes issued before are keyed differently and could never match again.
             u"DELETE FROM reset_codes"_s,
         },
+        {
+            // Sites some account saved: only their icons are fetched for anonymous requests.
+            u"CREATE TABLE icon_sites (domain TEXT PRIMARY KEY)"_s,
+        },
     };
     return steps;
 }

@@ -3,32 +3,59 @@
 #include "apirequest.h"
 #include "apiresponse.h"
 #include "iconfetcher.h"
+#include "waitqueue.h"
 
 #include <QCoroTask>
+#include <QHash>
 #include <QObject>
+#include <QThreadPool>
+
+#include <memory>
 
 class IconCache;
 class RateLimiter;
 class Router;
 
 // GET /api/icon?domain=<host>&sz=<n>: a site's icon as a PNG of at most sz × sz pixels, fetched
-// by the server itself so that no outside service learns which sites a user saves. Answers are
-// cached (found for a week, not found for a day); only fetches count against a client's limit.
+// by the server itself so that no outside service learns which sites a user saves. The route is
+// public (stored icon addresses carry no credentials), so it fetches only for sites some account
+// saved, and a save fetches in the background so that the icon is usually cached by the time it
+// is asked for. Answers are cached (found for a week, not found for a day); fetches count against
+// a per-client limit and a ceiling for all clients, and fetches for the same site share one.
 class IconApi : public QObject
 {
     Q_OBJECT
 
 public:
-    IconApi(IconCache &cache, RateLimiter &limiter, IconFetcher::Limits fetchLimits, int fetchesPerMinute, QObject *parent = nullptr);
+    struct Limits {
+        IconFetcher::Limits fetch;
+        int fetchesPerClientMinute = 30;
+        int fetchesPerMinute = 300;
+    };
+
+    IconApi(IconCache &cache, RateLimiter &limiter, Limits limits, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
+    // Makes the site of a just saved website fetchable and fetches its icon unless cached.
+    void siteSaved(const QUrl &url, const QHostAddress &client);
 
 private:
+    struct Flight {
+        WaitQueue landed;
+        std::optional<IconFetcher::Outcome> outcome;
+    };
+
     QCoro::Task<ApiResponse> icon(ApiRequest request);
+    QCoro::Task<ApiResponse> pngAnswer(QByteArray png, int side);
+    // 0 when a fetch may start now, else the seconds until one may.
+    qint64 takeFetch(const QHostAddress &client);
+    // Joins the fetch for domain already under way, or starts one and caches what it finds.
+    QCoro::Task<IconFetcher::Outcome> fetchShared(QString domain, QString host, int port);
 
     IconCache &m_cache;
     RateLimiter &m_limiter;
+    Limits m_limits;
+    QThreadPool m_imagePool;
     IconFetcher m_fetcher;
-    bool m_allowPrivateHosts;
-    int m_fetchesPerMinute;
+    QHash<QString, std::shared_ptr<Flight>> m_flights;
 };

@@ -30,3 +30,36 @@ void IconCache::removeExpired()
 {
     m_database.execute(u"DELETE FROM icons WHERE expires_ms <= ?"_s, {Timestamps::nowMs()});
 }
+
+QStringList IconCache::siteDomains(const QUrl &url)
+{
+    if ((url.scheme() != "https"_L1 && url.scheme() != "http"_L1) || url.host().isEmpty())
+        return {};
+    const QString host = url.host(QUrl::FullyEncoded);
+    if (url.port() == -1)
+        return {host};
+    return {host, u"%1:%2"_s.arg(host).arg(url.port())};
+}
+
+void IconCache::addSavedSite(const QUrl &url)
+{
+    for (const QString &domain : siteDomains(url))
+        m_database.execute(u"INSERT INTO icon_sites (domain) VALUES (?) ON CONFLICT (domain) DO NOTHING"_s, {domain});
+}
+
+bool IconCache::isSavedSite(const QString &domain)
+{
+    return m_database.selectOne(u"SELECT 1 FROM icon_sites WHERE domain = ?"_s, {domain}).has_value();
+}
+
+void IconCache::addSitesOfEarlierSaves()
+{
+    const QString done = u"icon sites recorded"_s;
+    if (m_database.selectOne(u"SELECT 1 FROM server_settings WHERE name = ?"_s, {done}))
+        return;
+    m_database.transaction([&] {
+        for (const Database::Row &row : m_database.select(u"SELECT DISTINCT url FROM websites"_s))
+            addSavedSite(QUrl(row.at(0).toString()));
+        m_database.execute(u"INSERT INTO server_settings (name, value) VALUES (?, '1') ON CONFLICT (name) DO NOTHING"_s, {done});
+    });
+}

@@ -3,11 +3,11 @@
 #include <QBuffer>
 #include <QCoroFuture>
 #include <QCoroNetworkReply>
-#include <QCoroSignal>
 #include <QDeadlineTimer>
 #include <QHostInfo>
 #include <QImageReader>
 #include <QLoggingCategory>
+#include <QNetworkInterface>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPointer>
@@ -27,11 +27,19 @@ namespace
 constexpr int maxLinkedIcons = 3;
 // Only the start of a page is searched for icon links; they belong in its head.
 constexpr qsizetype maxSearchedHtml = 256 * 1024;
-constexpr int maxImageSide = 4096;
+// Larger images are refused by their header, before a pixel is decoded: an icon needs no more.
+constexpr int maxImageSide = 1024;
 constexpr int maxImagesPerFile = 16;
+// The download reads at most this much ahead of us, so the size limit holds as data arrives.
+constexpr qint64 readAhead = 64 * 1024;
 
 struct ReplyDeleter {
-    void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
+    void operator()(QNetworkReply *reply) const
+    {
+        // Nothing may reach the owner's frame once it lets go.
+        reply->disconnect();
+        reply->deleteLater();
+    }
 };
 using OwnedReply = std::unique_ptr<QNetworkReply, ReplyDeleter>;
 
@@ -48,14 +56,14 @@ QImage decodeIcon(const QByteArray &bytes)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setAllocationLimit(64);
+    reader.setAllocationLimit(16);
     if (!isAcceptedFormat(reader.format()))
         return {};
     // An .ico file holds several sizes; the largest scales down best.
     QImage best;
     for (int index = 0; index < maxImagesPerFile; ++index) {
         const QSize size = reader.size();
-        if (size.width() <= maxImageSide && size.height() <= maxImageSide) {
+        if (size.isValid() && size.width() <= maxImageSide && size.height() <= maxImageSide) {
             const QImage image = reader.read();
             if (!image.isNull() && image.width() * image.height() > best.width() * best.height())
                 best = image;
@@ -64,6 +72,21 @@ QImage decodeIcon(const QByteArray &bytes)
             break;
     }
     return best;
+}
+
+// Runs on the image pool. Empty when bytes hold no icon.
+QByteArray iconPng(const QByteArray &bytes, int side)
+{
+    QImage image = decodeIcon(bytes);
+    if (image.isNull())
+        return {};
+    if (image.width() > side || image.height() > side)
+        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
 }
 
 QString decodeEntities(QString text)
@@ -113,9 +136,10 @@ QList<QHostAddress> lookUp(const QString &host)
 }
 }
 
-IconFetcher::IconFetcher(Limits limits, QObject *parent)
+IconFetcher::IconFetcher(Limits limits, QThreadPool &imagePool, QObject *parent)
     : QObject(parent)
     , m_limits(limits)
+    , m_imagePool(imagePool)
 {
     // A proxy from the environment would connect on our behalf to addresses we never checked.
     m_network.setProxy(QNetworkProxy::NoProxy);
@@ -123,7 +147,7 @@ IconFetcher::IconFetcher(Limits limits, QObject *parent)
     m_lookupPool.setMaxThreadCount(m_limits.maxConcurrent);
 }
 
-bool IconFetcher::isAllowedAddress(const QHostAddress &address, bool allowPrivateHosts)
+bool IconFetcher::isAllowedAddress(const QHostAddress &address, bool allowPrivateHosts, const QList<QHostAddress> &ownAddresses)
 {
     bool isIPv4 = false;
     const quint32 ipv4 = address.toIPv4Address(&isIPv4);
@@ -134,14 +158,23 @@ bool IconFetcher::isAllowedAddress(const QHostAddress &address, bool allowPrivat
         return false;
     if (allowPrivateHosts)
         return true;
-    // isGlobal() counts these shared and private ranges as global.
-    static const QList<QPair<QHostAddress, int>> privateRanges = {
-        QHostAddress::parseSubnet(u"10.0.0.0/8"_s),     QHostAddress::parseSubnet(u"172.16.0.0/12"_s),
-        QHostAddress::parseSubnet(u"192.168.0.0/16"_s), QHostAddress::parseSubnet(u"100.64.0.0/10"_s),
-        QHostAddress::parseSubnet(u"198.18.0.0/15"_s),
-    };
+    // isGlobal() counts all of these as global.
+    static const QList<QPair<QHostAddress, int>> refusedRanges = [] {
+        QList<QPair<QHostAddress, int>> ranges;
+        for (const char *range :
+             {// private, shared, reserved and special-purpose IPv4
+              "10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16", "100.64.0.0/10", "192.0.0.0/24", "240.0.0.0/4",
+              // documentation and benchmarking
+              "192.0.2.0/24", "198.51.100.0/24", "203.0.113.0/24", "198.18.0.0/15", "2001:db8::/32", "3fff::/20", "2001:2::/48",
+              // IPv6 that reaches IPv4 hosts: IPv4-compatible, NAT64, 6to4, Teredo; and discard-only
+              "::/96", "64:ff9b::/96", "64:ff9b:1::/48", "2002::/16", "2001::/32", "100::/64"})
+            ranges.append(QHostAddress::parseSubnet(QString::fromLatin1(range)));
+        return ranges;
+    }();
+    const auto isOwn = [&judged](const QHostAddress &own) { return own.isEqual(judged, QHostAddress::TolerantConversion); };
     return judged.isGlobal() && !judged.isUniqueLocalUnicast()
-        && std::none_of(privateRanges.begin(), privateRanges.end(), [&judged](const auto &range) { return judged.isInSubnet(range); });
+        && std::none_of(refusedRanges.begin(), refusedRanges.end(), [&judged](const auto &range) { return judged.isInSubnet(range); })
+        && std::none_of(ownAddresses.begin(), ownAddresses.end(), isOwn);
 }
 
 bool IconFetcher::isAllowedPort(const QUrl &url) const
@@ -162,8 +195,10 @@ QCoro::Task<IconFetcher::Resolved> IconFetcher::resolve(QString host)
             co_return {};
     }
     Resolved resolved;
+    // A service of this machine that listens on all interfaces is as private as one on loopback.
+    const QList<QHostAddress> ownAddresses = m_limits.allowPrivateHosts ? QList<QHostAddress>() : QNetworkInterface::allAddresses();
     for (const QHostAddress &address : std::as_const(addresses)) {
-        if (!isAllowedAddress(address, m_limits.allowPrivateHosts)) {
+        if (!isAllowedAddress(address, m_limits.allowPrivateHosts, ownAddresses)) {
             qCDebug(lcIcons) << "refused" << host << "at" << address;
             co_return Resolved{true, {}};
         }
@@ -180,17 +215,15 @@ QCoro::Task<IconFetcher::Outcome> IconFetcher::fetch(QString host, int port)
     QPointer self(this);
     const QDeadlineTimer queueDeadline(m_limits.queueTimeout);
     while (m_active >= m_limits.maxConcurrent) {
-        if (queueDeadline.hasExpired())
-            co_return Outcome{Outcome::Kind::Busy, {}};
-        co_await qCoro(this, &IconFetcher::slotFreed, std::chrono::milliseconds(queueDeadline.remainingTime()));
-        if (!self)
+        const bool woken = co_await m_slotFreed.wait(std::chrono::milliseconds(queueDeadline.remainingTime()));
+        if (!self || !woken)
             co_return Outcome{Outcome::Kind::Busy, {}};
     }
     ++m_active;
     Outcome outcome = co_await fetchFromSite(std::move(host), port);
     if (self) {
         --m_active;
-        Q_EMIT slotFreed();
+        m_slotFreed.wakeOne();
     }
     co_return outcome;
 }
@@ -225,8 +258,11 @@ QCoro::Task<IconFetcher::Outcome> IconFetcher::fetchFromSite(QString host, int p
                 co_return Outcome{};
             if (icon.status != 200)
                 continue;
-            if (QImage image = decodeIcon(icon.body); !image.isNull())
-                co_return Outcome{Outcome::Kind::Found, std::move(image)};
+            QByteArray png = co_await QtConcurrent::run(&m_imagePool, iconPng, icon.body, m_limits.iconSide);
+            if (!self)
+                co_return Outcome{};
+            if (!png.isEmpty())
+                co_return Outcome{Outcome::Kind::Found, std::move(png)};
             qCDebug(lcIcons) << "not an image:" << candidate.host() << candidate.path();
         }
         co_return Outcome{};
@@ -259,10 +295,13 @@ QCoro::Task<IconFetcher::Download> IconFetcher::download(QUrl url)
         request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
         request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
         const OwnedReply reply(m_network.get(request));
-        const qint64 maxBytes = m_limits.maxBytes;
         QNetworkReply *raw = reply.get();
-        connect(raw, &QNetworkReply::downloadProgress, raw, [raw, maxBytes](qint64 received, qint64 total) {
-            if (received > maxBytes || total > maxBytes)
+        // Without a read buffer limit the network thread reads on, however far past the cap.
+        raw->setReadBufferSize(readAhead);
+        QByteArray body;
+        connect(raw, &QNetworkReply::readyRead, raw, [raw, &body, maxBytes = m_limits.maxBytes] {
+            body += raw->readAll();
+            if (body.size() > maxBytes || raw->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
                 raw->abort();
         });
         QTimer::singleShot(int(qMax<qint64>(1, deadline.remainingTime())), raw, &QNetworkReply::abort);
@@ -279,7 +318,7 @@ QCoro::Task<IconFetcher::Download> IconFetcher::download(QUrl url)
             continue;
         }
         if (raw->error() == QNetworkReply::NoError)
-            result.body = raw->readAll();
+            result.body = body + raw->readAll();
         else
             qCDebug(lcIcons) << "download failed:" << url.host() << url.path() << raw->errorString();
         co_return result;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "waitqueue.h"
+
 #include <QCoroTask>
 #include <QHostAddress>
-#include <QImage>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QThreadPool>
@@ -14,7 +15,8 @@
 // /favicon.ico; https first, http if https cannot be reached. Every download is bounded in time,
 // size and redirects, and goes only to addresses the policy allows: each address a name resolves
 // to and each redirect target is checked, and the connection goes to the checked address itself,
-// so a name that resolves differently a moment later (DNS rebinding) cannot slip through.
+// so a name that resolves differently a moment later (DNS rebinding) cannot slip through. Images
+// are decoded and scaled on a pool of their own, never on the thread that answers requests.
 class IconFetcher : public QObject
 {
     Q_OBJECT
@@ -26,6 +28,8 @@ public:
         std::chrono::milliseconds timeout{5000};
         qint64 maxBytes = 1024 * 1024;
         int maxRedirects = 3;
+        // The found icon is scaled down to fit this square.
+        int iconSide = 256;
         // How long a fetch waits for a free slot before giving up.
         std::chrono::milliseconds queueTimeout{10000};
     };
@@ -38,21 +42,20 @@ public:
             Busy
         };
         Kind kind = Kind::None;
-        QImage image;
+        QByteArray png;
     };
 
-    explicit IconFetcher(Limits limits, QObject *parent = nullptr);
+    // imagePool decodes and scales; it must outlive the fetcher.
+    IconFetcher(Limits limits, QThreadPool &imagePool, QObject *parent = nullptr);
 
     // port is -1 for the scheme's default.
     QCoro::Task<Outcome> fetch(QString host, int port);
 
-    // False for loopback, private, link-local, unique-local, multicast and unspecified addresses
-    // (IPv4-mapped IPv6 included), unless private hosts are allowed. Unspecified and multicast
-    // addresses are never reachable web sites and are refused even then.
-    static bool isAllowedAddress(const QHostAddress &address, bool allowPrivateHosts);
-
-Q_SIGNALS:
-    void slotFreed();
+    // False for loopback, private, link-local, unique-local, reserved, documentation and
+    // benchmarking addresses, addresses that tunnel to IPv4 (IPv4-mapped and -compatible, NAT64,
+    // 6to4, Teredo) and this machine's own addresses, unless private hosts are allowed.
+    // Unspecified and multicast addresses are never reachable web sites and are refused even then.
+    static bool isAllowedAddress(const QHostAddress &address, bool allowPrivateHosts, const QList<QHostAddress> &ownAddresses);
 
 private:
     struct Download {
@@ -76,7 +79,9 @@ private:
     bool isAllowedPort(const QUrl &url) const;
 
     Limits m_limits;
+    QThreadPool &m_imagePool;
     QNetworkAccessManager m_network;
     QThreadPool m_lookupPool;
     int m_active = 0;
+    WaitQueue m_slotFreed;
 };

@@ -61,6 +61,8 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                          u"seconds"_s);
     const QCommandLineOption iconFetches(u"icon-fetches-per-minute"_s, u"Site icons fetched per client and minute (default 30)."_s,
                                          u"count"_s);
+    const QCommandLineOption iconCeiling(u"icon-fetch-ceiling"_s,
+                                         u"Site icons fetched per minute for all clients together (default 300)."_s, u"count"_s);
     const QCommandLineOption privateIcons(u"allow-private-icon-hosts"_s,
                                           u"Let the icon fetcher reach loopback, private and link-local hosts on "
                                           "any port (tests, intranets)."_s);
@@ -71,7 +73,7 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                           "may be repeated."_s,
                                           u"address"_s);
     parser.addOptions({listen, port, dataDir, database, outbox, latest, hashing, sessions, codes, requestTimeout, maxBody, secretFile,
-                       limitWindow, iconFetches, privateIcons, listCache, trustedProxy});
+                       limitWindow, iconFetches, iconCeiling, privateIcons, listCache, trustedProxy});
     if (!parser.parse(arguments))
         return Failure::failure(parser.errorText());
     if (parser.isSet(u"help"_s))
@@ -128,6 +130,11 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
         if (!positiveNumber(parser.value(iconFetches), 1'000'000, &count))
             return Failure::failure(u"--icon-fetches-per-minute needs a number from 1 to 1000000"_s);
         options.iconFetchesPerMinute = int(count);
+    }
+    if (parser.isSet(iconCeiling)) {
+        if (!positiveNumber(parser.value(iconCeiling), 1'000'000, &count))
+            return Failure::failure(u"--icon-fetch-ceiling needs a number from 1 to 1000000"_s);
+        options.iconFetchCeiling = int(count);
     }
     if (parser.isSet(listCache)) {
         if (!positiveNumber(parser.value(listCache), 1'000'000, &count))

@@ -31,6 +31,8 @@ struct ServerOptions {
     std::chrono::seconds limitWindow = std::chrono::minutes(15);
     // Icons fetched from other sites per client and minute (answers from the cache are free).
     int iconFetchesPerMinute = 30;
+    // Icons fetched from other sites per minute, all clients together.
+    int iconFetchCeiling = 300;
     // Lets the icon fetcher reach loopback, private and link-local hosts on any port.
     bool allowPrivateIconHosts = false;
     // Total size of the serialised lists kept in memory, over all accounts.

@@ -90,7 +90,9 @@ QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request)
     website.content = body.optionalText("content"_L1, maxContentLength);
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    co_return single(m_websites.create(*userId, website), 201);
+    const SavedWebsite saved = m_websites.create(*userId, website);
+    Q_EMIT websiteSaved(QUrl(website.url), request.clientAddress);
+    co_return single(saved, 201);
 }
 
 QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request)

@@ -6,7 +6,9 @@
 #include <QByteArray>
 #include <QCache>
 #include <QCoroTask>
+#include <QHostAddress>
 #include <QObject>
+#include <QUrl>
 
 #include <optional>
 
@@ -27,6 +29,10 @@ public:
     WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
+
+Q_SIGNALS:
+    // A website was saved from client; emitted before the answer goes out.
+    void websiteSaved(const QUrl &url, const QHostAddress &client);
 
 private:
     QCoro::Task<ApiResponse> list(ApiRequest request);

@@ -73,7 +73,10 @@ private Q_SLOTS:
     {
         auto site = std::make_unique<TestSite>();
         site->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(48, Qt::red), "image/png"));
-        const QString path = u"/api/icon?domain=localhost:%1&sz=32"_s.arg(site->port());
+        const QString domain = u"localhost:%1"_s.arg(site->port());
+        const QString token = m_one->registerAccount(u"icons@example.com"_s);
+        QCOMPARE(m_one->add(token, u"http://%1/"_s.arg(domain), u"Site"_s).status, 201);
+        const QString path = u"/api/icon?domain=%1&sz=32"_s.arg(domain);
         QCOMPARE(m_one->request("GET", path).status, 200);
         site.reset();
         const HttpAnswer cached = m_two->request("GET", path);

@@ -6,7 +6,11 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QTcpServer>
 #include <QTest>
+
+#include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +22,48 @@ TestSite::Page html(const QByteArray &head)
 {
     return StubServer::text(200, "<!DOCTYPE html><html><head>" + head + "</head><body>hi</body></html>", "text/html");
 }
+
+// The server's peak memory so far, in KiB.
+qint64 peakMemory(qint64 processId)
+{
+    const QByteArray status = readFile(u"/proc/%1/status"_s.arg(processId));
+    const qsizetype at = status.indexOf("VmHWM:");
+    return at < 0 ? 0 : status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
+}
+
+// Icon requests sent all at once on connections of their own, answered in any order.
+class IconBurst
+{
+public:
+    IconBurst(const QUrl &server, const QStringList &domains)
+    {
+        for (const QString &domain : domains) {
+            auto &socket = m_sockets.emplace_back(std::make_unique<QTcpSocket>());
+            socket->connectToHost(server.host(), quint16(server.port()));
+            socket->write("GET /api/icon?domain=" + QUrl::toPercentEncoding(domain) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+            // On the server's desk before the caller goes on.
+            QVERIFY(socket->waitForConnected() && socket->waitForBytesWritten());
+        }
+    }
+
+    [[nodiscard]] bool answered() const
+    {
+        return std::all_of(m_sockets.begin(), m_sockets.end(),
+                           [](const auto &socket) { return socket->state() == QAbstractSocket::UnconnectedState; });
+    }
+
+    // The status of each answer; 0 where none came.
+    [[nodiscard]] QList<int> statuses() const
+    {
+        QList<int> statuses;
+        for (const auto &socket : m_sockets)
+            statuses.append(socket->readAll().mid(9, 3).toInt());
+        return statuses;
+    }
+
+private:
+    std::vector<std::unique_ptr<QTcpSocket>> m_sockets;
+};
 }
 
 Q_DECLARE_METATYPE(Pages)
@@ -73,10 +119,17 @@ class ServerIconTest : public QObject
 
 private:
     std::unique_ptr<ServerProcess> m_server;
-    std::unique_ptr<RawHttpClient> m_client;
+    std::unique_ptr<ApiClient> m_client;
+    QString m_token;
     std::unique_ptr<TestSite> m_largeIconSite;
 
-    HttpAnswer icon(RawHttpClient &client, const QString &domain, const QString &size = {})
+    // Saving a website at domain makes its icon fetchable, and starts fetching it.
+    static void save(ApiClient &client, const QString &token, const QString &domain)
+    {
+        QCOMPARE(client.add(token, u"http://%1/page"_s.arg(domain), u"Page"_s).status, 201);
+    }
+
+    static HttpAnswer icon(RawHttpClient &client, const QString &domain, const QString &size = {})
     {
         return client.request("GET",
                               u"/api/icon?domain=%1%2"_s.arg(QString::fromLatin1(QUrl::toPercentEncoding(domain)),
@@ -86,11 +139,14 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        m_server = std::make_unique<ServerProcess>(QStringList{u"--allow-private-icon-hosts"_s});
+        // Every test here fetches; the per-client budget has its own test.
+        m_server = std::make_unique<ServerProcess>(QStringList{u"--allow-private-icon-hosts"_s, u"--icon-fetches-per-minute"_s, u"1000"_s});
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
-        m_client = std::make_unique<RawHttpClient>(m_server->baseUrl());
+        m_client = std::make_unique<ApiClient>(m_server->baseUrl());
+        m_token = m_client->registerAccount(u"icons@example.com"_s);
         m_largeIconSite = std::make_unique<TestSite>();
         m_largeIconSite->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(300, Qt::red), "image/png"));
+        save(*m_client, m_token, u"127.0.0.1:%1"_s.arg(m_largeIconSite->port()));
     }
 
     void findsTheSitesIcon_data()
@@ -114,12 +170,16 @@ private Q_SLOTS:
                 value.replace("{port}", QByteArray::number(site.port()));
             site.setPage(path, page);
         }
+        const qint64 peakBefore = peakMemory(m_server->processId());
         QElapsedTimer timer;
         timer.start();
+        save(*m_client, m_token, domain);
         const HttpAnswer answer = icon(*m_client, domain);
         QCOMPARE(answer.status, status);
-        // Well inside the time limit: the size limit, not the clock, ends an endless body.
+        // Well inside the time limit: the size limit, not the clock, ends an endless body, and
+        // early enough that the body never piles up in memory.
         QVERIFY(timer.elapsed() < 4000);
+        QVERIFY2(peakMemory(m_server->processId()) - peakBefore < 32 * 1024, "the server's peak memory grew by 32 MiB or more");
         // The fetcher connects to the address it checked, but names the site as asked.
         QCOMPARE(site.lastHost(), domain.toLatin1());
         if (status != 200) {
@@ -155,6 +215,20 @@ private Q_SLOTS:
         QCOMPARE(m_largeIconSite->hits(u"/favicon.ico"_s), 1);
     }
 
+    void onlySavedSitesAreFetched()
+    {
+        TestSite site;
+        site.setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
+        const QString domain = u"localhost:%1"_s.arg(site.port());
+        QCOMPARE(icon(*m_client, domain).status, 404);
+        QCOMPARE(site.hits(u"/"_s) + site.hits(u"/favicon.ico"_s), 0);
+        // Nothing was cached for the site either: once saved, its icon is fetched at once.
+        save(*m_client, m_token, domain);
+        QTRY_COMPARE(site.hits(u"/favicon.ico"_s), 1);
+        QCOMPARE(icon(*m_client, domain).status, 200);
+        QCOMPARE(site.hits(u"/favicon.ico"_s), 1);
+    }
+
     void answersComeFromTheCache()
     {
         auto site = std::make_unique<TestSite>();
@@ -162,6 +236,8 @@ private Q_SLOTS:
         site->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
         auto other = std::make_unique<TestSite>();
         const QString missing = u"localhost:%1"_s.arg(other->port());
+        save(*m_client, m_token, found);
+        save(*m_client, m_token, missing);
         QCOMPARE(icon(*m_client, found).status, 200);
         QCOMPARE(icon(*m_client, missing).status, 404);
         // The site gaining an icon later does not show before the "not found" answer expires.
@@ -174,13 +250,30 @@ private Q_SLOTS:
         QCOMPARE(icon(*m_client, missing).status, 404);
     }
 
-    void fetchesPerClientAreLimited()
+    void fetchesAreLimited_data()
     {
-        ServerProcess server({u"--allow-private-icon-hosts"_s, u"--icon-fetches-per-minute"_s, u"2"_s});
+        QTest::addColumn<QString>("perClient");
+        QTest::addColumn<QString>("ceiling");
+
+        QTest::newRow("per client") << u"2"_s << u"100"_s;
+        QTest::newRow("all clients together") << u"100"_s << u"2"_s;
+    }
+
+    void fetchesAreLimited()
+    {
+        QFETCH(QString, perClient);
+        QFETCH(QString, ceiling);
+
+        ServerProcess server(
+            {u"--allow-private-icon-hosts"_s, u"--icon-fetches-per-minute"_s, perClient, u"--icon-fetch-ceiling"_s, ceiling});
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        RawHttpClient client(server.baseUrl());
+        ApiClient client(server.baseUrl());
+        const QString token = client.registerAccount(u"limits@example.com"_s);
         TestSite site;
         site.setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
+        // Each save fetches while the budget lasts; the third site is left for its request.
+        for (const char *host : {"localhost", "127.0.0.1", "127.0.0.2"})
+            save(client, token, u"%1:%2"_s.arg(QLatin1StringView(host)).arg(site.port()));
         QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
         QCOMPARE(icon(client, u"127.0.0.1:%1"_s.arg(site.port())).status, 200);
         const HttpAnswer refused = icon(client, u"127.0.0.2:%1"_s.arg(site.port()));
@@ -189,6 +282,71 @@ private Q_SLOTS:
         QVERIFY(!refused.error().isEmpty());
         // Cached answers cost nothing.
         QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
+    }
+
+    // A fetch slot freed while several requests wait once crashed the server.
+    void unansweringSitesNeitherCrashNorMultiply()
+    {
+        QTcpServer sharedSite;
+        QTcpServer silentSite;
+        sharedSite.setMaxPendingConnections(1000);
+        QVERIFY(sharedSite.listen(QHostAddress::AnyIPv4));
+        QVERIFY(silentSite.listen(QHostAddress::AnyIPv4));
+        const QString shared = u"127.0.0.1:%1"_s.arg(sharedSite.serverPort());
+        save(*m_client, m_token, shared);
+        const IconBurst sharedRequests(m_server->baseUrl(), QStringList(8, shared));
+        // More sites than fetch slots, so that requests queue for them.
+        QStringList silent;
+        for (int host = 1; host <= 6; ++host) {
+            silent.append(u"127.0.0.%1:%2"_s.arg(host).arg(silentSite.serverPort()));
+            save(*m_client, m_token, silent.last());
+        }
+        const IconBurst silentRequests(m_server->baseUrl(), silent);
+        QTRY_VERIFY_WITH_TIMEOUT(sharedRequests.answered() && silentRequests.answered(), 60000);
+        for (const int status : sharedRequests.statuses() + silentRequests.statuses())
+            QVERIFY2(status == 404 || status == 503, qPrintable(QString::number(status)));
+        QCOMPARE(m_client->request("GET", u"/api/version"_s).status, 200);
+        // One fetch for all requests of the shared site: https, then http.
+        int connections = 0;
+        while (sharedSite.hasPendingConnections())
+            connections += sharedSite.nextPendingConnection() != nullptr;
+        QCOMPARE(connections, 2);
+    }
+
+    void imagesAreNotDecodedOnTheAnsweringThread()
+    {
+        // Compressed, so that it passes the size limit: only its header gives it away.
+        QImage large(4096, 4096, QImage::Format_RGB32);
+        large.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        large.save(&buffer, "PNG");
+        std::array<TestSite, 4> sites;
+        QStringList domains;
+        for (TestSite &site : sites) {
+            site.setPage(u"/favicon.ico"_s, StubServer::text(200, png, "image/png"));
+            domains.append(u"localhost:%1"_s.arg(site.port()));
+            save(*m_client, m_token, domains.last());
+        }
+        IconBurst burst(m_server->baseUrl(), domains);
+        RawHttpClient versions(m_server->baseUrl());
+        QList<qint64> latencies;
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        while (latencies.size() < 100 || (!burst.answered() && sinceStart.elapsed() < 10000)) {
+            QElapsedTimer timer;
+            timer.start();
+            QCOMPARE(versions.request("GET", u"/api/version"_s).status, 200);
+            latencies.append(timer.elapsed());
+            // Paced, so that the share of slow answers is the share of time the server was stuck.
+            QTest::qWait(5);
+        }
+        std::sort(latencies.begin(), latencies.end());
+        const qint64 p99 = latencies.at(latencies.size() * 99 / 100);
+        QVERIFY2(p99 <= 50, qPrintable(u"p99 %1 ms"_s.arg(p99)));
+        // Too large to be anybody's icon: refused by its header.
+        QCOMPARE(burst.statuses(), QList<int>(domains.size(), 404));
     }
 
     void addressPolicy_data()
@@ -212,6 +370,15 @@ private Q_SLOTS:
         QTest::newRow("unspecified IPv6") << u"::"_s << false << false;
         QTest::newRow("multicast") << u"224.0.0.1"_s << false << false;
         QTest::newRow("IPv6 multicast") << u"ff02::1"_s << false << false;
+        QTest::newRow("this machine's own address") << u"93.184.216.35"_s << false << true;
+        QTest::newRow("IPv4-compatible IPv6") << u"::127.0.0.1"_s << false << true;
+        QTest::newRow("NAT64") << u"64:ff9b::a00:1"_s << false << true;
+        QTest::newRow("6to4") << u"2002:a00:1::1"_s << false << true;
+        QTest::newRow("Teredo") << u"2001:0:4136:e378::1"_s << false << true;
+        QTest::newRow("documentation IPv4") << u"203.0.113.9"_s << false << true;
+        QTest::newRow("documentation IPv6") << u"2001:db8::1"_s << false << true;
+        QTest::newRow("benchmarking") << u"198.19.0.1"_s << false << true;
+        QTest::newRow("reserved IPv4") << u"240.1.2.3"_s << false << true;
     }
 
     void addressPolicy()
@@ -220,8 +387,9 @@ private Q_SLOTS:
         QFETCH(bool, allowed);
         QFETCH(bool, allowedWithFlag);
 
-        QCOMPARE(IconFetcher::isAllowedAddress(QHostAddress(address), false), allowed);
-        QCOMPARE(IconFetcher::isAllowedAddress(QHostAddress(address), true), allowedWithFlag);
+        const QList<QHostAddress> ownAddresses = {QHostAddress(u"93.184.216.35"_s), QHostAddress::LocalHost};
+        QCOMPARE(IconFetcher::isAllowedAddress(QHostAddress(address), false, ownAddresses), allowed);
+        QCOMPARE(IconFetcher::isAllowedAddress(QHostAddress(address), true, ownAddresses), allowedWithFlag);
     }
 };
 
