@@ -1,5 +1,7 @@
 #include "privatefiles.h"
 
+#include "platform/platformlog.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +24,8 @@ namespace PrivateFiles
 {
 bool makeFolder(const QString &path)
 {
+    if (!removeLink(path))
+        return false;
     const QFileInfo folder(path);
     if (folder.exists())
         return restrict(folder);
@@ -31,6 +35,8 @@ bool makeFolder(const QString &path)
 
 bool makeFile(const QString &path)
 {
+    if (!removeLink(path))
+        return false;
     const QFileInfo file(path);
     if (file.exists())
         return restrict(file);
@@ -38,6 +44,14 @@ bool makeFile(const QString &path)
         return false;
     QFile created(path);
     return created.open(QIODevice::WriteOnly | QIODevice::NewOnly, kFile);
+}
+
+bool removeLink(const QString &path)
+{
+    if (!QFileInfo(path).isSymLink())
+        return true;
+    qCInfo(lcPlatform) << "a link stood where a private file belongs; it is removed, its target left alone:" << path;
+    return QFile::remove(path);
 }
 
 void restrictTree(const QString &path)
