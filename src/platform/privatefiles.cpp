@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
 namespace
 {
 constexpr QFile::Permissions kFile = QFile::ReadOwner | QFile::WriteOwner;
@@ -17,6 +22,26 @@ bool restrict(const QFileInfo &entry)
     if (entry.isSymLink())
         return false;
     return QFile::setPermissions(entry.filePath(), entry.isDir() ? kFolder : kFile);
+}
+
+std::optional<struct stat> statusOf(const QString &path)
+{
+    struct stat status {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return status;
+}
+
+bool isOwnFolder(const struct stat &status)
+{
+    return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid();
+}
+
+bool isPrivateFolder(const QString &path)
+{
+    const auto status = statusOf(path);
+    return status && isOwnFolder(*status) && (status->st_mode & 077) == 0;
 }
 }
 
@@ -63,5 +88,29 @@ void restrictTree(const QString &path)
         entries.next();
         restrict(entries.fileInfo());
     }
+}
+
+std::optional<QString> runtimeFolder()
+{
+    const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!session.isEmpty() && isPrivateFolder(session))
+        return session;
+    // The temporary folder is everyone's: whoever makes the name first owns it.
+    const QString ours = QDir(QDir::tempPath()).filePath(u"corvane-runtime-%1"_s.arg(::geteuid()));
+    if (isPrivateFolder(ours))
+        return ours;
+    if (const auto status = statusOf(ours)) {
+        if (!isOwnFolder(*status)) {
+            qCInfo(lcPlatform) << "the runtime folder's name is taken by another:" << ours;
+            return std::nullopt;
+        }
+        // Someone may have put a socket of theirs into it while it stood open.
+        if (!QDir(ours).removeRecursively())
+            return std::nullopt;
+    }
+    // A folder made meanwhile by someone else makes this fail rather than be used.
+    if (::mkdir(QFile::encodeName(ours).constData(), 0700) != 0 || !isPrivateFolder(ours))
+        return std::nullopt;
+    return ours;
 }
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Files and folders only their owner may read: the preferences, the library cache and the
 // thumbnails hold the user's session and reading history. Files get 0600, folders 0700.
 //
@@ -18,4 +20,9 @@ bool makeFile(const QString &path);
 bool removeLink(const QString &path);
 // Restricts the folder and everything below it, as an earlier version left them readable by all.
 void restrictTree(const QString &path);
+
+// A folder for this user's sockets that no one else may enter: the session's runtime folder when
+// it is private, else one of ours in the temporary folder, made anew when it was left open to
+// others. Nothing when that name is held by someone else.
+std::optional<QString> runtimeFolder();
 }
