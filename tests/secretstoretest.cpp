@@ -159,6 +159,19 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(planted).isSymLink());
         QCOMPARE(modeOf(planted), folder ? 0700 : 0600);
     }
+
+    // A session found through a link was written by whoever controls its target: it is not taken.
+    void sessionBehindALinkIsNotTaken()
+    {
+        TestEnvironment environment;
+        environment.storeSession(kUser);
+        environment.preferences()->setData(Preferences::kSavedWebsites, "[]");
+        const QTemporaryDir elsewhere;
+        const QString planted = elsewhere.filePath(u"preferences.ini"_s);
+        QVERIFY(QFile::rename(environment.path(u"preferences.ini"_s), planted));
+        QVERIFY(QFile::link(planted, environment.path(u"preferences.ini"_s)));
+        QVERIFY(!environment.makeViewModel()->isAuthenticated());
+    }
 };
 
 QTEST_MAIN(SecretStoreTest)
