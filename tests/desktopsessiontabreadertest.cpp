@@ -207,6 +207,9 @@ private Q_SLOTS:
         const QStringList pageVisit{u"https://visited.example/|Page|0"_s};
         const QByteArray longRecord = QByteArray::fromHex("f401") + char(6) + QByteArray(40, 'x');
         const QByteArray longString = QByteArray::fromHex("0d00") + char(6) + QByteArray::fromHex("0c000000 0b000000 02000000 ffffff7f");
+        // Ends after the address: no title length, no title.
+        const QByteArray untitled = QByteArray::fromHex("2d00") + char(6) + QByteArray::fromHex("2c000000 0b000000 01000000 19000000")
+            + "https://untitled.example/" + QByteArray(3, '\0');
         auto row = [](const char *name, const QByteArray &file, bool after, const QString &expected, const QStringList &history = {}) {
             QTest::newRow(name) << file << after << history << expected;
         };
@@ -220,6 +223,7 @@ private Q_SLOTS:
         row("selected tab closed", twoTabs().tabClosed(11).bytes(), true, u"|||Page"_s);
         row("record longer than the file", twoTabs().raw(longRecord).bytes(), true, u"|||Page"_s);
         row("navigation string longer than its record", twoTabs().raw(longString).bytes(), true, u"|||Page"_s);
+        row("navigation without a title", twoTabs().raw(untitled).bytes(), true, u"https://untitled.example/|||Page"_s);
         row("not snss", QByteArray("SNSX") + session.mid(4), true, u"|||Page"_s);
     }
 

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QQuickImageResponse>
 #include <QScopeGuard>
+#include <QTcpServer>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
@@ -603,6 +604,57 @@ private Q_SLOTS:
         for (const QPoint corner :
              {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
             QCOMPARE(shot.pixelColor(corner).alpha(), 0);
+    }
+
+    void outsideTextIsPlain_data()
+    {
+        QTest::addColumn<QString>("scene");
+        QTest::addColumn<QByteArray>("item");
+        QTest::newRow("active tab") << u"tab"_s << QByteArray("tabTitle");
+        QTest::newRow("list row") << u"rows"_s << QByteArray("websiteTitle");
+        QTest::newRow("grid card") << u"cards"_s << QByteArray("websiteTitle");
+        QTest::newRow("e-mail chip") << u"rows"_s << QByteArray("headerEmailText");
+        QTest::newRow("settings e-mail") << u"settings"_s << QByteArray("accountEmail");
+        QTest::newRow("server message") << u"sign-in"_s << QByteArray("authErrorText");
+    }
+
+    // A page title, an address and a server message carrying markup show as written, and the image
+    // they name is never fetched.
+    void outsideTextIsPlain()
+    {
+        QFETCH(QString, scene);
+        QFETCH(QByteArray, item);
+        QTcpServer images;
+        QVERIFY(images.listen(QHostAddress::LocalHost));
+        const QString markup = u"<img src=\"http://127.0.0.1:%1/x.png\">Caught<b>!</b>"_s.arg(images.serverPort());
+        const User user{.id = 7, .email = markup + u"@example.org"_s};
+        const SavedWebsite website{.id = 1, .url = u"https://example.org/"_s, .title = markup, .createdAt = u"2024-01-01T10:00:00Z"_s};
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{{website}}.toJson()));
+        m_server->on("POST", u"/api/auth/login"_s, StubServer::json(400, QJsonObject{{u"error"_s, markup}}));
+        FakeOsascript osascript;
+        osascript.answer(u"Google Chrome"_s, "https://www.example.com/|||" + markup.toUtf8());
+        Panel panel({.signedInUser = scene == "sign-in"_L1 ? std::nullopt : std::optional(user),
+                     .portalUrl = m_server->baseUrl(),
+                     .websites = {website},
+                     .browserPermission = scene == "tab"_L1});
+        panel.model->setShowHeaderEmail(true);
+        panel.model->setShowSettings(scene == "settings"_L1);
+        if (scene == "cards"_L1)
+            panel.model->toggleWindowWidth();
+        panel.environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
+        panel.environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
+        panel.model->account()->setEmailInput(u"ada@example.org"_s);
+        panel.model->account()->setPasswordInput(u"secret1"_s);
+        if (scene == "sign-in"_L1)
+            panel.model->account()->submitAuth();
+
+        const QString expected = item.contains("Email") ? user.email : markup;
+        QTRY_COMPARE(panel.text(item.constData()), expected);
+        QTRY_VERIFY(scene != "cards"_L1 || panel.shows("websitesGrid"));
+        // Drawn as markup, the text would be no wider than "Caught!" and an image.
+        const QQuickItem *shown = panel.item(item.constData());
+        QVERIFY(shown->implicitWidth() > 0.9 * QFontMetricsF(shown->property("font").value<QFont>()).horizontalAdvance(expected));
+        QVERIFY(!images.hasPendingConnections() && !images.waitForNewConnection(300));
     }
 
     void thumbnails_data()

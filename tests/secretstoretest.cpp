@@ -1,5 +1,6 @@
 #include "support/fakesecretstore.h"
 #include "support/stubserver.h"
+#include "support/testdata.h"
 #include "support/testenvironment.h"
 
 #include "account/authenticationcard.h"
@@ -113,6 +114,63 @@ private Q_SLOTS:
         QFile::remove(preferencesFile);
         Preferences(std::make_unique<QSettings>(preferencesFile, QSettings::IniFormat)).setBool(Preferences::kShowHeaderEmail, true);
         QCOMPARE(modeOf(preferencesFile), 0600);
+    }
+
+    void linksAreReplacedNotFollowed_data()
+    {
+        QTest::addColumn<QString>("link");
+        for (const char *link : {"preferences.ini", "preferences.library.ini", "Corvane/websites_cache.json", "Corvane/Thumbnails",
+                                 "Corvane/Thumbnails/thumb_1.png"})
+            QTest::newRow(link) << QString::fromLatin1(link);
+    }
+
+    // A link planted where a private file belongs points at an empty file (or folder) anyone may
+    // read. Signing in and fetching the library write the session, both copies and a thumbnail.
+    void linksAreReplacedNotFollowed()
+    {
+        QFETCH(QString, link);
+        const bool folder = link.endsWith(u"Thumbnails"_s);
+        const QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(u"target"_s);
+        create(target, folder, folder ? 0755 : 0644);
+        TestEnvironment environment;
+        const QString planted = environment.path(link);
+        QVERIFY(QDir().mkpath(environment.path(u"Corvane/Thumbnails"_s)) && QDir().rmdir(planted) == folder);
+        QVERIFY(QFile::link(target, planted));
+        const SavedWebsite website{.id = 1,
+                                   .url = u"https://example.org/"_s,
+                                   .title = u"Example"_s,
+                                   .screenshotUrl = u"data:image/png;base64,"_s + QString::fromLatin1(imageBytes(8).toBase64())};
+        StubServer backend;
+        backend.on("POST", u"/api/auth/login"_s, StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
+        backend.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{{website}}.toJson()));
+        {
+            const auto model = environment.makeViewModel(backend.baseUrl());
+            model->account()->setEmailInput(kUser.email);
+            model->account()->setPasswordInput(u"s3cret"_s);
+            model->account()->submitAuth();
+            // Sizes through the link, so a write into the target ends the wait as well.
+            QTRY_VERIFY(std::ranges::all_of(QStringList{u"preferences.ini"_s, u"preferences.library.ini"_s,
+                                                        u"Corvane/websites_cache.json"_s, u"Corvane/Thumbnails/thumb_1.png"_s},
+                                            [&](const QString &file) { return QFileInfo(environment.path(file)).size() > 0; }));
+        }
+        QCOMPARE(modeOf(target), folder ? 0755 : 0644);
+        QVERIFY(folder ? QDir(target).isEmpty() : QFileInfo(target).size() == 0);
+        QVERIFY(!QFileInfo(planted).isSymLink());
+        QCOMPARE(modeOf(planted), folder ? 0700 : 0600);
+    }
+
+    // A session found through a link was written by whoever controls its target: it is not taken.
+    void sessionBehindALinkIsNotTaken()
+    {
+        TestEnvironment environment;
+        environment.storeSession(kUser);
+        environment.preferences()->setData(Preferences::kSavedWebsites, "[]");
+        const QTemporaryDir elsewhere;
+        const QString planted = elsewhere.filePath(u"preferences.ini"_s);
+        QVERIFY(QFile::rename(environment.path(u"preferences.ini"_s), planted));
+        QVERIFY(QFile::link(planted, environment.path(u"preferences.ini"_s)));
+        QVERIFY(!environment.makeViewModel()->isAuthenticated());
     }
 };
 

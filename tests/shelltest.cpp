@@ -5,13 +5,18 @@
 #include "shellsupport.h"
 
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QQuickItem>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
@@ -220,6 +225,46 @@ private Q_SLOTS:
         trayState.change(!trayShown);
         QVERIFY(panel->isVisible());
         checkFrame(!trayShown);
+    }
+
+    void squattersDoNotTakeTheHandOver_data()
+    {
+        QTest::addColumn<int>("folderOwner"); // -1: no folder; the squatter has the shared name
+        QTest::newRow("listening on the shared name") << -1;
+        QTest::newRow("inside our folder left open") << int(::getuid());
+        QTest::newRow("holding our folder's name") << 65534;
+    }
+
+    // Without a session runtime folder, another user listening first where a launch looks for the
+    // running one neither makes the first launch quit nor takes the second's request.
+    void squattersDoNotTakeTheHandOver()
+    {
+        QFETCH(int, folderOwner);
+        const QTemporaryDir temporary;
+        const QString folder = temporary.filePath(u"corvane-runtime-%1"_s.arg(::getuid()));
+        if (folderOwner >= 0) {
+            QVERIFY(QDir().mkdir(folder) && ::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+            if (::chown(QFile::encodeName(folder).constData(), uid_t(folderOwner), gid_t(-1)) != 0)
+                QSKIP("giving a folder away takes root");
+        }
+        QLocalServer squatter;
+        QVERIFY(squatter.listen(folderOwner < 0 ? temporary.filePath(u"corvane-%1"_s.arg(::getuid())) : folder + u"/corvane.socket"_s));
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+        const auto restore = qScopeGuard([&runtime] {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            qunsetenv("TMPDIR");
+        });
+
+        SingleInstance first(SingleInstance::sessionServerName());
+        QVERIFY(!first.notifyRunningInstance());
+        QSignalSpy activations(&first, &SingleInstance::activationRequested);
+        const bool handsOver = first.listen();
+        QCOMPARE(handsOver, folderOwner != 65534);
+        QCOMPARE(SingleInstance(SingleInstance::sessionServerName()).notifyRunningInstance(), handsOver);
+        QCOMPARE(activations.wait(handsOver ? 5000 : 300), handsOver);
+        QVERIFY(!squatter.hasPendingConnections());
     }
 };
 

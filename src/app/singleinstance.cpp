@@ -1,12 +1,9 @@
 #include "singleinstance.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QLocalSocket>
+#include "platform/privatefiles.h"
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
+#include <QDir>
+#include <QLocalSocket>
 
 using namespace Qt::StringLiterals;
 
@@ -31,18 +28,16 @@ SingleInstance::SingleInstance(QString serverName, QObject *parent)
 
 QString SingleInstance::sessionServerName()
 {
-    const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtimeFolder.isEmpty() && QFileInfo(runtimeFolder).isDir())
-        return QDir(runtimeFolder).filePath(u"corvane.socket"_s);
-#ifdef Q_OS_UNIX
-    return u"corvane-"_s + QString::number(getuid());
-#else
-    return u"corvane-"_s + qEnvironmentVariable("USERNAME");
-#endif
+    // Never a name in a folder others may write to: whoever listens there first would take every
+    // launch's request and make it quit.
+    const auto folder = PrivateFiles::runtimeFolder();
+    return folder ? QDir(*folder).filePath(u"corvane.socket"_s) : QString();
 }
 
 bool SingleInstance::notifyRunningInstance() const
 {
+    if (m_serverName.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(m_serverName);
     return socket.waitForConnected(kConnectTimeoutMs);
@@ -50,6 +45,8 @@ bool SingleInstance::notifyRunningInstance() const
 
 bool SingleInstance::listen()
 {
+    if (m_serverName.isEmpty())
+        return false;
     if (m_server.listen(m_serverName))
         return true;
     if (m_server.serverError() != QAbstractSocket::AddressInUseError)

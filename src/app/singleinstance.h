@@ -13,8 +13,8 @@ class SingleInstance : public QObject
 public:
     explicit SingleInstance(QString serverName, QObject *parent = nullptr);
 
-    // The socket of this user's session: inside the private runtime folder when there is one,
-    // otherwise a name that carries the user id.
+    // The socket of this user's session, inside a folder private to the user; empty when there
+    // is none, and then every launch runs on its own.
     [[nodiscard]] static QString sessionServerName();
 
     // True when a running instance took the request.

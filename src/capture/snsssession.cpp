@@ -153,9 +153,11 @@ private:
         // The title is absent from some records; the address alone still counts.
         if (reader.readInt32(titleLength))
             reader.readBytes(titleLength, 2, title);
-        // The payload is not aligned for UTF-16 units: copy the bytes rather than cast them.
+        // The payload is not aligned for UTF-16 units: copy the bytes rather than cast them. A
+        // record without a title has no bytes to copy from at all, and memcpy takes no null source.
         QString titleText(title.size() / 2, Qt::Uninitialized);
-        std::memcpy(titleText.data(), title.data(), size_t(title.size()));
+        if (!title.isEmpty())
+            std::memcpy(titleText.data(), title.data(), size_t(title.size()));
         m_tabs[tabId].navigations.insert(index, SessionTab{QString::fromUtf8(url), titleText});
         return true;
     }

@@ -1,9 +1,14 @@
 #include "atomicwrite.h"
 
+#include "platform/privatefiles.h"
+
 #include <QSaveFile>
 
 std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes, AtomicWrite how)
 {
+    // A saved file takes the place of the file a link points to: a private file replaces the link.
+    if (how.ownerOnly && !PrivateFiles::removeLink(path))
+        return QStringLiteral("a link stands in the way");
     QSaveFile file(path);
     file.setDirectWriteFallback(how.directWriteFallback);
     if (!file.open(QIODevice::WriteOnly))

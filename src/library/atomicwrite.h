@@ -6,8 +6,8 @@
 #include <optional>
 
 struct AtomicWrite {
-    // Files of the local store are the user's alone (0600); other files keep the mode of the file
-    // they replace, or the usual one.
+    // Files of the local store are the user's alone (0600) and never written through a link;
+    // other files keep the mode of the file they replace, or the usual one.
     bool ownerOnly = true;
     // Where the folder takes no new file but the file itself may be written, writes it in place
     // rather than failing. A failed write may then leave it truncated.

@@ -93,6 +93,9 @@ QByteArray LibraryCopies::encodePreferencesCopy(const QList<SavedWebsite> &websi
 
 void LibraryCopies::moveCopyOutOfPreferences(const QString &preferencesFile)
 {
+    // What a link points to is never taken in: the preferences replace it with a file of their own.
+    if (QFileInfo(preferencesFile).isSymLink())
+        return;
     std::optional<Line> line;
     QByteArray rest;
     {

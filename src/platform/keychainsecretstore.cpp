@@ -1,13 +1,12 @@
 #include "keychainsecretstore.h"
 
+#include "platform/platformlog.h"
+
 #include <QEventLoop>
-#include <QLoggingCategory>
 #include <QTimer>
 #include <qt6keychain/keychain.h>
 
 using namespace std::chrono_literals;
-
-Q_LOGGING_CATEGORY(lcPlatform, "corvane.platform", QtWarningMsg)
 
 namespace
 {

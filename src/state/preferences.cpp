@@ -12,19 +12,17 @@ std::unique_ptr<QSettings> openUserStore()
 #ifdef Q_OS_DARWIN
     return std::make_unique<QSettings>(QStringLiteral("Corvane"), QStringLiteral("Corvane"));
 #else
-    return std::make_unique<QSettings>(Preferences::userStoreFileName(), QSettings::NativeFormat);
+    // The folder is the application's own, made private before the store reads anything in it.
+    const QString fileName = Preferences::userStoreFileName();
+    PrivateFiles::makeFolder(QFileInfo(fileName).absolutePath());
+    return std::make_unique<QSettings>(fileName, QSettings::NativeFormat);
 #endif
 }
 }
 
 Preferences::Preferences()
     : Preferences(openUserStore())
-{
-#ifndef Q_OS_DARWIN
-    // The folder is the application's own; on macOS the file sits among every application's.
-    PrivateFiles::makeFolder(QFileInfo(m_settings->fileName()).absolutePath());
-#endif
-}
+{ }
 
 QString Preferences::userStoreFileName()
 {
@@ -42,7 +40,11 @@ Preferences::Preferences(std::unique_ptr<QSettings> settings)
     // Settings are saved through a temporary file that takes over the mode of the file it
     // replaces, so a file made private before the first save stays private. (On macOS the
     // preferences daemon writes the file, privately.)
+    const bool wasLink = QFileInfo(m_settings->fileName()).isSymLink();
     PrivateFiles::makeFile(m_settings->fileName());
+    // The store read the link's target on opening; reading the file now in its place forgets that.
+    if (wasLink)
+        m_settings->sync();
 #endif
 }
 

@@ -32,6 +32,7 @@ DashboardCard {
                 Text {
                     objectName: "browserName"
                     text: (card.tab.browserName ?? "").toUpperCase()
+                    textFormat: Text.PlainText
                     font.pixelSize: 10
                     font.bold: true
                     font.letterSpacing: 0.4
@@ -54,6 +55,7 @@ DashboardCard {
                 objectName: "tabTitle"
                 Layout.fillWidth: true
                 text: card.tab.title ?? ""
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 font.weight: Font.DemiBold
                 color: card.theme.primaryText
@@ -66,6 +68,7 @@ DashboardCard {
                 visible: (card.tab.url ?? "") !== ""
                 Layout.fillWidth: true
                 text: card.tab.domain ?? ""
+                textFormat: Text.PlainText
                 font.pixelSize: 12
                 color: card.theme.secondaryText
                 elide: Text.ElideRight

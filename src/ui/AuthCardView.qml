@@ -104,6 +104,7 @@ ColumnLayout {
         Text {
             objectName: "authTitle"
             text: card.screen.title
+            textFormat: Text.PlainText
             font.pixelSize: 16
             font.bold: true
             color: card.theme.primaryText
@@ -113,6 +114,7 @@ ColumnLayout {
             objectName: "authSubtitle"
             Layout.fillWidth: true
             text: card.screen.subtitle
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: card.theme.secondaryText
             wrapMode: Text.Wrap

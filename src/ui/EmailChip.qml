@@ -37,6 +37,7 @@ Rectangle {
                 objectName: "headerAvatarLetter"
                 anchors.centerIn: parent
                 text: DisplayText.avatarLetter(chip.email)
+                textFormat: Text.PlainText
                 font.pixelSize: 11
                 font.bold: true
                 color: chip.theme.inverseText
@@ -49,6 +50,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             width: Math.min(implicitWidth, chip.maximumAddressWidth)
             text: chip.email
+            textFormat: Text.PlainText
             font.pixelSize: 11
             font.weight: Font.Medium
             color: chip.theme.secondaryText

@@ -15,6 +15,7 @@ AbstractButton {
 
     contentItem: Text {
         text: link.text
+        textFormat: Text.PlainText
         font.pixelSize: Math.round(link.textSize)
         font.weight: Font.Medium
         font.underline: link.hovered || link.visualFocus

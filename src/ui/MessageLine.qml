@@ -17,6 +17,8 @@ Rectangle {
 
     Text {
         id: label
+        objectName: line.objectName + "Text"
+        textFormat: Text.PlainText
         anchors.fill: parent
         anchors.margins: line.padding
         font.pixelSize: Math.round(line.textSize)

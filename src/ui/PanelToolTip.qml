@@ -12,6 +12,7 @@ ToolTip {
     padding: 6
     contentItem: Text {
         text: tip.text
+        textFormat: Text.PlainText
         font.pixelSize: 11
         color: tip.theme.primaryText
         wrapMode: Text.Wrap

@@ -57,6 +57,7 @@ AbstractButton {
             Text {
                 visible: text !== ""
                 text: button.text
+                textFormat: Text.PlainText
                 font.pixelSize: Math.round(button.textSize)
                 font.weight: button.textWeight
                 color: button.foreground

@@ -15,6 +15,7 @@ ColumnLayout {
     Text {
         Layout.fillWidth: true
         text: label.title
+        textFormat: Text.PlainText
         font.pixelSize: 13
         font.weight: Font.DemiBold
         color: label.theme.primaryText
@@ -26,6 +27,7 @@ ColumnLayout {
         Layout.fillWidth: true
         visible: text !== ""
         text: label.note
+        textFormat: Text.PlainText
         font.pixelSize: 11
         color: label.noteColor
         elide: Text.ElideRight

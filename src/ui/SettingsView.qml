@@ -87,6 +87,7 @@ Flickable {
                     objectName: "accountEmail"
                     Layout.fillWidth: true
                     text: settings.viewModel.currentUser?.email ?? ""
+                    textFormat: Text.PlainText
                     font.pixelSize: 13
                     font.weight: Font.DemiBold
                     color: settings.theme.primaryText

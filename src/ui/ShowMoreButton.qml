@@ -16,6 +16,7 @@ AbstractButton {
     contentItem: Text {
         id: label
         text: button.text
+        textFormat: Text.PlainText
         font.pixelSize: 12
         font.weight: Font.DemiBold
         color: button.theme.secondaryText

@@ -51,6 +51,7 @@ WebsiteItemFrame {
                 Layout.leftMargin: 12
                 Layout.rightMargin: 12
                 text: card.title
+                textFormat: Text.PlainText
                 font.pixelSize: 12
                 font.weight: Font.DemiBold
                 color: card.theme.primaryText
@@ -66,6 +67,7 @@ WebsiteItemFrame {
                 Layout.leftMargin: 12
                 Layout.rightMargin: 12
                 text: card.domain
+                textFormat: Text.PlainText
                 font.pixelSize: 10
                 color: card.theme.tertiaryText
                 horizontalAlignment: Text.AlignHCenter

@@ -59,6 +59,7 @@ WebsiteItemFrame {
                         objectName: "websiteTitle"
                         Layout.fillWidth: true
                         text: row.title
+                        textFormat: Text.PlainText
                         font.pixelSize: 13
                         font.weight: Font.DemiBold
                         color: row.theme.primaryText
@@ -69,6 +70,7 @@ WebsiteItemFrame {
                     Text {
                         Layout.fillWidth: true
                         text: row.domain
+                        textFormat: Text.PlainText
                         font.pixelSize: 11
                         color: row.theme.tertiaryText
                         elide: Text.ElideRight

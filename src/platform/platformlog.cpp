@@ -1,0 +1,3 @@
+#include "platformlog.h"
+
+Q_LOGGING_CATEGORY(lcPlatform, "corvane.platform", QtWarningMsg)
