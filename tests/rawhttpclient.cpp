@@ -51,6 +51,8 @@ HttpAnswer RawHttpClient::request(const QByteArray &method, const QString &path,
         = method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: " + m_baseUrl.host().toUtf8() + "\r\nContent-Type: application/json\r\n";
     if (!token.isEmpty())
         bytes += "Authorization: Bearer " + token.toUtf8() + "\r\n";
+    if (!m_forwardedFor.isEmpty())
+        bytes += "X-Forwarded-For: " + m_forwardedFor + "\r\n";
     if (!body.isEmpty() || method == "POST" || method == "PUT" || method == "PATCH")
         bytes += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     bytes += "\r\n" + body;

@@ -160,6 +160,16 @@ private:
     qint64 m_ownWebsite = 0;
     qint64 m_otherWebsite = 0;
     QByteArray m_snapshot;
+    // Numbers clients and accounts, so that each case has its own.
+    int m_clients = 0;
+
+    // A client behind the trusted proxy, known by the address the proxy forwards.
+    ApiClient client(const QByteArray &forwardedFor) const
+    {
+        ApiClient api(m_server->baseUrl());
+        api.setForwardedFor(forwardedFor);
+        return api;
+    }
 
     QString tokenFor(Caller caller) const
     {
@@ -190,7 +200,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         // A short request timeout lets the stalled-request cases finish quickly.
-        m_server = std::make_unique<ServerProcess>(QStringList{u"--request-timeout"_s, u"1"_s});
+        // Clients other than the test itself come through the proxy 127.0.0.1 with X-Forwarded-For.
+        m_server = std::make_unique<ServerProcess>(QStringList{u"--request-timeout"_s, u"1"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_client = std::make_unique<ApiClient>(m_server->baseUrl());
         m_ownerToken = m_client->registerAccount(u"owner@example.com"_s, u"owner-pass"_s);
@@ -251,6 +262,38 @@ private Q_SLOTS:
         QCOMPARE(answers.size(), 2);
         QCOMPARE(answers.at(0).status, 200);
         verifyUnharmed(answers.at(1), 400);
+    }
+
+    void forwardedClientAddresses_data()
+    {
+        QTest::addColumn<QByteArray>("forwarded");
+        QTest::addColumn<QByteArray>("sameClient");
+        QTest::addColumn<QByteArray>("otherClient");
+
+        auto row = [](const char *name, const char *forwarded, const char *sameClient, const char *otherClient) {
+            QTest::newRow(name) << QByteArray(forwarded) << QByteArray(sameClient) << QByteArray(otherClient);
+        };
+        row("IPv4 with port", "192.0.2.1:567", "192.0.2.1:568", "192.0.2.2:567");
+        row("IPv6 with port", "[2001:db8:1::1]:443", "[2001:db8:1::2]:80", "[2001:db8:2::1]:443");
+        row("bare IPv4", "192.0.2.3", "192.0.2.3", "192.0.2.4");
+        row("bare IPv6", "2001:db8:3::1", "2001:db8:3::2", "2001:db8:4::1");
+        row("the proxy's own entry counts", "192.0.2.9, 192.0.2.5:1", "192.0.2.5", "192.0.2.9, 192.0.2.6:1");
+    }
+
+    // Told apart by the limit on reset codes a client may ask for: ten a window.
+    void forwardedClientAddresses()
+    {
+        QFETCH(QByteArray, forwarded);
+        QFETCH(QByteArray, sameClient);
+        QFETCH(QByteArray, otherClient);
+
+        ApiClient api = client(forwarded);
+        for (int index = 0; index < 10; ++index)
+            QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 200);
+        api.setForwardedFor(sameClient);
+        QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 429);
+        api.setForwardedFor(otherClient);
+        QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 200);
     }
 };
 
