@@ -175,3 +175,9 @@ HttpAnswer ApiClient::reset(const QString &email, const QString &code)
     return request("POST", u"/api/auth/reset-password"_s,
                    jsonBody({{"email"_L1, email}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}}));
 }
+
+HttpAnswer ApiClient::changePassword(const QString &token, const QString &currentPassword)
+{
+    return request("POST", u"/api/auth/change-password"_s,
+                   jsonBody({{"currentPassword"_L1, currentPassword}, {"newPassword"_L1, "after12"_L1}}), token);
+}

@@ -67,6 +67,7 @@ public:
     QJsonArray websites(const QString &token);
     HttpAnswer pin(const QString &token, qint64 id);
     HttpAnswer forgot(const QString &email);
-    // Resets the password to "after12".
+    // Resets, or with the session's token changes, the password to "after12".
     HttpAnswer reset(const QString &email, const QString &code);
+    HttpAnswer changePassword(const QString &token, const QString &currentPassword);
 };

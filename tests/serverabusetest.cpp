@@ -13,6 +13,14 @@ enum class Caller {
     Forged
 };
 
+// What a guesser tries to find out: a password at sign-in, a reset code, or the current password
+// behind a stolen session.
+enum class Guess {
+    Password,
+    ResetCode,
+    CurrentPassword
+};
+
 QByteArray website(const QJsonValue &url, const QJsonValue &title)
 {
     return jsonBody({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, ""_L1}});
@@ -20,6 +28,7 @@ QByteArray website(const QJsonValue &url, const QJsonValue &title)
 }
 
 Q_DECLARE_METATYPE(Caller)
+Q_DECLARE_METATYPE(Guess)
 
 namespace
 {
@@ -171,6 +180,19 @@ private:
         return api;
     }
 
+    static HttpAnswer tryGuess(ApiClient &api, Guess guess, const QString &email, const QString &secret, const QString &token)
+    {
+        switch (guess) {
+        case Guess::Password:
+            return api.login(email, secret);
+        case Guess::ResetCode:
+            return api.reset(email, secret);
+        case Guess::CurrentPassword:
+            return api.changePassword(token, secret);
+        }
+        return {};
+    }
+
     QString tokenFor(Caller caller) const
     {
         return caller == Caller::Owner ? m_ownerToken : caller == Caller::Forged ? QString(43, u'A') : QString();
@@ -294,6 +316,51 @@ private Q_SLOTS:
         QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 429);
         api.setForwardedFor(otherClient);
         QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 200);
+    }
+
+    void guessingIsBounded_data()
+    {
+        QTest::addColumn<Guess>("guess");
+        QTest::addColumn<int>("perClient");
+        QTest::addColumn<int>("guessers");
+        QTest::addColumn<int>("ownerStatus");
+
+        QTest::newRow("sign-in, one guesser") << Guess::Password << 10 << 1 << 200;
+        QTest::newRow("reset code, one guesser") << Guess::ResetCode << 5 << 1 << 200;
+        QTest::newRow("current password, one guesser") << Guess::CurrentPassword << 10 << 1 << 200;
+        QTest::newRow("passwords, 100 an hour from all") << Guess::Password << 10 << 10 << 429;
+        QTest::newRow("reset codes, 30 a day from all") << Guess::ResetCode << 5 << 6 << 429;
+    }
+
+    // Each guesser spends the account's budget for their own client; all together, its ceiling.
+    void guessingIsBounded()
+    {
+        QFETCH(Guess, guess);
+        QFETCH(int, perClient);
+        QFETCH(int, guessers);
+        QFETCH(int, ownerStatus);
+
+        const QString email = u"guessed%1@example.com"_s.arg(++m_clients);
+        ApiClient owner = client("198.51.100.10:1111");
+        const QString ownerToken = owner.registerAccount(email, u"owner-pass"_s);
+        const QString right
+            = guess == Guess::ResetCode && owner.forgot(email).status == 200 ? m_server->latestResetCode(email) : u"owner-pass"_s;
+        const QString wrong = guess == Guess::ResetCode ? u"%1"_s.arg((right.toInt() + 1) % 1000000, 6, 10, QLatin1Char('0')) : u"wrong"_s;
+        ApiClient guesser = client({});
+        QString stolenToken;
+        for (int index = 0; index < guessers; ++index) {
+            guesser.setForwardedFor("203.0.113." + QByteArray::number(++m_clients) + ":4242");
+            stolenToken = guesser.signIn(email, u"owner-pass"_s);
+            for (int attempt = 0; attempt < perClient; ++attempt)
+                QCOMPARE(tryGuess(guesser, guess, email, wrong, stolenToken).status, guess == Guess::Password ? 401 : 400);
+        }
+        const HttpAnswer refused = tryGuess(guesser, guess, email, right, stolenToken);
+        QCOMPARE(refused.status, 429);
+        QVERIFY(refused.header("retry-after").toInt() > 0);
+        // Refused right secrets used nothing up.
+        QCOMPARE(tryGuess(owner, guess, email, right, ownerToken).status, ownerStatus);
+        if (guess != Guess::Password)
+            QVERIFY(!owner.signIn(email, ownerStatus == 200 ? u"after12"_s : u"owner-pass"_s).isEmpty());
     }
 };
 
