@@ -31,6 +31,8 @@ constexpr AuthApi::Budget passwordGuesses{"password guess"_L1, 30, 10, 100, std:
 constexpr AuthApi::Budget codeGuesses{"reset code guess"_L1, 20, 5, 30, std::chrono::hours(24)};
 // Each code requested replaces the account's last one, and each is a mail to its owner.
 constexpr AuthApi::Budget codeRequests{"reset code request"_L1, 10, 0, 3, {}};
+constexpr int registrationsPerClient = 10;
+constexpr std::chrono::hours registrationWindow(1);
 
 const QString wrongCredentials = u"Incorrect email or password."_s;
 const QString wrongCode = u"The verification code is incorrect."_s;
@@ -182,15 +184,23 @@ QCoro::Task<ApiResponse> AuthApi::registerAccount(ApiRequest request)
     const QString taken = u"An account with this email already exists."_s;
     if (m_accounts.findByEmail(email))
         co_return ApiResponse::error(409, taken);
+    // Counted before hashing, so that parallel requests cannot slip past; only new accounts count.
+    const QString bucket = u"registration client "_s + RateLimiter::clientKey(request.clientAddress);
+    if (const qint64 wait = m_limiter.take(bucket, {registrationsPerClient, registrationWindow}))
+        co_return tooManyAttempts(u"Too many new accounts."_s, wait);
     QPointer self(this);
     const QByteArray passwordHash = co_await hash(password);
     if (!self)
         co_return shuttingDown();
-    if (passwordHash.isEmpty())
+    if (passwordHash.isEmpty()) {
+        m_limiter.giveBack(bucket);
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
+    }
     const auto account = m_accounts.create(email, passwordHash);
-    if (!account)
+    if (!account) {
+        m_limiter.giveBack(bucket);
         co_return ApiResponse::error(409, taken);
+    }
     co_return authenticated(*account, m_sessions.issue(account->id), 201);
 }
 

@@ -19,10 +19,10 @@ class SessionStore;
 // The /api/auth routes. Password hashing runs on a small pool of its own: argon2id is slow and
 // memory-hungry by design, so it must neither block the HTTP thread nor run unbounded. Handlers
 // that waited for a hash answer 503 if the server went away meanwhile. Password and code guesses
-// and code requests are limited per client, per account and client, and per account. An attempt
-// is counted before it is judged, so parallel attempts cannot slip past the count, and given back
-// when it succeeds: a guesser spends the account's budget for their own client only, and the
-// account's own ceiling only with failures.
+// and code requests are limited per client, per account and client, and per account; new accounts
+// per client. An attempt is counted before it is judged, so parallel attempts cannot slip past the
+// count, and given back when it succeeds: a guesser spends the account's budget for their own
+// client only, and the account's own ceiling only with failures.
 class AuthApi : public QObject
 {
     Q_OBJECT

@@ -362,6 +362,22 @@ private Q_SLOTS:
         if (guess != Guess::Password)
             QVERIFY(!owner.signIn(email, ownerStatus == 200 ? u"after12"_s : u"owner-pass"_s).isEmpty());
     }
+
+    // Ten new accounts a client and hour; refused registrations do not count.
+    void registrationsArePerClient()
+    {
+        ApiClient spammer = client("198.51.100.30:5000");
+        QCOMPARE(spammer.request("POST", u"/api/auth/register"_s, credentials(u"not-an-address"_s, u"secret1"_s)).status, 400);
+        QCOMPARE(spammer.request("POST", u"/api/auth/register"_s, credentials(u"owner@example.com"_s, u"secret1"_s)).status, 409);
+        for (int index = 0; index < 10; ++index)
+            QVERIFY(!spammer.registerAccount(u"spam%1@example.com"_s.arg(index)).isEmpty());
+        const HttpAnswer refused = spammer.request("POST", u"/api/auth/register"_s, credentials(u"spam10@example.com"_s, u"secret1"_s));
+        QCOMPARE(refused.status, 429);
+        QVERIFY(refused.header("retry-after").toInt() > 0);
+        ApiClient other = client("198.51.100.31");
+        QCOMPARE(other.login(u"spam10@example.com"_s, u"secret1"_s).status, 401);
+        QVERIFY(!other.registerAccount(u"spam10@example.com"_s).isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(ServerAbuseTest)
