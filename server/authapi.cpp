@@ -243,10 +243,8 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     const QString emailKey = AccountStore::emailKey(email);
     if (const qint64 wait = takeAttempt(codeGuesses, emailKey, request))
         co_return tooManyAttempts(u"Too many wrong codes."_s, wait);
-    const auto account = m_accounts.findByEmail(email);
-    if (!account)
-        co_return ApiResponse::error(400, wrongCode);
     // Hash before the code is used up: a server too busy to hash must not cost the user the code.
+    // Addresses without an account are hashed for too, so that the time taken does not tell.
     QPointer self(this);
     const QByteArray passwordHash = co_await hash(newPassword);
     if (!self)
@@ -255,6 +253,9 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
         giveBackAttempt(codeGuesses, emailKey, request);
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
     }
+    const auto account = m_accounts.findByEmail(email);
+    if (!account)
+        co_return ApiResponse::error(400, wrongCode);
     const auto storeNewPassword = [&] { m_accounts.setPasswordHash(account->id, passwordHash); };
     switch (m_resetCodes.consume(account->id, code, storeNewPassword)) {
     case ResetCodeStore::Check::Accepted:
