@@ -266,7 +266,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
 
         QTest::newRow("four wrong tries leave it usable") << 4 << 0 << -1 << 200;
-        QTest::newRow("five wrong tries spend the address's budget") << 5 << 0 << -1 << 429;
+        QTest::newRow("five wrong tries spend this client's budget for the address") << 5 << 0 << -1 << 429;
         QTest::newRow("expired") << 0 << 1300 << -1 << 400;
         QTest::newRow("a new code buys no new tries") << 3 << 0 << 2 << 429;
     }
