@@ -22,19 +22,20 @@ constexpr qsizetype minPasswordLength = 6;
 constexpr qsizetype maxPasswordLength = 1024;
 constexpr qsizetype maxCodeLength = 64;
 
-// Attempts allowed per limit window: per e-mail address, and per client.
-constexpr int signInsPerAddress = 10;
-constexpr int signInsPerClient = 30;
-constexpr int codesPerAddress = 3;
-constexpr int codesPerClient = 10;
-constexpr int codeTriesPerAddress = 5;
-constexpr int codeTriesPerClient = 20;
+// Failed sign-ins and password changes share one budget: both guess the same password. Per
+// account and client, and per client, over the limit window; per account from all clients
+// together, over a longer window, so that guessers on many addresses cannot get further. The
+// ceilings keep guessing hopeless: 100 passwords an hour; 30 codes a day, below 3 in 100,000 for
+// a six-digit code.
+constexpr AuthApi::Budget passwordGuesses{"password guess"_L1, 30, 10, 100, std::chrono::hours(1)};
+constexpr AuthApi::Budget codeGuesses{"reset code guess"_L1, 20, 5, 30, std::chrono::hours(24)};
+// Each code requested replaces the account's last one, and each is a mail to its owner.
+constexpr AuthApi::Budget codeRequests{"reset code request"_L1, 10, 0, 3, {}};
+constexpr int registrationsPerClient = 10;
+constexpr std::chrono::hours registrationWindow(1);
 
 const QString wrongCredentials = u"Incorrect email or password."_s;
 const QString wrongCode = u"The verification code is incorrect."_s;
-const QString signInKind = u"sign-in"_s;
-const QString codeKind = u"reset code"_s;
-const QString codeTryKind = u"reset code try"_s;
 
 bool isPlausibleEmail(const QString &email)
 {
@@ -102,18 +103,37 @@ void AuthApi::registerRoutes(Router &router)
     router.add(Method::Post, u"/api/auth/logout"_s, [this](ApiRequest request) { return signOut(std::move(request)); });
 }
 
-qint64 AuthApi::takeAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request, int perAddress, int perClient)
+QList<AuthApi::Bucket> AuthApi::buckets(const Budget &budget, const QString &emailKey, const ApiRequest &request) const
 {
-    const QString client = RateLimiter::clientKey(request.clientAddress);
-    if (const qint64 wait = m_limiter.take(kind + u" client "_s + client, {perClient, m_limitWindow}))
-        return wait;
-    return m_limiter.take(kind + u" address "_s + emailKey, {perAddress, m_limitWindow});
+    const QString client = u" client "_s + RateLimiter::clientKey(request.clientAddress);
+    const QString account = u" account "_s + emailKey;
+    const std::chrono::seconds accountWindow = budget.accountWindow.count() > 0 ? budget.accountWindow : m_limitWindow;
+    const QList<Bucket> all{{budget.kind + client, {budget.perClient, m_limitWindow}},
+                            {budget.kind + account + client, {budget.perAccountAndClient, m_limitWindow}},
+                            {budget.kind + account, {budget.perAccount, accountWindow}}};
+    QList<Bucket> limited;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(limited), [](const Bucket &bucket) { return bucket.rule.limit > 0; });
+    return limited;
 }
 
-void AuthApi::giveBackAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request)
+qint64 AuthApi::takeAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request)
 {
-    m_limiter.giveBack(kind + u" client "_s + RateLimiter::clientKey(request.clientAddress));
-    m_limiter.giveBack(kind + u" address "_s + emailKey);
+    const QList<Bucket> all = buckets(budget, emailKey, request);
+    for (qsizetype index = 0; index < all.size(); ++index) {
+        if (const qint64 wait = m_limiter.take(all.at(index).name, all.at(index).rule)) {
+            // A refused attempt is no failure: the buckets it passed get their hit back.
+            for (const Bucket &passed : all.first(index))
+                m_limiter.giveBack(passed.name);
+            return wait;
+        }
+    }
+    return 0;
+}
+
+void AuthApi::giveBackAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request)
+{
+    for (const Bucket &bucket : buckets(budget, emailKey, request))
+        m_limiter.giveBack(bucket.name);
 }
 
 QFuture<QByteArray> AuthApi::hash(const QString &password)
@@ -136,7 +156,7 @@ QCoro::Task<ApiResponse> AuthApi::signIn(ApiRequest request)
 
     // Refused before any hashing: a flood of guesses must not keep real sign-ins waiting for the pool.
     const QString emailKey = AccountStore::emailKey(email);
-    if (const qint64 wait = takeAttempt(signInKind, emailKey, request, signInsPerAddress, signInsPerClient))
+    if (const qint64 wait = takeAttempt(passwordGuesses, emailKey, request))
         co_return tooManyAttempts(u"Too many failed sign-ins."_s, wait);
     const auto account = m_accounts.findByEmail(email);
     QPointer self(this);
@@ -145,7 +165,7 @@ QCoro::Task<ApiResponse> AuthApi::signIn(ApiRequest request)
         co_return shuttingDown();
     if (!account || !matches)
         co_return ApiResponse::error(401, wrongCredentials);
-    giveBackAttempt(signInKind, emailKey, request);
+    giveBackAttempt(passwordGuesses, emailKey, request);
     co_return authenticated(*account, m_sessions.issue(account->id), 200);
 }
 
@@ -164,15 +184,23 @@ QCoro::Task<ApiResponse> AuthApi::registerAccount(ApiRequest request)
     const QString taken = u"An account with this email already exists."_s;
     if (m_accounts.findByEmail(email))
         co_return ApiResponse::error(409, taken);
+    // Counted before hashing, so that parallel requests cannot slip past; only new accounts count.
+    const QString bucket = u"registration client "_s + RateLimiter::clientKey(request.clientAddress);
+    if (const qint64 wait = m_limiter.take(bucket, {registrationsPerClient, registrationWindow}))
+        co_return tooManyAttempts(u"Too many new accounts."_s, wait);
     QPointer self(this);
     const QByteArray passwordHash = co_await hash(password);
     if (!self)
         co_return shuttingDown();
-    if (passwordHash.isEmpty())
+    if (passwordHash.isEmpty()) {
+        m_limiter.giveBack(bucket);
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
+    }
     const auto account = m_accounts.create(email, passwordHash);
-    if (!account)
+    if (!account) {
+        m_limiter.giveBack(bucket);
         co_return ApiResponse::error(409, taken);
+    }
     co_return authenticated(*account, m_sessions.issue(account->id), 201);
 }
 
@@ -183,7 +211,7 @@ QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
 
-    if (const qint64 wait = takeAttempt(codeKind, AccountStore::emailKey(email), request, codesPerAddress, codesPerClient))
+    if (const qint64 wait = takeAttempt(codeRequests, AccountStore::emailKey(email), request))
         co_return tooManyAttempts(u"Too many verification codes requested."_s, wait);
     // The same answer whether or not the address has an account, so nobody learns who has one.
     const QString sentOrNot = u"If an account uses this address, a verification code is on its way."_s;
@@ -211,27 +239,28 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
         co_return ApiResponse::error(400, problem);
 
-    // The budget belongs to the address for the whole window, whichever code the tries were for.
+    // The budget belongs to the account for the whole window, whichever code the tries were for.
     const QString emailKey = AccountStore::emailKey(email);
-    if (const qint64 wait = takeAttempt(codeTryKind, emailKey, request, codeTriesPerAddress, codeTriesPerClient))
+    if (const qint64 wait = takeAttempt(codeGuesses, emailKey, request))
         co_return tooManyAttempts(u"Too many wrong codes."_s, wait);
-    const auto account = m_accounts.findByEmail(email);
-    if (!account)
-        co_return ApiResponse::error(400, wrongCode);
     // Hash before the code is used up: a server too busy to hash must not cost the user the code.
+    // Addresses without an account are hashed for too, so that the time taken does not tell.
     QPointer self(this);
     const QByteArray passwordHash = co_await hash(newPassword);
     if (!self)
         co_return shuttingDown();
     if (passwordHash.isEmpty()) {
-        giveBackAttempt(codeTryKind, emailKey, request);
+        giveBackAttempt(codeGuesses, emailKey, request);
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
     }
+    const auto account = m_accounts.findByEmail(email);
+    if (!account)
+        co_return ApiResponse::error(400, wrongCode);
     const auto storeNewPassword = [&] { m_accounts.setPasswordHash(account->id, passwordHash); };
     switch (m_resetCodes.consume(account->id, code, storeNewPassword)) {
     case ResetCodeStore::Check::Accepted:
         // The right code is no guess.
-        giveBackAttempt(codeTryKind, emailKey, request);
+        giveBackAttempt(codeGuesses, emailKey, request);
         break;
     case ResetCodeStore::Check::Wrong:
     case ResetCodeStore::Check::Missing:
@@ -261,6 +290,10 @@ QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request)
     const auto account = m_accounts.findById(*userId);
     if (!account)
         co_return ApiResponse::error(401, u"Please sign in again."_s);
+    // A stolen session must not make guessing the password any cheaper than signing in does.
+    const QString emailKey = AccountStore::emailKey(account->email);
+    if (const qint64 wait = takeAttempt(passwordGuesses, emailKey, request))
+        co_return tooManyAttempts(u"Too many wrong passwords."_s, wait);
     QPointer self(this);
     const bool matches = co_await verify(account->passwordHash, currentPassword);
     if (!self)
@@ -268,6 +301,7 @@ QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request)
     // Not 401: the client would take that for an ended session and sign the user out.
     if (!matches)
         co_return ApiResponse::error(400, u"Your current password is incorrect."_s);
+    giveBackAttempt(passwordGuesses, emailKey, request);
     const QByteArray passwordHash = co_await hash(newPassword);
     if (!self)
         co_return shuttingDown();

@@ -18,14 +18,27 @@ class SessionStore;
 
 // The /api/auth routes. Password hashing runs on a small pool of its own: argon2id is slow and
 // memory-hungry by design, so it must neither block the HTTP thread nor run unbounded. Handlers
-// that waited for a hash answer 503 if the server went away meanwhile. Sign-ins, reset codes and
-// code guesses are limited per e-mail address and per client over a time window; an attempt is
-// counted before it is judged, so parallel attempts cannot slip past the count.
+// that waited for a hash answer 503 if the server went away meanwhile. Password and code guesses
+// and code requests are limited per client, per account and client, and per account; new accounts
+// per client. An attempt is counted before it is judged, so parallel attempts cannot slip past the
+// count, and given back when it succeeds: a guesser spends the account's budget for their own
+// client only, and the account's own ceiling only with failures.
 class AuthApi : public QObject
 {
     Q_OBJECT
 
 public:
+    // The attempts of one kind allowed per client and per account and client over the limit
+    // window, and per account over accountWindow (0: the limit window). A limit of 0 leaves that
+    // bucket out.
+    struct Budget {
+        QLatin1StringView kind;
+        int perClient = 0;
+        int perAccountAndClient = 0;
+        int perAccount = 0;
+        std::chrono::seconds accountWindow{0};
+    };
+
     AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter, Mailer &mailer,
             PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent = nullptr);
 
@@ -39,10 +52,14 @@ private:
     QCoro::Task<ApiResponse> changePassword(ApiRequest request);
     QCoro::Task<ApiResponse> signOut(ApiRequest request);
 
-    // Takes one hit from the client's bucket, then from the address's; the seconds to wait if
-    // either is spent, else 0. kind names the limited action.
-    qint64 takeAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request, int perAddress, int perClient);
-    void giveBackAttempt(const QString &kind, const QString &emailKey, const ApiRequest &request);
+    struct Bucket {
+        QString name;
+        RateLimiter::Rule rule;
+    };
+    QList<Bucket> buckets(const Budget &budget, const QString &emailKey, const ApiRequest &request) const;
+    // Takes one hit from each of the budget's buckets; the seconds to wait if one is spent, else 0.
+    qint64 takeAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request);
+    void giveBackAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request);
 
     QFuture<QByteArray> hash(const QString &password);
     QFuture<bool> verify(const QByteArray &hash, const QString &password);

@@ -49,10 +49,16 @@ public:
     // Answers the number of rows the statement changed.
     int execute(const QString &sql, const QVariantList &values = {});
 
+    // Schema: the transaction waits for, and holds off, every other one that asks for this lock.
+    enum class Lock {
+        None,
+        Schema
+    };
+
     // Runs work in one transaction; an exception rolls it back and propagates.
-    template<typename Work> auto transaction(Work &&work)
+    template<typename Work> auto transaction(Work &&work, Lock lock = Lock::None)
     {
-        begin();
+        begin(lock);
         try {
             if constexpr (std::is_void_v<decltype(work())>) {
                 work();
@@ -74,7 +80,7 @@ private:
     bool migrate(QString *error);
     void setSchemaVersion(int version);
     QSqlQuery &run(const QString &sql, const QVariantList &values);
-    void begin();
+    void begin(Lock lock);
     void commit();
     void rollback();
 

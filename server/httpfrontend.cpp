@@ -25,6 +25,26 @@ QCoro::Task<> respond(QCoro::Task<ApiResponse> answer, QPointer<QTcpSocket> sock
     if (!keepAlive)
         socket->disconnectFromHost();
 }
+
+// One X-Forwarded-For entry; proxies may add the client's port: "192.0.2.1:567", "[2001:db8::1]:443".
+QHostAddress forwardedAddress(QByteArrayView entry)
+{
+    entry = entry.trimmed();
+    const auto isPort = [](QByteArrayView text) {
+        return !text.isEmpty() && text.size() <= 5 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (entry.startsWith('[')) {
+        const qsizetype close = entry.indexOf(']');
+        if (close < 0 || (close + 1 < entry.size() && (entry.at(close + 1) != ':' || !isPort(entry.sliced(close + 2)))))
+            return {};
+        entry = entry.sliced(1, close - 1);
+    } else if (const qsizetype colon = entry.indexOf(':'); colon >= 0 && colon == entry.lastIndexOf(':')) {
+        if (!isPort(entry.sliced(colon + 1)))
+            return {};
+        entry = entry.first(colon);
+    }
+    return QHostAddress(QString::fromLatin1(entry));
+}
 }
 
 HttpFrontend::HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, QObject *parent)
@@ -41,7 +61,8 @@ QHostAddress HttpFrontend::clientAddress(const QHttpServerRequest &request, cons
                      [&peer](const QHostAddress &proxy) { return proxy.isEqual(peer, QHostAddress::TolerantConversion); }))
         return peer;
     // The proxy appends the address it saw; entries before it come from the client and prove nothing.
-    const QHostAddress forwarded(QString::fromLatin1(request.value("x-forwarded-for").split(',').last().trimmed()));
+    const QByteArray forwardedFor = request.value("x-forwarded-for");
+    const QHostAddress forwarded = forwardedAddress(QByteArrayView(forwardedFor).sliced(forwardedFor.lastIndexOf(',') + 1));
     return forwarded.isNull() ? peer : forwarded;
 }
 

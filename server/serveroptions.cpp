@@ -56,8 +56,9 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                         "must share it."_s,
                                         u"path"_s);
     const QCommandLineOption limitWindow(u"limit-window"_s,
-                                         u"Seconds over which sign-in failures, reset codes and code guesses "
-                                         "are counted (default 900)."_s,
+                                         u"Seconds over which each client's wrong passwords, reset codes and "
+                                         "code guesses are counted (default 900); the ceilings per account "
+                                         "keep their hour and day."_s,
                                          u"seconds"_s);
     const QCommandLineOption iconFetches(u"icon-fetches-per-minute"_s, u"Site icons fetched per client and minute (default 30)."_s,
                                          u"count"_s);

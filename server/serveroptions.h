@@ -27,7 +27,7 @@ struct ServerOptions {
     qint64 maxBodyBytes = 4 * 1024 * 1024;
     // Holds the key of reset codes and rate limits; defaults to "server.key" in the data folder.
     QString secretFile;
-    // The window over which sign-in failures, reset codes and code guesses are counted.
+    // The window over which each client's wrong passwords, reset codes and code guesses are counted.
     std::chrono::seconds limitWindow = std::chrono::minutes(15);
     // Icons fetched from other sites per client and minute (answers from the cache are free).
     int iconFetchesPerMinute = 30;

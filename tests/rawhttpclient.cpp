@@ -51,6 +51,8 @@ HttpAnswer RawHttpClient::request(const QByteArray &method, const QString &path,
         = method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: " + m_baseUrl.host().toUtf8() + "\r\nContent-Type: application/json\r\n";
     if (!token.isEmpty())
         bytes += "Authorization: Bearer " + token.toUtf8() + "\r\n";
+    if (!m_forwardedFor.isEmpty())
+        bytes += "X-Forwarded-For: " + m_forwardedFor + "\r\n";
     if (!body.isEmpty() || method == "POST" || method == "PUT" || method == "PATCH")
         bytes += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     bytes += "\r\n" + body;
@@ -172,4 +174,10 @@ HttpAnswer ApiClient::reset(const QString &email, const QString &code)
 {
     return request("POST", u"/api/auth/reset-password"_s,
                    jsonBody({{"email"_L1, email}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}}));
+}
+
+HttpAnswer ApiClient::changePassword(const QString &token, const QString &currentPassword)
+{
+    return request("POST", u"/api/auth/change-password"_s,
+                   jsonBody({{"currentPassword"_L1, currentPassword}, {"newPassword"_L1, "after12"_L1}}), token);
 }

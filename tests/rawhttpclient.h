@@ -38,12 +38,15 @@ public:
     // Arbitrary bytes on a fresh connection; waits up to timeoutMs for each of the answers and
     // returns those that arrived.
     QList<HttpAnswer> sendRaw(const QByteArray &bytes, int answers = 1, int timeoutMs = 5000);
+    // Sends this X-Forwarded-For with every request(), as a trusted proxy would.
+    void setForwardedFor(const QByteArray &client) { m_forwardedFor = client; }
 
 private:
     static HttpAnswer readAnswer(QTcpSocket &socket, QByteArray &buffer, int timeoutMs);
     bool connectTo(QTcpSocket &socket) const;
 
     QUrl m_baseUrl;
+    QByteArray m_forwardedFor;
     std::unique_ptr<QTcpSocket> m_socket;
 };
 
@@ -64,6 +67,7 @@ public:
     QJsonArray websites(const QString &token);
     HttpAnswer pin(const QString &token, qint64 id);
     HttpAnswer forgot(const QString &email);
-    // Resets the password to "after12".
+    // Resets, or with the session's token changes, the password to "after12".
     HttpAnswer reset(const QString &email, const QString &code);
+    HttpAnswer changePassword(const QString &token, const QString &currentPassword);
 };

@@ -13,6 +13,14 @@ enum class Caller {
     Forged
 };
 
+// What a guesser tries to find out: a password at sign-in, a reset code, or the current password
+// behind a stolen session.
+enum class Guess {
+    Password,
+    ResetCode,
+    CurrentPassword
+};
+
 QByteArray website(const QJsonValue &url, const QJsonValue &title)
 {
     return jsonBody({{"url"_L1, url}, {"title"_L1, title}, {"screenshotUrl"_L1, ""_L1}, {"content"_L1, ""_L1}});
@@ -20,6 +28,7 @@ QByteArray website(const QJsonValue &url, const QJsonValue &title)
 }
 
 Q_DECLARE_METATYPE(Caller)
+Q_DECLARE_METATYPE(Guess)
 
 namespace
 {
@@ -160,6 +169,29 @@ private:
     qint64 m_ownWebsite = 0;
     qint64 m_otherWebsite = 0;
     QByteArray m_snapshot;
+    // Numbers clients and accounts, so that each case has its own.
+    int m_clients = 0;
+
+    // A client behind the trusted proxy, known by the address the proxy forwards.
+    ApiClient client(const QByteArray &forwardedFor) const
+    {
+        ApiClient api(m_server->baseUrl());
+        api.setForwardedFor(forwardedFor);
+        return api;
+    }
+
+    static HttpAnswer tryGuess(ApiClient &api, Guess guess, const QString &email, const QString &secret, const QString &token)
+    {
+        switch (guess) {
+        case Guess::Password:
+            return api.login(email, secret);
+        case Guess::ResetCode:
+            return api.reset(email, secret);
+        case Guess::CurrentPassword:
+            return api.changePassword(token, secret);
+        }
+        return {};
+    }
 
     QString tokenFor(Caller caller) const
     {
@@ -190,7 +222,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         // A short request timeout lets the stalled-request cases finish quickly.
-        m_server = std::make_unique<ServerProcess>(QStringList{u"--request-timeout"_s, u"1"_s});
+        // Clients other than the test itself come through the proxy 127.0.0.1 with X-Forwarded-For.
+        m_server = std::make_unique<ServerProcess>(QStringList{u"--request-timeout"_s, u"1"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_client = std::make_unique<ApiClient>(m_server->baseUrl());
         m_ownerToken = m_client->registerAccount(u"owner@example.com"_s, u"owner-pass"_s);
@@ -251,6 +284,99 @@ private Q_SLOTS:
         QCOMPARE(answers.size(), 2);
         QCOMPARE(answers.at(0).status, 200);
         verifyUnharmed(answers.at(1), 400);
+    }
+
+    void forwardedClientAddresses_data()
+    {
+        QTest::addColumn<QByteArray>("forwarded");
+        QTest::addColumn<QByteArray>("sameClient");
+        QTest::addColumn<QByteArray>("otherClient");
+
+        auto row = [](const char *name, const char *forwarded, const char *sameClient, const char *otherClient) {
+            QTest::newRow(name) << QByteArray(forwarded) << QByteArray(sameClient) << QByteArray(otherClient);
+        };
+        row("IPv4 with port", "192.0.2.1:567", "192.0.2.1:568", "192.0.2.2:567");
+        row("IPv6 with port", "[2001:db8:1::1]:443", "[2001:db8:1::2]:80", "[2001:db8:2::1]:443");
+        row("bare IPv4", "192.0.2.3", "192.0.2.3", "192.0.2.4");
+        row("bare IPv6", "2001:db8:3::1", "2001:db8:3::2", "2001:db8:4::1");
+        row("the proxy's own entry counts", "192.0.2.9, 192.0.2.5:1", "192.0.2.5", "192.0.2.9, 192.0.2.6:1");
+    }
+
+    // Told apart by the limit on reset codes a client may ask for: ten a window.
+    void forwardedClientAddresses()
+    {
+        QFETCH(QByteArray, forwarded);
+        QFETCH(QByteArray, sameClient);
+        QFETCH(QByteArray, otherClient);
+
+        ApiClient api = client(forwarded);
+        for (int index = 0; index < 10; ++index)
+            QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 200);
+        api.setForwardedFor(sameClient);
+        QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 429);
+        api.setForwardedFor(otherClient);
+        QCOMPARE(api.forgot(u"nobody%1@example.com"_s.arg(++m_clients)).status, 200);
+    }
+
+    void guessingIsBounded_data()
+    {
+        QTest::addColumn<Guess>("guess");
+        QTest::addColumn<int>("perClient");
+        QTest::addColumn<int>("guessers");
+        QTest::addColumn<int>("ownerStatus");
+
+        QTest::newRow("sign-in, one guesser") << Guess::Password << 10 << 1 << 200;
+        QTest::newRow("reset code, one guesser") << Guess::ResetCode << 5 << 1 << 200;
+        QTest::newRow("current password, one guesser") << Guess::CurrentPassword << 10 << 1 << 200;
+        QTest::newRow("passwords, 100 an hour from all") << Guess::Password << 10 << 10 << 429;
+        QTest::newRow("reset codes, 30 a day from all") << Guess::ResetCode << 5 << 6 << 429;
+    }
+
+    // Each guesser spends the account's budget for their own client; all together, its ceiling.
+    void guessingIsBounded()
+    {
+        QFETCH(Guess, guess);
+        QFETCH(int, perClient);
+        QFETCH(int, guessers);
+        QFETCH(int, ownerStatus);
+
+        const QString email = u"guessed%1@example.com"_s.arg(++m_clients);
+        ApiClient owner = client("198.51.100.10:1111");
+        const QString ownerToken = owner.registerAccount(email, u"owner-pass"_s);
+        const QString right
+            = guess == Guess::ResetCode && owner.forgot(email).status == 200 ? m_server->latestResetCode(email) : u"owner-pass"_s;
+        const QString wrong = guess == Guess::ResetCode ? u"%1"_s.arg((right.toInt() + 1) % 1000000, 6, 10, QLatin1Char('0')) : u"wrong"_s;
+        ApiClient guesser = client({});
+        QString stolenToken;
+        for (int index = 0; index < guessers; ++index) {
+            guesser.setForwardedFor("203.0.113." + QByteArray::number(++m_clients) + ":4242");
+            stolenToken = guesser.signIn(email, u"owner-pass"_s);
+            for (int attempt = 0; attempt < perClient; ++attempt)
+                QCOMPARE(tryGuess(guesser, guess, email, wrong, stolenToken).status, guess == Guess::Password ? 401 : 400);
+        }
+        const HttpAnswer refused = tryGuess(guesser, guess, email, right, stolenToken);
+        QCOMPARE(refused.status, 429);
+        QVERIFY(refused.header("retry-after").toInt() > 0);
+        // Refused right secrets used nothing up.
+        QCOMPARE(tryGuess(owner, guess, email, right, ownerToken).status, ownerStatus);
+        if (guess != Guess::Password)
+            QVERIFY(!owner.signIn(email, ownerStatus == 200 ? u"after12"_s : u"owner-pass"_s).isEmpty());
+    }
+
+    // Ten new accounts a client and hour; refused registrations do not count.
+    void registrationsArePerClient()
+    {
+        ApiClient spammer = client("198.51.100.30:5000");
+        QCOMPARE(spammer.request("POST", u"/api/auth/register"_s, credentials(u"not-an-address"_s, u"secret1"_s)).status, 400);
+        QCOMPARE(spammer.request("POST", u"/api/auth/register"_s, credentials(u"owner@example.com"_s, u"secret1"_s)).status, 409);
+        for (int index = 0; index < 10; ++index)
+            QVERIFY(!spammer.registerAccount(u"spam%1@example.com"_s.arg(index)).isEmpty());
+        const HttpAnswer refused = spammer.request("POST", u"/api/auth/register"_s, credentials(u"spam10@example.com"_s, u"secret1"_s));
+        QCOMPARE(refused.status, 429);
+        QVERIFY(refused.header("retry-after").toInt() > 0);
+        ApiClient other = client("198.51.100.31");
+        QCOMPARE(other.login(u"spam10@example.com"_s, u"secret1"_s).status, 401);
+        QVERIFY(!other.registerAccount(u"spam10@example.com"_s).isEmpty());
     }
 };
 

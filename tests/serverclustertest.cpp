@@ -3,6 +3,7 @@
 #include "support/testdata.h"
 #include "testsite.h"
 
+#include <QFile>
 #include <QImage>
 #include <QTest>
 
@@ -30,6 +31,28 @@ private Q_SLOTS:
         QVERIFY2(m_second->start(), qPrintable(m_second->errorString()));
         m_one = std::make_unique<ApiClient>(m_first->baseUrl());
         m_two = std::make_unique<ApiClient>(m_second->baseUrl());
+    }
+
+    // Each sets up the schema of the empty database unless they take turns.
+    void serversStartTogetherOnAnEmptyDatabase()
+    {
+        ServerProcess first;
+        // Provided beforehand, as a deployment does (any key will do): the race here is the database's.
+        QFile key(first.dataDirectory() + u"/server.key"_s);
+        QVERIFY(key.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        key.write(QByteArray(64, '7') + '\n');
+        key.close();
+        QVERIFY2(first.launch(), qPrintable(first.errorString()));
+        std::vector<std::unique_ptr<ServerProcess>> others;
+        for (int index = 0; index < 2; ++index) {
+            others.push_back(std::make_unique<ServerProcess>(first.sharingArguments()));
+            QVERIFY2(others.back()->launch(), qPrintable(others.back()->errorString()));
+        }
+        QVERIFY2(first.waitUntilListening(), qPrintable(first.errorString()));
+        for (const auto &server : others) {
+            QVERIFY2(server->waitUntilListening(), qPrintable(server->errorString()));
+            QVERIFY(!ApiClient(server->baseUrl()).registerAccount(u"together%1@example.com"_s.arg(server->processId())).isEmpty());
+        }
     }
 
     void signOutHoldsEverywhere()

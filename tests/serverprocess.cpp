@@ -66,7 +66,8 @@ QStringList ServerProcess::sharingArguments() const
 
 bool ServerProcess::createPostgresDatabase()
 {
-    if (postgresServer().isEmpty() || !m_postgresDatabase.isEmpty())
+    // A server given another's database (sharingArguments()) needs none of its own.
+    if (postgresServer().isEmpty() || !m_postgresDatabase.isEmpty() || m_extraArguments.contains(u"--database"_s))
         return true;
     const QString name = u"corvane_test_"_s + QUuid::createUuid().toString(QUuid::Id128);
     if (!runOnPostgresServer(u"CREATE DATABASE %1"_s.arg(name), &m_error))
@@ -84,7 +85,7 @@ void ServerProcess::dropPostgresDatabase()
     m_postgresDatabase.clear();
 }
 
-bool ServerProcess::start()
+bool ServerProcess::launch()
 {
     stop();
     if (!m_dataDirectory.isValid()) {
@@ -103,6 +104,11 @@ bool ServerProcess::start()
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process->start(QStringLiteral(CORVANE_SERVER_EXECUTABLE), arguments);
+    return true;
+}
+
+bool ServerProcess::waitUntilListening()
+{
     static const QRegularExpression listening(u"listening on (http://\\S+)"_s);
     const QDeadlineTimer deadline(startTimeoutMs);
     while (!deadline.hasExpired()) {

@@ -23,7 +23,10 @@ public:
     ServerProcess &operator=(const ServerProcess &) = delete;
 
     // Starts the server and waits until it listens; a stopped server starts again on the same data.
-    bool start();
+    bool start() { return launch() && waitUntilListening(); }
+    // The two halves of start(), so that several servers can start at once.
+    bool launch();
+    bool waitUntilListening();
     void stop();
     // 0 when it is not running.
     [[nodiscard]] qint64 processId() const { return m_process ? m_process->processId() : 0; }
