@@ -52,9 +52,14 @@ ApiResponse shuttingDown()
 
 ApiResponse tooManyAttempts(const QString &what, qint64 waitSeconds)
 {
-    const qint64 minutes = (waitSeconds + 59) / 60;
-    const QString wait = waitSeconds < 60 ? (waitSeconds == 1 ? u"1 second"_s : u"%1 seconds"_s.arg(waitSeconds))
-                                          : (minutes == 1 ? u"1 minute"_s : u"%1 minutes"_s.arg(minutes));
+    // Rounded up to the unit a person reads: a day's ceiling says hours, not 1440 minutes.
+    const auto inUnits = [waitSeconds](qint64 unitSeconds, const QString &one, const QString &many) {
+        const qint64 count = (waitSeconds + unitSeconds - 1) / unitSeconds;
+        return count == 1 ? one : many.arg(count);
+    };
+    const QString wait = waitSeconds < 60 ? inUnits(1, u"1 second"_s, u"%1 seconds"_s)
+        : waitSeconds < 7200              ? inUnits(60, u"1 minute"_s, u"%1 minutes"_s)
+                                          : inUnits(3600, u"1 hour"_s, u"%1 hours"_s);
     return ApiResponse::retryLater(429, u"%1 Please try again in %2."_s.arg(what, wait), waitSeconds);
 }
 
