@@ -1,3 +1,4 @@
+#include "database.h"
 #include "iconfetcher.h"
 #include "rawhttpclient.h"
 #include "serverprocess.h"
@@ -227,6 +228,32 @@ private Q_SLOTS:
         QTRY_COMPARE(site.hits(u"/favicon.ico"_s), 1);
         QCOMPARE(icon(*m_client, domain).status, 200);
         QCOMPARE(site.hits(u"/favicon.ico"_s), 1);
+    }
+
+    void sitesSavedBeforeAnUpgradeStayFetchable()
+    {
+        ServerProcess server({u"--allow-private-icon-hosts"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        ApiClient client(server.baseUrl());
+        TestSite site;
+        site.setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
+        const QString domain = u"localhost:%1"_s.arg(site.port());
+        save(client, client.registerAccount(u"early@example.com"_s), domain);
+        QTRY_COMPARE(site.hits(u"/favicon.ico"_s), 1);
+        server.stop();
+        {
+            // As a version that recorded no saved sites left the database.
+            QString error;
+            const auto database = Database::open(server.sharingArguments().at(1), &error);
+            QVERIFY2(database, qPrintable(error));
+            database->execute(u"DELETE FROM icon_sites"_s);
+            database->execute(u"DELETE FROM icons"_s);
+            database->execute(u"DELETE FROM server_settings WHERE name = 'icon sites recorded'"_s);
+        }
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        RawHttpClient restarted(server.baseUrl());
+        QCOMPARE(icon(restarted, domain).status, 200);
+        QCOMPARE(site.hits(u"/favicon.ico"_s), 2);
     }
 
     void answersComeFromTheCache()
