@@ -299,6 +299,13 @@ private Q_SLOTS:
         QCOMPARE(reader.readActiveTab(firefox), std::optional(u"https://one.example/|||Page"_s));
         setModified(sessionPath, written.addSecs(1));
         QCOMPARE(reader.readActiveTab(firefox), std::optional(u"https://two.example/|||Page"_s));
+
+        // Unchanged history, but each new title is looked up afresh.
+        writeFirefoxHistory(firefoxProfile(), visits({u"https://alpha.example/|Alpha|0"_s, u"https://beta.example/|Beta|0"_s}));
+        for (const QString &title : {u"Alpha"_s, u"Beta"_s}) {
+            showWindow(firefox, title);
+            QCOMPARE(reader.readActiveTab(firefox), std::optional(u"https://%1.example/|||%2"_s.arg(title.toLower(), title)));
+        }
     }
 
     void withoutWindowsTheSessionIsAGuess()

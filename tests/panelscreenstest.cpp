@@ -371,6 +371,8 @@ private Q_SLOTS:
             const QQuickItem *card = websiteItem(*panel, 12);
             QVERIFY(card->width() >= 140 && card->width() <= 195);
             QCOMPARE(card->height(), 155.0);
+            for (QQuickItem *item : shownItems(*panel))
+                QCOMPARE(inside(item, "pinBadge")->isVisible(), item->property("websiteId").toLongLong() == 3);
         }
     }
 

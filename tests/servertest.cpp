@@ -115,11 +115,15 @@ private Q_SLOTS:
         QCOMPARE(created.value("isPinned"_L1), QJsonValue(false));
         const qint64 id = created.value("id"_L1).toInteger();
         const QString path = u"/api/websites/%1"_s.arg(id);
-        // Another account sees none of it, and its refusals tell a stranger's id from no id at all.
+        // Another account sees none of it, its refusals tell a stranger's id from no id at all, and
+        // they leave the website as it was: the owner's list is first read after them, so from the
+        // database rather than a cache that only the owner's own changes renew.
         const QString stranger = api.registerAccount(u"stranger@example.com"_s);
         QCOMPARE(api.websites(stranger).size(), 0);
         QCOMPARE(api.request("DELETE", u"/api/websites/%1"_s.arg(id + 1000), {}, stranger).body,
                  api.request("DELETE", path, {}, stranger).body);
+        QCOMPARE(api.request("PUT", path, jsonBody({{"title"_L1, "Taken"_L1}}), stranger).status, 404);
+        QCOMPARE(api.pin(stranger, id).status, 404);
         QCOMPARE(api.websites(token), QJsonArray{created});
 
         const HttpAnswer renamed = api.request("PUT", path, jsonBody({{"title"_L1, "  Renamed  "_L1}}), token);
