@@ -1,3 +1,4 @@
+#include "database.h"
 #include "rawhttpclient.h"
 #include "serverprocess.h"
 
@@ -169,6 +170,7 @@ private:
     qint64 m_ownWebsite = 0;
     qint64 m_otherWebsite = 0;
     QByteArray m_snapshot;
+    std::unique_ptr<Database> m_database;
     // Numbers clients and accounts, so that each case has its own.
     int m_clients = 0;
 
@@ -198,12 +200,19 @@ private:
         return caller == Caller::Owner ? m_ownerToken : caller == Caller::Forged ? QString(43, u'A') : QString();
     }
 
-    // Everything a request could have changed, as the owners see it.
+    // Everything a request could have changed: the stored websites and accounts as they are in the
+    // database (an account's list as served may come from a cache that only its own changes renew),
+    // and whether the owners still get in.
     QByteArray snapshot()
     {
         QByteArray state;
-        for (const QString &token : {m_ownerToken, m_otherToken})
-            state += m_client->list(token).body + '\n';
+        for (const char *table : {"websites", "users"}) {
+            for (const Database::Row &row : m_database->select(u"SELECT * FROM %1 ORDER BY id"_s.arg(QLatin1StringView(table)))) {
+                for (const QVariant &value : row)
+                    state += value.toByteArray() + '|';
+                state += '\n';
+            }
+        }
         for (const char *who : {"owner", "other"})
             state += QByteArray::number(m_client->login(u"%1@example.com"_s.arg(who), u"%1-pass"_s.arg(who)).status);
         return state;
@@ -225,6 +234,9 @@ private Q_SLOTS:
         // Clients other than the test itself come through the proxy 127.0.0.1 with X-Forwarded-For.
         m_server = std::make_unique<ServerProcess>(QStringList{u"--request-timeout"_s, u"1"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
+        QString error;
+        m_database = Database::open(m_server->sharingArguments().at(1), &error);
+        QVERIFY2(m_database, qPrintable(error));
         m_client = std::make_unique<ApiClient>(m_server->baseUrl());
         m_ownerToken = m_client->registerAccount(u"owner@example.com"_s, u"owner-pass"_s);
         m_otherToken = m_client->registerAccount(u"other@example.com"_s, u"other-pass"_s);
