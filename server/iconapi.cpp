@@ -1,5 +1,6 @@
 #include "iconapi.h"
 
+#include "database.h"
 #include "iconcache.h"
 #include "ratelimiter.h"
 #include "router.h"
@@ -7,10 +8,13 @@
 #include <QBuffer>
 #include <QCoroFuture>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QtConcurrent>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_LOGGING_CATEGORY(lcIcons)
 
 namespace
 {
@@ -65,12 +69,18 @@ qint64 IconApi::takeFetch(const QHostAddress &client)
 
 void IconApi::siteSaved(const QUrl &url, const QHostAddress &client)
 {
-    m_cache.addSavedSite(url);
     const QStringList domains = IconCache::siteDomains(url);
     // The domain the address names itself, port included: the one a request for it will name.
     const QString domain = domains.isEmpty() ? QString() : domains.last();
-    if (domain.isEmpty() || m_flights.contains(domain) || m_cache.find(domain) || takeFetch(client) != 0)
+    try {
+        m_cache.addSavedSite(url);
+        if (domain.isEmpty() || m_flights.contains(domain) || m_cache.find(domain) || takeFetch(client) != 0)
+            return;
+    } catch (const DatabaseError &failure) {
+        // The website is saved all the same; its icon is fetched when it is first asked for.
+        qCWarning(lcIcons) << "recording a saved site failed:" << failure.what();
         return;
+    }
     // Runs on by itself; its outcome lands in the cache.
     fetchShared(domain, url.host(QUrl::FullyEncoded), url.port());
 }
@@ -79,8 +89,8 @@ QCoro::Task<IconFetcher::Outcome> IconApi::fetchShared(QString domain, QString h
 {
     QPointer self(this);
     if (const std::shared_ptr<Flight> flight = m_flights.value(domain)) {
-        co_await flight->landed.wait(flightTimeout);
-        if (!self || !flight->outcome)
+        const bool landed = co_await flight->landed.wait(flightTimeout);
+        if (!self || !landed)
             co_return IconFetcher::Outcome{IconFetcher::Outcome::Kind::Busy, {}};
         co_return *flight->outcome;
     }
@@ -89,13 +99,14 @@ QCoro::Task<IconFetcher::Outcome> IconApi::fetchShared(QString domain, QString h
     IconFetcher::Outcome outcome = co_await m_fetcher.fetch(host, port);
     if (!self)
         co_return outcome;
+    // The waiters are answered first: a failing store must not leave them waiting.
     m_flights.remove(domain);
+    flight->outcome = outcome;
+    flight->landed.wakeAll();
     if (outcome.kind == IconFetcher::Outcome::Kind::Found)
         m_cache.store(domain, outcome.png, foundLifetime);
     else if (outcome.kind == IconFetcher::Outcome::Kind::None)
         m_cache.store(domain, {}, missingLifetime);
-    flight->outcome = outcome;
-    flight->landed.wakeAll();
     co_return outcome;
 }
 
