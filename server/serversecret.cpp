@@ -4,6 +4,7 @@
 #include "database.h"
 
 #include <QFile>
+#include <QTemporaryFile>
 
 using namespace Qt::StringLiterals;
 
@@ -16,16 +17,21 @@ namespace ServerSecret
 {
 std::optional<QByteArray> loadOrCreate(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    if (!QFile::exists(path)) {
+        // Written whole under another name and moved into place only where no other server got
+        // there first: a server starting beside this one never reads half a key.
+        QTemporaryFile created(path + u".XXXXXX"_s);
         const QByteArray secret = Crypto::randomBytes(secretBytes);
-        if (file.write(secret.toHex() + '\n') < 0 || !file.flush()) {
-            *error = u"cannot write the secret file %1: %2"_s.arg(path, file.errorString());
-            file.remove();
+        if (!created.open() || created.write(secret.toHex() + '\n') < 0 || !created.flush()) {
+            *error = u"cannot write the secret file %1: %2"_s.arg(path, created.errorString());
             return std::nullopt;
         }
-        return secret;
+        if (created.rename(path)) {
+            created.setAutoRemove(false);
+            return secret;
+        }
     }
+    QFile file(path);
     if (!file.exists() || !file.open(QIODevice::ReadOnly)) {
         *error = u"cannot open the secret file %1: %2"_s.arg(path, file.errorString());
         return std::nullopt;

@@ -36,12 +36,8 @@ private Q_SLOTS:
     // Each sets up the schema of the empty database unless they take turns.
     void serversStartTogetherOnAnEmptyDatabase()
     {
+        // The database is empty and the key file not written yet: both are made by whoever comes first.
         ServerProcess first;
-        // Provided beforehand, as a deployment does (any key will do): the race here is the database's.
-        QFile key(first.dataDirectory() + u"/server.key"_s);
-        QVERIFY(key.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        key.write(QByteArray(64, '7') + '\n');
-        key.close();
         QVERIFY2(first.launch(), qPrintable(first.errorString()));
         std::vector<std::unique_ptr<ServerProcess>> others;
         for (int index = 0; index < 2; ++index) {
