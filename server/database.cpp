@@ -3,6 +3,7 @@
 #include <QAtomicInt>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -144,7 +145,7 @@ std::unique_ptr<Database> Database::open(const QString &spec, QString *error)
             database->execute(u"PRAGMA busy_timeout = 5000"_s);
             // WAL lets readers and the writer overlap; NORMAL syncs at checkpoints only,
             // which WAL keeps crash-safe.
-            database->select(u"PRAGMA journal_mode = WAL"_s);
+            database->enterWalMode();
             database->execute(u"PRAGMA synchronous = NORMAL"_s);
             database->execute(u"PRAGMA foreign_keys = ON"_s);
         }
@@ -155,6 +156,23 @@ std::unique_ptr<Database> Database::open(const QString &spec, QString *error)
         return nullptr;
     }
     return database;
+}
+
+void Database::enterWalMode()
+{
+    // Switching takes a lock that SQLite does not wait for: a server starting beside another that
+    // is switching the same new file tries again for as long as the busy time-out.
+    constexpr int attempts = 50;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            select(u"PRAGMA journal_mode = WAL"_s);
+            return;
+        } catch (const DatabaseError &) {
+            if (attempt == attempts)
+                throw;
+            QThread::msleep(100);
+        }
+    }
 }
 
 int Database::schemaVersion()

@@ -77,6 +77,7 @@ public:
 private:
     Database(const QSqlDatabase &connection, Dialect dialect);
 
+    void enterWalMode();
     bool migrate(QString *error);
     void setSchemaVersion(int version);
     QSqlQuery &run(const QString &sql, const QVariantList &values);

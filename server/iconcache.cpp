@@ -57,9 +57,11 @@ void IconCache::addSitesOfEarlierSaves()
     const QString done = u"icon sites recorded"_s;
     if (m_database.selectOne(u"SELECT 1 FROM server_settings WHERE name = ?"_s, {done}))
         return;
-    m_database.transaction([&] {
-        for (const Database::Row &row : m_database.select(u"SELECT DISTINCT url FROM websites"_s))
-            addSavedSite(QUrl(row.at(0).toString()));
-        m_database.execute(u"INSERT INTO server_settings (name, value) VALUES (?, '1') ON CONFLICT (name) DO NOTHING"_s, {done});
-    });
+    m_database.transaction(
+        [&] {
+            for (const Database::Row &row : m_database.select(u"SELECT DISTINCT url FROM websites"_s))
+                addSavedSite(QUrl(row.at(0).toString()));
+            m_database.execute(u"INSERT INTO server_settings (name, value) VALUES (?, '1') ON CONFLICT (name) DO NOTHING"_s, {done});
+        },
+        Database::Lock::Schema);
 }
