@@ -196,7 +196,8 @@ void LibraryCopies::storeCacheFile(const QByteArray &encoded)
 {
     // The folder may have been removed since the start.
     LocalStoreManager::shared().ensureDirectoriesExist();
-    writeFileAtomically(cacheFileName(), encoded);
+    if (const auto failure = writeFileAtomically(cacheFileName(), encoded))
+        qCInfo(lcLibrary) << "the cache file of the library could not be stored:" << *failure;
 }
 
 // Written whole into a fresh file that then replaces the old one: a settings object parses its
