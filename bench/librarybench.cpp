@@ -7,7 +7,6 @@
 #include "library/librarycopies.h"
 #include "library/libraryorder.h"
 #include "library/librarysearchindex.h"
-#include "library/localstoremanager.h"
 #include "pagetext.h"
 #include "platform/desktopworkspace.h"
 #include "platform/heap.h"
@@ -136,7 +135,7 @@ public:
         QDir().mkpath(storeDirectory());
         QFile file(QDir(storeDirectory()).filePath(u"websites_cache.json"_s));
         if (file.open(QIODevice::WriteOnly))
-            file.write(LocalStoreManager::encodeWebsitesCache(library));
+            file.write(LibraryCopies::encodeCacheFile(library));
     }
 
     std::unique_ptr<AppViewModel> open() const

@@ -7,6 +7,7 @@
 
 #include "api/records.h"
 #include "database.h"
+#include "library/atomicwrite.h"
 #include "library/librarycopies.h"
 #include "library/localstoremanager.h"
 #include "pagetext.h"
@@ -107,7 +108,7 @@ public:
         if (!account.library.isEmpty()) {
             preferences.setData(Preferences::kSavedWebsites, LibraryCopies::encodePreferencesCopy(account.library));
             LocalStoreManager::shared().setBaseDirectory(path(u"data/Corvane"_s));
-            LocalStoreManager::shared().writeWebsitesToDisk(account.library);
+            writeFileAtomically(LibraryCopies::cacheFileName(), LibraryCopies::encodeCacheFile(account.library));
         }
         preferences.save();
     }

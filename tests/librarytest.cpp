@@ -138,19 +138,19 @@ struct Fixture {
     // Removes both local copies, so that a test sees whether they are written again.
     void removeLocalCopies() const
     {
-        QFile::remove(LocalStoreManager::shared().websitesCacheFile());
+        QFile::remove(LibraryCopies::cacheFileName());
         QFile::remove(preferencesCopyFile());
     }
 
     [[nodiscard]] bool localCopiesHold(const QList<SavedWebsite> &websites) const
     {
-        return readFile(LocalStoreManager::shared().websitesCacheFile()) == LocalStoreManager::encodeWebsitesCache(websites)
+        return readFile(LibraryCopies::cacheFileName()) == LibraryCopies::encodeCacheFile(websites)
             && preferencesCopy() == std::optional(compact(websites));
     }
 
     [[nodiscard]] bool anyLocalCopy() const
     {
-        return QFile::exists(LocalStoreManager::shared().websitesCacheFile()) || QFile::exists(preferencesCopyFile());
+        return QFile::exists(LibraryCopies::cacheFileName()) || QFile::exists(preferencesCopyFile());
     }
 };
 }
@@ -172,7 +172,7 @@ private Q_SLOTS:
         QTest::addColumn<QList<qint64>>("ids");
         QTest::addColumn<bool>("cacheFileRewritten");
 
-        const QByteArray fromFile = LocalStoreManager::encodeWebsitesCache(websitesFrom(1, 3));
+        const QByteArray fromFile = LibraryCopies::encodeCacheFile(websitesFrom(1, 3));
         const QByteArray fromPreferences = compact(websitesFrom(11, 2));
         const QByteArray none;
         QTest::newRow("cache file wins") << fromFile << fromPreferences << none << QList<qint64>{3, 2, 1} << false;
@@ -207,7 +207,7 @@ private Q_SLOTS:
                     ->setData(Preferences::kSavedWebsites, preferencesCopy);
         });
         if (!cacheFile.isEmpty())
-            writeFile(LocalStoreManager::shared().websitesCacheFile(), cacheFile);
+            writeFile(LibraryCopies::cacheFileName(), cacheFile);
         QSignalSpy loading(&fixture.library, &Library::isLoadingChanged);
         fixture.seed();
         QCOMPARE(idsOf(fixture.library.websites()), ids);
@@ -215,8 +215,8 @@ private Q_SLOTS:
         QVERIFY(!fixture.library.isLoading());
 
         fixture.library.flushLocalCopies();
-        const QByteArray stored = readFile(LocalStoreManager::shared().websitesCacheFile());
-        QCOMPARE(stored, cacheFileRewritten ? LocalStoreManager::encodeWebsitesCache(fixture.library.websites()) : cacheFile);
+        const QByteArray stored = readFile(LibraryCopies::cacheFileName());
+        QCOMPARE(stored, cacheFileRewritten ? LibraryCopies::encodeCacheFile(fixture.library.websites()) : cacheFile);
         // Seeding never rewrites the preferences copy.
         QCOMPARE(fixture.preferencesCopy().value_or(QByteArray()), preferencesCopy.isEmpty() ? inPreferences : preferencesCopy);
         QCOMPARE(QDir(QFileInfo(fixture.preferencesCopyFile()).path()).entryList(QDir::Files).size(), fixture.preferencesCopy() ? 2 : 1);
@@ -234,7 +234,7 @@ private Q_SLOTS:
         // The cache file is a pipe: the background read waits in opening it until the test opens
         // the other end, then finds it empty and reads the preferences copy. Nothing may return
         // before that, or the read would wait for ever.
-        const QByteArray cacheFile = QFile::encodeName(LocalStoreManager::shared().websitesCacheFile());
+        const QByteArray cacheFile = QFile::encodeName(LibraryCopies::cacheFileName());
         LocalStoreManager::shared().ensureDirectoriesExist();
         QCOMPARE(mkfifo(cacheFile.constData(), 0600), 0);
         auto seeding = fixture.library.seedFromLocalCopies();
@@ -279,7 +279,10 @@ private Q_SLOTS:
             copies.writePreferencesCopy(websites);
         }
         copies.flush();
-        QCOMPARE(readFile(LocalStoreManager::shared().websitesCacheFile()), LocalStoreManager::encodeWebsitesCache(newer));
+        // Indented, as the cache files already on users' disks are.
+        const QByteArray cacheFile = readFile(LibraryCopies::cacheFileName());
+        QVERIFY2(cacheFile.startsWith("[\n    {\n") && !cacheFile.contains("null"), cacheFile.left(40).constData());
+        QCOMPARE(cacheFile, LibraryCopies::encodeCacheFile(newer));
         QCOMPARE(Preferences::open(copyLocation)->data(Preferences::kSavedWebsites), std::optional(compact(newer)));
         QCOMPARE(QFile::permissions(copyLocation.fileName),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
@@ -512,8 +515,8 @@ private Q_SLOTS:
             QCOMPARE(QJsonDocument::fromJson(sent.first().body).object(), (QJsonObject{{u"isPinned"_s, !twoPinned}}));
         QCOMPARE(idsOf(fixture.library.websites()), after);
         QCOMPARE(fixture.library.websites().constFirst().title, kLibrary.at(after.first() - 1).title);
-        const QString cacheFile = LocalStoreManager::shared().websitesCacheFile();
-        QCOMPARE(readFile(cacheFile), cacheFileWritten ? LocalStoreManager::encodeWebsitesCache(fixture.library.websites()) : QByteArray());
+        QCOMPARE(readFile(LibraryCopies::cacheFileName()),
+                 cacheFileWritten ? LibraryCopies::encodeCacheFile(fixture.library.websites()) : QByteArray());
         // The preferences copy waits for the next whole-library change.
         QVERIFY(!fixture.preferencesCopy());
     }
@@ -602,8 +605,7 @@ private Q_SLOTS:
         library.deleteWebsite(70);
         QVERIFY(fixture.settle());
         QVERIFY(library.websites().isEmpty());
-        QCOMPARE(fixture.preferencesCopy(), std::optional("[]"_ba));
-        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(QList<SavedWebsite>()));
+        QVERIFY(fixture.localCopiesHold({}));
     }
 
     void shareAndCopyLink_data()

@@ -30,11 +30,6 @@ std::optional<QImage> cacheThumbnail(qint64 id, const std::optional<QString> &ad
         qFatal("the thumbnail never finished");
     return future.result();
 }
-
-const QList<SavedWebsite> kWebsites{
-    {.id = 2, .url = u"https://b.test"_s, .title = u"Bé"_s, .content = u"line one\nline \"two\""_s, .isPinned = true},
-    {.id = 1, .url = u"https://a.test"_s, .title = u"A"_s, .createdAt = u"2024-05-01T10:00:00Z"_s},
-};
 }
 
 Q_DECLARE_METATYPE(StubServer::Response)
@@ -58,48 +53,6 @@ private Q_SLOTS:
         LocalStoreManager::shared().setBaseDirectory(m_base);
     }
 
-    void cacheFileRoundTrip()
-    {
-        auto &store = LocalStoreManager::shared();
-        QVERIFY(QFileInfo(m_base + u"/Thumbnails"_s).isDir());
-        QCOMPARE(store.websitesCacheFile(), m_base + u"/websites_cache.json"_s);
-        QVERIFY(!store.loadWebsitesFromDisk());
-
-        store.writeWebsitesToDisk(kWebsites);
-        const QByteArray written = readFile(store.websitesCacheFile());
-        QVERIFY2(written.startsWith("[\n    {\n"), written.left(40).constData());
-        QVERIFY(!written.contains("null"));
-        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(kWebsites));
-        store.writeWebsitesToDisk({});
-        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(QList<SavedWebsite>()));
-
-        store.clearWebsitesCache();
-        QVERIFY(!QFile::exists(store.websitesCacheFile()));
-        store.clearWebsitesCache();
-    }
-
-    void unreadableCacheFileYieldsNothingUntilReplaced_data()
-    {
-        QTest::addColumn<QByteArray>("contents");
-        // Text the reader refuses (its rules are recordstest's), then JSON that is no list of websites.
-        QTest::newRow("truncated") << "[{\"id\":1,\"url\":\"u\",\"title\":\"t\"},{\"id\":2,\"ur"_ba;
-        QTest::newRow("binary") << QByteArray("\xff\xfe\x00[", 4);
-        QTest::newRow("object, not array") << R"({"websites":[]})"_ba;
-        QTest::newRow("one website with a text id") << R"([{"id":1,"url":"u","title":"t"},{"id":"2","url":"u","title":"t"}])"_ba;
-    }
-
-    void unreadableCacheFileYieldsNothingUntilReplaced()
-    {
-        QFETCH(QByteArray, contents);
-        auto &store = LocalStoreManager::shared();
-        writeFile(store.websitesCacheFile(), contents);
-        QVERIFY(!store.loadWebsitesFromDisk());
-        QCOMPARE(readFile(store.websitesCacheFile()), contents);
-
-        store.writeWebsitesToDisk(kWebsites);
-        QCOMPARE(store.loadWebsitesFromDisk(), std::optional(kWebsites));
-    }
-
     void unwritableFolderLosesNothing()
     {
         // A plain file where the folder should be: no one, not even root, can create it.
@@ -108,13 +61,10 @@ private Q_SLOTS:
         auto &store = LocalStoreManager::shared();
         store.setBaseDirectory(blocker + u"/Corvane"_s);
 
-        store.writeWebsitesToDisk(kWebsites);
-        QVERIFY(!store.loadWebsitesFromDisk());
         // The image still reaches the caller; only the file is missing.
         QVERIFY(cacheThumbnail(3, dataAddress(imageBytes(16))));
         QVERIFY(!QFile::exists(store.thumbnailFile(3)));
         store.clearAllThumbnails();
-        store.clearWebsitesCache();
         store.deleteCachedThumbnail(3);
         QCOMPARE(readFile(blocker), "not a folder"_ba);
     }

@@ -5,7 +5,7 @@
 
 #include "account/authenticationcard.h"
 #include "api/backendclient.h"
-#include "library/localstoremanager.h"
+#include "library/librarycopies.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -103,13 +103,14 @@ private Q_SLOTS:
             QTRY_COMPARE(modeOf(thumbnails + u"/thumb_1.png"_s), 0600);
             QCOMPARE(modeOf(preferencesFile), 0600);
 
-            LocalStoreManager &local = LocalStoreManager::shared();
+            // Removed while the application runs: the next cache write makes both folders again.
             QVERIFY(QDir(store).removeRecursively());
-            local.ensureDirectoriesExist();
-            local.writeWebsitesToDisk({});
+            LibraryCopies copies(environment.preferences()->location());
+            copies.writeCacheFile({});
+            copies.flush();
             QCOMPARE(modeOf(store), 0700);
             QCOMPARE(modeOf(thumbnails), 0700);
-            QCOMPARE(modeOf(local.websitesCacheFile()), 0600);
+            QCOMPARE(modeOf(LibraryCopies::cacheFileName()), 0600);
         }
         QFile::remove(preferencesFile);
         Preferences(std::make_unique<QSettings>(preferencesFile, QSettings::IniFormat)).setBool(Preferences::kShowHeaderEmail, true);

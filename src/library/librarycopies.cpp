@@ -6,6 +6,7 @@
 #include "library/localstoremanager.h"
 #include "platform/heap.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -86,6 +87,16 @@ Preferences::Location LibraryCopies::preferencesCopyLocation(const Preferences::
     return {.fileName = file.dir().filePath(name), .format = preferences.format};
 }
 
+QString LibraryCopies::cacheFileName()
+{
+    return QDir(LocalStoreManager::shared().baseDirectory()).filePath(u"websites_cache.json"_s);
+}
+
+QByteArray LibraryCopies::encodeCacheFile(const QList<SavedWebsite> &websites)
+{
+    return SavedWebsite::listToJsonText(websites, QJsonDocument::Indented);
+}
+
 QByteArray LibraryCopies::encodePreferencesCopy(const QList<SavedWebsite> &websites)
 {
     return SavedWebsite::listToJsonText(websites, QJsonDocument::Compact);
@@ -154,7 +165,7 @@ QFuture<std::optional<LibraryCopies::Loaded>> LibraryCopies::load()
 
 std::optional<LibraryCopies::Loaded> LibraryCopies::readLibrary() const
 {
-    if (auto cached = LocalStoreManager::shared().loadWebsitesFromDisk(); cached && !cached->isEmpty())
+    if (auto cached = readCacheFile(); cached && !cached->isEmpty())
         return Loaded{.websites = LibraryOrder::sorted(std::move(*cached))};
     if (!QFile::exists(m_preferencesCopy.fileName))
         return std::nullopt;
@@ -167,6 +178,26 @@ std::optional<LibraryCopies::Loaded> LibraryCopies::readLibrary() const
         return std::nullopt;
     }
     return Loaded{.websites = LibraryOrder::sorted(std::move(decoded.value())), .fromPreferencesCopy = true};
+}
+
+std::optional<QList<SavedWebsite>> LibraryCopies::readCacheFile()
+{
+    QFile file(cacheFileName());
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    auto decoded = SavedWebsite::listFromJsonText(file.readAll());
+    // A corrupt file stays where it is; the next write replaces it.
+    if (!decoded)
+        return std::nullopt;
+    return std::move(*decoded).toOptional();
+}
+
+void LibraryCopies::storeCacheFile(const QByteArray &encoded)
+{
+    // The folder may have been removed since the start.
+    LocalStoreManager::shared().ensureDirectoriesExist();
+    if (const auto failure = writeFileAtomically(cacheFileName(), encoded))
+        qCInfo(lcLibrary) << "the cache file of the library could not be stored:" << *failure;
 }
 
 // Written whole into a fresh file that then replaces the old one: a settings object parses its
@@ -245,13 +276,12 @@ void LibraryCopies::writeAll()
             preferencesCopy = std::exchange(m_preferencesCopySlot, {.generation = m_preferencesCopySlot.generation});
         }
 
-        auto &store = LocalStoreManager::shared();
         if (cacheFile.action == Slot::Action::Remove) {
-            store.clearWebsitesCache();
+            QFile::remove(cacheFileName());
         } else if (cacheFile.action == Slot::Action::Write) {
-            const QByteArray encoded = LocalStoreManager::encodeWebsitesCache(cacheFile.websites);
+            const QByteArray encoded = encodeCacheFile(cacheFile.websites);
             if (isCurrent(m_cacheFileSlot, cacheFile.generation))
-                store.storeWebsitesCache(encoded);
+                storeCacheFile(encoded);
         }
         if (preferencesCopy.action == Slot::Action::Remove) {
             QFile::remove(m_preferencesCopy.fileName);

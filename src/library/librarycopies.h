@@ -12,7 +12,8 @@
 
 // The two local copies of the library, the cache file and the preferences copy, read and written
 // on a background thread of their own: encoding or parsing a large library takes far longer than
-// the main thread may wait.
+// the main thread may wait. The cache file lies in the local store's folder, which
+// LocalStoreManager makes and names.
 //
 // The preferences copy is a store of its own beside the preferences, holding nothing else, so
 // that no preference read or write ever parses or rewrites the library. A copy that an earlier
@@ -20,7 +21,7 @@
 //
 // Everything happens in the order it was asked for: a list handed in later replaces one still
 // waiting, a list that is overtaken while it is being encoded is not stored, and a clear wins over
-// every write handed in before it. The bytes stored are exactly those of the synchronous encoders.
+// every write handed in before it. The bytes stored are exactly those of the encoders below.
 class LibraryCopies
 {
 public:
@@ -52,6 +53,10 @@ public:
     // beside the copy's place until the background thread has taken the copy out of it.
     static void moveCopyOutOfPreferences(const QString &preferencesFile);
 
+    // Where the cache file is kept: in the local store's current folder.
+    [[nodiscard]] static QString cacheFileName();
+    // The cache file's encoding: indented JSON, as files already on users' disks hold it.
+    [[nodiscard]] static QByteArray encodeCacheFile(const QList<SavedWebsite> &websites);
     // Where the preferences copy is kept for preferences at that location.
     [[nodiscard]] static Preferences::Location preferencesCopyLocation(const Preferences::Location &preferences);
     // The preferences copy's encoding: compact JSON.
@@ -74,6 +79,9 @@ private:
     bool isCurrent(const Slot &slot, quint64 generation);
     void finishMovingCopy() const;
     [[nodiscard]] std::optional<Loaded> readLibrary() const;
+    // The cached library, or nothing when the file is missing, unreadable or not a list of websites.
+    [[nodiscard]] static std::optional<QList<SavedWebsite>> readCacheFile();
+    static void storeCacheFile(const QByteArray &encoded);
     bool storePreferencesCopy(const QByteArray &encoded) const;
 
     Preferences::Location m_preferencesCopy;

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QMutexLocker>
 #include <QStandardPaths>
 #include <QThread>
@@ -119,11 +118,6 @@ void LocalStoreManager::ensureDirectoriesExist() const
     }
 }
 
-QString LocalStoreManager::websitesCacheFile() const
-{
-    return QDir(baseDirectory()).filePath(u"websites_cache.json"_s);
-}
-
 QString LocalStoreManager::thumbnailsDirectory() const
 {
     return QDir(baseDirectory()).filePath(u"Thumbnails"_s);
@@ -132,39 +126,6 @@ QString LocalStoreManager::thumbnailsDirectory() const
 QString LocalStoreManager::thumbnailFile(qint64 id) const
 {
     return QDir(thumbnailsDirectory()).filePath(u"thumb_%1.png"_s.arg(id));
-}
-
-std::optional<QList<SavedWebsite>> LocalStoreManager::loadWebsitesFromDisk() const
-{
-    QFile file(websitesCacheFile());
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    auto decoded = SavedWebsite::listFromJsonText(file.readAll());
-    // A corrupt file stays where it is; the next write replaces it.
-    if (!decoded)
-        return std::nullopt;
-    return std::move(*decoded).toOptional();
-}
-
-QByteArray LocalStoreManager::encodeWebsitesCache(const QList<SavedWebsite> &websites)
-{
-    return SavedWebsite::listToJsonText(websites, QJsonDocument::Indented);
-}
-
-void LocalStoreManager::writeWebsitesToDisk(const QList<SavedWebsite> &websites) const
-{
-    storeWebsitesCache(encodeWebsitesCache(websites));
-}
-
-void LocalStoreManager::storeWebsitesCache(const QByteArray &encoded) const
-{
-    ensureDirectoriesExist();
-    writeFileAtomically(websitesCacheFile(), encoded);
-}
-
-void LocalStoreManager::clearWebsitesCache() const
-{
-    QFile::remove(websitesCacheFile());
 }
 
 void LocalStoreManager::clearAllThumbnails()

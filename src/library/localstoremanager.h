@@ -1,7 +1,5 @@
 #pragma once
 
-#include "api/records.h"
-
 #include <QByteArray>
 #include <QCache>
 #include <QFuture>
@@ -19,10 +17,10 @@
 
 class ThumbnailDownloader;
 
-// The library cache file and the thumbnail images on the user's disk, with an in-memory image
-// cache in front of the thumbnails. Every operation fails quietly: a file or network problem
-// yields nothing and changes nothing. Thumbnail downloads run on a pool of their own; everything
-// else is called from the main thread.
+// The local store's folders and the thumbnail images in them, with an in-memory image cache in
+// front of the thumbnails; the library's cache file beside them is LibraryCopies'. Every operation
+// fails quietly: a file or network problem yields nothing and changes nothing. Thumbnail downloads
+// run on a pool of their own; everything else is called from the main thread.
 class LocalStoreManager
 {
 public:
@@ -37,17 +35,7 @@ public:
     [[nodiscard]] QString baseDirectory() const;
 
     void ensureDirectoriesExist() const;
-    [[nodiscard]] QString websitesCacheFile() const;
     [[nodiscard]] QString thumbnailsDirectory() const;
-
-    // The cached library, or nothing when the file is missing, unreadable or not a list of websites.
-    [[nodiscard]] std::optional<QList<SavedWebsite>> loadWebsitesFromDisk() const;
-    void writeWebsitesToDisk(const QList<SavedWebsite> &websites) const;
-    // The two halves of writeWebsitesToDisk, so a background writer can encode first and decide
-    // afterwards whether the result is still wanted.
-    [[nodiscard]] static QByteArray encodeWebsitesCache(const QList<SavedWebsite> &websites);
-    void storeWebsitesCache(const QByteArray &encoded) const;
-    void clearWebsitesCache() const;
 
     void clearAllThumbnails();
     // The thumbnail from memory or disk, or else downloaded (or decoded from an inline data
