@@ -344,7 +344,6 @@ private Q_SLOTS:
 
         QTest::newRow("unset") << QString() << false;
         QTest::newRow("https origin") << u"https://staging.example.org"_s << true;
-        QTest::newRow("https with port") << u"https://example.org:8443"_s << true;
         QTest::newRow("http loopback") << u"http://127.0.0.1:8765"_s << true;
         QTest::newRow("http localhost") << u"http://localhost:8765"_s << true;
         QTest::newRow("http ipv6 loopback") << u"http://[::1]:8765"_s << true;
