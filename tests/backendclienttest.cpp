@@ -232,7 +232,6 @@ private Q_SLOTS:
         QTest::newRow("302 elsewhere") << "GET"_ba << 302 << false;
         QTest::newRow("307 elsewhere") << "POST"_ba << 307 << false;
         QTest::newRow("302 on the backend") << "GET"_ba << 302 << true;
-        QTest::newRow("307 on the backend") << "POST"_ba << 307 << true;
     }
 
     void redirectsStayOnTheBackend()
