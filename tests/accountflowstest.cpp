@@ -100,13 +100,11 @@ private Q_SLOTS:
         QTest::newRow("sign in: no password") << u"login"_s << u"a@b.c"_s << u""_s << none << fill;
         QTest::newRow("sign in: emptiness before letters") << u"login"_s << u"é@b.c"_s << u""_s << none << fill;
         QTest::newRow("sign in: accented email") << u"login"_s << u"é@b.c"_s << u"secret"_s << none << signInAscii;
-        QTest::newRow("sign in: combining mark") << u"login"_s << u"e\u0301@b.c"_s << u"secret"_s << none << signInAscii;
         QTest::newRow("sign in: emoji password") << u"login"_s << u"a@b.c"_s << u"secret😀"_s << none << signInAscii;
         QTest::newRow("register: short password") << u"register"_s << u"a@b.c"_s << u"12345"_s << none << shortPassword;
         QTest::newRow("register: letters before length") << u"register"_s << u"a@b.c"_s << u"ü"_s << none << signInAscii;
         QTest::newRow("register: six blanks") << u"register"_s << u"a@b.c"_s << u"      "_s << none << none;
         QTest::newRow("register: CR LF is one character") << u"register"_s << u"a@b.c"_s << u"abcd\r\n"_s << none << shortPassword;
-        QTest::newRow("register: six with CR LF") << u"register"_s << u"a@b.c"_s << u"abcde\r\n"_s << none << none;
 
         QTest::newRow("code request: no email") << u"request"_s << u""_s << none << none << u"Please enter your email address."_s;
         QTest::newRow("code request: accented email")

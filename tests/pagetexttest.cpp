@@ -108,7 +108,6 @@ private Q_SLOTS:
     void addressesThatAreNotFetched_data()
     {
         QTest::addColumn<QString>("url");
-        QTest::newRow("empty") << QString();
         QTest::newRow("local file") << u"file:///etc/hostname"_s;
         QTest::newRow("not a URL") << u"http://exa mple.com"_s;
     }

@@ -35,7 +35,6 @@ private Q_SLOTS:
         };
         auto fails = [](const char *name, const QByteArray &json) { QTest::newRow(name) << json << QByteArray(); };
         const auto plain = R"({"id":1,"url":"u","title":"t"})"_ba;
-        decodes("minimal", R"({"id":1,"url":"a.b","title":"A"})");
         decodes("everything",
                 R"({"id":3,"url":"u","title":"t","screenshotUrl":"s","content":"c","isPinned":true,"createdAt":"a","updatedAt":"b"})");
         decodes("pinned false kept", R"({"id":1,"url":"u","title":"t","isPinned":false})");
@@ -46,9 +45,7 @@ private Q_SLOTS:
         decodes("largest id", R"({"id":9223372036854775807,"url":"u","title":"t"})");
         fails("id as text", R"({"id":"12","url":"u","title":"t"})");
         fails("fractional id", R"({"id":12.5,"url":"u","title":"t"})");
-        fails("id beyond 64 bits", R"({"id":1e30,"url":"u","title":"t"})");
         fails("missing title", R"({"id":1,"url":"u"})");
-        fails("null title", R"({"id":1,"url":"u","title":null})");
         fails("pinned as zero", R"({"id":1,"url":"u","title":"t","isPinned":0})");
         fails("content as number", R"({"id":1,"url":"u","title":"t","content":5})");
         fails("array instead of object", R"([1,2])");
@@ -100,13 +97,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("domain");
 
         QTest::newRow("www with port path query") << u"https://www.example.com:8080/a/b?q=1#f"_s << u"example.com"_s;
-        QTest::newRow("plain host") << u"http://news.site.org/x"_s << u"news.site.org"_s;
         QTest::newRow("first label begins with www") << u"https://wwwx.example.com"_s << u"wwwx.example.com"_s;
         QTest::newRow("www inside host kept") << u"https://shop.www.example.com"_s << u"shop.www.example.com"_s;
         QTest::newRow("no scheme") << u"www.example.com/page"_s << u"www.example.com/page"_s;
-        QTest::newRow("bare host") << u"example.com"_s << u"example.com"_s;
         QTest::newRow("not a url") << u"http://exa mple.com"_s << u"http://exa mple.com"_s;
-        QTest::newRow("empty") << QString() << QString();
     }
 
     void formattedDomain()
@@ -166,7 +160,6 @@ private Q_SLOTS:
         QTest::newRow("too large") << "[1e400]"_ba;
         QTest::newRow("short word") << "[tru]"_ba;
         QTest::newRow("unknown escape") << "[\"\\x\"]"_ba;
-        QTest::newRow("short unicode escape") << "[\"\\u12\"]"_ba;
         QTest::newRow("bad hex digit") << "[\"\\u12g4\"]"_ba;
         QTest::newRow("overlong UTF-8") << "[\"\xc0\xaf\"]"_ba;
         QTest::newRow("UTF-8 surrogate") << "[\"\xed\xa0\x80\"]"_ba;

@@ -46,10 +46,8 @@ void addHostileRequestRows()
     // Registration and sign-in.
     row("register: broken JSON", "POST auth/register", R"({"email":"x@y.z","password":)", Nobody, 400);
     row("register: array body", "POST auth/register", "[]", Nobody, 400);
-    row("register: empty body", "POST auth/register", "", Nobody, 400);
     row("register: email is a number", "POST auth/register", R"({"email":5,"password":"secret1"})", Nobody, 400);
     row("register: password missing", "POST auth/register", R"({"email":"new@example.com"})", Nobody, 400);
-    row("register: password is true", "POST auth/register", R"({"email":"new@example.com","password":true})", Nobody, 400);
     row("register: not an address", "POST auth/register", R"({"email":"not-an-address","password":"secret1"})", Nobody, 400);
     row("register: line break in address", "POST auth/register", R"({"email":"a@b.c\r\nBcc: x@y.z","password":"secret1"})", Nobody, 400);
     row("register: short password", "POST auth/register", R"({"email":"new@example.com","password":"12345"})", Nobody, 400);
@@ -71,7 +69,6 @@ void addHostileRequestRows()
     row("reset: new password missing", "POST auth/reset-password", R"({"email":"owner@example.com","code":"123456"})", Nobody, 400);
     row("reset: code is a number", "POST auth/reset-password", R"({"email":"owner@example.com","code":123456,"newPassword":"secret1"})",
         Nobody, 400);
-    row("change: no token", "POST auth/change-password", R"({"currentPassword":"owner-pass","newPassword":"secret1"})", Nobody, 401);
     row("change: forged token", "POST auth/change-password", R"({"currentPassword":"owner-pass","newPassword":"secret1"})", Forged, 401);
     // Not 401, which would sign the client out.
     row("change: wrong current password", "POST auth/change-password", R"({"currentPassword":"guess!","newPassword":"secret1"})", Owner,
@@ -79,12 +76,10 @@ void addHostileRequestRows()
     row("change: short new password", "POST auth/change-password", R"({"currentPassword":"owner-pass","newPassword":"123"})", Owner, 400);
     // Websites: tokens.
     row("list: no token", "GET websites", "", Nobody, 401);
-    row("list: forged token", "GET websites", "", Forged, 401);
     row("create: no token", "POST websites", website(u"https://x.example"_s, u"X"_s), Nobody, 401);
     row("delete: forged token", "DELETE websites/{own}", "", Forged, 401);
     // Websites: bodies.
     row("create: title is a number", "POST websites", website(u"https://x.example"_s, 5), Owner, 400);
-    row("create: url is null", "POST websites", website(QJsonValue::Null, u"X"_s), Owner, 400);
     row("create: url missing", "POST websites", R"({"title":"X"})", Owner, 400);
     row("create: blank title", "POST websites", website(u"https://x.example"_s, u"   "_s), Owner, 400);
     row("create: screenshotUrl is false", "POST websites", R"({"url":"https://x.example","title":"X","screenshotUrl":false})", Owner, 400);
@@ -100,8 +95,6 @@ void addHostileRequestRows()
     row("pin: another account's website", "PATCH websites/{other}/pin", R"({"isPinned":true})", Owner, 404);
     row("delete: another account's website", "DELETE websites/{other}", "", Owner, 404);
     row("delete: id beyond 64 bits", "DELETE websites/99999999999999999999", "", Owner, 404);
-    row("rename: id in exponent form", "PUT websites/1e3", R"({"title":"x"})", Owner, 404);
-    row("delete: SQL in the id", "DELETE websites/1%20OR%201=1", "", Owner, 404);
     row("delete: id with a plus sign", "DELETE websites/+1", "", Owner, 404);
     // Site icons.
     row("icon: no domain", "GET icon", "", Nobody, 400);
@@ -119,15 +112,12 @@ void addHostileRequestRows()
     row("icon: a path", "GET icon?domain=example.com%2Ffavicon.ico", "", Nobody, 400);
     row("icon: a user", "GET icon?domain=me%40example.com", "", Nobody, 400);
     row("icon: empty domain", "GET icon?domain=", "", Nobody, 400);
-    row("icon: posted", "POST icon?domain=example.com", "{}", Nobody, 405);
     // Routes and methods.
     row("unknown route", "GET nothing-here", "", Owner, 404);
     row("trailing slash", "GET websites/", "", Owner, 404);
     row("path traversal", "GET ../etc/passwd", "", Nobody, 404);
     row("delete the whole collection", "DELETE websites", "", Owner, 405);
     row("patch without pin", "PATCH websites/{own}", R"({"isPinned":true})", Owner, 405);
-    row("post to version", "POST version", "{}", Nobody, 405);
-    row("get the login route", "GET auth/login", "", Nobody, 405);
     row("WebDAV method", "PROPFIND websites", "", Owner, 405);
     row("OPTIONS", "OPTIONS websites", "", Owner, 405);
 }
@@ -139,7 +129,6 @@ void addMalformedHttpRows()
     QTest::newRow("stops inside the headers") << "GET /api/websites HTTP/1.1\r\nHost: x\r\nAuthor"_ba << 408;
     QTest::newRow("declared body beyond the limit") << post + "Content-Length: 999999999999\r\n\r\n{" << 413;
     QTest::newRow("Content-Length not a number") << post + "Content-Length: twelve\r\n\r\n{}" << 400;
-    QTest::newRow("not HTTP at all") << "HELLO THERE\r\n\r\n"_ba << 400;
     QTest::newRow("binary noise") << QByteArray("\x00\x01\x02\xff\xfe\r\n\r\n", 9) << 400;
     QTest::newRow("made-up method") << "BREW /api/websites HTTP/1.1\r\nHost: x\r\n\r\n"_ba << 405;
     QTest::newRow("lower-case method") << "get /api/websites HTTP/1.1\r\nHost: x\r\n\r\n"_ba << 400;
