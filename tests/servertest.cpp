@@ -388,8 +388,9 @@ private Q_SLOTS:
             }
             differencesUs.append(elapsedUs[0] - elapsedUs[1]);
         }
+        // A leak is a whole hash, some 70 ms; a few ms either way are a loaded machine's noise.
         const qint64 differenceUs = median(differencesUs);
-        QVERIFY2(qAbs(differenceUs) < 5000, qPrintable(u"with an account, a reset takes %1 µs longer"_s.arg(differenceUs)));
+        QVERIFY2(qAbs(differenceUs) < 20000, qPrintable(u"with an account, a reset takes %1 µs longer"_s.arg(differenceUs)));
     }
 
     void dataAndSecretFileSurviveARestart()
