@@ -29,8 +29,10 @@ constexpr qsizetype maxCodeLength = 64;
 // a six-digit code.
 constexpr AuthApi::Budget passwordGuesses{"password guess"_L1, 30, 10, 100, std::chrono::hours(1)};
 constexpr AuthApi::Budget codeGuesses{"reset code guess"_L1, 20, 5, 30, std::chrono::hours(24)};
-// Each code requested replaces the account's last one, and each is a mail to its owner.
-constexpr AuthApi::Budget codeRequests{"reset code request"_L1, 10, 0, 3, {}};
+// Each code requested replaces the account's last one, and each is a mail to its owner: three per
+// account and client, so that one client cannot keep the owner from getting a code, and at most
+// ten an hour to any one owner.
+constexpr AuthApi::Budget codeRequests{"reset code request"_L1, 10, 3, 10, std::chrono::hours(1)};
 constexpr int registrationsPerClient = 10;
 constexpr std::chrono::hours registrationWindow(1);
 

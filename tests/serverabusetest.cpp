@@ -367,6 +367,20 @@ private Q_SLOTS:
             QVERIFY(!owner.signIn(email, ownerStatus == 200 ? u"after12"_s : u"owner-pass"_s).isEmpty());
     }
 
+    // One client that spends an address's code requests leaves its owner theirs.
+    void codeRequestsArePerClient()
+    {
+        const QString email = u"requested%1@example.com"_s.arg(++m_clients);
+        ApiClient owner = client("198.51.100.20");
+        owner.registerAccount(email, u"owner-pass"_s);
+        ApiClient requester = client("203.0.113.200:4242");
+        for (int index = 0; index < 3; ++index)
+            QCOMPARE(requester.forgot(email).status, 200);
+        QCOMPARE(requester.forgot(email).status, 429);
+        QCOMPARE(owner.forgot(email).status, 200);
+        QCOMPARE(owner.reset(email, m_server->latestResetCode(email)).status, 200);
+    }
+
     // Ten new accounts a client and hour; refused registrations do not count.
     void registrationsArePerClient()
     {
