@@ -361,7 +361,7 @@ private Q_SLOTS:
         QList<qint64> latencies;
         QElapsedTimer sinceStart;
         sinceStart.start();
-        while (latencies.size() < 100 || (!burst.answered() && sinceStart.elapsed() < 10000)) {
+        while (latencies.size() < 200 || (!burst.answered() && sinceStart.elapsed() < 10000)) {
             QElapsedTimer timer;
             timer.start();
             QCOMPARE(versions.request("GET", u"/api/version"_s).status, 200);
@@ -370,8 +370,10 @@ private Q_SLOTS:
             QTest::qWait(5);
         }
         std::sort(latencies.begin(), latencies.end());
+        // Decodes that finish together stall the thread once, for all of them: the longest wait
+        // shows that, the 99th percentile the everyday answer time.
         const qint64 p99 = latencies.at(latencies.size() * 99 / 100);
-        QVERIFY2(p99 <= 50, qPrintable(u"p99 %1 ms"_s.arg(p99)));
+        QVERIFY2(p99 <= 50 && latencies.last() <= 200, qPrintable(u"p99 %1 ms, longest %2 ms"_s.arg(p99).arg(latencies.last())));
         // Too large to be anybody's icon: refused by its header.
         QCOMPARE(burst.statuses(), QList<int>(domains.size(), 404));
     }
