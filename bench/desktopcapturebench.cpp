@@ -1,6 +1,6 @@
 // CPU time of one detection poll of the desktop tab reader with a 200-tab session: unchanged
 // files (everything cached) and a session the browser has just rewritten.
-#include "capture/desktopsessiontabreader.h"
+#include "desktopsessiontabreader.h"
 #include "support/sessionfixtures.h"
 
 #include <QCoreApplication>

@@ -2,15 +2,15 @@
 // Measures what the main thread waits for: filtering, caching a new list and start-up seeding,
 // and reports the resident memory with the library loaded.
 
-#include "api/backendclient.h"
-#include "library/library.h"
-#include "library/librarycopies.h"
-#include "library/libraryorder.h"
-#include "library/librarysearchindex.h"
+#include "appviewmodel.h"
+#include "backendclient.h"
+#include "desktopworkspace.h"
+#include "heap.h"
+#include "library.h"
+#include "librarycopies.h"
+#include "libraryorder.h"
+#include "librarysearchindex.h"
 #include "pagetext.h"
-#include "platform/desktopworkspace.h"
-#include "platform/heap.h"
-#include "state/appviewmodel.h"
 #include "support/stubserver.h"
 
 #include <QCoroTask>

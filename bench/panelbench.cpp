@@ -2,7 +2,7 @@
 // the first frame showing it is on screen, how long a frame takes while the grid scrolls, and the
 // resident memory with 2,000 websites of about 20 KB each shown.
 
-#include "library/library.h"
+#include "library.h"
 #include "shellsupport.h"
 #include "support/stubserver.h"
 

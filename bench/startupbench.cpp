@@ -5,16 +5,16 @@
 // the CPU time of the 30 s after that, each the median of several runs, beside a profile without
 // websites. Needs DISPLAY; bench/startup.sh provides Xvfb and a window manager.
 
-#include "api/records.h"
+#include "atomicwrite.h"
 #include "database.h"
-#include "library/atomicwrite.h"
-#include "library/librarycopies.h"
-#include "library/localstoremanager.h"
+#include "librarycopies.h"
+#include "localstoremanager.h"
 #include "pagetext.h"
+#include "preferences.h"
+#include "preferencessecretstore.h"
 #include "rawhttpclient.h"
+#include "records.h"
 #include "serverprocess.h"
-#include "state/preferences.h"
-#include "state/preferencessecretstore.h"
 #include "websitestore.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "api/decoded.h"
+#include "decoded.h"
 #include "passwordhasher.h"
 
 #include <QHostAddress>

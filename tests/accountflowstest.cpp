@@ -1,9 +1,9 @@
-#include "account/accountvalidation.h"
-#include "account/authenticationcard.h"
-#include "account/passwordchangeform.h"
-#include "api/backendclient.h"
-#include "state/preferences.h"
-#include "state/preferencessecretstore.h"
+#include "accountvalidation.h"
+#include "authenticationcard.h"
+#include "backendclient.h"
+#include "passwordchangeform.h"
+#include "preferences.h"
+#include "preferencessecretstore.h"
 #include "support/stubserver.h"
 
 #include <QCoroTask>

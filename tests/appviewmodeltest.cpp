@@ -2,12 +2,12 @@
 #include "support/testdata.h"
 #include "support/testenvironment.h"
 
-#include "account/authenticationcard.h"
-#include "account/passwordchangeform.h"
-#include "api/backendclient.h"
-#include "capture/browsercapture.h"
-#include "library/library.h"
-#include "state/portaladdress.h"
+#include "authenticationcard.h"
+#include "backendclient.h"
+#include "browsercapture.h"
+#include "library.h"
+#include "passwordchangeform.h"
+#include "portaladdress.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

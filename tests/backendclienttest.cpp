@@ -1,4 +1,4 @@
-#include "api/backendclient.h"
+#include "backendclient.h"
 #include "support/stubserver.h"
 #include "support/testdata.h"
 

@@ -1,9 +1,9 @@
-#include "capture/browserdetection.h"
-#include "capture/osascripttabreader.h"
-#include "capture/tabsaverequest.h"
+#include "browserdetection.h"
+#include "osascripttabreader.h"
 #include "support/fakeosascript.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
+#include "tabsaverequest.h"
 
 #include <QTest>
 

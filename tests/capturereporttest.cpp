@@ -1,5 +1,5 @@
-#include "capture/capturereport.h"
-#include "capture/browsertracker.h"
+#include "capturereport.h"
+#include "browsertracker.h"
 #include "support/fakeosascript.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"

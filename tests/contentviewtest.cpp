@@ -1,8 +1,8 @@
+#include "appearance.h"
+#include "displaytext.h"
+#include "originallogo.h"
 #include "shellsupport.h"
 #include "support/testdata.h"
-#include "ui/appearance.h"
-#include "ui/displaytext.h"
-#include "ui/originallogo.h"
 
 #include <QGuiApplication>
 #include <QRawFont>

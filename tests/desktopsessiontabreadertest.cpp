@@ -1,5 +1,5 @@
-#include "capture/desktopsessiontabreader.h"
-#include "platform/linuxprocess.h"
+#include "desktopsessiontabreader.h"
+#include "linuxprocess.h"
 #include "support/sessionfixtures.h"
 
 #include <QCoreApplication>

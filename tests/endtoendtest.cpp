@@ -3,9 +3,9 @@
 #include "support/testdata.h"
 #include "support/testenvironment.h"
 
-#include "account/authenticationcard.h"
-#include "api/backendclient.h"
-#include "library/library.h"
+#include "authenticationcard.h"
+#include "backendclient.h"
+#include "library.h"
 
 #include <QTest>
 

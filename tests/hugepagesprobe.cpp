@@ -1,6 +1,6 @@
 // Starts the way the application does, fills a large block, and prints whether the heap setting
 // reached its environment and how much of its memory is in huge pages.
-#include "platform/heap.h"
+#include "heap.h"
 
 #include <cstdio>
 #include <cstdlib>

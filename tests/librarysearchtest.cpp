@@ -1,7 +1,7 @@
-#include "library/librarysearch.h"
-#include "library/libraryorder.h"
-#include "library/librarysearchindex.h"
-#include "library/substringsearch.h"
+#include "librarysearch.h"
+#include "libraryorder.h"
+#include "librarysearchindex.h"
+#include "substringsearch.h"
 #include "support/testdata.h"
 
 #include <QRandomGenerator>

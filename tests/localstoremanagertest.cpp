@@ -1,7 +1,7 @@
-#include "library/localstoremanager.h"
-#include "library/thumbnaildownload.h"
+#include "localstoremanager.h"
 #include "support/stubserver.h"
 #include "support/testdata.h"
+#include "thumbnaildownload.h"
 
 #include <QDir>
 #include <QElapsedTimer>

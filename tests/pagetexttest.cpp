@@ -1,4 +1,4 @@
-#include "capture/pagetextextractor.h"
+#include "pagetextextractor.h"
 #include "support/fakeosascript.h"
 #include "support/stubserver.h"
 

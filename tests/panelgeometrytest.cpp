@@ -1,4 +1,4 @@
-#include "app/panelgeometry.h"
+#include "panelgeometry.h"
 
 #include <QTest>
 

@@ -1,15 +1,15 @@
-#include "account/authenticationcard.h"
-#include "account/passwordchangeform.h"
-#include "capture/browsercapture.h"
-#include "library/library.h"
-#include "library/localstoremanager.h"
+#include "authenticationcard.h"
+#include "browsercapture.h"
+#include "library.h"
+#include "localstoremanager.h"
+#include "passwordchangeform.h"
 #include "shellsupport.h"
 #include "support/fakeosascript.h"
 #include "support/stubserver.h"
 #include "support/testdata.h"
-#include "ui/thumbnailimageprovider.h"
-#include "ui/websiteitemmenuhelper.h"
-#include "update/updatecheck.h"
+#include "thumbnailimageprovider.h"
+#include "updatecheck.h"
+#include "websiteitemmenuhelper.h"
 
 #include <QDesktopServices>
 #include <QMenu>
@@ -100,8 +100,16 @@ class PanelScreensTest : public QObject
         return found.value(0);
     }
 
+    // The item menus of the panel's own engine.
+    static WebsiteItemMenuHelper &menus(const Panel &panel)
+    {
+        return *panel.window->engine()->singletonInstance<WebsiteItemMenuHelper *>(qmlTypeId("Corvane", 1, 0, "WebsiteItemMenuHelper"));
+    }
+
     QMenu *openMenu(const Panel &panel, qint64 id)
     {
+        // The native menu would wait for a person; the tests choose its entries themselves.
+        menus(panel).setPresenter([this](QMenu &menu, QPoint) { m_menu = &menu; });
         m_menu.clear();
         panel.click(inside(websiteItem(panel, id), "optionsButton"));
         return m_menu;
@@ -139,12 +147,6 @@ class PanelScreensTest : public QObject
     QPointer<QMenu> m_menu;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // The native menu would wait for a person; the tests choose its entries themselves.
-        WebsiteItemMenuHelper::shared().setPresenter([this](QMenu &menu, QPoint) { m_menu = &menu; });
-    }
-
     void init() { m_server = std::make_unique<StubServer>(); }
 
     void authScreens_data()
@@ -484,7 +486,7 @@ private Q_SLOTS:
         QTRY_VERIFY(websiteItem(*panel, 12));
         panel->click(inside(websiteItem(*panel, 12), "openWebsite"));
         QCOMPARE(browser.opened, QList<QUrl>{QUrl(u"https://www.site12.test/article"_s)});
-        QVERIFY(!WebsiteItemMenuHelper::shared().openWebsite(u"not an address"_s));
+        QVERIFY(!menus(*panel).openWebsite(u"not an address"_s));
         QCOMPARE(browser.opened.size(), 1);
     }
 

@@ -1,6 +1,6 @@
-#include "api/records.h"
-#include "api/jsonfields.h"
-#include "api/jsonreader.h"
+#include "records.h"
+#include "jsonfields.h"
+#include "jsonreader.h"
 
 #include <QJsonDocument>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/panelwindow.h"
-#include "library/library.h"
+#include "library.h"
+#include "panelwindow.h"
 #include "support/testenvironment.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "app/appdelegate.h"
-#include "app/panelwindow.h"
-#include "app/singleinstance.h"
-#include "app/statusitem.h"
+#include "appdelegate.h"
+#include "panelwindow.h"
 #include "shellsupport.h"
+#include "singleinstance.h"
+#include "statusitem.h"
 
 #include <QFile>
 #include <QLocalServer>

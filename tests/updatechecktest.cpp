@@ -1,7 +1,7 @@
-#include "update/updatecheck.h"
+#include "updatecheck.h"
 #include "support/fakeworkspace.h"
 #include "support/stubserver.h"
-#include "update/versionorder.h"
+#include "versionorder.h"
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>

@@ -1,5 +1,5 @@
-#include "api/backendclient.h"
-#include "library/library.h"
+#include "backendclient.h"
+#include "library.h"
 #include "support/stubserver.h"
 #include "support/testenvironment.h"
 

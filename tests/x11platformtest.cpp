@@ -1,6 +1,6 @@
-#include "platform/x11windowlist.h"
-#include "platform/x11workspace.h"
-#include "platform/xcbpropertysource.h"
+#include "x11windowlist.h"
+#include "x11workspace.h"
+#include "xcbpropertysource.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #include "accountvalidation.h"
 
-#include "state/textinputfilter.h"
+#include "textinputfilter.h"
 
 #include <QTextBoundaryFinder>
 

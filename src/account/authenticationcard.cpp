@@ -1,11 +1,11 @@
 #include "authenticationcard.h"
 
-#include "account/accountvalidation.h"
-#include "api/backendclient.h"
-#include "platform/secretstore.h"
-#include "state/preferences.h"
-#include "state/published.h"
-#include "state/textinputfilter.h"
+#include "accountvalidation.h"
+#include "backendclient.h"
+#include "preferences.h"
+#include "published.h"
+#include "secretstore.h"
+#include "textinputfilter.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "api/records.h"
+#include "records.h"
 
 #include <QCoroTask>
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "passwordchangeform.h"
 
-#include "account/accountvalidation.h"
-#include "api/backendclient.h"
-#include "state/published.h"
-#include "state/textinputfilter.h"
+#include "accountvalidation.h"
+#include "backendclient.h"
+#include "published.h"
+#include "textinputfilter.h"
 
 #include <QCoroTimer>
 

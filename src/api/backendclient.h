@@ -1,7 +1,7 @@
 #pragma once
 
-#include "api/answersizelimit.h"
-#include "api/requestpipeline.h"
+#include "answersizelimit.h"
+#include "requestpipeline.h"
 
 #include <QLoggingCategory>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "requestpipeline.h"
 
-#include "api/jsonreader.h"
+#include "jsonreader.h"
 
 #include <QJsonDocument>
 

@@ -4,9 +4,9 @@
 // the request, sending it, collecting and reading the answer, and decoding it (large bodies off
 // the main thread).
 
-#include "api/jsonreader.h"
-#include "api/records.h"
-#include "api/requestresult.h"
+#include "jsonreader.h"
+#include "records.h"
+#include "requestresult.h"
 
 #include <QCoroFuture>
 #include <QCoroNetworkReply>

@@ -1,10 +1,10 @@
 #include "appdelegate.h"
 
-#include "app/panelwindow.h"
-#include "app/resourcefiles.h"
-#include "app/statusitem.h"
-#include "capture/browsercapture.h"
-#include "state/appviewmodel.h"
+#include "appviewmodel.h"
+#include "browsercapture.h"
+#include "panelwindow.h"
+#include "resourcefiles.h"
+#include "statusitem.h"
 
 #include <QGuiApplication>
 #include <QIcon>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/systemtrayavailability.h"
+#include "systemtrayavailability.h"
 
 #include <QObject>
 #include <QStringList>

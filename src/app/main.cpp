@@ -1,11 +1,11 @@
-#include "app/appdelegate.h"
-#include "app/resourcefiles.h"
-#include "app/singleinstance.h"
-#include "capture/browsertracker.h"
-#include "capture/capturereport.h"
-#include "platform/desktopcaptureplatform.h"
-#include "platform/heap.h"
-#include "state/appviewmodel.h"
+#include "appdelegate.h"
+#include "appviewmodel.h"
+#include "browsertracker.h"
+#include "capturereport.h"
+#include "desktopcaptureplatform.h"
+#include "heap.h"
+#include "resourcefiles.h"
+#include "singleinstance.h"
 
 #include <QApplication>
 #include <QtQml/qqmlextensionplugin.h>

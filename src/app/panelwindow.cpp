@@ -1,8 +1,8 @@
 #include "panelwindow.h"
 
-#include "app/panelgeometry.h"
-#include "platform/allworkspaces.h"
-#include "state/appviewmodel.h"
+#include "allworkspaces.h"
+#include "appviewmodel.h"
+#include "panelgeometry.h"
 
 #include <QCloseEvent>
 #include <QQmlEngine>

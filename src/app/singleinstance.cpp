@@ -1,6 +1,6 @@
 #include "singleinstance.h"
 
-#include "platform/privatefiles.h"
+#include "privatefiles.h"
 
 #include <QDir>
 #include <QLocalSocket>

@@ -1,7 +1,7 @@
 #include "statusitem.h"
 
-#include "app/panelwindow.h"
-#include "app/resourcefiles.h"
+#include "panelwindow.h"
+#include "resourcefiles.h"
 
 #include <QApplication>
 #include <QPainter>

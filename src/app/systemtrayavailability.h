@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/trayavailability.h"
+#include "trayavailability.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #include "browserdetection.h"
 
-#include "capture/tabreader.h"
+#include "tabreader.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "api/records.h"
-#include "capture/browsersituation.h"
-#include "capture/knownbrowsers.h"
+#include "browsersituation.h"
+#include "knownbrowsers.h"
+#include "records.h"
 
 #include <QJsonObject>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/filestamp.h"
-#include "capture/knownbrowsers.h"
+#include "filestamp.h"
+#include "knownbrowsers.h"
 
 #include <QHash>
 #include <QString>

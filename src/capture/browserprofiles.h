@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/browserprofile.h"
-#include "capture/knownbrowsers.h"
-#include "capture/stampedfilecache.h"
+#include "browserprofile.h"
+#include "knownbrowsers.h"
+#include "stampedfilecache.h"
 
 #include <QHash>
 #include <QStringList>

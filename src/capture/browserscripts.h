@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/knownbrowsers.h"
+#include "knownbrowsers.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "browsersituation.h"
 
-#include "capture/browsertracker.h"
-#include "capture/knownbrowsers.h"
-#include "platform/windowlist.h"
-#include "platform/workspace.h"
+#include "browsertracker.h"
+#include "knownbrowsers.h"
+#include "windowlist.h"
+#include "workspace.h"
 
 #include <QVariantMap>
 

@@ -1,6 +1,6 @@
 #include "browsertracker.h"
 
-#include "capture/knownbrowsers.h"
+#include "knownbrowsers.h"
 
 #include <QMutexLocker>
 

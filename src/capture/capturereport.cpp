@@ -1,8 +1,8 @@
 #include "capturereport.h"
 
-#include "capture/browserdetection.h"
-#include "capture/browsersituation.h"
-#include "capture/browsertracker.h"
+#include "browserdetection.h"
+#include "browsersituation.h"
+#include "browsertracker.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,8 +1,8 @@
 #include "desktopsessiontabreader.h"
 
-#include "capture/firefoxsession.h"
-#include "capture/snsssession.h"
-#include "platform/linuxprocess.h"
+#include "firefoxsession.h"
+#include "linuxprocess.h"
+#include "snsssession.h"
 
 #include <QDateTime>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "capture/browserhistory.h"
-#include "capture/browserprofiles.h"
-#include "capture/sessiontab.h"
-#include "capture/stampedfilecache.h"
-#include "capture/tabreader.h"
-#include "platform/browserwindows.h"
+#include "browserhistory.h"
+#include "browserprofiles.h"
+#include "browserwindows.h"
+#include "sessiontab.h"
+#include "stampedfilecache.h"
+#include "tabreader.h"
 
 #include <QHash>
 

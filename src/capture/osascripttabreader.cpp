@@ -1,6 +1,6 @@
 #include "osascripttabreader.h"
 
-#include "capture/browserscripts.h"
+#include "browserscripts.h"
 
 #include <QMutexLocker>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/scriptrunner.h"
-#include "capture/tabreader.h"
+#include "scriptrunner.h"
+#include "tabreader.h"
 
 #include <QMutex>
 

@@ -1,10 +1,10 @@
 #include "pagetextextractor.h"
 
-#include "api/requestpipeline.h"
-#include "capture/capturelog.h"
-#include "capture/pagedecoding.h"
-#include "capture/pagemarkup.h"
-#include "capture/tabreader.h"
+#include "capturelog.h"
+#include "pagedecoding.h"
+#include "pagemarkup.h"
+#include "requestpipeline.h"
+#include "tabreader.h"
 
 #include <QCoroFuture>
 #include <QCoroNetworkReply>

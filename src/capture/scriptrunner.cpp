@@ -1,6 +1,6 @@
 #include "scriptrunner.h"
 
-#include "capture/capturelog.h"
+#include "capturelog.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

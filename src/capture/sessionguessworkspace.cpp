@@ -1,8 +1,8 @@
 #include "sessionguessworkspace.h"
 
-#include "capture/filestamp.h"
-#include "platform/linuxbrowsernames.h"
-#include "platform/linuxprocess.h"
+#include "filestamp.h"
+#include "linuxbrowsernames.h"
+#include "linuxprocess.h"
 
 std::optional<QString> SessionGuessWorkspace::frontmostApplicationBundleId() const
 {

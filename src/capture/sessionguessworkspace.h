@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/browserprofiles.h"
-#include "platform/desktopworkspace.h"
+#include "browserprofiles.h"
+#include "desktopworkspace.h"
 
 #include <QMutex>
 

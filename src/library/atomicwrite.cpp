@@ -1,6 +1,6 @@
 #include "atomicwrite.h"
 
-#include "platform/privatefiles.h"
+#include "privatefiles.h"
 
 #include <QSaveFile>
 

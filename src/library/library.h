@@ -1,7 +1,7 @@
 #pragma once
 
-#include "api/records.h"
-#include "library/websitelistmodel.h"
+#include "records.h"
+#include "websitelistmodel.h"
 
 #include <QCoroTask>
 #include <QList>

@@ -1,10 +1,10 @@
 #include "librarycopies.h"
 
-#include "library/atomicwrite.h"
-#include "library/library.h"
-#include "library/libraryorder.h"
-#include "library/localstoremanager.h"
-#include "platform/heap.h"
+#include "atomicwrite.h"
+#include "heap.h"
+#include "library.h"
+#include "libraryorder.h"
+#include "localstoremanager.h"
 
 #include <QDir>
 #include <QFile>

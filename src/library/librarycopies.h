@@ -1,7 +1,7 @@
 #pragma once
 
-#include "api/records.h"
-#include "state/preferences.h"
+#include "preferences.h"
+#include "records.h"
 
 #include <QFuture>
 #include <QList>

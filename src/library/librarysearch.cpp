@@ -1,6 +1,6 @@
 #include "librarysearch.h"
 
-#include "platform/heap.h"
+#include "heap.h"
 
 #include <QMutexLocker>
 #include <QtConcurrent>

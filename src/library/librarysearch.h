@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/librarysearchindex.h"
+#include "librarysearchindex.h"
 
 #include <QFuture>
 #include <QList>

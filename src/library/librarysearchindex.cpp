@@ -1,6 +1,6 @@
 #include "librarysearchindex.h"
 
-#include "library/substringsearch.h"
+#include "substringsearch.h"
 
 #include <QHash>
 

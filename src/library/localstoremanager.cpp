@@ -1,8 +1,8 @@
 #include "localstoremanager.h"
 
-#include "library/atomicwrite.h"
-#include "library/thumbnaildownload.h"
-#include "platform/privatefiles.h"
+#include "atomicwrite.h"
+#include "privatefiles.h"
+#include "thumbnaildownload.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "displaytext.h"
 
-#include "update/updatecheck.h"
+#include "updatecheck.h"
 
 #include <QTextBoundaryFinder>
 

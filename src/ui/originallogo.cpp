@@ -1,6 +1,6 @@
 #include "originallogo.h"
 
-#include "app/resourcefiles.h"
+#include "resourcefiles.h"
 
 #include <QImageReader>
 

@@ -1,6 +1,6 @@
 #include "thumbnailimageprovider.h"
 
-#include "library/localstoremanager.h"
+#include "localstoremanager.h"
 
 #include <QFutureWatcher>
 #include <QImage>

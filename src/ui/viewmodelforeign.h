@@ -1,12 +1,12 @@
 #pragma once
 
-#include "account/authenticationcard.h"
-#include "account/passwordchangeform.h"
-#include "capture/browsercapture.h"
-#include "library/library.h"
-#include "library/websitelistmodel.h"
-#include "state/appviewmodel.h"
-#include "update/updatecheck.h"
+#include "appviewmodel.h"
+#include "authenticationcard.h"
+#include "browsercapture.h"
+#include "library.h"
+#include "passwordchangeform.h"
+#include "updatecheck.h"
+#include "websitelistmodel.h"
 
 #include <QtQml/qqml.h>
 

@@ -3,27 +3,14 @@
 #include "symbolglyphs.h"
 
 #include <QDesktopServices>
-#include <QJSEngine>
 #include <QMenu>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
 
-WebsiteItemMenuHelper &WebsiteItemMenuHelper::shared()
-{
-    static WebsiteItemMenuHelper helper;
-    return helper;
-}
-
-WebsiteItemMenuHelper *WebsiteItemMenuHelper::create(QQmlEngine *, QJSEngine *)
-{
-    // Every engine gets the process-wide instance and none may delete it.
-    QJSEngine::setObjectOwnership(&shared(), QJSEngine::CppOwnership);
-    return &shared();
-}
-
-WebsiteItemMenuHelper::WebsiteItemMenuHelper()
-    : m_presenter([](QMenu &menu, QPoint at) { menu.popup(at); })
+WebsiteItemMenuHelper::WebsiteItemMenuHelper(QObject *parent)
+    : QObject(parent)
+    , m_presenter([](QMenu &menu, QPoint at) { menu.popup(at); })
 { }
 
 void WebsiteItemMenuHelper::setPresenter(Presenter presenter)

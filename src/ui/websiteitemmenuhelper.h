@@ -8,13 +8,11 @@
 
 #include <functional>
 
-class QJSEngine;
 class QMenu;
-class QQmlEngine;
 
-// The native menu of one saved website and the target of its commands. One instance serves the
-// whole process; each menu carries its website, so a menu left open acts only on that one. The
-// list turns the chosen command into a call on the library.
+// The native menu of one saved website and the target of its commands. Each engine has one;
+// each menu carries its website, so a menu left open acts only on that one. The list turns the
+// chosen command into a call on the library.
 class WebsiteItemMenuHelper : public QObject
 {
     Q_OBJECT
@@ -22,8 +20,7 @@ class WebsiteItemMenuHelper : public QObject
     QML_SINGLETON
 
 public:
-    static WebsiteItemMenuHelper &shared();
-    static WebsiteItemMenuHelper *create(QQmlEngine *, QJSEngine *);
+    explicit WebsiteItemMenuHelper(QObject *parent = nullptr);
 
     // Shows a built menu at a point of the screen; tests replace it to choose entries themselves.
     using Presenter = std::function<void(QMenu &menu, QPoint at)>;
@@ -42,8 +39,6 @@ Q_SIGNALS:
     void deleteChosen(qint64 websiteId);
 
 private:
-    WebsiteItemMenuHelper();
-
     Presenter m_presenter;
     QPointer<QMenu> m_menu;
 };

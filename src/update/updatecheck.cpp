@@ -1,9 +1,9 @@
 #include "updatecheck.h"
 
-#include "api/requestpipeline.h"
-#include "platform/workspace.h"
-#include "state/published.h"
-#include "update/versionorder.h"
+#include "published.h"
+#include "requestpipeline.h"
+#include "versionorder.h"
+#include "workspace.h"
 
 #include <QLoggingCategory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/clipboard.h"
+#include "clipboard.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/osascripttabreader.h"
+#include "osascripttabreader.h"
 
 #include <QTemporaryDir>
 

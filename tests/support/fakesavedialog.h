@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/savedialog.h"
+#include "savedialog.h"
 
 #include <QList>
 

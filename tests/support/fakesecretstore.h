@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/secretstore.h"
+#include "secretstore.h"
 
 #include <QHash>
 

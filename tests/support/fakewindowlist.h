@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/windowlist.h"
+#include "windowlist.h"
 
 // An on-screen window list that the test sets up, front to back.
 class FakeWindowList : public WindowList

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/workspace.h"
+#include "workspace.h"
 
 #include <QList>
 #include <QMap>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/sessiontab.h"
-#include "platform/browserwindows.h"
+#include "browserwindows.h"
+#include "sessiontab.h"
 #include "support/testdata.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "testenvironment.h"
 
 #include "fakeosascript.h"
-#include "library/librarycopies.h"
+#include "librarycopies.h"
 
 #include <QJsonDocument>
 #include <QSettings>

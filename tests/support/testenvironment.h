@@ -1,9 +1,9 @@
 #pragma once
 
+#include "appviewmodel.h"
 #include "fakeclipboard.h"
 #include "fakesavedialog.h"
 #include "fakeworkspace.h"
-#include "state/appviewmodel.h"
 
 #include <QProcessEnvironment>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "preferencessecretstore.h"
 
-#include "state/preferences.h"
+#include "preferences.h"
 
 PreferencesSecretStore::PreferencesSecretStore(Preferences &preferences)
     : m_preferences(preferences)

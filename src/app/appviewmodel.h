@@ -1,14 +1,14 @@
 #pragma once
 
-#include "api/answersizelimit.h"
-#include "api/records.h"
-#include "capture/tabreader.h"
-#include "platform/clipboard.h"
-#include "platform/savedialog.h"
-#include "platform/secretstore.h"
-#include "platform/windowlist.h"
-#include "platform/workspace.h"
-#include "state/preferences.h"
+#include "answersizelimit.h"
+#include "clipboard.h"
+#include "preferences.h"
+#include "records.h"
+#include "savedialog.h"
+#include "secretstore.h"
+#include "tabreader.h"
+#include "windowlist.h"
+#include "workspace.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -22,11 +22,11 @@
 class AuthenticationCard;
 class BackendClient;
 class BrowserCapture;
-Q_MOC_INCLUDE("account/authenticationcard.h")
-Q_MOC_INCLUDE("account/passwordchangeform.h")
-Q_MOC_INCLUDE("capture/browsercapture.h")
-Q_MOC_INCLUDE("library/library.h")
-Q_MOC_INCLUDE("update/updatecheck.h")
+Q_MOC_INCLUDE("authenticationcard.h")
+Q_MOC_INCLUDE("passwordchangeform.h")
+Q_MOC_INCLUDE("browsercapture.h")
+Q_MOC_INCLUDE("library.h")
+Q_MOC_INCLUDE("updatecheck.h")
 class Library;
 class PasswordChangeForm;
 class UpdateCheck;

@@ -1,6 +1,6 @@
 #include "keychainsecretstore.h"
 
-#include "platform/platformlog.h"
+#include "platformlog.h"
 
 #include <QEventLoop>
 #include <QTimer>

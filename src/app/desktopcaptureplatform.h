@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/tabreader.h"
-#include "platform/windowlist.h"
-#include "platform/workspace.h"
+#include "tabreader.h"
+#include "windowlist.h"
+#include "workspace.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "preferences.h"
 
-#include "platform/privatefiles.h"
+#include "privatefiles.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>

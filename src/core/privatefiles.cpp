@@ -1,6 +1,6 @@
 #include "privatefiles.h"
 
-#include "platform/platformlog.h"
+#include "platformlog.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "desktopcaptureplatform.h"
 
-#include "capture/capturelog.h"
-#include "capture/desktopsessiontabreader.h"
-#include "capture/sessionguessworkspace.h"
-#include "platform/processbrowserwindows.h"
-#include "platform/x11windowlist.h"
-#include "platform/x11workspace.h"
-#include "platform/xcbpropertysource.h"
+#include "capturelog.h"
+#include "desktopsessiontabreader.h"
+#include "processbrowserwindows.h"
+#include "sessionguessworkspace.h"
+#include "x11windowlist.h"
+#include "x11workspace.h"
+#include "xcbpropertysource.h"
 
 DesktopCapturePlatform makeDesktopCapturePlatform()
 {
