@@ -1,7 +1,6 @@
 #include "app/appdelegate.h"
 #include "app/resourcefiles.h"
 #include "app/singleinstance.h"
-#include "capture/browsertracker.h"
 #include "capture/capturereport.h"
 #include "platform/desktopcaptureplatform.h"
 #include "platform/heap.h"
@@ -29,8 +28,7 @@ int printCaptureReport(int argc, char *argv[])
 {
     const QCoreApplication application(argc, argv);
     const DesktopCapturePlatform platform = makeDesktopCapturePlatform();
-    const QByteArray report
-        = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader, BrowserTracker::shared()).run().toJson();
+    const QByteArray report = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader).run().toJson();
     std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
     return 0;
 }

@@ -1,12 +1,23 @@
 #include "desktopcaptureplatform.h"
 
 #include "capture/capturelog.h"
-#include "capture/desktopsessiontabreader.h"
-#include "capture/sessionguessworkspace.h"
-#include "platform/processbrowserwindows.h"
-#include "platform/x11windowlist.h"
-#include "platform/x11workspace.h"
-#include "platform/xcbpropertysource.h"
+
+#ifdef Q_OS_MACOS
+#include "capture/macos/osascripttabreader.h"
+#include "platform/desktopworkspace.h"
+
+// The system's workspace and window list are not wired in yet: detection sees no browser.
+DesktopCapturePlatform makeDesktopCapturePlatform()
+{
+    return {std::make_unique<DesktopWorkspace>(), std::make_unique<UnavailableWindowList>(), std::make_unique<OsascriptTabReader>()};
+}
+#else
+#include "capture/linux/desktopsessiontabreader.h"
+#include "capture/linux/processbrowserwindows.h"
+#include "capture/linux/sessionguessworkspace.h"
+#include "capture/linux/x11windowlist.h"
+#include "capture/linux/x11workspace.h"
+#include "capture/linux/xcbpropertysource.h"
 
 DesktopCapturePlatform makeDesktopCapturePlatform()
 {
@@ -21,3 +32,4 @@ DesktopCapturePlatform makeDesktopCapturePlatform()
     return {std::make_unique<SessionGuessWorkspace>(), std::make_unique<UnavailableWindowList>(),
             std::make_unique<DesktopSessionTabReader>(std::make_shared<ProcessBrowserWindows>())};
 }
+#endif

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/filestamp.h"
 #include "capture/knownbrowsers.h"
+#include "capture/linux/filestamp.h"
 
 #include <QHash>
 #include <QString>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "capture/browserhistory.h"
-#include "capture/browserprofiles.h"
-#include "capture/sessiontab.h"
-#include "capture/stampedfilecache.h"
+#include "capture/linux/browserhistory.h"
+#include "capture/linux/browserprofiles.h"
+#include "capture/linux/browserwindows.h"
+#include "capture/linux/sessiontab.h"
+#include "capture/linux/stampedfilecache.h"
 #include "capture/tabreader.h"
-#include "platform/browserwindows.h"
 
 #include <QHash>
 
@@ -35,7 +35,7 @@ private:
     [[nodiscard]] std::optional<SessionTab> selectedSessionTab(const KnownBrowser &browser, const QString &sessionFile);
     // When this window was first seen with this title: Chromium's session records carry no
     // title, so a session written before that moment cannot know the page.
-    [[nodiscard]] qint64 titleSeenSince(const QString &bundleId, const BrowserWindow &window, const QString &title);
+    [[nodiscard]] qint64 titleSeenSince(const QString &browserId, const BrowserWindow &window, const QString &title);
 
     std::shared_ptr<BrowserWindows> m_windows;
     BrowserProfiles m_profiles;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/scriptrunner.h"
+#include "capture/macos/scriptrunner.h"
 #include "capture/tabreader.h"
 
 #include <QMutex>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/browserprofile.h"
 #include "capture/knownbrowsers.h"
-#include "capture/stampedfilecache.h"
+#include "capture/linux/browserprofile.h"
+#include "capture/linux/stampedfilecache.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/browserprofiles.h"
+#include "capture/linux/browserprofiles.h"
 #include "platform/desktopworkspace.h"
 
 #include <QMutex>
@@ -15,9 +15,9 @@ class SessionGuessWorkspace : public DesktopWorkspace
 public:
     using DesktopWorkspace::DesktopWorkspace;
 
-    [[nodiscard]] std::optional<QString> frontmostApplicationBundleId() const override;
-    [[nodiscard]] QStringList runningApplicationBundleIds() const override;
-    [[nodiscard]] std::optional<QString> bundleIdOfProcess(qint64 processId) const override;
+    [[nodiscard]] std::optional<QString> frontmostApplicationId() const override;
+    [[nodiscard]] QStringList runningApplicationIds() const override;
+    [[nodiscard]] std::optional<QString> applicationIdOfProcess(qint64 processId) const override;
 
 private:
     mutable QMutex m_profilesLock;

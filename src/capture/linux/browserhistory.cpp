@@ -1,6 +1,6 @@
 #include "browserhistory.h"
 
-#include "capturelog.h"
+#include "capture/capturelog.h"
 
 #include <QDateTime>
 #include <QFile>
