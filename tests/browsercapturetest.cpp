@@ -103,9 +103,9 @@ private Q_SLOTS:
         QVERIFY(finished.wait());
         QVERIFY(!finished.wait(300));
         QCOMPARE(setup.reader->calls().size(), 1);
-        // Idle again: the next request runs.
+        // Idle again: the next request runs, and may be done before the call returns.
         setup.capture->refreshActiveBrowserTab();
-        QVERIFY(finished.wait());
+        QTRY_COMPARE(finished.size(), 2);
         QCOMPARE(setup.reader->calls().size(), 2);
     }
 
@@ -117,7 +117,7 @@ private Q_SLOTS:
         QSignalSpy finished(setup.capture.get(), &BrowserCapture::detectionFinished);
         QSignalSpy changed(setup.capture.get(), &BrowserCapture::activeTabChanged);
         setup.capture->start();
-        QVERIFY(finished.wait());
+        QTRY_VERIFY(!finished.isEmpty());
         QCOMPARE(setup.tab(), initialTab);
         QCOMPARE(changed.count(), 0);
 
