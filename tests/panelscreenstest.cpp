@@ -552,6 +552,30 @@ private Q_SLOTS:
         QVERIFY(!panel->shows("changePasswordError"));
     }
 
+    void cardShape_data()
+    {
+        QTest::addColumn<QByteArray>("appearance");
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("sign-in, light") << QByteArray("light") << false;
+        QTest::newRow("library, dark") << QByteArray("dark") << true;
+    }
+
+    // The card's own shade fills the panel and nothing is drawn past its rounded corners.
+    void cardShape()
+    {
+        QFETCH(QByteArray, appearance);
+        QFETCH(bool, signedIn);
+        const auto panel = openPanel(12, appearance, signedIn);
+        // Past the screen transitions.
+        QTest::qWait(700);
+        const QImage shot = panel->grab();
+        QVERIFY(!shot.isNull());
+        QCOMPARE(shot.pixelColor(shot.width() / 2, 6).lightness() < 128, appearance == "dark");
+        for (const QPoint corner :
+             {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
+            QCOMPARE(shot.pixelColor(corner).alpha(), 0);
+    }
+
     void outsideTextIsPlain_data()
     {
         QTest::addColumn<QString>("scene");
