@@ -1,6 +1,6 @@
 // CPU time of one detection poll of the desktop tab reader with a 200-tab session: unchanged
 // files (everything cached) and a session the browser has just rewritten.
-#include "desktopsessiontabreader.h"
+#include "linux/desktopsessiontabreader.h"
 #include "support/sessionfixtures.h"
 
 #include <QCoreApplication>
@@ -18,10 +18,10 @@ namespace
 constexpr int tabCount = 200;
 constexpr int entriesPerTab = 3;
 
-const KnownBrowser &row(QLatin1StringView bundleId)
+const KnownBrowser &row(QLatin1StringView browserId)
 {
     return *std::find_if(knownBrowsers.cbegin(), knownBrowsers.cend(),
-                         [&](const KnownBrowser &browser) { return browser.bundleId == bundleId; });
+                         [&](const KnownBrowser &browser) { return browser.id == browserId; });
 }
 
 // Entries carry what Firefox stores besides the address, so the file has a realistic size.
@@ -88,9 +88,9 @@ public:
         writeChromiumHistory(chromiumProfile, visits);
 
         const qint64 self = QCoreApplication::applicationPid();
-        windows->windows.insert(QStringLiteral("org.mozilla.firefox"),
+        windows->windows.insert(QStringLiteral("firefox"),
                                 {1, QStringLiteral("Article 2 of site 99 — Mozilla Firefox"), self, QStringLiteral("Navigator")});
-        windows->windows.insert(QStringLiteral("org.chromium.Chromium"),
+        windows->windows.insert(QStringLiteral("chromium"),
                                 {2, QStringLiteral("Article 2 of site 99 - Chromium"), self, QStringLiteral("chromium")});
     }
 
@@ -100,13 +100,13 @@ public:
     std::shared_ptr<FakeBrowserWindows> windows = std::make_shared<FakeBrowserWindows>();
 };
 
-void readTab(benchmark::State &state, QLatin1StringView bundleId, bool sessionChanges, const QString &windowTitle = {})
+void readTab(benchmark::State &state, QLatin1StringView browserId, bool sessionChanges, const QString &windowTitle = {})
 {
     Desktop desktop;
-    const KnownBrowser &browser = row(bundleId);
+    const KnownBrowser &browser = row(browserId);
     const QString sessionFile = browser.kind == KnownBrowser::Kind::Firefox ? desktop.firefoxSessionFile : desktop.chromiumSessionFile;
     if (!windowTitle.isEmpty())
-        desktop.windows->windows[QString(bundleId)].title = windowTitle;
+        desktop.windows->windows[QString(browserId)].title = windowTitle;
     DesktopSessionTabReader reader(desktop.windows);
     QDateTime written = QDateTime::currentDateTime().addSecs(-600);
     if (!reader.readActiveTab(browser))
@@ -124,8 +124,8 @@ void readTab(benchmark::State &state, QLatin1StringView bundleId, bool sessionCh
     }
 }
 
-const QLatin1StringView firefox("org.mozilla.firefox");
-const QLatin1StringView chromium("org.chromium.Chromium");
+const QLatin1StringView firefox("firefox");
+const QLatin1StringView chromium("chromium");
 }
 
 BENCHMARK_CAPTURE(readTab, firefox_unchanged, firefox, false)->Unit(benchmark::kMillisecond);

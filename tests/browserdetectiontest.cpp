@@ -1,6 +1,6 @@
 #include "browserdetection.h"
-#include "osascripttabreader.h"
-#include "support/fakeosascript.h"
+#include "scriptanswer.h"
+#include "support/faketabreader.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
 #include "tabsaverequest.h"
@@ -11,10 +11,10 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-const QString chrome = u"com.google.Chrome"_s;
-const QString safari = u"com.apple.Safari"_s;
-const QString arc = u"company.thebrowser.Browser"_s;
-const QString firefox = u"org.mozilla.firefox"_s;
+const QString chrome = u"chrome"_s;
+const QString safari = u"safari"_s;
+const QString arc = u"arc"_s;
+const QString firefox = u"firefox"_s;
 
 std::optional<QString> present(const QString &text)
 {
@@ -25,7 +25,7 @@ QStringList order(const QList<DetectionCandidate> &candidates)
 {
     QStringList ids;
     for (const DetectionCandidate &candidate : candidates)
-        ids.append(QString(candidate.browser->bundleId));
+        ids.append(QString(candidate.browser->id));
     return ids;
 }
 }
@@ -49,9 +49,10 @@ private Q_SLOTS:
         row("frontmost, then last activated, then topmost", {firefox, safari, chrome, arc}, firefox, safari, chrome,
             {firefox, safari, chrome, arc});
         row("last activated and topmost together lose to frontmost", {safari, chrome}, chrome, safari, safari, {chrome, safari});
-        row("an editor in front", {arc, firefox, chrome, safari}, u"com.apple.TextEdit"_s, safari, chrome, {safari, chrome, arc, firefox});
+        row("an editor in front", {arc, firefox, chrome, safari}, u"gedit"_s, safari, chrome, {safari, chrome, arc, firefox});
         row("ties keep table order", {firefox, arc, safari, chrome}, {}, {}, {}, {chrome, safari, arc, firefox});
-        row("identifiers compare case-sensitively", {u"com.google.chrome"_s}, u"com.google.chrome"_s, {}, {}, {});
+        row("identifiers compare case-sensitively", {u"Chrome"_s}, u"Chrome"_s, {}, {}, {});
+        row("macOS identifiers are not browser ids", {u"com.google.Chrome"_s}, u"com.google.Chrome"_s, {}, {}, {});
     }
 
     void ranking()
@@ -68,51 +69,79 @@ private Q_SLOTS:
     // Chrome, Safari and Firefox run with equal rank, so they are asked in that order.
     void answers_data()
     {
-        QTest::addColumn<QByteArray>("chromeAnswer");
-        QTest::addColumn<QByteArray>("safariAnswer");
-        QTest::addColumn<QByteArray>("firefoxAnswer");
+        QTest::addColumn<QString>("chromeAnswer"); // empty for no answer
+        QTest::addColumn<QString>("safariAnswer");
+        QTest::addColumn<QString>("firefoxAnswer");
         QTest::addColumn<QStringList>("expected"); // title, url, browser; empty for no tab
         QTest::addColumn<int>("asked");
 
-        auto row = [](const char *name, const char *chrome, const char *safari, const QByteArray &firefox, const QStringList &tab,
-                      int asked) { QTest::newRow(name) << QByteArray(chrome) << QByteArray(safari) << firefox << tab << asked; };
-        const char *page = "https://s.org/a|||Page S";
+        auto row = [](const char *name, const QString &chrome, const QString &safari, const QString &firefox, const QStringList &tab,
+                      int asked) { QTest::newRow(name) << chrome << safari << firefox << tab << asked; };
+        const QString page = u"https://s.org/a|||Page S"_s;
         const QStringList safariPage{u"Page S"_s, u"https://s.org/a"_s, u"Safari"_s};
-        row("new tab, then a later web page", "chrome://newtab/|||New Tab", page, {}, safariPage, 2);
-        row("only internal pages: the first fallback", "chrome://newtab/|||", "favorites://|||Favourites", "about:home|||Home",
+        row("new tab, then a later web page", u"chrome://newtab/|||New Tab"_s, page, {}, safariPage, 2);
+        row("only internal pages: the first fallback", u"chrome://newtab/|||"_s, u"favorites://|||Favourites"_s, u"about:home|||Home"_s,
             {u"New Tab"_s, QString(), u"Google Chrome"_s}, 3);
-        row("invalid UTF-8 is no answer", "https://c.org|||\xff\xfe", page, {}, safariPage, 2);
-        row("bare host gets https", "", "", " example.org/path ||| Ex ", {u"Ex"_s, u"https://example.org/path"_s, u"Firefox"_s}, 3);
-        row("internal address without a dot stays", "chrome://settings|||Settings", page, {},
+        row("bare host gets https", {}, {}, u" example.org/path ||| Ex "_s, {u"Ex"_s, u"https://example.org/path"_s, u"Firefox"_s}, 3);
+        row("internal address without a dot stays", u"chrome://settings|||Settings"_s, page, {},
             {u"Settings"_s, u"chrome://settings"_s, u"Google Chrome"_s}, 1);
-        row("em-dash Firefox suffix removed, nothing else", "", "",
-            u"https://f.org|||Firefox \u2014 tips \u2014 Mozilla Firefox"_s.toUtf8(),
+        row("em-dash Firefox suffix removed, nothing else", {}, {}, u"https://f.org|||Firefox \u2014 tips \u2014 Mozilla Firefox"_s,
             {u"Firefox \u2014 tips"_s, u"https://f.org"_s, u"Firefox"_s}, 3);
-        row("hyphen Firefox suffix removed", "", "", "https://f.org|||Docs - Mozilla Firefox|||x",
+        row("hyphen Firefox suffix removed", {}, {}, u"https://f.org|||Docs - Mozilla Firefox|||x"_s,
             {u"Docs"_s, u"https://f.org"_s, u"Firefox"_s}, 3);
-        row("empty title is the address", "", "https://s.org|||", {}, {u"https://s.org"_s, u"https://s.org"_s, u"Safari"_s}, 2);
-        row("nobody answers", "", "\n", {}, {}, 3);
+        row("empty title is the address", {}, u"https://s.org|||"_s, {}, {u"https://s.org"_s, u"https://s.org"_s, u"Safari"_s}, 2);
+        row("nobody answers", {}, {}, {}, {}, 3);
     }
 
     void answers()
     {
-        QFETCH(QByteArray, chromeAnswer);
-        QFETCH(QByteArray, safariAnswer);
-        QFETCH(QByteArray, firefoxAnswer);
+        QFETCH(QString, chromeAnswer);
+        QFETCH(QString, safariAnswer);
+        QFETCH(QString, firefoxAnswer);
         QFETCH(QStringList, expected);
         QFETCH(int, asked);
-        FakeOsascript osascript;
-        osascript.answer(u"Google Chrome"_s, chromeAnswer);
-        osascript.answer(u"Safari"_s, safariAnswer);
-        osascript.answer(u"Firefox"_s, firefoxAnswer);
-        const auto reader = FakeOsascript::reader();
+        FakeTabReader reader;
+        for (const auto &[id, answer] : {std::pair(chrome, chromeAnswer), {safari, safariAnswer}, {firefox, firefoxAnswer}})
+            reader.answer(id, present(answer));
 
-        const DetectionRecord record = BrowserDetection::detect({.runningBundleIds = {firefox, safari, chrome}}, *reader);
+        const DetectionRecord record = BrowserDetection::detect({.runningApplicationIds = {firefox, safari, chrome}}, reader);
         QCOMPARE(record.result.has_value(), !expected.isEmpty());
         if (record.result)
             QCOMPARE((QStringList{record.result->title, record.result->url, record.result->browserName}), expected);
         // Asking stops at the first web page.
-        QCOMPARE(osascript.calls().size(), asked);
+        QCOMPARE(reader.calls(), QStringList({chrome, safari, firefox}).first(asked));
+    }
+
+    // What osascript printed, as every tab reader built on it judges it.
+    void scriptAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<bool>("tab");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("answer");
+
+        auto row = [](const char *name, const QByteArray &output, bool tab, const char *outcome, const QString &answer = {}) {
+            QTest::newRow(name) << output << tab << QString::fromLatin1(outcome) << answer;
+        };
+        row("tab answer trimmed", " https://c.org|||C \n", true, "answered", u"https://c.org|||C"_s);
+        row("tab answer without separator", "https://c.org only", true, "the answer held no \"|||\" separator");
+        row("page text needs no separator", "  Words \n", false, "answered", u"Words"_s);
+        row("blank", " \n\t", false, "the answer was empty");
+        row("invalid UTF-8", "https://c.org|||\xff\xfe", true, "the answer was not valid UTF-8");
+        row("at the size limit", QByteArray(ScriptAnswer::maximumOutputSize - 3, ' ') + "|||", true, "answered", u"|||"_s);
+        row("beyond the size limit", QByteArray(ScriptAnswer::maximumOutputSize - 2, ' ') + "|||", true,
+            "the answer was too long and was not read");
+    }
+
+    void scriptAnswer()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(bool, tab);
+        QFETCH(QString, outcome);
+        QFETCH(QString, answer);
+        const ScriptAnswer read = ScriptAnswer::fromOutput(output, tab ? ScriptAnswer::Script::Tab : ScriptAnswer::Script::PageText);
+        QCOMPARE(ScriptAnswer::describe(read.outcome), outcome);
+        QCOMPARE(read.answer.value_or(QString()), answer);
     }
 
     void topmostVisibleBrowser_data()
@@ -134,7 +163,7 @@ private Q_SLOTS:
         QFETCH(QVariantList, windows);
         QFETCH(QString, expected);
         FakeWorkspace workspace;
-        workspace.processBundleIds = {{1, u"com.apple.TextEdit"_s}, {2, chrome}, {3, safari}, {qint64(1) << 33, chrome}};
+        workspace.processApplicationIds = {{1, u"gedit"_s}, {2, chrome}, {3, safari}, {qint64(1) << 33, chrome}};
         FakeWindowList windowList;
         windowList.windows->clear();
         for (const QVariant &window : windows)

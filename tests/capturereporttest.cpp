@@ -1,6 +1,5 @@
 #include "capturereport.h"
-#include "browsertracker.h"
-#include "support/fakeosascript.h"
+#include "support/faketabreader.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
 #include "support/testenvironment.h"
@@ -13,7 +12,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
 
 class CaptureReportTest : public QObject
 {
@@ -22,37 +20,36 @@ class CaptureReportTest : public QObject
 private Q_SLOTS:
     void candidatesInRankOrderWithWhyEachAnsweredOrNot()
     {
-        FakeOsascript osascript;
-        osascript.hang(u"Firefox"_s);
-        osascript.answer(u"Google Chrome"_s, "https://c.org only");
-        osascript.answer(u"Safari"_s, "https://www.s.org/a|||S\n");
-        osascript.answer(u"Arc"_s, "https://a.org|||A");
+        FakeTabReader reader;
+        reader.answer(u"chrome"_s, u"chrome://newtab/|||New Tab"_s);
+        reader.answer(u"safari"_s, u"https://www.s.org/a|||S"_s);
+        reader.answer(u"arc"_s, u"https://a.org|||A"_s);
         FakeWorkspace workspace;
-        workspace.processBundleIds = {
-            {1, u"company.thebrowser.Browser"_s}, {2, u"com.google.Chrome"_s}, {3, u"com.apple.Safari"_s}, {4, u"org.mozilla.firefox"_s}};
-        workspace.frontmostBundleId = u"org.mozilla.firefox"_s;
+        workspace.processApplicationIds = {{1, u"arc"_s}, {2, u"chrome"_s}, {3, u"safari"_s}, {4, u"firefox"_s}};
+        workspace.frontmostApplication = u"firefox"_s;
         FakeWindowList windowList;
         windowList.windows = {FakeWindowList::window(2)};
-        const auto reader = FakeOsascript::reader(1s);
-        BrowserTracker tracker;
 
-        // Through text, as a user's terminal gets it.
-        const QJsonObject report = QJsonDocument::fromJson(CaptureReport(workspace, windowList, *reader, tracker).run().toJson()).object();
+        // Through text, as a user's terminal gets it. Browsers keep the names the report always gave them.
+        const QJsonObject report = QJsonDocument::fromJson(CaptureReport(workspace, windowList, reader).run().toJson()).object();
+        QCOMPARE(report.value("frontmostApplication"_L1).toString(), u"org.mozilla.firefox"_s);
         QCOMPARE(report.value("tracker"_L1).toString(), u"org.mozilla.firefox"_s);
         QCOMPARE(report.value("topmostVisibleBrowser"_L1).toString(), u"com.google.Chrome"_s);
+        QCOMPARE(report.value("runningSupportedBrowsers"_L1).toVariant().toStringList(),
+                 (QStringList{u"org.mozilla.firefox"_s, u"com.google.Chrome"_s, u"com.apple.Safari"_s, u"company.thebrowser.Browser"_s}));
         QVERIFY(report.value("browserAccess"_L1).toString().contains("not consulted"_L1));
 
         QStringList seen;
         for (const QJsonValue &candidate : report.value("candidates"_L1).toArray()) {
             const QJsonObject object = candidate.toObject();
-            seen.append(object.value("appName"_L1).toString() + u'|' + object.value("reader"_L1).toObject().value("outcome"_L1).toString()
+            seen.append(object.value("appName"_L1).toString() + u'|' + object.value("reader"_L1).toObject().value("read"_L1).toString()
                         + u'|' + object.value("answer"_L1).toString() + u'|' + object.value("verdict"_L1).toString());
         }
         QCOMPARE(seen,
                  (QStringList{
-                     u"Firefox|the script passed its time-out and was stopped||no answer"_s,
-                     u"Google Chrome|the answer held no \"|||\" separator||no answer"_s,
-                     u"Safari|answered|https://www.s.org/a|||S|chosen"_s,
+                     u"Firefox|firefox||no answer"_s,
+                     u"Google Chrome|chrome|chrome://newtab/|||New Tab|no web page; kept as the fallback"_s,
+                     u"Safari|safari|https://www.s.org/a|||S|chosen"_s,
                      u"Arc|||not asked: an earlier browser showed a web page"_s,
                  }));
         const QJsonObject result = report.value("result"_L1).toObject();

@@ -1,5 +1,5 @@
-#include "desktopsessiontabreader.h"
-#include "linuxprocess.h"
+#include "linux/desktopsessiontabreader.h"
+#include "linux/linuxprocess.h"
 #include "support/sessionfixtures.h"
 
 #include <QCoreApplication>
@@ -15,12 +15,8 @@ using namespace SessionFixtures;
 
 namespace
 {
-const KnownBrowser &browserRow(const QString &bundleId)
-{
-    return *std::find_if(knownBrowsers.cbegin(), knownBrowsers.cend(), [&](const KnownBrowser &row) { return row.bundleId == bundleId; });
-}
-const KnownBrowser &firefox = browserRow(u"org.mozilla.firefox"_s);
-const KnownBrowser &chromium = browserRow(u"org.chromium.Chromium"_s);
+const KnownBrowser &firefox = *findBrowser(u"firefox");
+const KnownBrowser &chromium = *findBrowser(u"chromium");
 
 QByteArray session(const QList<SessionTab> &tabs, qsizetype selected)
 {
@@ -92,7 +88,7 @@ private:
     void showWindow(const KnownBrowser &browser, const QString &title, qint64 processId = QCoreApplication::applicationPid(),
                     const QString &classInstance = {})
     {
-        m_windows->windows.insert(QString(browser.bundleId), {7, title, processId, classInstance});
+        m_windows->windows.insert(QString(browser.id), {7, title, processId, classInstance});
     }
 
     QString m_systemTemp;

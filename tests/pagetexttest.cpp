@@ -1,5 +1,5 @@
 #include "pagetextextractor.h"
-#include "support/fakeosascript.h"
+#include "support/faketabreader.h"
 #include "support/stubserver.h"
 
 #include <QCoroTask>
@@ -13,12 +13,12 @@ class PageTextTest : public QObject
     Q_OBJECT
 
 private:
-    // The text of a page served by the stub server, as a Firefox tab (no script route) sees it.
+    // The text of a page served by the stub server, for a browser that cannot give it itself.
     QString fetchedText(const StubServer::Response &response, std::chrono::milliseconds timeout = 6s)
     {
         StubServer server;
         server.on("GET", u"/page"_s, response);
-        PageTextExtractor extractor(FakeOsascript::reader(), timeout);
+        PageTextExtractor extractor(std::make_shared<FakeTabReader>(), timeout);
         const QString text = QCoro::waitFor(extractor.extractPageText(server.baseUrl() + "/page"_L1, u"Firefox"_s));
         m_requests = server.requests();
         return text;
@@ -68,40 +68,29 @@ private Q_SLOTS:
         QCOMPARE(m_requests.value(0).header("User-Agent"), QByteArray(PageTextExtractor::userAgent.data()));
     }
 
-    void scriptRoute_data()
+    void browserRoute_data()
     {
-        QTest::addColumn<QString>("browserName");
-        QTest::addColumn<QString>("scriptedApp"); // whose page-text fixture answers
-        QTest::addColumn<QByteArray>("scripted");
+        QTest::addColumn<std::optional<QString>>("fromBrowser");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("calls");
-
-        auto row = [](const char *name, const QString &browser, const QString &scriptedApp, const QByteArray &scripted, const QString &text,
-                      const QStringList &calls) { QTest::newRow(name) << browser << scriptedApp << scripted << text << calls; };
-        row("Safari answers", u"Safari"_s, u"Safari"_s, "  Words from Safari \n", u"Words from Safari"_s, {u"Safari text"_s});
-        row("Technology Preview is read through Safari", u"Safari Technology Preview"_s, u"Safari"_s, "Preview text", u"Preview text"_s,
-            {u"Safari text"_s});
-        row("blank answer falls back to the fetch", u"Google Chrome"_s, u"Google Chrome"_s, " \n ", u"fetched"_s,
-            {u"Google Chrome text"_s});
-        row("Chromium without a script family fetches", u"Chromium"_s, u"Chromium"_s, "never asked", u"fetched"_s, {});
+        QTest::newRow("the browser's text") << std::optional(u" Words from Safari \n"_s) << u" Words from Safari \n"_s;
+        QTest::newRow("blank text falls back to the fetch") << std::optional(u" \n "_s) << u"fetched"_s;
+        QTest::newRow("no text falls back to the fetch") << std::optional<QString>() << u"fetched"_s;
     }
 
-    void scriptRoute()
+    void browserRoute()
     {
-        QFETCH(QString, browserName);
-        QFETCH(QString, scriptedApp);
-        QFETCH(QByteArray, scripted);
+        QFETCH(std::optional<QString>, fromBrowser);
         QFETCH(QString, text);
-        QFETCH(QStringList, calls);
-        FakeOsascript osascript;
-        osascript.answer(scriptedApp, scripted, FakeOsascript::Script::Text);
+        auto reader = std::make_shared<FakeTabReader>();
+        if (fromBrowser)
+            reader->answerPageText(u"Safari"_s, *fromBrowser);
         StubServer server;
         server.on("GET", u"/page"_s, StubServer::text(200, "<p>fetched</p>", "text/html"));
-        PageTextExtractor extractor(FakeOsascript::reader());
+        PageTextExtractor extractor(reader);
 
-        QCOMPARE(QCoro::waitFor(extractor.extractPageText(server.baseUrl() + "/page"_L1, browserName)), text);
-        QCOMPARE(osascript.calls(), calls);
-        // The page is fetched only when no script gave its text.
+        QCOMPARE(QCoro::waitFor(extractor.extractPageText(server.baseUrl() + "/page"_L1, u"Safari"_s)), text);
+        QCOMPARE(reader->calls(), QStringList{u"text Safari"_s});
+        // The page is fetched only when the browser gave no text.
         QCOMPARE(server.requests().size(), text == "fetched"_L1 ? 1 : 0);
     }
 
@@ -115,7 +104,7 @@ private Q_SLOTS:
     void addressesThatAreNotFetched()
     {
         QFETCH(QString, url);
-        PageTextExtractor extractor(FakeOsascript::reader());
+        PageTextExtractor extractor(std::make_shared<FakeTabReader>());
         QCOMPARE(QCoro::waitFor(extractor.extractPageText(url, u"Firefox"_s)), QString());
     }
 };

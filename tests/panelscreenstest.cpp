@@ -4,7 +4,6 @@
 #include "localstoremanager.h"
 #include "passwordchangeform.h"
 #include "shellsupport.h"
-#include "support/fakeosascript.h"
 #include "support/stubserver.h"
 #include "support/testdata.h"
 #include "thumbnailimageprovider.h"
@@ -22,7 +21,6 @@ Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
-using Mode = AuthenticationCard::AuthMode;
 
 namespace
 {
@@ -58,11 +56,6 @@ public Q_SLOTS:
 public:
     QList<QUrl> opened;
 };
-
-QString screenshotPath(const QString &name)
-{
-    return QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(name + u".png"_s);
-}
 
 }
 
@@ -561,50 +554,25 @@ private Q_SLOTS:
         QVERIFY(!panel->shows("changePasswordError"));
     }
 
-    void screenshots_data()
+    void cardShape_data()
     {
-        QTest::addColumn<QString>("scene");
-        for (const char *appearance : {"light", "dark"}) {
-            for (const char *scene : {"sign-in", "register", "forgot-password", "enter-code", "permission", "tab", "rows", "cards", "empty",
-                                      "no-matches", "password-form"})
-                QTest::addRow("%s-%s", scene, appearance) << QString::fromLatin1(scene);
-        }
+        QTest::addColumn<QByteArray>("appearance");
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("sign-in, light") << QByteArray("light") << false;
+        QTest::newRow("library, dark") << QByteArray("dark") << true;
     }
 
-    // Each screen as a user sees it, saved for a person to look at. The card's own colour fills
-    // it and nothing is drawn past its rounded corners.
-    void screenshots()
+    // The card's own shade fills the panel and nothing is drawn past its rounded corners.
+    void cardShape()
     {
-        QFETCH(QString, scene);
-        const QByteArray appearance = QByteArray(QTest::currentDataTag()).endsWith("dark") ? "dark" : "light";
-        static const QHash<QString, Mode> signedOutScenes{{u"sign-in"_s, Mode::Login},
-                                                          {u"register"_s, Mode::Register},
-                                                          {u"forgot-password"_s, Mode::ForgotPassword},
-                                                          {u"enter-code"_s, Mode::EnterOtp}};
-        const bool signedIn = !signedOutScenes.contains(scene);
-        FakeOsascript osascript;
-        osascript.answer(u"Google Chrome"_s, "https://www.example.com/guides/saving|||A practical guide to saving the pages you read");
-        const auto panel = openPanel(scene == "empty"_L1 ? 0 : 12, appearance, signedIn, scene == "tab"_L1);
-        if (!signedIn)
-            panel->model->account()->switchAuthMode(signedOutScenes.value(scene));
-        else if (scene == "cards"_L1)
-            panel->model->toggleWindowWidth();
-        else if (scene == "tab"_L1) {
-            panel->environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
-            panel->environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
-            QTRY_COMPARE(panel->text("tabDomain"), u"example.com"_s);
-        } else if (scene == "no-matches"_L1)
-            panel->model->library()->setSearchQuery(u"zebra"_s);
-        else if (scene == "password-form"_L1) {
-            panel->model->setShowSettings(true);
-            panel->model->passwordChange()->setChangePasswordOpen(true);
-        }
-        // Past the screen transitions and the width animation.
+        QFETCH(QByteArray, appearance);
+        QFETCH(bool, signedIn);
+        const auto panel = openPanel(12, appearance, signedIn);
+        // Past the screen transitions.
         QTest::qWait(700);
-        const QImage shot = panel->grab(screenshotPath(u"panel-"_s + QString::fromLatin1(QTest::currentDataTag())));
+        const QImage shot = panel->grab();
         QVERIFY(!shot.isNull());
-        const QColor inside = shot.pixelColor(shot.width() / 2, 6);
-        QCOMPARE(inside.lightness() < 128, appearance == "dark");
+        QCOMPARE(shot.pixelColor(shot.width() / 2, 6).lightness() < 128, appearance == "dark");
         for (const QPoint corner :
              {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
             QCOMPARE(shot.pixelColor(corner).alpha(), 0);
@@ -635,8 +603,6 @@ private Q_SLOTS:
         const SavedWebsite website{.id = 1, .url = u"https://example.org/"_s, .title = markup, .createdAt = u"2024-01-01T10:00:00Z"_s};
         m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{{website}}.toJson()));
         m_server->on("POST", u"/api/auth/login"_s, StubServer::json(400, QJsonObject{{u"error"_s, markup}}));
-        FakeOsascript osascript;
-        osascript.answer(u"Google Chrome"_s, "https://www.example.com/|||" + markup.toUtf8());
         Panel panel({.signedInUser = scene == "sign-in"_L1 ? std::nullopt : std::optional(user),
                      .portalUrl = m_server->baseUrl(),
                      .websites = {website},
@@ -645,8 +611,8 @@ private Q_SLOTS:
         panel.model->setShowSettings(scene == "settings"_L1);
         if (scene == "cards"_L1)
             panel.model->toggleWindowWidth();
-        panel.environment.workspace()->processBundleIds = {{2, u"com.google.Chrome"_s}};
-        panel.environment.workspace()->frontmostBundleId = u"com.google.Chrome"_s;
+        panel.environment.tabReader()->answer(u"chrome"_s, u"https://www.example.com/|||"_s + markup);
+        panel.environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
         panel.model->account()->setEmailInput(u"ada@example.org"_s);
         panel.model->account()->setPasswordInput(u"secret1"_s);
         if (scene == "sign-in"_L1)

@@ -153,19 +153,15 @@ struct Panel {
 
     [[nodiscard]] QString currentScreen() const { return window->rootObject()->property("currentScreen").toString(); }
 
-    // Saves the root item, which keeps the transparency around the card that a window grab of
-    // the offscreen platform fills in black.
-    [[nodiscard]] QImage grab(const QString &path) const
+    // The root item as drawn, with the transparency around the card that a window grab of the
+    // offscreen platform fills in black.
+    [[nodiscard]] QImage grab() const
     {
         const QSharedPointer<QQuickItemGrabResult> result = window->rootObject()->grabToImage();
         if (!result)
             return {};
         QSignalSpy ready(result.data(), &QQuickItemGrabResult::ready);
-        if (!ready.wait())
-            return {};
-        QDir().mkpath(QFileInfo(path).path());
-        result->image().save(path);
-        return result->image();
+        return ready.wait() ? result->image() : QImage();
     }
 
     TestEnvironment environment;

@@ -1,12 +1,23 @@
 #include "desktopcaptureplatform.h"
 
 #include "capturelog.h"
-#include "desktopsessiontabreader.h"
-#include "processbrowserwindows.h"
-#include "sessionguessworkspace.h"
-#include "x11windowlist.h"
-#include "x11workspace.h"
-#include "xcbpropertysource.h"
+
+#ifdef Q_OS_MACOS
+#include "desktopworkspace.h"
+#include "macos/osascripttabreader.h"
+
+// The system's workspace and window list are not wired in yet: detection sees no browser.
+DesktopCapturePlatform makeDesktopCapturePlatform()
+{
+    return {std::make_unique<DesktopWorkspace>(), std::make_unique<UnavailableWindowList>(), std::make_unique<OsascriptTabReader>()};
+}
+#else
+#include "linux/desktopsessiontabreader.h"
+#include "linux/processbrowserwindows.h"
+#include "linux/sessionguessworkspace.h"
+#include "linux/x11windowlist.h"
+#include "linux/x11workspace.h"
+#include "linux/xcbpropertysource.h"
 
 DesktopCapturePlatform makeDesktopCapturePlatform()
 {
@@ -21,3 +32,4 @@ DesktopCapturePlatform makeDesktopCapturePlatform()
     return {std::make_unique<SessionGuessWorkspace>(), std::make_unique<UnavailableWindowList>(),
             std::make_unique<DesktopSessionTabReader>(std::make_shared<ProcessBrowserWindows>())};
 }
+#endif

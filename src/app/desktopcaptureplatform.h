@@ -13,6 +13,6 @@ struct DesktopCapturePlatform {
     std::unique_ptr<TabReader> tabReader;
 };
 
-// X11 (XWayland included) when an X server answers; otherwise guesses from the browsers'
-// session files.
+// On macOS, the AppleScript tab reader. On Linux, X11 (XWayland included) when an X server
+// answers; otherwise guesses from the browsers' session files.
 [[nodiscard]] DesktopCapturePlatform makeDesktopCapturePlatform();

@@ -1,6 +1,5 @@
 #include "appdelegate.h"
 #include "appviewmodel.h"
-#include "browsertracker.h"
 #include "capturereport.h"
 #include "desktopcaptureplatform.h"
 #include "heap.h"
@@ -29,8 +28,7 @@ int printCaptureReport(int argc, char *argv[])
 {
     const QCoreApplication application(argc, argv);
     const DesktopCapturePlatform platform = makeDesktopCapturePlatform();
-    const QByteArray report
-        = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader, BrowserTracker::shared()).run().toJson();
+    const QByteArray report = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader).run().toJson();
     std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
     return 0;
 }

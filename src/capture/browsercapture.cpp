@@ -5,7 +5,6 @@
 #include "browsersituation.h"
 #include "browsertracker.h"
 #include "capturelog.h"
-#include "knownbrowsers.h"
 #include "pagetextextractor.h"
 #include "preferences.h"
 #include "published.h"
@@ -46,7 +45,7 @@ BrowserCapture::~BrowserCapture() = default;
 
 void BrowserCapture::start()
 {
-    BrowserSituation::seedTracker(BrowserTracker::shared(), m_workspace, m_windowList);
+    BrowserSituation::seedTracker(m_tracker, m_workspace, m_windowList);
     connect(&m_workspace, &Workspace::applicationActivated, this, &BrowserCapture::handleApplicationActivated);
     if (m_hasBrowserPermission)
         refreshActiveBrowserTab();
@@ -64,7 +63,7 @@ void BrowserCapture::refreshActiveBrowserTab()
 // The worker gets only values and the shared reader, so nothing it touches can go away under it.
 QCoro::Task<> BrowserCapture::detect()
 {
-    BrowserSituation situation = BrowserSituation::observe(m_workspace, m_windowList, BrowserTracker::shared());
+    BrowserSituation situation = BrowserSituation::observe(m_workspace, m_windowList, m_tracker);
     QPointer self(this);
     const std::optional<ActiveBrowserTab> tab
         = co_await QtConcurrent::run(BrowserDetection::detectAnyOpenBrowserTab, std::move(situation), m_tabReader);
@@ -77,12 +76,10 @@ QCoro::Task<> BrowserCapture::detect()
     Q_EMIT detectionFinished();
 }
 
-void BrowserCapture::handleApplicationActivated(const QString &bundleId)
+void BrowserCapture::handleApplicationActivated(const QString &applicationId)
 {
-    if (!isSupportedBrowser(bundleId))
-        return;
-    BrowserTracker::shared().setLastActiveBrowserBundleId(bundleId);
-    refreshActiveBrowserTab();
+    if (m_tracker.setLastActiveBrowser(applicationId))
+        refreshActiveBrowserTab();
 }
 
 void BrowserCapture::setBrowserPermission(bool granted)

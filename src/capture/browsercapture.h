@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browsertracker.h"
 #include "records.h"
 
 #include <QCoroTask>
@@ -75,7 +76,7 @@ Q_SIGNALS:
     void websiteSaved(const SavedWebsite &website);
 
 private:
-    void handleApplicationActivated(const QString &bundleId);
+    void handleApplicationActivated(const QString &applicationId);
     QCoro::Task<> detect();
     QCoro::Task<> retryDetectionAfterGrant();
     void openPrivacySettings(QLatin1StringView anchor);
@@ -88,6 +89,7 @@ private:
     Preferences &m_preferences;
     BackendClient &m_backend;
     std::unique_ptr<PageTextExtractor> m_pageTextExtractor;
+    BrowserTracker m_tracker;
 
     bool m_hasBrowserPermission = false;
     ActiveBrowserTab m_activeTab{.title = QStringLiteral("Current Tab"), .url = {}, .browserName = QStringLiteral("Google Chrome")};

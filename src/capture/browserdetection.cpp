@@ -40,11 +40,11 @@ QString normalisedUrl(const QString &url)
 int scoreOf(const KnownBrowser &browser, const BrowserSituation &situation)
 {
     int score = 0;
-    if (situation.frontmostBundleId == browser.bundleId)
+    if (situation.frontmostApplication == browser.id)
         score += 1000;
-    if (situation.trackedBundleId == browser.bundleId)
+    if (situation.trackedBrowser == browser.id)
         score += 600;
-    if (situation.topmostVisibleBrowser == browser.bundleId)
+    if (situation.topmostVisibleBrowser == browser.id)
         score += 300;
     return score;
 }
@@ -56,7 +56,7 @@ QList<DetectionCandidate> rankCandidates(const BrowserSituation &situation)
 {
     QList<DetectionCandidate> candidates;
     for (const KnownBrowser &browser : knownBrowsers) {
-        if (situation.runningBundleIds.contains(browser.bundleId))
+        if (situation.runningApplicationIds.contains(browser.id))
             candidates.append({.browser = &browser, .score = scoreOf(browser, situation)});
     }
     std::stable_sort(candidates.begin(), candidates.end(),

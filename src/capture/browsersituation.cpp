@@ -59,9 +59,9 @@ bool isLargeNormalWindow(const QVariantMap &window)
 BrowserSituation BrowserSituation::observe(const Workspace &workspace, const WindowList &windowList, const BrowserTracker &tracker)
 {
     return {
-        .runningBundleIds = workspace.runningApplicationBundleIds(),
-        .frontmostBundleId = workspace.frontmostApplicationBundleId(),
-        .trackedBundleId = tracker.lastActiveBrowserBundleId(),
+        .runningApplicationIds = workspace.runningApplicationIds(),
+        .frontmostApplication = workspace.frontmostApplicationId(),
+        .trackedBrowser = tracker.lastActiveBrowser(),
         .topmostVisibleBrowser = findTopmostVisibleBrowser(workspace, windowList),
     };
 }
@@ -77,20 +77,18 @@ std::optional<QString> BrowserSituation::findTopmostVisibleBrowser(const Workspa
         const std::optional<qint64> processId = integerIn(window.value(u"kCGWindowOwnerPID"_s));
         if (!processId || *processId < std::numeric_limits<qint32>::min() || *processId > std::numeric_limits<qint32>::max())
             continue;
-        std::optional<QString> bundleId = workspace.bundleIdOfProcess(*processId);
-        if (bundleId && isSupportedBrowser(*bundleId))
-            return bundleId;
+        std::optional<QString> applicationId = workspace.applicationIdOfProcess(*processId);
+        if (applicationId && isSupportedBrowser(*applicationId))
+            return applicationId;
     }
     return std::nullopt;
 }
 
 void BrowserSituation::seedTracker(BrowserTracker &tracker, const Workspace &workspace, const WindowList &windowList)
 {
-    const std::optional<QString> frontmost = workspace.frontmostApplicationBundleId();
-    if (frontmost && isSupportedBrowser(*frontmost)) {
-        tracker.setLastActiveBrowserBundleId(*frontmost);
+    const std::optional<QString> frontmost = workspace.frontmostApplicationId();
+    if (frontmost && tracker.setLastActiveBrowser(*frontmost))
         return;
-    }
     if (const std::optional<QString> topmost = findTopmostVisibleBrowser(workspace, windowList))
-        tracker.setLastActiveBrowserBundleId(*topmost);
+        tracker.setLastActiveBrowser(*topmost);
 }

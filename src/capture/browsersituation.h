@@ -11,9 +11,9 @@ class Workspace;
 // What the desktop shows at one moment, all one detection needs besides the tab reader. Taken on
 // the main thread, so the platform seams are never called from the detection worker.
 struct BrowserSituation {
-    QStringList runningBundleIds;
-    std::optional<QString> frontmostBundleId;
-    std::optional<QString> trackedBundleId;
+    QStringList runningApplicationIds;
+    std::optional<QString> frontmostApplication;
+    std::optional<QString> trackedBrowser;
     std::optional<QString> topmostVisibleBrowser;
 
     [[nodiscard]] static BrowserSituation observe(const Workspace &workspace, const WindowList &windowList, const BrowserTracker &tracker);

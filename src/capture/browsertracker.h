@@ -1,23 +1,18 @@
 #pragma once
 
-#include <QMutex>
 #include <QString>
 
 #include <optional>
 
-// The supported browser the user activated last. Written on the main thread, read by detection
-// on its worker, so every access copies the value under the lock.
+// The supported browser the user activated last, by its id. Read and written on the main thread:
+// detection gets a copy in the situation it observes.
 class BrowserTracker
 {
 public:
-    // The one instance of the process.
-    [[nodiscard]] static BrowserTracker &shared();
-
-    [[nodiscard]] std::optional<QString> lastActiveBrowserBundleId() const;
-    // Keeps the value only for a supported browser; once set it is never cleared.
-    void setLastActiveBrowserBundleId(const QString &bundleId);
+    [[nodiscard]] const std::optional<QString> &lastActiveBrowser() const { return m_lastActiveBrowser; }
+    // Keeps only a supported browser, and says whether it did; once set it is never cleared.
+    bool setLastActiveBrowser(const QString &applicationId);
 
 private:
-    mutable QMutex m_lock;
-    std::optional<QString> m_lastActiveBrowserBundleId;
+    std::optional<QString> m_lastActiveBrowser;
 };

@@ -3,6 +3,7 @@
 #include "browserdetection.h"
 #include "browsersituation.h"
 #include "browsertracker.h"
+#include "knownbrowsers.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -14,6 +15,15 @@ namespace
 QJsonValue optionalText(const std::optional<QString> &text)
 {
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+// The report has always named browsers by their macOS application identifiers.
+QJsonValue applicationJson(const std::optional<QString> &applicationId)
+{
+    if (!applicationId)
+        return QJsonValue::Null;
+    const KnownBrowser *browser = findBrowser(*applicationId);
+    return browser ? QString(browser->bundleId) : *applicationId;
 }
 
 QJsonValue tabJson(const std::optional<ActiveBrowserTab> &tab)
@@ -41,17 +51,17 @@ QJsonObject candidateJson(const DetectionCandidate &candidate, int rank)
 }
 }
 
-CaptureReport::CaptureReport(const Workspace &workspace, const WindowList &windowList, TabReader &tabReader, BrowserTracker &tracker)
+CaptureReport::CaptureReport(const Workspace &workspace, const WindowList &windowList, TabReader &tabReader)
     : m_workspace(workspace)
     , m_windowList(windowList)
     , m_tabReader(tabReader)
-    , m_tracker(tracker)
 { }
 
 QJsonDocument CaptureReport::run() const
 {
-    BrowserSituation::seedTracker(m_tracker, m_workspace, m_windowList);
-    const BrowserSituation situation = BrowserSituation::observe(m_workspace, m_windowList, m_tracker);
+    BrowserTracker tracker;
+    BrowserSituation::seedTracker(tracker, m_workspace, m_windowList);
+    const BrowserSituation situation = BrowserSituation::observe(m_workspace, m_windowList, tracker);
     const DetectionRecord record = BrowserDetection::detect(situation, m_tabReader);
 
     QJsonArray running;
@@ -65,10 +75,10 @@ QJsonDocument CaptureReport::run() const
     return QJsonDocument(QJsonObject{
         {u"browserAccess"_s, u"not consulted: this report detects once whatever the stored browser access switch says"_s},
         {u"runningSupportedBrowsers"_s, running},
-        {u"frontmostApplication"_s, optionalText(situation.frontmostBundleId)},
-        {u"tracker"_s, optionalText(situation.trackedBundleId)},
+        {u"frontmostApplication"_s, applicationJson(situation.frontmostApplication)},
+        {u"tracker"_s, applicationJson(situation.trackedBrowser)},
         {u"trackerNote"_s, u"seeded as at start-up; a running panel's tracker also follows later activations"_s},
-        {u"topmostVisibleBrowser"_s, optionalText(situation.topmostVisibleBrowser)},
+        {u"topmostVisibleBrowser"_s, applicationJson(situation.topmostVisibleBrowser)},
         {u"candidates"_s, candidates},
         {u"result"_s, tabJson(record.result)},
     });

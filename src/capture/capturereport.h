@@ -2,7 +2,6 @@
 
 #include <QJsonDocument>
 
-class BrowserTracker;
 class TabReader;
 class WindowList;
 class Workspace;
@@ -14,9 +13,9 @@ class Workspace;
 class CaptureReport
 {
 public:
-    CaptureReport(const Workspace &workspace, const WindowList &windowList, TabReader &tabReader, BrowserTracker &tracker);
+    CaptureReport(const Workspace &workspace, const WindowList &windowList, TabReader &tabReader);
 
-    // Seeds the tracker as start-up does (this process has seen no activation), then detects
+    // Seeds a tracker as start-up does (this process has seen no activation), then detects
     // once, blocking while the browsers answer.
     [[nodiscard]] QJsonDocument run() const;
 
@@ -24,5 +23,4 @@ private:
     const Workspace &m_workspace;
     const WindowList &m_windowList;
     TabReader &m_tabReader;
-    BrowserTracker &m_tracker;
 };

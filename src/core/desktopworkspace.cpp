@@ -14,17 +14,17 @@ DesktopWorkspace::DesktopWorkspace(QObject *parent)
     }
 }
 
-std::optional<QString> DesktopWorkspace::frontmostApplicationBundleId() const
+std::optional<QString> DesktopWorkspace::frontmostApplicationId() const
 {
     return std::nullopt;
 }
 
-QStringList DesktopWorkspace::runningApplicationBundleIds() const
+QStringList DesktopWorkspace::runningApplicationIds() const
 {
     return {};
 }
 
-std::optional<QString> DesktopWorkspace::bundleIdOfProcess(qint64) const
+std::optional<QString> DesktopWorkspace::applicationIdOfProcess(qint64) const
 {
     return std::nullopt;
 }

@@ -11,8 +11,8 @@ class DesktopWorkspace : public Workspace
 public:
     explicit DesktopWorkspace(QObject *parent = nullptr);
 
-    [[nodiscard]] std::optional<QString> frontmostApplicationBundleId() const override;
-    [[nodiscard]] QStringList runningApplicationBundleIds() const override;
-    [[nodiscard]] std::optional<QString> bundleIdOfProcess(qint64 processId) const override;
+    [[nodiscard]] std::optional<QString> frontmostApplicationId() const override;
+    [[nodiscard]] QStringList runningApplicationIds() const override;
+    [[nodiscard]] std::optional<QString> applicationIdOfProcess(qint64 processId) const override;
     bool openUrl(const QUrl &url) override;
 };

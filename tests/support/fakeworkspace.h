@@ -13,12 +13,12 @@ class FakeWorkspace : public Workspace
 public:
     using Workspace::Workspace;
 
-    std::optional<QString> frontmostApplicationBundleId() const override { return frontmostBundleId; }
-    QStringList runningApplicationBundleIds() const override { return processBundleIds.values(); }
-    std::optional<QString> bundleIdOfProcess(qint64 processId) const override
+    std::optional<QString> frontmostApplicationId() const override { return frontmostApplication; }
+    QStringList runningApplicationIds() const override { return processApplicationIds.values(); }
+    std::optional<QString> applicationIdOfProcess(qint64 processId) const override
     {
-        const auto found = processBundleIds.constFind(processId);
-        if (found == processBundleIds.cend())
+        const auto found = processApplicationIds.constFind(processId);
+        if (found == processApplicationIds.cend())
             return std::nullopt;
         return *found;
     }
@@ -28,7 +28,7 @@ public:
         return true;
     }
 
-    std::optional<QString> frontmostBundleId;
-    QMap<qint64, QString> processBundleIds;
+    std::optional<QString> frontmostApplication;
+    QMap<qint64, QString> processApplicationIds;
     QList<QUrl> openedUrls;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "browserwindows.h"
-#include "sessiontab.h"
+#include "linux/browserwindows.h"
+#include "linux/sessiontab.h"
 #include "support/testdata.h"
 
 #include <QByteArray>
@@ -55,14 +55,14 @@ private:
     QByteArray m_bytes;
 };
 
-// Windows the test decides on, by bundle id.
+// Windows the test decides on, by browser id.
 class FakeBrowserWindows : public BrowserWindows
 {
 public:
     bool knowsWindows() const override { return known; }
-    std::optional<BrowserWindow> topmostWindow(const QString &bundleId) const override
+    std::optional<BrowserWindow> topmostWindow(const QString &browserId) const override
     {
-        const auto found = windows.constFind(bundleId);
+        const auto found = windows.constFind(browserId);
         if (found == windows.cend())
             return std::nullopt;
         return *found;

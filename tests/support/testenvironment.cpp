@@ -1,6 +1,6 @@
 #include "testenvironment.h"
 
-#include "fakeosascript.h"
+#include "faketabreader.h"
 #include "librarycopies.h"
 
 #include <QJsonDocument>
@@ -35,6 +35,8 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
     m_clipboard = clipboard.get();
     auto saveDialog = std::make_unique<FakeSaveDialog>();
     m_saveDialog = saveDialog.get();
+    auto tabReader = std::make_unique<FakeTabReader>();
+    m_tabReader = tabReader.get();
     // As at a real start, before the preferences are opened.
     LibraryCopies::moveCopyOutOfPreferences(path(QStringLiteral("preferences.ini")));
     AppViewModelDependencies dependencies{
@@ -44,7 +46,7 @@ std::unique_ptr<AppViewModel> TestEnvironment::makeViewModel(const QString &port
         .localStoreDirectory = localStoreDirectory(),
         .workspace = std::move(workspace),
         .windowList = std::make_unique<UnavailableWindowList>(),
-        .tabReader = FakeOsascript::reader(),
+        .tabReader = std::move(tabReader),
         .clipboard = std::move(clipboard),
         .saveDialog = std::move(saveDialog),
     };

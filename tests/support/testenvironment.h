@@ -3,6 +3,7 @@
 #include "appviewmodel.h"
 #include "fakeclipboard.h"
 #include "fakesavedialog.h"
+#include "faketabreader.h"
 #include "fakeworkspace.h"
 
 #include <QProcessEnvironment>
@@ -33,6 +34,7 @@ public:
     [[nodiscard]] FakeWorkspace *workspace() const { return m_workspace; }
     [[nodiscard]] FakeClipboard *clipboard() const { return m_clipboard; }
     [[nodiscard]] FakeSaveDialog *saveDialog() const { return m_saveDialog; }
+    [[nodiscard]] FakeTabReader *tabReader() const { return m_tabReader; }
 
     // The secret store of the next model built; without one, secrets stay in the preferences.
     void setSecretStore(std::unique_ptr<SecretStore> secrets) { m_secrets = std::move(secrets); }
@@ -42,6 +44,7 @@ private:
     FakeWorkspace *m_workspace = nullptr;
     FakeClipboard *m_clipboard = nullptr;
     FakeSaveDialog *m_saveDialog = nullptr;
+    FakeTabReader *m_tabReader = nullptr;
     std::unique_ptr<SecretStore> m_secrets;
 };
 

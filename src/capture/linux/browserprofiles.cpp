@@ -36,7 +36,7 @@ QStringList existingDirectories(const QStringList &candidates)
 
 QStringList firefoxRoots(const KnownBrowser &browser)
 {
-    if (browser.bundleId == QLatin1StringView("app.zen-browser.zen")) {
+    if (browser.id == QLatin1StringView("zen")) {
         return existingDirectories({home() + QLatin1StringView("/.zen"), configHome() + QLatin1StringView("/zen"),
                                     home() + QLatin1StringView("/.var/app/app.zen_browser.zen/.zen")});
     }
@@ -60,22 +60,22 @@ QStringList chromiumUserDataDirectories(const KnownBrowser &browser)
         if (flatpakId)
             candidates.append(flatpak + QLatin1StringView(flatpakId) + QLatin1StringView("/config/") + QLatin1StringView(*folders.begin()));
     };
-    const QLatin1StringView id = browser.bundleId;
-    if (id == QLatin1StringView("org.chromium.Chromium")) {
+    const QLatin1StringView id = browser.id;
+    if (id == QLatin1StringView("chromium")) {
         add({"chromium"}, "org.chromium.Chromium");
         candidates.append(home() + QLatin1StringView("/snap/chromium/common/chromium"));
-    } else if (id == QLatin1StringView("com.google.Chrome")) {
+    } else if (id == QLatin1StringView("chrome")) {
         add({"google-chrome", "google-chrome-beta"}, "com.google.Chrome");
-    } else if (id == QLatin1StringView("com.google.Chrome.canary")) {
+    } else if (id == QLatin1StringView("chrome-canary")) {
         add({"google-chrome-unstable", "google-chrome-canary"}, nullptr);
-    } else if (id == QLatin1StringView("com.brave.Browser")) {
+    } else if (id == QLatin1StringView("brave")) {
         add({"BraveSoftware/Brave-Browser"}, "com.brave.Browser");
         candidates.append(home() + QLatin1StringView("/snap/brave/current/.config/BraveSoftware/Brave-Browser"));
-    } else if (id == QLatin1StringView("com.microsoft.edgemac")) {
+    } else if (id == QLatin1StringView("edge")) {
         add({"microsoft-edge", "microsoft-edge-beta", "microsoft-edge-dev"}, "com.microsoft.Edge");
-    } else if (id == QLatin1StringView("com.vivaldi.Vivaldi")) {
+    } else if (id == QLatin1StringView("vivaldi")) {
         add({"vivaldi", "vivaldi-snapshot"}, "com.vivaldi.Vivaldi");
-    } else if (id == QLatin1StringView("com.operasoftware.Opera")) {
+    } else if (id == QLatin1StringView("opera")) {
         add({"opera", "opera-beta", "opera-developer"}, "com.opera.Opera");
     }
     return existingDirectories(candidates);

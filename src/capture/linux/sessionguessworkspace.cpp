@@ -1,17 +1,17 @@
 #include "sessionguessworkspace.h"
 
-#include "filestamp.h"
-#include "linuxbrowsernames.h"
-#include "linuxprocess.h"
+#include "linux/filestamp.h"
+#include "linux/linuxbrowsernames.h"
+#include "linux/linuxprocess.h"
 
-std::optional<QString> SessionGuessWorkspace::frontmostApplicationBundleId() const
+std::optional<QString> SessionGuessWorkspace::frontmostApplicationId() const
 {
     const QHash<QString, qint64> running = LinuxBrowserNames::runningBrowserProcesses();
     const QMutexLocker locker(&m_profilesLock);
     std::optional<QString> newest;
     qint64 newestMsecs = -1;
     for (const KnownBrowser &browser : knownBrowsers) {
-        const auto process = running.constFind(QString(browser.bundleId));
+        const auto process = running.constFind(QString(browser.id));
         if (process == running.cend())
             continue;
         const std::optional<BrowserProfile> profile = m_profiles.locate(browser, LinuxProcess::commandLine(*process), {});
@@ -26,12 +26,12 @@ std::optional<QString> SessionGuessWorkspace::frontmostApplicationBundleId() con
     return newest;
 }
 
-QStringList SessionGuessWorkspace::runningApplicationBundleIds() const
+QStringList SessionGuessWorkspace::runningApplicationIds() const
 {
     return LinuxBrowserNames::runningBrowserProcesses().keys();
 }
 
-std::optional<QString> SessionGuessWorkspace::bundleIdOfProcess(qint64 processId) const
+std::optional<QString> SessionGuessWorkspace::applicationIdOfProcess(qint64 processId) const
 {
-    return LinuxBrowserNames::bundleIdOfProcess(processId);
+    return LinuxBrowserNames::browserOfProcess(processId);
 }

@@ -1,8 +1,8 @@
 #include "desktopsessiontabreader.h"
 
-#include "firefoxsession.h"
-#include "linuxprocess.h"
-#include "snsssession.h"
+#include "linux/firefoxsession.h"
+#include "linux/linuxprocess.h"
+#include "linux/snsssession.h"
 
 #include <QDateTime>
 
@@ -79,8 +79,8 @@ std::optional<QString> DesktopSessionTabReader::read(const KnownBrowser &browser
         report.insert(rule, QStringLiteral("no session reader for this browser here"));
         return std::nullopt;
     }
-    const QString bundleId(browser.bundleId);
-    const std::optional<BrowserWindow> window = m_windows->topmostWindow(bundleId);
+    const QString browserId(browser.id);
+    const std::optional<BrowserWindow> window = m_windows->topmostWindow(browserId);
     if (!window) {
         report.insert(rule, QStringLiteral("no window of this browser"));
         return std::nullopt;
@@ -122,7 +122,7 @@ std::optional<QString> DesktopSessionTabReader::read(const KnownBrowser &browser
         return session->url + separator + session->title;
     }
 
-    const qint64 titleSince = titleSeenSince(bundleId, *window, liveTitle);
+    const qint64 titleSince = titleSeenSince(browserId, *window, liveTitle);
     if (session && !liveTitle.isEmpty()) {
         if (session->title == liveTitle) {
             report.insert(rule, QStringLiteral("the session's selected tab has the window's title"));
@@ -149,9 +149,9 @@ std::optional<SessionTab> DesktopSessionTabReader::selectedSessionTab(const Know
     return browser.kind == KnownBrowser::Kind::Firefox ? m_firefoxSessions.value(sessionFile) : m_chromiumSessions.value(sessionFile);
 }
 
-qint64 DesktopSessionTabReader::titleSeenSince(const QString &bundleId, const BrowserWindow &window, const QString &title)
+qint64 DesktopSessionTabReader::titleSeenSince(const QString &browserId, const BrowserWindow &window, const QString &title)
 {
-    TitleSighting &sighting = m_titleSightings[bundleId];
+    TitleSighting &sighting = m_titleSightings[browserId];
     if (sighting.windowId != window.id || sighting.title != title || sighting.sinceMsecs == 0)
         sighting = {window.id, title, QDateTime::currentMSecsSinceEpoch()};
     return sighting.sinceMsecs;

@@ -8,5 +8,5 @@ class ProcessBrowserWindows : public BrowserWindows
 {
 public:
     [[nodiscard]] bool knowsWindows() const override { return false; }
-    [[nodiscard]] std::optional<BrowserWindow> topmostWindow(const QString &bundleId) const override;
+    [[nodiscard]] std::optional<BrowserWindow> topmostWindow(const QString &browserId) const override;
 };

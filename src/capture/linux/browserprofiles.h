@@ -1,8 +1,8 @@
 #pragma once
 
-#include "browserprofile.h"
 #include "knownbrowsers.h"
-#include "stampedfilecache.h"
+#include "linux/browserprofile.h"
+#include "linux/stampedfilecache.h"
 
 #include <QHash>
 #include <QStringList>

@@ -42,12 +42,12 @@ std::optional<QList<QVariantMap>> X11WindowList::onScreenWindows() const
     return descriptions;
 }
 
-std::optional<BrowserWindow> X11WindowList::topmostWindow(const QString &bundleId) const
+std::optional<BrowserWindow> X11WindowList::topmostWindow(const QString &browserId) const
 {
     // A visible window is preferred; a minimised one still names the browser's current tab.
     std::optional<BrowserWindow> hiddenWindow;
     for (const X11Window &window : windowsFrontToBack()) {
-        if (!window.normalType || LinuxBrowserNames::bundleIdOfWindow(window) != bundleId)
+        if (!window.normalType || LinuxBrowserNames::browserOfWindow(window) != browserId)
             continue;
         const BrowserWindow found{window.id, window.title, window.processId.value_or(0), window.classInstance};
         if (window.viewable && !window.hidden)

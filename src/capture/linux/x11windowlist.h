@@ -16,7 +16,7 @@ public:
 
     [[nodiscard]] std::optional<QList<QVariantMap>> onScreenWindows() const override;
     [[nodiscard]] bool knowsWindows() const override { return true; }
-    [[nodiscard]] std::optional<BrowserWindow> topmostWindow(const QString &bundleId) const override;
+    [[nodiscard]] std::optional<BrowserWindow> topmostWindow(const QString &browserId) const override;
 
 private:
     [[nodiscard]] QList<X11Window> windowsFrontToBack() const;

@@ -11,20 +11,20 @@ namespace
 {
 struct NameRow {
     QLatin1StringView name;
-    QLatin1StringView bundleId;
+    QLatin1StringView browserId;
 };
 
-constexpr QLatin1StringView firefox("org.mozilla.firefox");
-constexpr QLatin1StringView firefoxDeveloperEdition("org.mozilla.firefoxdeveloperedition");
-constexpr QLatin1StringView firefoxNightly("org.mozilla.nightly");
-constexpr QLatin1StringView zen("app.zen-browser.zen");
-constexpr QLatin1StringView chrome("com.google.Chrome");
-constexpr QLatin1StringView chromeCanary("com.google.Chrome.canary");
-constexpr QLatin1StringView chromium("org.chromium.Chromium");
-constexpr QLatin1StringView brave("com.brave.Browser");
-constexpr QLatin1StringView edge("com.microsoft.edgemac");
-constexpr QLatin1StringView vivaldi("com.vivaldi.Vivaldi");
-constexpr QLatin1StringView opera("com.operasoftware.Opera");
+constexpr QLatin1StringView firefox("firefox");
+constexpr QLatin1StringView firefoxDeveloperEdition("firefox-developer-edition");
+constexpr QLatin1StringView firefoxNightly("firefox-nightly");
+constexpr QLatin1StringView zen("zen");
+constexpr QLatin1StringView chrome("chrome");
+constexpr QLatin1StringView chromeCanary("chrome-canary");
+constexpr QLatin1StringView chromium("chromium");
+constexpr QLatin1StringView brave("brave");
+constexpr QLatin1StringView edge("edge");
+constexpr QLatin1StringView vivaldi("vivaldi");
+constexpr QLatin1StringView opera("opera");
 
 // WM_CLASS class names (lower case) as the browsers set them, Flatpak application ids included.
 constexpr std::array<NameRow, 28> windowClasses{{
@@ -83,7 +83,7 @@ constexpr std::array<NameRow, 20> executables{{
 }};
 }
 
-std::optional<QString> LinuxBrowserNames::bundleIdForWindowClass(const QString &instance, const QString &className)
+std::optional<QString> LinuxBrowserNames::browserForWindowClass(const QString &instance, const QString &className)
 {
     // Chromium puts a non-default user-data folder into the instance, "chromium (/path)", so the
     // class decides; the instance helps when a class is missing.
@@ -91,36 +91,36 @@ std::optional<QString> LinuxBrowserNames::bundleIdForWindowClass(const QString &
         const QString lowered = name.toLower();
         for (const NameRow &row : windowClasses) {
             if (lowered == row.name)
-                return QString(row.bundleId);
+                return QString(row.browserId);
         }
     }
     return std::nullopt;
 }
 
-std::optional<QString> LinuxBrowserNames::bundleIdForExecutable(const QString &executablePath)
+std::optional<QString> LinuxBrowserNames::browserForExecutable(const QString &executablePath)
 {
     // The first, most specific end that fits wins: Chrome's channels before the bare "/chrome".
     for (const NameRow &row : executables) {
         if (executablePath.endsWith(row.name))
-            return QString(row.bundleId);
+            return QString(row.browserId);
     }
     return std::nullopt;
 }
 
-std::optional<QString> LinuxBrowserNames::bundleIdOfProcess(qint64 processId)
+std::optional<QString> LinuxBrowserNames::browserOfProcess(qint64 processId)
 {
     const QString executable = LinuxProcess::executablePath(processId);
     if (executable.isEmpty())
         return std::nullopt;
-    return bundleIdForExecutable(executable);
+    return browserForExecutable(executable);
 }
 
-std::optional<QString> LinuxBrowserNames::bundleIdOfWindow(const X11Window &window)
+std::optional<QString> LinuxBrowserNames::browserOfWindow(const X11Window &window)
 {
-    if (auto byClass = bundleIdForWindowClass(window.classInstance, window.className))
+    if (auto byClass = browserForWindowClass(window.classInstance, window.className))
         return byClass;
     if (window.processId)
-        return bundleIdOfProcess(*window.processId);
+        return browserOfProcess(*window.processId);
     return std::nullopt;
 }
 
@@ -128,8 +128,8 @@ QHash<QString, qint64> LinuxBrowserNames::runningBrowserProcesses()
 {
     QHash<QString, qint64> processes;
     for (const qint64 processId : LinuxProcess::processIds()) {
-        const std::optional<QString> bundleId = bundleIdOfProcess(processId);
-        if (!bundleId || processes.contains(*bundleId))
+        const std::optional<QString> browserId = browserOfProcess(processId);
+        if (!browserId || processes.contains(*browserId))
             continue;
         // Content and helper processes carry the browser's executable too; the main one is
         // the one whose switches name the profile.
@@ -138,7 +138,7 @@ QHash<QString, qint64> LinuxBrowserNames::runningBrowserProcesses()
             return argument == QLatin1StringView("-contentproc") || argument.startsWith(QLatin1StringView("--type="));
         });
         if (!helper)
-            processes.insert(*bundleId, processId);
+            processes.insert(*browserId, processId);
     }
     return processes;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scriptrunner.h"
+#include "macos/scriptrunner.h"
 #include "tabreader.h"
 
 #include <QMutex>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "browserprofiles.h"
 #include "desktopworkspace.h"
+#include "linux/browserprofiles.h"
 
 #include <QMutex>
 
@@ -15,9 +15,9 @@ class SessionGuessWorkspace : public DesktopWorkspace
 public:
     using DesktopWorkspace::DesktopWorkspace;
 
-    [[nodiscard]] std::optional<QString> frontmostApplicationBundleId() const override;
-    [[nodiscard]] QStringList runningApplicationBundleIds() const override;
-    [[nodiscard]] std::optional<QString> bundleIdOfProcess(qint64 processId) const override;
+    [[nodiscard]] std::optional<QString> frontmostApplicationId() const override;
+    [[nodiscard]] QStringList runningApplicationIds() const override;
+    [[nodiscard]] std::optional<QString> applicationIdOfProcess(qint64 processId) const override;
 
 private:
     mutable QMutex m_profilesLock;

@@ -1,6 +1,6 @@
 #include "osascripttabreader.h"
 
-#include "browserscripts.h"
+#include "macos/browserscripts.h"
 
 #include <QMutexLocker>
 
@@ -31,12 +31,12 @@ OsascriptTabReader::OsascriptTabReader(ScriptRunner runner)
 
 std::optional<QString> OsascriptTabReader::readActiveTab(const KnownBrowser &browser)
 {
-    const ScriptRunner::Run run = m_runner.runAppleScript(BrowserScripts::tabScript(browser));
+    const ScriptAnswer run = m_runner.run(BrowserScripts::tabScript(browser), ScriptAnswer::Script::Tab);
     const QJsonObject report{
         {u"reader"_s, u"osascript"_s},
         {u"executable"_s, m_runner.executable()},
         {u"script"_s, kindName(browser.kind)},
-        {u"outcome"_s, ScriptRunner::describe(run.outcome)},
+        {u"outcome"_s, ScriptAnswer::describe(run.outcome)},
     };
     const QMutexLocker locker(&m_reportLock);
     m_lastReadReport = report;
@@ -48,9 +48,9 @@ std::optional<QString> OsascriptTabReader::readPageText(const QString &browserNa
     static constexpr std::array chromiumNames{"chrome"_L1, "arc"_L1, "brave"_L1, "edge"_L1, "opera"_L1};
     const QString name = browserName.toLower();
     if (name.contains("safari"_L1))
-        return m_runner.runAppleScriptDirect(BrowserScripts::safariTextScript()).answer;
+        return m_runner.run(BrowserScripts::safariTextScript(), ScriptAnswer::Script::PageText).answer;
     if (std::any_of(chromiumNames.cbegin(), chromiumNames.cend(), [&name](QLatin1StringView part) { return name.contains(part); }))
-        return m_runner.runAppleScriptDirect(BrowserScripts::chromiumTextScript(browserName)).answer;
+        return m_runner.run(BrowserScripts::chromiumTextScript(browserName), ScriptAnswer::Script::PageText).answer;
     return std::nullopt;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "browserhistory.h"
-#include "browserprofiles.h"
-#include "browserwindows.h"
-#include "sessiontab.h"
-#include "stampedfilecache.h"
+#include "linux/browserhistory.h"
+#include "linux/browserprofiles.h"
+#include "linux/browserwindows.h"
+#include "linux/sessiontab.h"
+#include "linux/stampedfilecache.h"
 #include "tabreader.h"
 
 #include <QHash>
@@ -35,7 +35,7 @@ private:
     [[nodiscard]] std::optional<SessionTab> selectedSessionTab(const KnownBrowser &browser, const QString &sessionFile);
     // When this window was first seen with this title: Chromium's session records carry no
     // title, so a session written before that moment cannot know the page.
-    [[nodiscard]] qint64 titleSeenSince(const QString &bundleId, const BrowserWindow &window, const QString &title);
+    [[nodiscard]] qint64 titleSeenSince(const QString &browserId, const BrowserWindow &window, const QString &title);
 
     std::shared_ptr<BrowserWindows> m_windows;
     BrowserProfiles m_profiles;

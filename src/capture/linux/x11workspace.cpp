@@ -9,7 +9,7 @@ X11Workspace::X11Workspace(std::shared_ptr<X11PropertySource> source, QObject *p
     connect(m_source.get(), &X11PropertySource::activeWindowChanged, this, &X11Workspace::handleActiveWindowChanged);
 }
 
-std::optional<QString> X11Workspace::frontmostApplicationBundleId() const
+std::optional<QString> X11Workspace::frontmostApplicationId() const
 {
     const std::optional<quint32> active = m_source->activeWindow();
     if (!active)
@@ -17,28 +17,28 @@ std::optional<QString> X11Workspace::frontmostApplicationBundleId() const
     const QList<X11Window> windows = m_source->windows({*active});
     if (windows.isEmpty())
         return std::nullopt;
-    return LinuxBrowserNames::bundleIdOfWindow(windows.constFirst());
+    return LinuxBrowserNames::browserOfWindow(windows.constFirst());
 }
 
-QStringList X11Workspace::runningApplicationBundleIds() const
+QStringList X11Workspace::runningApplicationIds() const
 {
-    QStringList bundleIds;
+    QStringList browserIds;
     for (const X11Window &window : m_source->windows(m_source->clientWindowsBottomToTop())) {
-        const std::optional<QString> bundleId = LinuxBrowserNames::bundleIdOfWindow(window);
-        if (bundleId && !bundleIds.contains(*bundleId))
-            bundleIds.append(*bundleId);
+        const std::optional<QString> browserId = LinuxBrowserNames::browserOfWindow(window);
+        if (browserId && !browserIds.contains(*browserId))
+            browserIds.append(*browserId);
     }
-    return bundleIds;
+    return browserIds;
 }
 
-std::optional<QString> X11Workspace::bundleIdOfProcess(qint64 processId) const
+std::optional<QString> X11Workspace::applicationIdOfProcess(qint64 processId) const
 {
-    if (auto byExecutable = LinuxBrowserNames::bundleIdOfProcess(processId))
+    if (auto byExecutable = LinuxBrowserNames::browserOfProcess(processId))
         return byExecutable;
     // A sandboxed browser's process id is not one /proc knows; its window's class still tells.
     for (const X11Window &window : m_source->windows(m_source->clientWindowsBottomToTop())) {
         if (window.processId == processId) {
-            if (auto byClass = LinuxBrowserNames::bundleIdForWindowClass(window.classInstance, window.className))
+            if (auto byClass = LinuxBrowserNames::browserForWindowClass(window.classInstance, window.className))
                 return byClass;
         }
     }
@@ -47,6 +47,6 @@ std::optional<QString> X11Workspace::bundleIdOfProcess(qint64 processId) const
 
 void X11Workspace::handleActiveWindowChanged()
 {
-    if (const std::optional<QString> bundleId = frontmostApplicationBundleId())
-        Q_EMIT applicationActivated(*bundleId);
+    if (const std::optional<QString> browserId = frontmostApplicationId())
+        Q_EMIT applicationActivated(*browserId);
 }

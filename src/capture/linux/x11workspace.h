@@ -14,9 +14,9 @@ class X11Workspace : public DesktopWorkspace
 public:
     explicit X11Workspace(std::shared_ptr<X11PropertySource> source, QObject *parent = nullptr);
 
-    [[nodiscard]] std::optional<QString> frontmostApplicationBundleId() const override;
-    [[nodiscard]] QStringList runningApplicationBundleIds() const override;
-    [[nodiscard]] std::optional<QString> bundleIdOfProcess(qint64 processId) const override;
+    [[nodiscard]] std::optional<QString> frontmostApplicationId() const override;
+    [[nodiscard]] QStringList runningApplicationIds() const override;
+    [[nodiscard]] std::optional<QString> applicationIdOfProcess(qint64 processId) const override;
 
 private:
     void handleActiveWindowChanged();

@@ -20,5 +20,5 @@ public:
     virtual ~BrowserWindows() = default;
     // Whether the windows are known at all; without, the tab reader guesses from file times.
     [[nodiscard]] virtual bool knowsWindows() const = 0;
-    [[nodiscard]] virtual std::optional<BrowserWindow> topmostWindow(const QString &bundleId) const = 0;
+    [[nodiscard]] virtual std::optional<BrowserWindow> topmostWindow(const QString &browserId) const = 0;
 };

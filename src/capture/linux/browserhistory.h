@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filestamp.h"
 #include "knownbrowsers.h"
+#include "linux/filestamp.h"
 
 #include <QHash>
 #include <QString>
