@@ -101,12 +101,10 @@ private Q_SLOTS:
         QTest::newRow("sign in: emptiness before letters") << u"login"_s << u"é@b.c"_s << u""_s << none << fill;
         QTest::newRow("sign in: accented email") << u"login"_s << u"é@b.c"_s << u"secret"_s << none << signInAscii;
         QTest::newRow("sign in: emoji password") << u"login"_s << u"a@b.c"_s << u"secret😀"_s << none << signInAscii;
-        QTest::newRow("register: short password") << u"register"_s << u"a@b.c"_s << u"12345"_s << none << shortPassword;
         QTest::newRow("register: letters before length") << u"register"_s << u"a@b.c"_s << u"ü"_s << none << signInAscii;
         QTest::newRow("register: six blanks") << u"register"_s << u"a@b.c"_s << u"      "_s << none << none;
         QTest::newRow("register: CR LF is one character") << u"register"_s << u"a@b.c"_s << u"abcd\r\n"_s << none << shortPassword;
 
-        QTest::newRow("code request: no email") << u"request"_s << u""_s << none << none << u"Please enter your email address."_s;
         QTest::newRow("code request: accented email")
             << u"request"_s << u"ü@b.c"_s << none << none << u"Email must contain English characters only."_s;
         QTest::newRow("code request: fine") << u"request"_s << u"a@b.c"_s << none << none << none;
@@ -124,7 +122,6 @@ private Q_SLOTS:
         QTest::newRow("change: accented current") << u"change"_s << u"öld"_s << u"secret"_s << u"secret"_s << changeAscii;
         QTest::newRow("change: short even when matching")
             << u"change"_s << u"old"_s << u"12345"_s << u"12345"_s << u"New password must be at least 6 characters."_s;
-        QTest::newRow("change: mismatch") << u"change"_s << u"old"_s << u"123456"_s << u"123457"_s << u"New passwords do not match."_s;
         QTest::newRow("change: blanks") << u"change"_s << u" "_s << u"      "_s << u"      "_s << none;
     }
 
