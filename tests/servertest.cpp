@@ -379,9 +379,10 @@ private Q_SLOTS:
             }
             differencesUs.append(elapsedUs[0] - elapsedUs[1]);
         }
-        // A leak is a whole hash, some 70 ms; a few ms either way are a loaded machine's noise.
+        // A leak is a whole hash, some 70 ms idle and twice that under load; a loaded machine's
+        // noise has reached 20 ms.
         const qint64 differenceUs = median(differencesUs);
-        QVERIFY2(qAbs(differenceUs) < 20000, qPrintable(u"with an account, a reset takes %1 µs longer"_s.arg(differenceUs)));
+        QVERIFY2(qAbs(differenceUs) < 40000, qPrintable(u"with an account, a reset takes %1 µs longer"_s.arg(differenceUs)));
     }
 
     void dataAndSecretFileSurviveARestart()
