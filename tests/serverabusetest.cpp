@@ -106,9 +106,6 @@ void addHostileRequestRows()
     row("icon: a name for this machine", "GET icon?domain=LocalHost", "", Nobody, 403);
     row("icon: ssh port", "GET icon?domain=example.com:22", "", Nobody, 403);
     row("icon: decimal loopback", "GET icon?domain=2130706433", "", Nobody, 403);
-    row("icon: IPv6 loopback", "GET icon?domain=%5B%3A%3A1%5D", "", Nobody, 403);
-    row("icon: IPv4-mapped loopback", "GET icon?domain=%5B%3A%3Affff%3A127.0.0.1%5D", "", Nobody, 403);
-    row("icon: private address", "GET icon?domain=192.168.1.1", "", Nobody, 403);
     row("icon: a path", "GET icon?domain=example.com%2Ffavicon.ico", "", Nobody, 400);
     row("icon: a user", "GET icon?domain=me%40example.com", "", Nobody, 400);
     row("icon: empty domain", "GET icon?domain=", "", Nobody, 400);
@@ -236,7 +233,7 @@ private Q_SLOTS:
         m_otherWebsite = m_client->addId(m_otherToken, u"https://other.example"_s, u"Title"_s);
         QVERIFY(m_ownWebsite > 0 && m_otherWebsite > 0);
         // Saved, so that their icons are fetched at all and the address policy is what refuses them.
-        for (const char *site : {"127.0.0.1", "localhost", "[::1]", "[::ffff:127.0.0.1]", "192.168.1.1"})
+        for (const char *site : {"127.0.0.1", "localhost"})
             QCOMPARE(m_client->add(m_otherToken, u"http://%1/"_s.arg(QLatin1StringView(site)), u"Site"_s).status, 201);
         m_snapshot = snapshot();
         QVERIFY(m_snapshot.endsWith("200200"));
@@ -365,20 +362,6 @@ private Q_SLOTS:
         QCOMPARE(tryGuess(owner, guess, email, right, ownerToken).status, ownerStatus);
         if (guess != Guess::Password)
             QVERIFY(!owner.signIn(email, ownerStatus == 200 ? u"after12"_s : u"owner-pass"_s).isEmpty());
-    }
-
-    // One client that spends an address's code requests leaves its owner theirs.
-    void codeRequestsArePerClient()
-    {
-        const QString email = u"requested%1@example.com"_s.arg(++m_clients);
-        ApiClient owner = client("198.51.100.20");
-        owner.registerAccount(email, u"owner-pass"_s);
-        ApiClient requester = client("203.0.113.200:4242");
-        for (int index = 0; index < 3; ++index)
-            QCOMPARE(requester.forgot(email).status, 200);
-        QCOMPARE(requester.forgot(email).status, 429);
-        QCOMPARE(owner.forgot(email).status, 200);
-        QCOMPARE(owner.reset(email, m_server->latestResetCode(email)).status, 200);
     }
 
     // Ten new accounts a client and hour; refused registrations do not count.

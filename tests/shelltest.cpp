@@ -42,12 +42,6 @@ struct ChangingTray : TrayAvailability {
     }
     bool available;
 };
-
-bool isInked(const QImage &image, QPointF logicalPoint)
-{
-    const QPoint pixel = (logicalPoint * image.devicePixelRatio()).toPoint();
-    return qAlpha(image.pixel(pixel)) > 100;
-}
 }
 
 class ShellTest : public QObject
@@ -147,22 +141,6 @@ private Q_SLOTS:
         // The second folder is tried when the first has no image.
         StatusItem shipped(nullptr, [] {}, {empty.path(), withArtwork.path()});
         QCOMPARE(normalised(shipped.icon().pixmap(QSize(32, 32), 1).toImage()), artwork);
-    }
-
-    void drawnIconShape()
-    {
-        const QImage icon = StatusItem::createMenuBarVectorIcon(Qt::black);
-        QCOMPARE(icon.deviceIndependentSize(), QSizeF(16, 16));
-        // Points in the drawing's own y-up coordinates, read back in image rows.
-        const auto inked = [&icon](qreal x, qreal y) { return isInked(icon, QPointF(x, 16 - y)); };
-        QVERIFY(inked(14.0, 13.0)); // the long arm's tip
-        QVERIFY(inked(8.0, 7.0)); // the check mark's corner
-        QVERIFY(inked(6.2, 8.8)); // the short arm
-        QVERIFY(inked(13.6, 4.75)); // the arc, lower right (-30°)
-        QVERIFY(!inked(1.5, 8.0)); // no arc on the left
-        QVERIFY(!inked(8.0, 14.5)); // nor at the top
-        QVERIFY(!inked(3.0, 3.0));
-        QCOMPARE(QColor(icon.pixel(QPoint(16, 18))).rgb() & 0xffffff, 0u);
     }
 
     void secondLaunchShowsClosedPanel_data()

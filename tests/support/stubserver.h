@@ -16,16 +16,6 @@ class QTcpSocket;
 
 // A scripted HTTP/1.1 server for the client's network tests. It listens on 127.0.0.1 with a port
 // the system chooses, answers each request from its script and records every request it received.
-//
-//     StubServer server;
-//     server.on("POST", u"/api/auth/login"_s, StubServer::json(200, QJsonObject{...}));
-//     server.queue("GET", u"/api/websites"_s, StubServer::text(500, "<html>"_ba)); // once, first
-//     server.on("GET", u"/api/version"_s, StubServer::silence());                  // never answers
-//     auto model = environment.makeViewModel(server.baseUrl());
-//     ...
-//     QCOMPARE(server.requests().size(), 1);
-//     QCOMPARE(server.requests().first().header("Authorization"), "Bearer t"_ba);
-//
 // Targets match the request line exactly (path and query as sent). A request with no scripted
 // answer gets 404 with an "error" that names it. Every answer closes its connection; a silent or
 // stalled answer keeps it open until the client gives up or the server is destroyed. A connection
