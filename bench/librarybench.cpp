@@ -492,8 +492,6 @@ BENCHMARK(BM_FetchPeakMemory)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterati
 
 int main(int argc, char **argv)
 {
-    // As the application does, so that the figures are the application's.
-    Heap::useHugePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);

@@ -4,7 +4,6 @@
 #include "capture/browsertracker.h"
 #include "capture/capturereport.h"
 #include "platform/desktopcaptureplatform.h"
-#include "platform/heap.h"
 #include "state/appviewmodel.h"
 
 #include <QApplication>
@@ -38,7 +37,6 @@ int printCaptureReport(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    Heap::useHugePages(argv);
     if (captureReportRequested(argc, argv))
         return printCaptureReport(argc, argv);
 
