@@ -64,6 +64,8 @@ QCoro::Task<std::optional<QList<SavedWebsite>>> changedLibraryOffThreadWhenLarge
 void dropWebsites(QList<SavedWebsite> websites)
 {
     websites = {};
+    // This may end after the last trim that was asked for.
+    Heap::returnFreedMemoryWhenSettled();
 }
 
 // A list that may hold the only references to its websites' page text is freed on a worker:
