@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -321,6 +322,34 @@ void BM_StartUpSeeding(benchmark::State &state)
     state.counters["VmRSS_before_MB"] = residentBefore;
     state.counters["VmRSS_loaded_MB"] = residentLoaded;
 }
+// The library's memory once it is loaded and settled, then after a search that reads every
+// website's page text: the anonymous part (RssAnon, the heap) and all of it (VmRSS), beside the
+// same figures before the library was made. Run each size alone, e.g.
+// --benchmark_filter=BM_LibraryMemory/10000, so that no other benchmark's memory is counted.
+void BM_LibraryMemory(benchmark::State &state)
+{
+    Heap::returnFreedMemory();
+    state.counters["RssAnon_before_MB"] = statusMegabytes("RssAnon:");
+    state.counters["VmRSS_before_MB"] = residentMegabytes();
+    StoredLibrary stored(int(state.range(0)), false);
+    for (auto _ : state) {
+        const auto model = stored.openSeeded();
+        waitForSearchIndex(*model);
+        // As long as the application's own trim waits after the last large step.
+        QEventLoop settling;
+        QTimer::singleShot(std::chrono::seconds(3), &settling, &QEventLoop::quit);
+        settling.exec();
+        state.counters["RssAnon_settled_MB"] = statusMegabytes("RssAnon:");
+        state.counters["VmRSS_settled_MB"] = residentMegabytes();
+        model->library()->setSearchQuery(u"zebrafish"_s);
+        if (model->library()->filteredCount() != 0)
+            state.SkipWithError("the query was meant to match nothing");
+        state.counters["RssAnon_searched_MB"] = statusMegabytes("RssAnon:");
+        state.counters["VmRSS_searched_MB"] = residentMegabytes();
+    }
+}
+BENCHMARK(BM_LibraryMemory)->Arg(2000)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // One preference written to disk while the library, 2,000 websites of 20 KB, is loaded: the
 // preferences file no longer holds a copy of it, so the write stays small.
 void BM_PreferenceWrite(benchmark::State &state)
@@ -492,8 +521,6 @@ BENCHMARK(BM_FetchPeakMemory)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterati
 
 int main(int argc, char **argv)
 {
-    // As the application does, so that the figures are the application's.
-    Heap::useHugePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);

@@ -24,12 +24,17 @@ done
 DISPLAY=:$(cat "$scratch/display")
 export DISPLAY
 
-openbox >"$scratch/openbox.log" 2>&1 &
-wm=$!
-# The window manager is ready once it announces itself on the root window.
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-    kill -0 "$wm" 2>/dev/null || { cat "$scratch/openbox.log" >&2; exit 1; }
-    sleep 0.1
-done
+# Without openbox the panel is mapped straight onto the root window, which the benchmark sees too.
+if command -v openbox >/dev/null; then
+    openbox >"$scratch/openbox.log" 2>&1 &
+    wm=$!
+    # The window manager is ready once it announces itself on the root window.
+    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+        kill -0 "$wm" 2>/dev/null || { cat "$scratch/openbox.log" >&2; exit 1; }
+        sleep 0.1
+    done
+else
+    echo "openbox not found: measuring without a window manager" >&2
+fi
 
 "$bench" "$@"

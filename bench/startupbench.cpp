@@ -8,7 +8,6 @@
 #include "atomicwrite.h"
 #include "database.h"
 #include "librarycopies.h"
-#include "localstoremanager.h"
 #include "pagetext.h"
 #include "preferences.h"
 #include "preferencessecretstore.h"
@@ -107,8 +106,7 @@ public:
         preferences.setData(Preferences::kCurrentUser, QJsonDocument(account.session.user.toJson()).toJson(QJsonDocument::Compact));
         if (!account.library.isEmpty()) {
             preferences.setData(Preferences::kSavedWebsites, LibraryCopies::encodePreferencesCopy(account.library));
-            LocalStoreManager::shared().setBaseDirectory(path(u"data/Corvane"_s));
-            writeFileAtomically(LibraryCopies::cacheFileName(), LibraryCopies::encodeCacheFile(account.library));
+            writeFileAtomically(path(u"data/Corvane/websites_cache.json"_s), LibraryCopies::encodeCacheFile(account.library));
         }
         preferences.save();
     }
@@ -236,6 +234,8 @@ double cpuSeconds(qint64 pid)
 struct Sample {
     double windowMs = NAN;
     double residentMb = NAN;
+    // The heap's share of it, without mapped files and libraries.
+    double anonymousMb = NAN;
     double peakMb = NAN;
     double idleCpuSeconds = NAN;
 };
@@ -264,6 +264,7 @@ Sample runClient(const QString &binary, const ClientProfile &profile, const QUrl
     std::optional<Clock::time_point> mapped = windows.waitForWindowOf(pid, start + timing.settle);
     std::this_thread::sleep_until(start + timing.settle);
     sample.residentMb = statusMegabytes(pid, "VmRSS");
+    sample.anonymousMb = statusMegabytes(pid, "RssAnon");
     sample.peakMb = statusMegabytes(pid, "VmHWM");
     const double settledCpu = cpuSeconds(pid);
     // A window later than the memory reading still counts; the CPU time then includes start-up.
@@ -298,7 +299,8 @@ Sample median(const std::vector<Sample> &samples)
         std::transform(samples.begin(), samples.end(), values.begin(), [&](const Sample &sample) { return sample.*field; });
         return median(std::move(values));
     };
-    return {column(&Sample::windowMs), column(&Sample::residentMb), column(&Sample::peakMb), column(&Sample::idleCpuSeconds)};
+    return {column(&Sample::windowMs), column(&Sample::residentMb), column(&Sample::anonymousMb), column(&Sample::peakMb),
+            column(&Sample::idleCpuSeconds)};
 }
 
 QString loadAverage()
@@ -309,8 +311,8 @@ QString loadAverage()
 
 void printSample(const char *label, const Sample &sample)
 {
-    std::fprintf(stderr, "  %-8s window %7.0f ms  RSS %6.0f MB (peak %6.0f)  CPU %5.2f s\n", label, sample.windowMs, sample.residentMb,
-                 sample.peakMb, sample.idleCpuSeconds);
+    std::fprintf(stderr, "  %-8s window %7.0f ms  RSS %6.0f MB (anonymous %6.0f, peak %6.0f)  CPU %5.2f s\n", label, sample.windowMs,
+                 sample.residentMb, sample.anonymousMb, sample.peakMb, sample.idleCpuSeconds);
 }
 }
 
@@ -372,15 +374,15 @@ int main(int argc, char *argv[])
     }
 
     const QString settle = QString::number(timing.settle.count());
-    std::printf("\n%-9s %-8s %10s %8s %12s %13s %14s\n", "websites", "start", "window ms", "x empty",
-                qPrintable(u"RSS MB @"_s + settle + u's'), qPrintable(u"peak MB @"_s + settle + u's'),
-                qPrintable(u"CPU s next %1s"_s.arg(timing.idle.count())));
+    std::printf("\n%-9s %-8s %10s %8s %12s %13s %13s %14s\n", "websites", "start", "window ms", "x empty",
+                qPrintable(u"RSS MB @"_s + settle + u's'), qPrintable(u"anon MB @"_s + settle + u's'),
+                qPrintable(u"peak MB @"_s + settle + u's'), qPrintable(u"CPU s next %1s"_s.arg(timing.idle.count())));
     for (const auto &[key, runSamples] : samples) {
         const Sample sample = median(runSamples);
         const auto empty = samples.find({0, key.second});
         const double reference = empty != samples.end() ? median(empty->second).windowMs : NAN;
-        std::printf("%-9d %-8s %10.0f %8.2f %12.0f %13.0f %14.2f\n", key.first, key.second ? "restart" : "first", sample.windowMs,
-                    sample.windowMs / reference, sample.residentMb, sample.peakMb, sample.idleCpuSeconds);
+        std::printf("%-9d %-8s %10.0f %8.2f %12.0f %13.0f %13.0f %14.2f\n", key.first, key.second ? "restart" : "first", sample.windowMs,
+                    sample.windowMs / reference, sample.residentMb, sample.anonymousMb, sample.peakMb, sample.idleCpuSeconds);
     }
     std::printf("medians of %d runs; load average at the end: %s\n", runs, qPrintable(loadAverage()));
     return 0;

@@ -5,6 +5,7 @@
 #include "support/testdata.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -179,6 +180,40 @@ private Q_SLOTS:
         QCOMPARE(idsOf(search.filter(shorter, u"alpha"_s)), QList<qint64>{2});
         QCOMPARE(idsOf(search.filter(websites, u"beta"_s)), QList<qint64>{});
         QCOMPARE(idsOf(search.filter({}, u"alpha"_s)), QList<qint64>{});
+    }
+
+    // With its page text in a file the index answers as it does with the text on the heap, and a
+    // file replaced by a newer one leaves the text read from it before as it was.
+    void pageTextFile()
+    {
+        QTemporaryDir directory;
+        const QString path = directory.filePath(u"cache/pagetext"_s);
+        QRandomGenerator random(20251208);
+        QList<SavedWebsite> websites;
+        for (qint64 id = 1; id <= 200; ++id) {
+            websites.append({.id = id, .url = u"https://"_s + awkwardText(random, 3) + u".test/"_s, .title = awkwardText(random, 4)});
+            if (id % 5 != 0)
+                websites.last().content = awkwardText(random, 10 + random.bounded(60));
+        }
+        const auto onHeap = LibrarySearchIndex::build(websites, nullptr);
+        const auto filed = LibrarySearchIndex::build(websites, nullptr, path);
+        QCOMPARE(filed->websites(), websites);
+        QCOMPARE(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        for (int query = 0; query < 300; ++query) {
+            const QString text = awkwardText(random, 1 + random.bounded(3));
+            const QString lowered = text.trimmed().toLower();
+            QCOMPARE(idsOf(filed->filter(lowered)), idsOf(onHeap->filter(lowered)));
+        }
+
+        const QList<SavedWebsite> readBefore = filed->websites();
+        QList<SavedWebsite> changed = websites;
+        changed[3].content = u"Replaced"_s;
+        changed.removeLast();
+        const auto replaced = LibrarySearchIndex::build(changed, filed.get(), path);
+        QCOMPARE(readBefore, websites);
+        QCOMPARE(replaced->websites(), changed);
+        QCOMPARE(idsOf(replaced->filter(u"replaced"_s)), QList<qint64>{4});
+        QCOMPARE(QDir(directory.filePath(u"cache"_s)).entryList(QDir::Files), QStringList{u"pagetext"_s});
     }
 
     // The library's display order.

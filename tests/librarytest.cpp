@@ -2,6 +2,7 @@
 #include "backendclient.h"
 #include "librarycopies.h"
 #include "libraryorder.h"
+#include "librarysearchindex.h"
 #include "localstoremanager.h"
 #include "support/stubserver.h"
 #include "support/testdata.h"
@@ -57,6 +58,27 @@ const QList<SavedWebsite> kLibrary{
 };
 constexpr qint64 kUnknownId = 99;
 
+ino_t inodeOf(const QString &path)
+{
+    struct stat status {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
+}
+
+// Whether text lies in a mapping of the file at path rather than on the heap.
+bool isMappedFrom(const QByteArray &text, const QString &path)
+{
+    const auto address = quintptr(text.constData());
+    for (const QByteArray &line : readFile(u"/proc/self/maps"_s).split('\n')) {
+        const qsizetype dash = line.indexOf('-');
+        const quintptr start = line.left(dash).toULongLong(nullptr, 16);
+        const quintptr end = line.mid(dash + 1, line.indexOf(' ') - dash - 1).toULongLong(nullptr, 16);
+        if (line.endsWith(QFile::encodeName(path)) && address >= start && address + quintptr(text.size()) <= end)
+            return true;
+    }
+    return false;
+}
+
 StubServer::Response websitesAnswer(const QList<SavedWebsite> &websites)
 {
     return StubServer::json(200, WebsitesResponse{websites}.toJson());
@@ -75,7 +97,8 @@ struct Fixture {
     std::unique_ptr<Preferences> preferences;
     FakeClipboard clipboard;
     FakeSaveDialog saveDialog;
-    Library library{{backend, *preferences, clipboard, saveDialog, environment.localStoreDirectory()}};
+    LocalStoreManager localStore{environment.localStoreDirectory()};
+    Library library{{backend, *preferences, clipboard, saveDialog, localStore, pageTextFile()}};
 
     // prepare writes what the library finds when it is built.
     explicit Fixture(const std::function<void(Preferences &)> &prepare = {})
@@ -121,6 +144,8 @@ struct Fixture {
         return settled;
     }
 
+    [[nodiscard]] QString cacheFile() const { return LibraryCopies::cacheFileName(environment.localStoreDirectory()); }
+    [[nodiscard]] QString pageTextFile() const { return environment.path(u"cache/pagetext"_s); }
     [[nodiscard]] QString preferencesCopyFile() const { return LibraryCopies::preferencesCopyLocation(preferences->location()).fileName; }
     [[nodiscard]] std::optional<QByteArray> preferencesCopy() const
     {
@@ -138,20 +163,16 @@ struct Fixture {
     // Removes both local copies, so that a test sees whether they are written again.
     void removeLocalCopies() const
     {
-        QFile::remove(LibraryCopies::cacheFileName());
+        QFile::remove(cacheFile());
         QFile::remove(preferencesCopyFile());
     }
 
     [[nodiscard]] bool localCopiesHold(const QList<SavedWebsite> &websites) const
     {
-        return readFile(LibraryCopies::cacheFileName()) == LibraryCopies::encodeCacheFile(websites)
-            && preferencesCopy() == std::optional(compact(websites));
+        return readFile(cacheFile()) == LibraryCopies::encodeCacheFile(websites) && preferencesCopy() == std::optional(compact(websites));
     }
 
-    [[nodiscard]] bool anyLocalCopy() const
-    {
-        return QFile::exists(LibraryCopies::cacheFileName()) || QFile::exists(preferencesCopyFile());
-    }
+    [[nodiscard]] bool anyLocalCopy() const { return QFile::exists(cacheFile()) || QFile::exists(preferencesCopyFile()); }
 };
 }
 
@@ -207,7 +228,7 @@ private Q_SLOTS:
                     ->setData(Preferences::kSavedWebsites, preferencesCopy);
         });
         if (!cacheFile.isEmpty())
-            writeFile(LibraryCopies::cacheFileName(), cacheFile);
+            writeFile(fixture.cacheFile(), cacheFile);
         QSignalSpy loading(&fixture.library, &Library::isLoadingChanged);
         fixture.seed();
         QCOMPARE(idsOf(fixture.library.websites()), ids);
@@ -215,7 +236,7 @@ private Q_SLOTS:
         QVERIFY(!fixture.library.isLoading());
 
         fixture.library.flushLocalCopies();
-        const QByteArray stored = readFile(LibraryCopies::cacheFileName());
+        const QByteArray stored = readFile(fixture.cacheFile());
         QCOMPARE(stored, cacheFileRewritten ? LibraryCopies::encodeCacheFile(fixture.library.websites()) : cacheFile);
         // Seeding never rewrites the preferences copy.
         QCOMPARE(fixture.preferencesCopy().value_or(QByteArray()), preferencesCopy.isEmpty() ? inPreferences : preferencesCopy);
@@ -234,8 +255,7 @@ private Q_SLOTS:
         // The cache file is a pipe: the background read waits in opening it until the test opens
         // the other end, then finds it empty and reads the preferences copy. Nothing may return
         // before that, or the read would wait for ever.
-        const QByteArray cacheFile = QFile::encodeName(LibraryCopies::cacheFileName());
-        LocalStoreManager::shared().ensureDirectoriesExist();
+        const QByteArray cacheFile = QFile::encodeName(fixture.cacheFile());
         QCOMPARE(mkfifo(cacheFile.constData(), 0600), 0);
         auto seeding = fixture.library.seedFromLocalCopies();
         const bool loading = fixture.library.isLoading();
@@ -246,6 +266,49 @@ private Q_SLOTS:
         QVERIFY(fixture.library.websites().isEmpty());
         fixture.library.flushLocalCopies();
         QVERIFY(!fixture.anyLocalCopy());
+    }
+
+    // Page text lives in a private file among the caches rather than on the heap: used as it is
+    // when it holds the library's text, written anew when it is missing or does not, and removed
+    // at sign-out.
+    void pageTextFile_data()
+    {
+        QTest::addColumn<QString>("onDisk");
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("missing") << u"missing"_s << true;
+        QTest::newRow("matching") << u"matching"_s << false;
+        QTest::newRow("other text") << u"other text"_s << true;
+        QTest::newRow("not one") << u"not one"_s << true;
+    }
+
+    void pageTextFile()
+    {
+        QFETCH(QString, onDisk);
+        QFETCH(bool, rewritten);
+        Fixture fixture;
+        const QString path = fixture.pageTextFile();
+        const QList<SavedWebsite> library = LibraryOrder::sorted(kLibrary);
+        writeFile(fixture.cacheFile(), LibraryCopies::encodeCacheFile(library));
+        QList<SavedWebsite> other = library;
+        other.last().content = u"Other page"_s;
+        if (onDisk == u"matching"_s || onDisk == u"other text"_s)
+            std::ignore = LibrarySearchIndex::build(onDisk == u"matching"_s ? library : other, nullptr, path);
+        else if (onDisk == u"not one"_s)
+            writeFile(path, "CVPGTXT1 and then nothing like a table");
+        const ino_t before = inodeOf(path);
+
+        fixture.seed();
+        fixture.library.flushLocalCopies();
+        QCOMPARE(inodeOf(path) != before, rewritten);
+        QCOMPARE(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(fixture.library.websites(), library);
+        QVERIFY(isMappedFrom(fixture.library.websites().last().content->utf8(), path));
+        fixture.library.setSearchQuery(u"first PAGE"_s);
+        QCOMPARE(idsOf(fixture.library.filteredWebsites()), QList<qint64>{1});
+
+        fixture.library.clear();
+        fixture.library.flushLocalCopies();
+        QVERIFY(!QFile::exists(path));
     }
 
     void copiesAreStoredInOrder_data()
@@ -261,7 +324,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, byName);
         TestEnvironment environment;
-        LocalStoreManager::shared().setBaseDirectory(environment.localStoreDirectory());
+        const LocalStoreManager store(environment.localStoreDirectory());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, environment.path(u"config"_s));
         const auto preferences = byName ? std::make_unique<Preferences>(std::make_unique<QSettings>(u"CorvaneTest"_s, u"Library"_s))
                                         : environment.preferences();
@@ -271,7 +334,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(copyLocation.fileName).dir(), QFileInfo(preferences->location().fileName).dir());
         QVERIFY(copyLocation.fileName != preferences->location().fileName);
 
-        LibraryCopies copies(preferences->location());
+        LibraryCopies copies(preferences->location(), store);
         const QList<SavedWebsite> older = websitesFrom(1, 40);
         const QList<SavedWebsite> newer = websitesFrom(100, 2);
         for (const auto &websites : {older, older, older, newer}) {
@@ -280,7 +343,7 @@ private Q_SLOTS:
         }
         copies.flush();
         // Indented, as the cache files already on users' disks are.
-        const QByteArray cacheFile = readFile(LibraryCopies::cacheFileName());
+        const QByteArray cacheFile = readFile(LibraryCopies::cacheFileName(store.baseDirectory()));
         QVERIFY2(cacheFile.startsWith("[\n    {\n") && !cacheFile.contains("null"), cacheFile.left(40).constData());
         QCOMPARE(cacheFile, LibraryCopies::encodeCacheFile(newer));
         QCOMPARE(Preferences::open(copyLocation)->data(Preferences::kSavedWebsites), std::optional(compact(newer)));
@@ -385,7 +448,7 @@ private Q_SLOTS:
     void thumbnailWalkAndClear()
     {
         Fixture fixture;
-        auto &store = LocalStoreManager::shared();
+        auto &store = fixture.localStore;
         QList<SavedWebsite> websites = websitesFrom(1, 6);
         fixture.serveThumbnails(websites, 4);
         fixture.fetch(websites.first(3));
@@ -515,7 +578,7 @@ private Q_SLOTS:
             QCOMPARE(QJsonDocument::fromJson(sent.first().body).object(), (QJsonObject{{u"isPinned"_s, !twoPinned}}));
         QCOMPARE(idsOf(fixture.library.websites()), after);
         QCOMPARE(fixture.library.websites().constFirst().title, kLibrary.at(after.first() - 1).title);
-        QCOMPARE(readFile(LibraryCopies::cacheFileName()),
+        QCOMPARE(readFile(fixture.cacheFile()),
                  cacheFileWritten ? LibraryCopies::encodeCacheFile(fixture.library.websites()) : QByteArray());
         // The preferences copy waits for the next whole-library change.
         QVERIFY(!fixture.preferencesCopy());
@@ -577,7 +640,7 @@ private Q_SLOTS:
         for (const qint64 id : {7, 17, 70})
             websites.append({.id = id, .url = u"https://%1.test/"_s.arg(id), .title = QString::number(id)});
         fixture.fetch(websites);
-        auto &store = LocalStoreManager::shared();
+        auto &store = fixture.localStore;
         for (const qint64 id : {7, 17, 70}) {
             writeFile(store.thumbnailFile(id), imageBytes(16));
             QVERIFY(store.loadCachedThumbnail(id));
@@ -660,7 +723,7 @@ private Q_SLOTS:
 
         fixture.fetch(kLibrary);
         fixture.library.exportBookmarksToFile();
-        QCOMPARE(readFile(path), compact(fixture.library.websites()));
+        QCOMPARE(readFile(path), compact(LibraryOrder::sorted(kLibrary)));
         const auto &question = fixture.saveDialog.questions.first();
         QCOMPARE(question.title, u"Export Saved Websites"_s);
         QCOMPARE(question.proposedFileName, u"corvane-bookmarks.json"_s);

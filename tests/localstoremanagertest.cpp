@@ -9,7 +9,6 @@
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,9 +22,9 @@ QString dataAddress(const QByteArray &bytes)
 }
 
 // Waits with the event loop running, so a stub server on this thread can answer.
-std::optional<QImage> cacheThumbnail(qint64 id, const std::optional<QString> &address)
+std::optional<QImage> cacheThumbnail(LocalStoreManager &store, qint64 id, const std::optional<QString> &address)
 {
-    auto future = LocalStoreManager::shared().cacheThumbnailAsync(id, address);
+    auto future = store.cacheThumbnailAsync(id, address);
     if (!QTest::qWaitFor([&future] { return future.isFinished(); }, 20000))
         qFatal("the thumbnail never finished");
     return future.result();
@@ -39,30 +38,25 @@ class LocalStoreManagerTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // The instance creates its default folder when first used; keep that out of the user's.
-        QStandardPaths::setTestModeEnabled(true);
-    }
-
     void init()
     {
         m_directory = std::make_unique<QTemporaryDir>();
         QVERIFY(m_directory->isValid());
         m_base = m_directory->filePath(u"Application Support/Corvane"_s);
-        LocalStoreManager::shared().setBaseDirectory(m_base);
+        m_store = std::make_unique<LocalStoreManager>(m_base);
     }
+
+    void cleanup() { m_store.reset(); }
 
     void unwritableFolderLosesNothing()
     {
         // A plain file where the folder should be: no one, not even root, can create it.
         const QString blocker = m_directory->filePath(u"blocked"_s);
         writeFile(blocker, "not a folder");
-        auto &store = LocalStoreManager::shared();
-        store.setBaseDirectory(blocker + u"/Corvane"_s);
+        LocalStoreManager store(blocker + u"/Corvane"_s);
 
         // The image still reaches the caller; only the file is missing.
-        QVERIFY(cacheThumbnail(3, dataAddress(imageBytes(16))));
+        QVERIFY(cacheThumbnail(store, 3, dataAddress(imageBytes(16))));
         QVERIFY(!QFile::exists(store.thumbnailFile(3)));
         store.clearAllThumbnails();
         store.deleteCachedThumbnail(3);
@@ -124,10 +118,10 @@ private Q_SLOTS:
         server.on("GET", u"/final.png"_s, StubServer::text(200, imageBytes(16), "image/png"));
         const auto given = address.isNull() ? std::nullopt : std::optional(address.replace(u"{server}"_s, server.baseUrl()));
 
-        const auto image = cacheThumbnail(7, given);
+        const auto image = cacheThumbnail(*m_store, 7, given);
         QCOMPARE(image.has_value(), stored);
         QCOMPARE(readFile(m_base + u"/Thumbnails/thumb_7.png"_s), stored ? imageBytes(16) : QByteArray());
-        QCOMPARE(LocalStoreManager::shared().loadCachedThumbnail(7).has_value(), stored);
+        QCOMPARE(m_store->loadCachedThumbnail(7).has_value(), stored);
         if (stored)
             QCOMPARE(image->size(), QSize(16, 16));
         if (server.requests().isEmpty())
@@ -136,7 +130,7 @@ private Q_SLOTS:
         QCOMPARE(request.header("User-Agent"), "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15"_ba);
         QVERIFY(!request.hasHeader("Authorization"));
         // Stored means never asked again; anything else is asked again next time.
-        QCOMPARE(cacheThumbnail(7, given).has_value(), stored);
+        QCOMPARE(cacheThumbnail(*m_store, 7, given).has_value(), stored);
         QCOMPARE(server.requestsTo(u"/thumb.png"_s).size(), stored ? 1 : 2);
     }
 
@@ -148,8 +142,8 @@ private Q_SLOTS:
         server.on("GET", u"/silent.png"_s, StubServer::silence());
         server.on("GET", u"/next.png"_s, StubServer::text(200, imageBytes(16), "image/png"));
         QSignalSpy asked(&server, &StubServer::requestReceived);
-        const auto walk = LocalStoreManager::shared().cacheThumbnailsInOrder(
-            {{1, server.baseUrl() + u"/silent.png"_s}, {2, server.baseUrl() + u"/next.png"_s}});
+        const auto walk
+            = m_store->cacheThumbnailsInOrder({{1, server.baseUrl() + u"/silent.png"_s}, {2, server.baseUrl() + u"/next.png"_s}});
         QVERIFY(asked.wait());
         QElapsedTimer elapsed;
         elapsed.start();
@@ -158,29 +152,13 @@ private Q_SLOTS:
         QCOMPARE_LT(elapsed.elapsed(), ThumbnailDownloader::idleTimeoutMs / 3);
         QTest::qWait(100);
         QCOMPARE(server.requests().size(), 1);
-        QVERIFY(!QFile::exists(LocalStoreManager::shared().thumbnailFile(2)));
-    }
-
-    void memoryCacheAnswersBeforeDiskAndHoldsTheLimit()
-    {
-        auto &store = LocalStoreManager::shared();
-        const QByteArray png = imageBytes(16);
-        const int count = LocalStoreManager::memoryCacheLimit + 1;
-        for (int id = 1; id <= count; ++id) {
-            writeFile(store.thumbnailFile(id), png);
-            QVERIFY(store.loadCachedThumbnail(id));
-        }
-        QDir(store.thumbnailsDirectory()).removeRecursively();
-        // The oldest entry made room for the last one.
-        QVERIFY(!store.loadCachedThumbnail(1));
-        for (int id = 2; id <= count; ++id)
-            QVERIFY2(store.loadCachedThumbnail(id), qPrintable(QString::number(id)));
+        QVERIFY(!QFile::exists(m_store->thumbnailFile(2)));
     }
 
     void clearingEmptiesTheFolderButKeepsIt()
     {
-        auto &store = LocalStoreManager::shared();
-        QVERIFY(cacheThumbnail(17, dataAddress(imageBytes(16))));
+        LocalStoreManager &store = *m_store;
+        QVERIFY(cacheThumbnail(store, 17, dataAddress(imageBytes(16))));
         // A file that is no image is not shown, yet left alone until the folder is cleared.
         writeFile(store.thumbnailFile(5), "<html>not an image</html>");
         QVERIFY(!store.loadCachedThumbnail(5) && QFile::exists(store.thumbnailFile(5)));
@@ -207,7 +185,7 @@ private Q_SLOTS:
     void clearWhileAThumbnailIsKeptLeavesNothing()
     {
         QFETCH(bool, onDisk);
-        auto &store = LocalStoreManager::shared();
+        LocalStoreManager &store = *m_store;
         const QByteArray png = imageBytes(16);
         if (onDisk)
             writeFile(store.thumbnailFile(7), png);
@@ -240,6 +218,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<QTemporaryDir> m_directory;
     QString m_base;
+    std::unique_ptr<LocalStoreManager> m_store;
 };
 
 QTEST_GUILESS_MAIN(LocalStoreManagerTest)

@@ -646,8 +646,7 @@ private Q_SLOTS:
         QFETCH(bool, loads);
         QFETCH(int, downloads);
         TestEnvironment environment;
-        LocalStoreManager &store = LocalStoreManager::shared();
-        store.setBaseDirectory(environment.localStoreDirectory());
+        LocalStoreManager store(environment.localStoreDirectory());
         constexpr qint64 id = 41;
         if (stored == "disk"_L1)
             QVERIFY(QImage::fromData(imageBytes(64, Qt::blue)).save(store.thumbnailFile(id), "PNG"));
@@ -655,7 +654,8 @@ private Q_SLOTS:
         m_server->on("GET", u"/thumb.png?size=large&v=2"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
         m_server->on("GET", u"/missing.png"_s, StubServer::text(404, QByteArray()));
 
-        const QmlObject helper("QtObject { function source(id, url) { return Thumbnails.source(id, url) } }");
+        QmlObject helper("QtObject { function source(id, url) { return Thumbnails.source(id, url) } }");
+        helper.engine.addImageProvider(ThumbnailImageProvider::name, new ThumbnailImageProvider(store));
         QVariant source;
         const QString thumbnailUrl = m_server->baseUrl() + address;
         QVERIFY(QMetaObject::invokeMethod(helper.object.get(), "source", Q_RETURN_ARG(QVariant, source), Q_ARG(QVariant, id),

@@ -105,12 +105,12 @@ private Q_SLOTS:
 
             // Removed while the application runs: the next cache write makes both folders again.
             QVERIFY(QDir(store).removeRecursively());
-            LibraryCopies copies(environment.preferences()->location());
+            LibraryCopies copies(environment.preferences()->location(), model->localStore());
             copies.writeCacheFile({});
             copies.flush();
             QCOMPARE(modeOf(store), 0700);
             QCOMPARE(modeOf(thumbnails), 0700);
-            QCOMPARE(modeOf(LibraryCopies::cacheFileName()), 0600);
+            QCOMPARE(modeOf(LibraryCopies::cacheFileName(store)), 0600);
         }
         QFile::remove(preferencesFile);
         Preferences(std::make_unique<QSettings>(preferencesFile, QSettings::IniFormat)).setBool(Preferences::kShowHeaderEmail, true);

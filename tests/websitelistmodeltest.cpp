@@ -1,10 +1,6 @@
-#include "backendclient.h"
-#include "library.h"
-#include "support/stubserver.h"
-#include "support/testenvironment.h"
+#include "websitelistmodel.h"
 
 #include <QAbstractItemModelTester>
-#include <QNetworkReply>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -46,7 +42,8 @@ class RowMirror : public QObject
 public:
     explicit RowMirror(const QAbstractItemModel &model)
     {
-        readAll(model);
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows.append(describeRow(model, row));
         connect(&model, &QAbstractItemModel::rowsInserted, this, [this, &model](const QModelIndex &, int first, int last) {
             seen.append(u"inserted %1-%2"_s.arg(first).arg(last));
             for (int row = first; row <= last; ++row)
@@ -71,26 +68,13 @@ public:
             for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
                 rows[row] = describeRow(model, row);
         });
-        connect(&model, &QAbstractItemModel::modelReset, this, [this, &model] {
-            seen.append(u"reset"_s);
-            readAll(model);
-        });
-        connect(&model, &QAbstractItemModel::layoutChanged, this, [this, &model] {
-            seen.append(u"layout changed"_s);
-            readAll(model);
-        });
+        // Either one fails the comparison of signals, so the rows need not follow it.
+        connect(&model, &QAbstractItemModel::modelReset, this, [this] { seen.append(u"reset"_s); });
+        connect(&model, &QAbstractItemModel::layoutChanged, this, [this] { seen.append(u"layout changed"_s); });
     }
 
     QStringList rows;
     QStringList seen;
-
-private:
-    void readAll(const QAbstractItemModel &model)
-    {
-        rows.clear();
-        for (int row = 0; row < model.rowCount(); ++row)
-            rows.append(describeRow(model, row));
-    }
 };
 }
 
@@ -141,28 +125,6 @@ private Q_SLOTS:
         QCOMPARE(view.seen, expectedSignals);
         QCOMPARE(view.rows, describe(after));
         QCOMPARE(model.websites(), after);
-    }
-
-    void pinningThroughTheLibraryMovesOneRow()
-    {
-        StubServer server;
-        server.queue("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{websites({1, 2, 3})}.toJson()));
-        TestEnvironment environment;
-        environment.storeSession(User{.id = 1, .email = u"ada@example.org"_s});
-        const auto model = environment.makeViewModel(server.baseUrl());
-        Library &library = *model->library();
-        QTRY_COMPARE(library.websiteList()->rowCount(), 3);
-
-        QAbstractItemModelTester tester(library.websiteList(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        RowMirror view(*library.websiteList());
-        SavedWebsite pinned = websites({1}).constFirst();
-        pinned.isPinned = true;
-        server.on("PATCH", u"/api/websites/1/pin"_s, StubServer::json(200, SingleWebsiteResponse{pinned}.toJson()));
-        library.togglePin(1);
-        QTRY_VERIFY(model->backend().network().findChildren<QNetworkReply *>().isEmpty());
-        QCOMPARE(server.requestsTo(u"/api/websites/1/pin"_s).size(), 1);
-        QCOMPARE(view.seen, (QStringList{u"moved 2-2 to 0"_s, u"changed 0-0"_s}));
-        QCOMPARE(view.rows, (QStringList{u"1 Site 1 pinned"_s, u"3 Site 3"_s, u"2 Site 2"_s}));
     }
 };
 

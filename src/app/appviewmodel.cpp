@@ -8,6 +8,7 @@
 #include "keychainsecretstore.h"
 #include "library.h"
 #include "librarycopies.h"
+#include "localstoremanager.h"
 #include "passwordchangeform.h"
 #include "portaladdress.h"
 #include "preferencessecretstore.h"
@@ -87,13 +88,14 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     , m_saveDialog(std::move(dependencies.saveDialog))
     , m_backend(
           std::make_unique<BackendClient>(std::move(dependencies.webPortalUrl), dependencies.requestTimeout, dependencies.answerSizeLimit))
+    , m_localStore(std::make_unique<LocalStoreManager>(std::move(dependencies.localStoreDirectory)))
 {
     m_library = std::make_unique<Library>(Library::Dependencies{
         .backend = *m_backend,
         .preferences = *m_preferences,
         .clipboard = *m_clipboard,
         .saveDialog = *m_saveDialog,
-        .localStoreDirectory = std::move(dependencies.localStoreDirectory),
+        .localStore = *m_localStore,
     });
     m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences, *m_secrets,
                                                      [this](AuthResponse session) { return startSession(std::move(session)); });

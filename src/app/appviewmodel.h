@@ -28,6 +28,7 @@ Q_MOC_INCLUDE("browsercapture.h")
 Q_MOC_INCLUDE("library.h")
 Q_MOC_INCLUDE("updatecheck.h")
 class Library;
+class LocalStoreManager;
 class PasswordChangeForm;
 class UpdateCheck;
 
@@ -92,6 +93,8 @@ public:
     [[nodiscard]] BrowserCapture *capture() const { return m_capture.get(); }
     [[nodiscard]] UpdateCheck *updateCheck() const { return m_updateCheck.get(); }
     [[nodiscard]] BackendClient &backend() const { return *m_backend; }
+    // The thumbnails, which the panel's views show too.
+    [[nodiscard]] LocalStoreManager &localStore() const { return *m_localStore; }
 
     void setShowSettings(bool show);
     void setShowHeaderEmail(bool show);
@@ -135,6 +138,7 @@ private:
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<SaveDialog> m_saveDialog;
     std::unique_ptr<BackendClient> m_backend;
+    std::unique_ptr<LocalStoreManager> m_localStore;
 
     std::unique_ptr<AuthenticationCard> m_account;
     std::unique_ptr<PasswordChangeForm> m_passwordChange;

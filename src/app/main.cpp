@@ -2,7 +2,6 @@
 #include "appviewmodel.h"
 #include "capturereport.h"
 #include "desktopcaptureplatform.h"
-#include "heap.h"
 #include "resourcefiles.h"
 #include "singleinstance.h"
 
@@ -36,7 +35,6 @@ int printCaptureReport(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    Heap::useHugePages(argv);
     if (captureReportRequested(argc, argv))
         return printCaptureReport(argc, argv);
 

@@ -3,6 +3,7 @@
 #include "allworkspaces.h"
 #include "appviewmodel.h"
 #include "panelgeometry.h"
+#include "thumbnailimageprovider.h"
 
 #include <QCloseEvent>
 #include <QQmlEngine>
@@ -37,6 +38,7 @@ PanelWindow::PanelWindow(AppViewModel *viewModel)
     });
 
     engine()->addImportPath(u"qrc:/qt/qml"_s);
+    engine()->addImageProvider(ThumbnailImageProvider::name, new ThumbnailImageProvider(viewModel->localStore()));
     setResizeMode(QQuickView::SizeRootObjectToView);
     QQmlEngine::setObjectOwnership(viewModel, QQmlEngine::CppOwnership);
     setInitialProperties({{u"viewModel"_s, QVariant::fromValue(viewModel)}});

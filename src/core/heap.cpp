@@ -11,9 +11,7 @@
 #include <cstdlib>
 
 #ifdef __GLIBC__
-#include <cstring>
 #include <malloc.h>
-#include <unistd.h>
 #endif
 
 using namespace std::chrono_literals;
@@ -25,22 +23,6 @@ const QString kTimerName = QStringLiteral("corvane.heap.settled");
 
 namespace Heap
 {
-void useHugePages([[maybe_unused]] char *argv[])
-{
-#ifdef __GLIBC__
-    static constexpr const char *kTunables = "GLIBC_TUNABLES";
-    static constexpr const char *kHugePages = "glibc.malloc.hugetlb=1";
-    const char *tunables = std::getenv(kTunables);
-    if (!tunables) {
-        setenv(kTunables, kHugePages, 1);
-        execv("/proc/self/exe", argv);
-        unsetenv(kTunables);
-    } else if (std::strcmp(tunables, kHugePages) == 0) {
-        unsetenv(kTunables);
-    }
-#endif
-}
-
 void returnFreedMemory()
 {
 #ifdef __GLIBC__

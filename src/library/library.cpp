@@ -14,7 +14,9 @@
 #include "thumbnaildownload.h"
 
 #include <QCoroFuture>
+#include <QDir>
 #include <QJsonDocument>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QtConcurrent>
 
@@ -62,6 +64,8 @@ QCoro::Task<std::optional<QList<SavedWebsite>>> changedLibraryOffThreadWhenLarge
 void dropWebsites(QList<SavedWebsite> websites)
 {
     websites = {};
+    // This may end after the last trim that was asked for.
+    Heap::returnFreedMemoryWhenSettled();
 }
 
 // A list that may hold the only references to its websites' page text is freed on a worker:
@@ -78,15 +82,20 @@ Library::Library(const Dependencies &dependencies, QObject *parent)
     , m_backend(dependencies.backend)
     , m_clipboard(dependencies.clipboard)
     , m_saveDialog(dependencies.saveDialog)
+    , m_localStore(dependencies.localStore)
     , m_websiteList(std::make_unique<WebsiteListModel>())
-    , m_copies(std::make_unique<LibraryCopies>(dependencies.preferences.location()))
-    , m_search(std::make_unique<LibrarySearch>())
+    , m_copies(std::make_unique<LibraryCopies>(dependencies.preferences.location(), dependencies.localStore))
+    , m_search(std::make_unique<LibrarySearch>(dependencies.pageTextFile))
 {
-    LocalStoreManager::shared().setBaseDirectory(dependencies.localStoreDirectory);
     m_highlightTimer.setSingleShot(true);
     m_highlightTimer.setInterval(kHighlightTime);
     connect(&m_highlightTimer, &QTimer::timeout, this,
             [this] { assignProperty(this, m_lastAddedWebsiteId, std::nullopt, &Library::lastAddedWebsiteIdChanged); });
+}
+
+QString Library::defaultPageTextFile()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(u"pagetext"_s);
 }
 
 Library::~Library()
@@ -149,6 +158,9 @@ QCoro::Task<> Library::seedFromLocalCopies()
     // Taken out rather than copied, so that the future's watcher, freed later, holds no second
     // reference that could end up the last one.
     std::optional<LibraryCopies::Loaded> loaded = loading.takeResult();
+    // Still off the main thread, the page text goes to its file before the list is shown.
+    if (self && loaded && m_publications == publications)
+        loaded->websites = co_await withPageTextFiled(std::move(loaded->websites));
     if (!self)
         co_return;
     assignProperty(this, m_isLoading, false, &Library::isLoadingChanged);
@@ -165,28 +177,39 @@ QCoro::Task<> Library::seedFromLocalCopies()
         m_copies->writeCacheFile(m_websites);
 }
 
-void Library::cacheWebsites(QList<SavedWebsite> websites)
+QCoro::Task<QList<SavedWebsite>> Library::withPageTextFiled(QList<SavedWebsite> sortedWebsites)
 {
-    cacheSortedWebsites(LibraryOrder::sorted(std::move(websites)));
+    auto indexing = m_search->prepare(sortedWebsites);
+    co_await indexing;
+    const std::shared_ptr<const LibrarySearchIndex> index = indexing.result();
+    co_return index ? index->websites() : sortedWebsites;
 }
 
-void Library::cacheSortedWebsites(QList<SavedWebsite> sortedWebsites)
+void Library::cacheWebsites(QList<SavedWebsite> websites)
 {
-    publish(std::move(sortedWebsites));
-    m_copies->writeCacheFile(m_websites);
-    m_copies->writePreferencesCopy(m_websites);
+    QList<SavedWebsite> sorted = LibraryOrder::sorted(std::move(websites));
+    cacheSortedWebsites(sorted, sorted);
+}
+
+void Library::cacheSortedWebsites(QList<SavedWebsite> shown, const QList<SavedWebsite> &written)
+{
+    publish(std::move(shown));
+    m_copies->writeCacheFile(written);
+    m_copies->writePreferencesCopy(written);
 }
 
 void Library::flushLocalCopies()
 {
     m_copies->flush();
+    m_search->flush();
 }
 
 void Library::clear()
 {
     stopThumbnailWalk();
     m_copies->clear();
-    LocalStoreManager::shared().clearAllThumbnails();
+    m_search->clear();
+    m_localStore.clearAllThumbnails();
     publish({});
 }
 
@@ -210,6 +233,7 @@ QCoro::Task<> Library::fetchWebsites()
     // The answer is in the backend's order and the library in library order, so a backend that
     // sends another order rewrites both copies every time; one that sends library order does not.
     std::optional<QList<SavedWebsite>> changed;
+    QList<SavedWebsite> filed;
     quint64 comparedWith = 0;
     do {
         comparedWith = m_publications;
@@ -218,11 +242,10 @@ QCoro::Task<> Library::fetchWebsites()
             dropOffThreadWhenLarge(std::move(received));
             co_return;
         }
-        // A search filters the new list as soon as it is published: its index is built first, on
-        // a worker, so that the main thread does not wait for it.
-        if (changed && changed->size() >= kOffThreadFrom && !m_searchQuery.trimmed().isEmpty()) {
-            auto indexing = m_search->prepare(*changed);
-            co_await indexing;
+        // The new list is indexed and its page text filed on a worker before it is published, so
+        // that neither a search nor the heap has to take the text meanwhile.
+        if (changed) {
+            filed = co_await withPageTextFiled(*changed);
             if (answerIsStale(self, token)) {
                 dropOffThreadWhenLarge(std::move(received));
                 co_return;
@@ -230,13 +253,18 @@ QCoro::Task<> Library::fetchWebsites()
         }
         // The library changed meanwhile: compare with the new one.
     } while (comparedWith != m_publications);
-    if (changed)
-        cacheSortedWebsites(std::move(*changed));
+    // The copies are written from the text as received: reading it back from the file would bring
+    // all of the file into memory.
+    if (changed) {
+        cacheSortedWebsites(std::move(filed), *changed);
+        dropOffThreadWhenLarge(std::move(*changed));
+    }
     cacheThumbnailsOf(received);
     // An answer equal to the library shares none of its text.
     dropOffThreadWhenLarge(std::move(received));
     // The decoded answer, and the old library when it was replaced, are freed by then.
     Heap::returnFreedMemoryWhenSettled();
+    m_search->releaseReadText();
 }
 
 // One thumbnail at a time, in the order the backend sent the websites, in one background task
@@ -248,7 +276,7 @@ void Library::cacheThumbnailsOf(const QList<SavedWebsite> &websites)
     for (const SavedWebsite &website : websites)
         thumbnails.append({website.id, website.screenshotUrl});
     stopThumbnailWalk();
-    m_thumbnailWalk = LocalStoreManager::shared().cacheThumbnailsInOrder(std::move(thumbnails)).downloads;
+    m_thumbnailWalk = m_localStore.cacheThumbnailsInOrder(std::move(thumbnails)).downloads;
 }
 
 void Library::stopThumbnailWalk()
@@ -266,7 +294,7 @@ void Library::addSavedWebsite(const SavedWebsite &website)
     websites.prepend(website);
     cacheWebsites(std::move(websites));
     // Nobody waits for the thumbnail; the list finds it in the store when it is there.
-    std::ignore = LocalStoreManager::shared().cacheThumbnailAsync(website.id, website.screenshotUrl);
+    std::ignore = m_localStore.cacheThumbnailAsync(website.id, website.screenshotUrl);
 }
 
 const SavedWebsite *Library::findWebsite(qint64 id) const
@@ -365,7 +393,7 @@ QCoro::Task<> Library::sendDeletion(qint64 id)
     QList<SavedWebsite> websites = m_websites;
     websites.removeIf([id](const SavedWebsite &website) { return website.id == id; });
     cacheWebsites(std::move(websites));
-    LocalStoreManager::shared().deleteCachedThumbnail(id);
+    m_localStore.deleteCachedThumbnail(id);
 }
 
 void Library::shareWebsite(qint64 id)
@@ -390,6 +418,7 @@ void Library::exportBookmarksToFile()
     if (!path)
         return;
     const QByteArray encoded = SavedWebsite::listToJsonText(m_websites, QJsonDocument::Compact);
+    m_search->releaseReadText();
     // Not written in place where it can be helped: a failed write must neither leave a truncated
     // file nor destroy an earlier export at that path. A folder that takes no new file still lets
     // the user overwrite a file of theirs.

@@ -20,6 +20,7 @@ class BackendClient;
 class Clipboard;
 class LibraryCopies;
 class LibrarySearch;
+class LocalStoreManager;
 class Preferences;
 class SaveDialog;
 class ThumbnailDownloader;
@@ -45,12 +46,16 @@ class Library : public QObject
     Q_PROPERTY(QVariant exportError READ exportErrorValue NOTIFY exportErrorChanged)
 
 public:
+    [[nodiscard]] static QString defaultPageTextFile();
     struct Dependencies {
         BackendClient &backend;
         Preferences &preferences;
         Clipboard &clipboard;
         SaveDialog &saveDialog;
-        QString localStoreDirectory;
+        // Thumbnails and the folder of the cache file.
+        LocalStoreManager &localStore;
+        // Where page text is kept off the heap; derived from the library, so among the caches.
+        QString pageTextFile = defaultPageTextFile();
     };
 
     explicit Library(const Dependencies &dependencies, QObject *parent = nullptr);
@@ -80,8 +85,8 @@ public:
     void addSavedWebsite(const SavedWebsite &website);
     // Sign-out: forgets the library, both local copies and the thumbnails.
     void clear();
-    // Blocks until both local copies hold what was last published; they are written in the
-    // background.
+    // Blocks until both local copies and the page text file hold what was last published; they are
+    // written in the background.
     void flushLocalCopies();
 
     // Item operations. They change nothing when the backend refuses; pinning shows at once and is
@@ -109,8 +114,13 @@ private:
 
     // Every replacement of the whole library: sorts, publishes and writes both local copies.
     void cacheWebsites(QList<SavedWebsite> websites);
-    void cacheSortedWebsites(QList<SavedWebsite> sortedWebsites);
+    // Publishes shown and writes both local copies from written, the same list, whose page text may
+    // still be on the heap where shown's is in the page text file already.
+    void cacheSortedWebsites(QList<SavedWebsite> shown, const QList<SavedWebsite> &written);
     void publish(QList<SavedWebsite> sortedWebsites);
+    // The list with its page text in the page text file, once that is written; the list itself when
+    // it could not be, or a newer list was handed in meanwhile.
+    QCoro::Task<QList<SavedWebsite>> withPageTextFiled(QList<SavedWebsite> sortedWebsites);
     void refilter();
     void cacheThumbnailsOf(const QList<SavedWebsite> &websites);
     void stopThumbnailWalk();
@@ -125,6 +135,7 @@ private:
     BackendClient &m_backend;
     Clipboard &m_clipboard;
     SaveDialog &m_saveDialog;
+    LocalStoreManager &m_localStore;
 
     QList<SavedWebsite> m_websites;
     QString m_searchQuery;

@@ -67,8 +67,10 @@ private:
 };
 }
 
-LibraryCopies::LibraryCopies(const Preferences::Location &preferences)
+LibraryCopies::LibraryCopies(const Preferences::Location &preferences, const LocalStoreManager &localStore)
     : m_preferencesCopy(preferencesCopyLocation(preferences))
+    , m_localStore(localStore)
+    , m_cacheFile(cacheFileName(localStore.baseDirectory()))
 {
     m_pool.setMaxThreadCount(1);
     // Before the copy is read or written.
@@ -87,9 +89,9 @@ Preferences::Location LibraryCopies::preferencesCopyLocation(const Preferences::
     return {.fileName = file.dir().filePath(name), .format = preferences.format};
 }
 
-QString LibraryCopies::cacheFileName()
+QString LibraryCopies::cacheFileName(const QString &localStoreDirectory)
 {
-    return QDir(LocalStoreManager::shared().baseDirectory()).filePath(u"websites_cache.json"_s);
+    return QDir(localStoreDirectory).filePath(u"websites_cache.json"_s);
 }
 
 QByteArray LibraryCopies::encodeCacheFile(const QList<SavedWebsite> &websites)
@@ -180,9 +182,9 @@ std::optional<LibraryCopies::Loaded> LibraryCopies::readLibrary() const
     return Loaded{.websites = LibraryOrder::sorted(std::move(decoded.value())), .fromPreferencesCopy = true};
 }
 
-std::optional<QList<SavedWebsite>> LibraryCopies::readCacheFile()
+std::optional<QList<SavedWebsite>> LibraryCopies::readCacheFile() const
 {
-    QFile file(cacheFileName());
+    QFile file(m_cacheFile);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     auto decoded = SavedWebsite::listFromJsonText(file.readAll());
@@ -192,11 +194,11 @@ std::optional<QList<SavedWebsite>> LibraryCopies::readCacheFile()
     return std::move(*decoded).toOptional();
 }
 
-void LibraryCopies::storeCacheFile(const QByteArray &encoded)
+void LibraryCopies::storeCacheFile(const QByteArray &encoded) const
 {
     // The folder may have been removed since the start.
-    LocalStoreManager::shared().ensureDirectoriesExist();
-    if (const auto failure = writeFileAtomically(cacheFileName(), encoded))
+    m_localStore.ensureDirectoriesExist();
+    if (const auto failure = writeFileAtomically(m_cacheFile, encoded))
         qCInfo(lcLibrary) << "the cache file of the library could not be stored:" << *failure;
 }
 
@@ -277,7 +279,7 @@ void LibraryCopies::writeAll()
         }
 
         if (cacheFile.action == Slot::Action::Remove) {
-            QFile::remove(cacheFileName());
+            QFile::remove(m_cacheFile);
         } else if (cacheFile.action == Slot::Action::Write) {
             const QByteArray encoded = encodeCacheFile(cacheFile.websites);
             if (isCurrent(m_cacheFileSlot, cacheFile.generation))

@@ -10,10 +10,11 @@
 
 #include <optional>
 
+class LocalStoreManager;
+
 // The two local copies of the library, the cache file and the preferences copy, read and written
 // on a background thread of their own: encoding or parsing a large library takes far longer than
-// the main thread may wait. The cache file lies in the local store's folder, which
-// LocalStoreManager makes and names.
+// the main thread may wait. The cache file lies in the local store's folder.
 //
 // The preferences copy is a store of its own beside the preferences, holding nothing else, so
 // that no preference read or write ever parses or rewrites the library. A copy that an earlier
@@ -26,7 +27,7 @@ class LibraryCopies
 {
 public:
     // Finishes moving an old copy out of the preferences before anything else.
-    explicit LibraryCopies(const Preferences::Location &preferences);
+    LibraryCopies(const Preferences::Location &preferences, const LocalStoreManager &localStore);
     // Waits for everything handed in.
     ~LibraryCopies();
 
@@ -53,8 +54,8 @@ public:
     // beside the copy's place until the background thread has taken the copy out of it.
     static void moveCopyOutOfPreferences(const QString &preferencesFile);
 
-    // Where the cache file is kept: in the local store's current folder.
-    [[nodiscard]] static QString cacheFileName();
+    // Where the cache file is kept in that folder of the local store.
+    [[nodiscard]] static QString cacheFileName(const QString &localStoreDirectory);
     // The cache file's encoding: indented JSON, as files already on users' disks hold it.
     [[nodiscard]] static QByteArray encodeCacheFile(const QList<SavedWebsite> &websites);
     // Where the preferences copy is kept for preferences at that location.
@@ -80,11 +81,13 @@ private:
     void finishMovingCopy() const;
     [[nodiscard]] std::optional<Loaded> readLibrary() const;
     // The cached library, or nothing when the file is missing, unreadable or not a list of websites.
-    [[nodiscard]] static std::optional<QList<SavedWebsite>> readCacheFile();
-    static void storeCacheFile(const QByteArray &encoded);
+    [[nodiscard]] std::optional<QList<SavedWebsite>> readCacheFile() const;
+    void storeCacheFile(const QByteArray &encoded) const;
     bool storePreferencesCopy(const QByteArray &encoded) const;
 
     Preferences::Location m_preferencesCopy;
+    const LocalStoreManager &m_localStore;
+    const QString m_cacheFile;
     QThreadPool m_pool;
 
     QMutex m_mutex;

@@ -1,25 +1,38 @@
 #include "librarysearch.h"
 
 #include "heap.h"
+#include "pagetextfile.h"
 
 #include <QMutexLocker>
 #include <QtConcurrent>
 
-LibrarySearch::LibrarySearch()
+LibrarySearch::LibrarySearch(QString pageTextFile)
+    : m_pageTextFile(std::move(pageTextFile))
 {
     m_pool.setMaxThreadCount(1);
 }
 
+// Waits rather than drops what is queued: the last build may be the one that removes the page text
+// of a user who signed out.
 LibrarySearch::~LibrarySearch()
 {
-    m_pool.clear();
     m_pool.waitForDone();
 }
 
 QFuture<std::shared_ptr<const LibrarySearchIndex>> LibrarySearch::prepare(const QList<SavedWebsite> &websites)
 {
-    if (m_building.isValid() && LibrarySearchIndex::isSameList(m_buildingFor, websites))
-        return m_building;
+    if (!m_building.isValid() || !LibrarySearchIndex::isSameList(m_buildingFor, websites))
+        start(websites);
+    return m_building;
+}
+
+void LibrarySearch::clear()
+{
+    start({});
+}
+
+void LibrarySearch::start(const QList<SavedWebsite> &websites)
+{
     quint64 generation = 0;
     {
         const QMutexLocker locker(&m_mutex);
@@ -27,7 +40,6 @@ QFuture<std::shared_ptr<const LibrarySearchIndex>> LibrarySearch::prepare(const 
     }
     m_buildingFor = websites;
     m_building = QtConcurrent::run(&m_pool, &LibrarySearch::buildIndex, this, websites, generation);
-    return m_building;
 }
 
 std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<SavedWebsite> &websites, quint64 generation)
@@ -40,7 +52,7 @@ std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<
             return nullptr;
         previous = m_latest;
     }
-    auto index = LibrarySearchIndex::build(websites, previous.get());
+    auto index = LibrarySearchIndex::build(websites, previous.get(), m_pageTextFile);
     previous.reset();
     Heap::returnFreedMemoryWhenSettled();
     const QMutexLocker locker(&m_mutex);
@@ -50,6 +62,18 @@ std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<
         m_latestGeneration = generation;
     }
     return index;
+}
+
+void LibrarySearch::releaseReadText()
+{
+    const QMutexLocker locker(&m_mutex);
+    if (m_latest && m_latest->pageTextFile())
+        m_latest->pageTextFile()->releaseText();
+}
+
+void LibrarySearch::flush()
+{
+    m_pool.waitForDone();
 }
 
 QList<SavedWebsite> LibrarySearch::filter(const QList<SavedWebsite> &websites, const QString &query)

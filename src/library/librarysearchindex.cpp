@@ -1,7 +1,9 @@
 #include "librarysearchindex.h"
 
+#include "pagetextfile.h"
 #include "substringsearch.h"
 
+#include <QFile>
 #include <QHash>
 
 namespace
@@ -32,47 +34,91 @@ bool appendLowered(QByteArray &out, QStringView text)
     return true;
 }
 
-// The same for text that is UTF-8 already.
-bool appendLowered(QByteArray &out, QByteArrayView utf8)
+// Page text is well-formed UTF-8, so its lowered form always exists.
+QByteArray loweredContent(QByteArrayView utf8)
 {
-    const qsizetype start = out.size();
-    out.resize(start + utf8.size());
-    char *target = out.data() + start;
+    QByteArray out(utf8.size(), Qt::Uninitialized);
+    char *target = out.data();
     for (const char byte : utf8) {
         if (uchar(byte) >= 0x80) {
-            out.truncate(start);
-            return appendLowered(out, QString::fromUtf8(utf8));
+            out.clear();
+            appendLowered(out, QString::fromUtf8(utf8));
+            out.squeeze();
+            return out;
         }
         *target++ = byte >= 'A' && byte <= 'Z' ? char(byte + ('a' - 'A')) : byte;
     }
-    return true;
+    return out;
 }
 
-std::optional<QByteArray> loweredText(const SavedWebsite &website)
+std::optional<QByteArray> loweredFields(const SavedWebsite &website)
 {
-    const QByteArray content = website.content ? website.content->utf8() : QByteArray();
-    QByteArray text;
-    text.reserve(website.title.size() + website.url.size() + content.size() + 3);
-    const auto appendField = [&text](auto field) {
-        if (!appendLowered(text, field))
-            return false;
-        text.append(kSeparator);
-        return true;
-    };
-    if (!appendField(QStringView(website.title)) || !appendField(QStringView(website.url)) || !appendField(QByteArrayView(content)))
+    QByteArray fields;
+    fields.reserve(website.title.size() + website.url.size() + 1);
+    if (!appendLowered(fields, website.title))
+        return std::nullopt;
+    fields.append(kSeparator);
+    if (!appendLowered(fields, website.url))
         return std::nullopt;
     // Text beyond ASCII may have outgrown the reservation, and growing leaves spare room.
-    text.squeeze();
-    return text;
+    fields.squeeze();
+    return fields;
 }
 
-bool sameText(const SavedWebsite &first, const SavedWebsite &second)
+QByteArrayView contentOf(const SavedWebsite &website)
 {
-    return first.title == second.title && first.url == second.url && first.content == second.content;
+    return website.content ? QByteArrayView(website.content->utf8()) : QByteArrayView();
+}
+
+// A page text file holding exactly the page text of websites: the one given when it does, else a
+// new one, lowering only text it does not hold yet. Also the digest of each website's text, empty
+// for websites without text. Nothing when there is no text to keep or it cannot be written.
+std::shared_ptr<const PageTextFile> pageTextFileFor(const QList<SavedWebsite> &websites, std::shared_ptr<const PageTextFile> previous,
+                                                    const QString &path, QList<QByteArray> &digests)
+{
+    QList<qsizetype> withText;
+    qint64 textBytes = 0;
+    bool previousMatches = true;
+    digests.resize(websites.size());
+    for (qsizetype position = 0; position < websites.size(); ++position) {
+        const SavedWebsite &website = websites.at(position);
+        const QByteArrayView text = contentOf(website);
+        if (text.isEmpty())
+            continue;
+        withText.append(position);
+        textBytes += text.size();
+        const PageTextFile::Text *kept = previous ? previous->find(website.id) : nullptr;
+        // Text read from that very file needs no digest: it cannot differ.
+        const bool readFromKept = kept && kept->text.data() == text.data() && kept->text.size() == text.size();
+        digests[position] = readFromKept ? kept->digest : PageTextFile::digestOf(text);
+        previousMatches = previousMatches && kept && kept->digest == digests.at(position);
+    }
+    if (withText.isEmpty()) {
+        QFile::remove(path);
+        return nullptr;
+    }
+    if (previous && previousMatches && previous->count() == withText.size())
+        return previous;
+
+    QByteArray lowered;
+    return PageTextFile::write(path, withText.size(), textBytes, [&](qsizetype entry) {
+        const qsizetype position = withText.at(entry);
+        const SavedWebsite &website = websites.at(position);
+        const PageTextFile::Text *kept = previous ? previous->find(website.id) : nullptr;
+        PageTextFile::Text text{.id = website.id, .digest = digests.at(position), .text = contentOf(website)};
+        if (kept && kept->digest == text.digest) {
+            text.lowered = kept->lowered;
+        } else {
+            lowered = loweredContent(text.text);
+            text.lowered = lowered;
+        }
+        return text;
+    });
 }
 }
 
-std::shared_ptr<const LibrarySearchIndex> LibrarySearchIndex::build(const QList<SavedWebsite> &websites, const LibrarySearchIndex *previous)
+std::shared_ptr<const LibrarySearchIndex> LibrarySearchIndex::build(const QList<SavedWebsite> &websites, const LibrarySearchIndex *previous,
+                                                                    const QString &pageTextFile)
 {
     QHash<qint64, qsizetype> previousPositions;
     if (previous) {
@@ -83,13 +129,32 @@ std::shared_ptr<const LibrarySearchIndex> LibrarySearchIndex::build(const QList<
 
     auto index = std::shared_ptr<LibrarySearchIndex>(new LibrarySearchIndex);
     index->m_websites = websites;
-    index->m_texts.reserve(websites.size());
-    for (const SavedWebsite &website : websites) {
+    QList<QByteArray> digests;
+    if (!pageTextFile.isEmpty()) {
+        auto previousFile = previous && previous->m_file ? previous->m_file : PageTextFile::open(pageTextFile);
+        index->m_file = pageTextFileFor(websites, std::move(previousFile), pageTextFile, digests);
+    }
+    index->m_fields.reserve(websites.size());
+    index->m_contents.reserve(websites.size());
+    for (qsizetype position = 0; position < websites.size(); ++position) {
+        SavedWebsite &website = index->m_websites[position];
         const auto found = previousPositions.constFind(website.id);
-        if (found != previousPositions.cend() && sameText(previous->m_websites.at(*found), website))
-            index->m_texts.append(previous->m_texts.at(*found));
+        const SavedWebsite *before = found != previousPositions.cend() ? &previous->m_websites.at(*found) : nullptr;
+        if (before && before->title == website.title && before->url == website.url)
+            index->m_fields.append(previous->m_fields.at(*found));
         else
-            index->m_texts.append(loweredText(website));
+            index->m_fields.append(loweredFields(website));
+
+        const PageTextFile::Text *filed = index->m_file ? index->m_file->find(website.id) : nullptr;
+        // Two websites with one id may have different text; only the one the file holds moves there.
+        if (filed && filed->digest == digests.at(position)) {
+            website.content = PageText(filed->text, index->m_file);
+            index->m_contents.append(QByteArray::fromRawData(filed->lowered.data(), filed->lowered.size()));
+        } else if (before && before->content == website.content) {
+            index->m_contents.append(previous->m_contents.at(*found));
+        } else {
+            index->m_contents.append(loweredContent(contentOf(website)));
+        }
     }
     return index;
 }
@@ -103,9 +168,10 @@ QList<SavedWebsite> LibrarySearchIndex::filter(const QString &loweredQuery) cons
     const QByteArray needle = loweredQuery.toUtf8();
     QList<SavedWebsite> result;
     for (qsizetype position = 0; position < m_websites.size(); ++position) {
-        const std::optional<QByteArray> &text = m_texts.at(position);
-        const bool found
-            = text && !plainOnly ? SubstringSearch::indexOf(*text, needle) >= 0 : matches(m_websites.at(position), loweredQuery);
+        const std::optional<QByteArray> &fields = m_fields.at(position);
+        const bool found = fields && !plainOnly
+            ? (SubstringSearch::indexOf(*fields, needle) >= 0 || SubstringSearch::indexOf(m_contents.at(position), needle) >= 0)
+            : matches(m_websites.at(position), loweredQuery);
         if (found)
             result.append(m_websites.at(position));
     }

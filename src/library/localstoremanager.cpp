@@ -4,7 +4,6 @@
 #include "privatefiles.h"
 #include "thumbnaildownload.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,29 +41,20 @@ std::optional<QByteArray> inlineImageBytes(const QString &address)
 }
 }
 
-LocalStoreManager &LocalStoreManager::shared()
-{
-    static LocalStoreManager instance;
-    return instance;
-}
-
-LocalStoreManager::LocalStoreManager()
-    : m_baseDirectory(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(u"Corvane"_s))
+LocalStoreManager::LocalStoreManager(QString baseDirectory)
+    : m_baseDirectory(std::move(baseDirectory))
 {
     m_memCache.setMaxCost(memoryCacheLimit);
     // Downloads mostly wait on the network, so a few may run side by side without costing CPU.
     m_thumbnailPool.setMaxThreadCount(4);
-    ensureDirectoriesExist();
-    if (auto *application = QCoreApplication::instance())
-        QObject::connect(application, &QCoreApplication::aboutToQuit, application, [this] { stopThumbnailDownloads(); });
+    for (const QString &folder : {m_baseDirectory, thumbnailsDirectory()})
+        PrivateFiles::makeFolder(folder);
+    // Left readable by all by an earlier version. The folders are restricted at once; a large
+    // library has a thumbnail per website, so the walk over the files does not hold up the start.
+    std::ignore = QtConcurrent::run(&PrivateFiles::restrictTree, m_baseDirectory);
 }
 
 LocalStoreManager::~LocalStoreManager()
-{
-    stopThumbnailDownloads();
-}
-
-void LocalStoreManager::stopThumbnailDownloads()
 {
     m_thumbnailPool.clear();
     {
@@ -85,29 +75,6 @@ std::shared_ptr<ThumbnailDownloader> LocalStoreManager::newDownloader()
     m_downloaders.removeIf([](const std::weak_ptr<ThumbnailDownloader> &registered) { return registered.expired(); });
     m_downloaders.append(downloader);
     return downloader;
-}
-
-void LocalStoreManager::setBaseDirectory(const QString &path)
-{
-    {
-        const QMutexLocker locker(&m_directoryMutex);
-        m_baseDirectory = path;
-    }
-    {
-        const QMutexLocker locker(&m_memCacheMutex);
-        m_memCache.clear();
-    }
-    for (const QString &folder : {path, thumbnailsDirectory()})
-        PrivateFiles::makeFolder(folder);
-    // Left readable by all by an earlier version. The folders are restricted at once; a large
-    // library has a thumbnail per website, so the walk over the files does not hold up the start.
-    std::ignore = QtConcurrent::run(&PrivateFiles::restrictTree, path);
-}
-
-QString LocalStoreManager::baseDirectory() const
-{
-    const QMutexLocker locker(&m_directoryMutex);
-    return m_baseDirectory;
 }
 
 void LocalStoreManager::ensureDirectoriesExist() const

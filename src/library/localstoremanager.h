@@ -24,15 +24,14 @@ class ThumbnailDownloader;
 class LocalStoreManager
 {
 public:
-    static LocalStoreManager &shared();
-
+    // A store in that folder, which is created (the view model's choice, or a test's).
+    explicit LocalStoreManager(QString baseDirectory);
+    // Abandons queued downloads, aborts running ones and waits for them.
+    ~LocalStoreManager();
     LocalStoreManager(const LocalStoreManager &) = delete;
     LocalStoreManager &operator=(const LocalStoreManager &) = delete;
 
-    // Points the store at another folder (the view model's choice, or a test's) and creates it.
-    // Images remembered for the previous folder are forgotten.
-    void setBaseDirectory(const QString &path);
-    [[nodiscard]] QString baseDirectory() const;
+    [[nodiscard]] const QString &baseDirectory() const { return m_baseDirectory; }
 
     void ensureDirectoriesExist() const;
     [[nodiscard]] QString thumbnailsDirectory() const;
@@ -60,21 +59,13 @@ public:
     void setKeepingThumbnailHook(std::function<void()> hook);
 
 private:
-    LocalStoreManager();
-    ~LocalStoreManager();
-
-    // Abandons queued downloads, aborts running ones and waits for them; used when the
-    // application quits so no download outlives it.
-    void stopThumbnailDownloads();
-
-    // A downloader whose downloads end when the application quits.
+    // A downloader whose downloads end when the store is destroyed.
     std::shared_ptr<ThumbnailDownloader> newDownloader();
     std::optional<QImage> cacheThumbnail(qint64 id, const QString &address, ThumbnailDownloader &downloader);
     std::optional<QImage> storeThumbnail(qint64 id, const QByteArray &bytes, quint64 clearingsAtStart);
     void remember(qint64 id, const QImage &image);
 
-    mutable QMutex m_directoryMutex;
-    QString m_baseDirectory;
+    const QString m_baseDirectory;
 
     QMutex m_memCacheMutex;
     QCache<qint64, QImage> m_memCache;

@@ -10,6 +10,7 @@
 #include <QMetaType>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // Plain value records exchanged with the backend and kept on disk. One JSON coding serves the
@@ -45,12 +46,25 @@ public:
         m_utf8.squeeze();
     }
 
+    // Text kept elsewhere, such as a file mapped into memory; owner keeps it there for as long as
+    // any copy refers to it.
+    PageText(QByteArrayView utf8, std::shared_ptr<const void> owner)
+        : m_utf8(QByteArray::fromRawData(utf8.data(), utf8.size()))
+        , m_owner(std::move(owner))
+    { }
+
     [[nodiscard]] const QByteArray &utf8() const { return m_utf8; }
     [[nodiscard]] QString toString() const { return QString::fromUtf8(m_utf8); }
-    friend bool operator==(const PageText &, const PageText &) = default;
+    // Text at the same place is not read again: reading mapped text brings it into memory.
+    friend bool operator==(const PageText &first, const PageText &second)
+    {
+        return first.m_utf8.size() == second.m_utf8.size()
+            && (first.m_utf8.constData() == second.m_utf8.constData() || first.m_utf8 == second.m_utf8);
+    }
 
 private:
     QByteArray m_utf8;
+    std::shared_ptr<const void> m_owner;
 };
 
 struct SavedWebsite {

@@ -2,14 +2,10 @@
 
 #include "thumbnailimageprovider.h"
 
-#include <QQmlEngine>
-
 using namespace Qt::StringLiterals;
 
-Thumbnails *Thumbnails::create(QQmlEngine *engine, QJSEngine *)
+Thumbnails *Thumbnails::create(QQmlEngine *, QJSEngine *)
 {
-    if (!engine->imageProvider(ThumbnailImageProvider::name))
-        engine->addImageProvider(ThumbnailImageProvider::name, new ThumbnailImageProvider);
     return new Thumbnails;
 }
 

@@ -7,8 +7,8 @@
 class QJSEngine;
 class QQmlEngine;
 
-// The addresses under which the views ask for a website's thumbnail. Using it installs the
-// thumbnail image provider in that engine, so any engine that shows the list can load them.
+// The addresses under which the views ask for a website's thumbnail, served by the
+// ThumbnailImageProvider that the engine showing the list was given.
 class Thumbnails : public QObject
 {
     Q_OBJECT
@@ -18,7 +18,7 @@ class Thumbnails : public QObject
 public:
     static Thumbnails *create(QQmlEngine *engine, QJSEngine *);
 
-    // Not static: QML makes the singleton, and with it the provider, only for a member it calls.
+    // Not static: QML reaches a singleton's members only through its instance.
     Q_INVOKABLE QUrl source(qint64 websiteId, const QString &screenshotUrl) const;
 
 private:

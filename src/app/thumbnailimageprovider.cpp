@@ -11,10 +11,9 @@ namespace
 class ThumbnailResponse : public QQuickImageResponse
 {
 public:
-    ThumbnailResponse(qint64 websiteId, const QString &screenshotUrl, QSize requestedSize)
+    ThumbnailResponse(LocalStoreManager &store, qint64 websiteId, const QString &screenshotUrl, QSize requestedSize)
         : m_requestedSize(requestedSize)
     {
-        auto &store = LocalStoreManager::shared();
         if (auto cached = store.loadCachedThumbnail(websiteId)) {
             finish(*cached);
             return;
@@ -57,5 +56,5 @@ QQuickImageResponse *ThumbnailImageProvider::requestImageResponse(const QString 
     const qint64 websiteId = id.left(slash).toLongLong(&isNumber);
     const QString screenshotUrl = slash < 0 ? QString() : QUrl::fromPercentEncoding(id.mid(slash + 1).toUtf8());
     // A malformed id names no website: it gets nothing, and certainly no download.
-    return new ThumbnailResponse(isNumber ? websiteId : -1, isNumber ? screenshotUrl : QString(), requestedSize);
+    return new ThumbnailResponse(m_store, isNumber ? websiteId : -1, isNumber ? screenshotUrl : QString(), requestedSize);
 }
