@@ -76,9 +76,7 @@ private Q_SLOTS:
         const QVariant goodUser = encode(kUser.toJson());
         QTest::newRow("token and user") << QVariant(u"token-1"_s) << goodUser << true;
         QTest::newRow("no token") << absent << goodUser << false;
-        QTest::newRow("empty token") << QVariant(u""_s) << goodUser << false;
         QTest::newRow("token without user") << QVariant(u"token-1"_s) << absent << false;
-        QTest::newRow("user is not JSON") << QVariant(u"token-1"_s) << QVariant(QByteArray("{not json")) << false;
         QTest::newRow("user lacks email") << QVariant(u"token-1"_s) << QVariant(encode(QJsonObject{{u"id"_s, 1}})) << false;
     }
 
@@ -115,8 +113,6 @@ private Q_SLOTS:
         QTest::newRow("code drops spaces and letters beyond ASCII") << "otpCodeInput"_ba << u""_s << u"12 3٤56"_s << u"12356"_s;
         QTest::newRow("new password keeps spaces") << "newPasswordInput"_ba << u""_s << u"a b ü"_s << u"a b "_s;
         QTest::newRow("current password") << "currentPasswordInput"_ba << u""_s << u"x😀y"_s << u"xy"_s;
-        QTest::newRow("change new password") << "changeNewPasswordInput"_ba << u""_s << u"ñ1"_s << u"1"_s;
-        QTest::newRow("change confirm") << "changeConfirmPasswordInput"_ba << u""_s << u"ok\r\n"_s << u"ok\r\n"_s;
         QTest::newRow("email drops CR LF and spaces") << "emailInput"_ba << u""_s << u" a\r\n@b "_s << u"a@b"_s;
         QTest::newRow("combining mark drops its base") << "emailInput"_ba << u""_s << u"e\u0301x@a.b"_s << u"x@a.b"_s;
         QTest::newRow("password drops emoji, keeps blanks") << "passwordInput"_ba << u""_s << u"p👍🏽 w\r\n\t"_s << u"p w\r\n\t"_s;
@@ -338,16 +334,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("override");
         QTest::addColumn<bool>("accepted");
 
-        QTest::newRow("unset") << QString() << false;
         QTest::newRow("https origin") << u"https://staging.example.org"_s << true;
         QTest::newRow("http loopback") << u"http://127.0.0.1:8765"_s << true;
-        QTest::newRow("http localhost") << u"http://localhost:8765"_s << true;
         QTest::newRow("http remote") << u"http://example.org"_s << false;
-        QTest::newRow("http private address") << u"http://192.168.1.2:8765"_s << false;
         QTest::newRow("trailing slash") << u"https://example.org/"_s << false;
         QTest::newRow("with a path") << u"https://example.org/portal"_s << false;
-        QTest::newRow("with a query") << u"https://example.org?x=1"_s << false;
-        QTest::newRow("other scheme") << u"ftp://example.org"_s << false;
         QTest::newRow("not a url") << u"https://exa mple.org"_s << false;
         QTest::newRow("credentials") << u"https://user:pw@example.org"_s << false;
     }

@@ -58,37 +58,28 @@ class BrowserCaptureTest : public QObject
 
 private Q_SLOTS:
     // The topmost visible browser seeds the tracker and only a supported browser's activation
-    // moves it; a later capture starts with a tracker of its own.
+    // moves it.
     void startSeedsTheTrackerAndActivationsMoveIt()
     {
         const QStringList safariTab{u"S"_s, u"https://s.org"_s, u"Safari"_s};
-        {
-            Capture setup(true);
-            setup.workspace.processApplicationIds = {{1, u"gedit"_s}, {2, chrome}, {3, safari}};
-            setup.workspace.frontmostApplication = u"gedit"_s;
-            setup.windowList.windows = {FakeWindowList::window(1), FakeWindowList::window(3)};
-            setup.reader->answer(chrome, u"https://c.org|||C"_s);
-            setup.reader->answer(safari, u"https://s.org|||S"_s);
-            setup.capture->start();
-            QTRY_COMPARE(setup.tab(), safariTab);
-            setup.windowList.windows->clear();
-            for (const QString &other : {u"Safari"_s, u"gedit"_s}) {
-                Q_EMIT setup.workspace.applicationActivated(other);
-                QTest::qWait(1200);
-                QCOMPARE(setup.tab(), safariTab);
-            }
-            Q_EMIT setup.workspace.applicationActivated(chrome);
-            QTRY_COMPARE(setup.tab(), chromeTab);
-            Q_EMIT setup.workspace.applicationActivated(safari);
-            QTRY_COMPARE(setup.tab(), safariTab);
-        }
-        // Nothing to seed from: the table's order decides.
         Capture setup(true);
-        setup.workspace.processApplicationIds = {{2, chrome}, {3, safari}};
+        setup.workspace.processApplicationIds = {{1, u"gedit"_s}, {2, chrome}, {3, safari}};
+        setup.workspace.frontmostApplication = u"gedit"_s;
+        setup.windowList.windows = {FakeWindowList::window(1), FakeWindowList::window(3)};
         setup.reader->answer(chrome, u"https://c.org|||C"_s);
         setup.reader->answer(safari, u"https://s.org|||S"_s);
         setup.capture->start();
+        QTRY_COMPARE(setup.tab(), safariTab);
+        setup.windowList.windows->clear();
+        for (const QString &other : {u"Safari"_s, u"gedit"_s}) {
+            Q_EMIT setup.workspace.applicationActivated(other);
+            QTest::qWait(1200);
+            QCOMPARE(setup.tab(), safariTab);
+        }
+        Q_EMIT setup.workspace.applicationActivated(chrome);
         QTRY_COMPARE(setup.tab(), chromeTab);
+        Q_EMIT setup.workspace.applicationActivated(safari);
+        QTRY_COMPARE(setup.tab(), safariTab);
     }
 
     void requestWhileDetectingIsDropped()

@@ -140,71 +140,30 @@ class PanelScreensTest : public QObject
     QPointer<QMenu> m_menu;
 
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(QDir().mkpath(QStringLiteral(CORVANE_SCREENSHOT_DIR))); }
     void init() { m_server = std::make_unique<StubServer>(); }
 
-    void authScreens_data()
+    // The code screen after a reset is asked for: the eyes show both passwords, and a refused code
+    // shows its error above the confirmation.
+    void resetCodeScreen()
     {
-        QTest::addColumn<QByteArray>("reachedBy");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<QStringList>("hidden");
-
-        QTest::newRow("sign in") << QByteArray() << u"Welcome back"_s << u"Sign In"_s
-                                 << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s, u"rememberAccount"_s,
-                                                u"forgotPassword"_s}
-                                 << QStringList{u"otpField"_s, u"backToSignIn"_s, u"authError"_s};
-        QTest::newRow("register") << QByteArray("registerTab") << u"Create an account"_s << u"Create Account"_s
-                                  << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s}
-                                  << QStringList{u"rememberAccount"_s, u"forgotPassword"_s, u"backToSignIn"_s};
-        QTest::newRow("forgot password") << QByteArray("forgotPassword") << u"Reset Password"_s << u"Send Verification Code"_s
-                                         << QStringList{u"emailField"_s, u"backToSignIn"_s}
-                                         << QStringList{u"authTabs"_s, u"passwordField"_s, u"rememberAccount"_s, u"otpField"_s};
-        QTest::newRow("enter code") << QByteArray("sendCode") << u"Verification Code"_s << u"Reset Password"_s
-                                    << QStringList{u"otpField"_s, u"newPasswordField"_s, u"backToSignIn"_s, u"authSuccess"_s}
-                                    << QStringList{u"authTabs"_s, u"emailField"_s, u"passwordField"_s};
-    }
-
-    void authScreens()
-    {
-        QFETCH(QByteArray, reachedBy);
-        QFETCH(QString, title);
-        QFETCH(QString, button);
-        QFETCH(QStringList, shown);
-        QFETCH(QStringList, hidden);
         m_server->on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
         Panel panel({.portalUrl = m_server->baseUrl()});
-        if (reachedBy == "sendCode") {
-            // The eye shows the password, and the new password of a later screen too.
-            panel.click("passwordFieldEye");
-            QCOMPARE(panel.item("passwordFieldInput")->property("echoMode").toInt(), 0);
-            panel.click("forgotPassword");
-            panel.type("emailFieldInput", u"ada@example.org"_s);
-            panel.click("authSubmit");
-        } else if (!reachedBy.isEmpty()) {
-            panel.click(reachedBy.constData());
-        }
-        QTRY_COMPARE(panel.text("authTitle"), title);
-        QTRY_COMPARE(panel.item("authSubmit")->property("text").toString(), button);
-        for (const QString &name : shown)
-            QVERIFY2(panel.shows(qPrintable(name)), qPrintable(name));
-        for (const QString &name : hidden)
-            QVERIFY2(!panel.shows(qPrintable(name)), qPrintable(name));
-        // The first field of the screen has the keyboard.
-        const char *first = reachedBy == "sendCode" ? "otpFieldInput" : "emailFieldInput";
-        QTRY_VERIFY(panel.item(first)->hasActiveFocus());
-
-        if (reachedBy == "sendCode") {
-            QCOMPARE(panel.item("newPasswordFieldInput")->property("echoMode").toInt(), 0);
-            // A refused code shows the error above the confirmation; both stay.
-            panel.click("authSubmit");
-            QTRY_VERIFY(panel.shows("authError"));
-            QVERIFY(panel.shows("authSuccess"));
-            QVERIFY(panel.item("authError")->y() < panel.item("authSuccess")->y());
-            panel.click("backToSignIn");
-            QTRY_COMPARE(panel.text("authTitle"), u"Welcome back"_s);
-            QVERIFY(!panel.shows("authError") && !panel.shows("authSuccess"));
-        }
+        panel.click("passwordFieldEye");
+        QCOMPARE(panel.item("passwordFieldInput")->property("echoMode").toInt(), 0);
+        panel.click("forgotPassword");
+        QTRY_COMPARE(panel.text("authTitle"), u"Reset Password"_s);
+        panel.type("emailFieldInput", u"ada@example.org"_s);
+        panel.click("authSubmit");
+        QTRY_COMPARE(panel.text("authTitle"), u"Verification Code"_s);
+        QCOMPARE(panel.item("authSubmit")->property("text").toString(), u"Reset Password"_s);
+        QVERIFY(panel.shows("authSuccess") && !panel.shows("emailField") && !panel.shows("authTabs"));
+        QTRY_VERIFY(panel.item("otpFieldInput")->hasActiveFocus());
+        QCOMPARE(panel.item("newPasswordFieldInput")->property("echoMode").toInt(), 0);
+        panel.click("authSubmit");
+        QTRY_VERIFY(panel.shows("authError"));
+        QVERIFY(panel.shows("authSuccess"));
+        QVERIFY(panel.item("authError")->y() < panel.item("authSuccess")->y());
     }
 
     void signInAndOut()
@@ -554,24 +513,55 @@ private Q_SLOTS:
         QVERIFY(!panel->shows("changePasswordError"));
     }
 
-    void cardShape_data()
+    void screens_data()
     {
         QTest::addColumn<QByteArray>("appearance");
-        QTest::addColumn<bool>("signedIn");
-        QTest::newRow("sign-in, light") << QByteArray("light") << false;
-        QTest::newRow("library, dark") << QByteArray("dark") << true;
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("hidden");
+        const QList<std::tuple<QString, QStringList, QStringList>> screens{
+            {u"sign-in"_s,
+             {u"authTabs"_s, u"emailField"_s, u"passwordField"_s, u"rememberAccount"_s, u"forgotPassword"_s},
+             {u"otpField"_s, u"backToSignIn"_s, u"authError"_s, u"headerRightGroup"_s}},
+            {u"register"_s,
+             {u"authTabs"_s, u"emailField"_s, u"passwordField"_s},
+             {u"rememberAccount"_s, u"forgotPassword"_s, u"backToSignIn"_s}},
+            {u"reset"_s, {u"emailField"_s, u"backToSignIn"_s}, {u"authTabs"_s, u"passwordField"_s, u"rememberAccount"_s, u"otpField"_s}},
+            {u"dashboard"_s, {u"websitesRows"_s, u"headerRightGroup"_s}, {u"emptyState"_s, u"authCardView"_s}},
+            {u"empty-dashboard"_s, {u"emptyState"_s}, {u"websitesRows"_s}},
+            {u"settings"_s, {u"signOutButton"_s}, {u"dashboardView"_s}}};
+        for (const QByteArray &appearance : {"light"_ba, "dark"_ba}) {
+            for (const auto &[screen, shown, hidden] : screens)
+                QTest::addRow("%s, %s", qPrintable(screen), appearance.constData()) << appearance << screen << shown << hidden;
+        }
     }
 
-    // The card's own shade fills the panel and nothing is drawn past its rounded corners.
-    void cardShape()
+    // Each screen in each appearance, saved for review: the card's own shade fills the panel and
+    // nothing is drawn past its rounded corners.
+    void screens()
     {
         QFETCH(QByteArray, appearance);
-        QFETCH(bool, signedIn);
-        const auto panel = openPanel(12, appearance, signedIn);
+        QFETCH(QString, screen);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, hidden);
+        const bool signedIn = !shown.contains(u"emailField"_s);
+        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn);
+        if (screen == "register"_L1)
+            panel->click("registerTab");
+        else if (screen == "reset"_L1)
+            panel->click("forgotPassword");
+        panel->model->setShowSettings(screen == "settings"_L1);
         // Past the screen transitions.
         QTest::qWait(700);
+        for (const QString &name : shown)
+            QVERIFY2(panel->shows(qPrintable(name)), qPrintable(name));
+        for (const QString &name : hidden)
+            QTRY_VERIFY2(!panel->shows(qPrintable(name)), qPrintable(name));
+        // The first field of a form has the keyboard.
+        QVERIFY(signedIn || panel->item("emailFieldInput")->hasActiveFocus());
+
         const QImage shot = panel->grab();
-        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(screen + u'-' + appearance + u".png"_s)));
         QCOMPARE(shot.pixelColor(shot.width() / 2, 6).lightness() < 128, appearance == "dark");
         for (const QPoint corner :
              {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
@@ -634,7 +624,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("loads");
         QTest::addColumn<int>("downloads");
         QTest::newRow("kept on disk") << u"disk"_s << u"/thumb.png"_s << true << 0;
-        QTest::newRow("downloaded") << QString() << u"/thumb.png"_s << true << 1;
         QTest::newRow("address with a query") << QString() << u"/thumb.png?size=large&v=2"_s << true << 1;
         QTest::newRow("address that fails") << QString() << u"/missing.png"_s << false << 1;
     }

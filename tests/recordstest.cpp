@@ -38,17 +38,13 @@ private Q_SLOTS:
         decodes("everything",
                 R"({"id":3,"url":"u","title":"t","screenshotUrl":"s","content":"c","isPinned":true,"createdAt":"a","updatedAt":"b"})");
         decodes("pinned false kept", R"({"id":1,"url":"u","title":"t","isPinned":false})");
-        decodes("empty content kept", R"({"id":2,"url":"u","title":"","content":""})");
         decodes("nulls are absent", R"({"id":1,"url":"u","title":"t","isPinned":null,"content":null})", plain);
         decodes("unknown keys ignored", R"({"id":1,"url":"u","title":"t","extra":[1,2],"owner":{}})", plain);
-        decodes("whole float id", R"({"id":1.0,"url":"u","title":"t"})", plain);
         decodes("largest id", R"({"id":9223372036854775807,"url":"u","title":"t"})");
         fails("id as text", R"({"id":"12","url":"u","title":"t"})");
         fails("fractional id", R"({"id":12.5,"url":"u","title":"t"})");
         fails("missing title", R"({"id":1,"url":"u"})");
-        fails("pinned as zero", R"({"id":1,"url":"u","title":"t","isPinned":0})");
         fails("content as number", R"({"id":1,"url":"u","title":"t","content":5})");
-        fails("array instead of object", R"([1,2])");
     }
 
     void websiteDecoding()
@@ -116,17 +112,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("json");
         QTest::newRow("empty array") << "[]"_ba;
-        QTest::newRow("empty object with spaces") << " \r\n\t{ } "_ba;
         QTest::newRow("scalars") << "[true,false,null,0,-0,12,-7,1.5,2e3,1E-2,-1.25e+2]"_ba;
         QTest::newRow("integers at the edges") << "[9223372036854775807,-9223372036854775808,9223372036854775808]"_ba;
-        QTest::newRow("whole float stays a double") << "[12.0]"_ba;
         QTest::newRow("escapes") << "[\"a\\\"b\\\\c\\/d\\b\\f\\n\\r\\t\", \"\\u00e9\\u20AC\"]"_ba;
         QTest::newRow("surrogate pair and lone halves") << "[\"\\ud83d\\ude00\", \"\\ud800\", \"\\udc00x\"]"_ba;
         QTest::newRow("UTF-8 of every length") << "[\"a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"]"_ba;
-        QTest::newRow("raw tab in a string") << "[\"a\tb\"]"_ba;
-        QTest::newRow("nested") << "{\"a\":[{\"b\":{\"c\":[1,[2,[3]]]}}],\"d\":\"e\"}"_ba;
-        QTest::newRow("repeated key keeps the last") << "{\"a\":1,\"b\":2,\"a\":3}"_ba;
         QTest::newRow("byte order mark") << "\xef\xbb\xbf[1]"_ba;
+        QTest::newRow("repeated key keeps the last") << "{\"a\":1,\"b\":2,\"a\":3}"_ba;
         QTest::newRow("escaped backslash before the quote") << "[\"x\\\\\", \"\\\\\\\"y\"]"_ba;
     }
 
@@ -143,28 +135,18 @@ private Q_SLOTS:
     void notJson_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::newRow("empty") << QByteArray();
         QTest::newRow("scalar root") << "1"_ba;
-        QTest::newRow("unterminated array") << "[1,2"_ba;
         QTest::newRow("unterminated string") << "[\"abc"_ba;
         QTest::newRow("escaped closing quote") << "[\"abc\\\"]"_ba;
         QTest::newRow("trailing comma") << "[1,]"_ba;
-        QTest::newRow("missing comma") << "[1 2]"_ba;
         QTest::newRow("missing colon") << "{\"a\" 1}"_ba;
-        QTest::newRow("key not a string") << "{a:1}"_ba;
         QTest::newRow("garbage after") << "[1] x"_ba;
         QTest::newRow("leading zero") << "[01]"_ba;
-        QTest::newRow("bare minus") << "[-]"_ba;
         QTest::newRow("fraction without digits") << "[1.]"_ba;
-        QTest::newRow("exponent without digits") << "[1e]"_ba;
         QTest::newRow("too large") << "[1e400]"_ba;
-        QTest::newRow("short word") << "[tru]"_ba;
         QTest::newRow("unknown escape") << "[\"\\x\"]"_ba;
-        QTest::newRow("bad hex digit") << "[\"\\u12g4\"]"_ba;
         QTest::newRow("overlong UTF-8") << "[\"\xc0\xaf\"]"_ba;
         QTest::newRow("UTF-8 surrogate") << "[\"\xed\xa0\x80\"]"_ba;
-        QTest::newRow("beyond U+10FFFF") << "[\"\xf4\x90\x80\x80\"]"_ba;
-        QTest::newRow("truncated sequence") << "[\"\xe2\x82\"]"_ba;
         QTest::newRow("stray continuation byte") << "[\"\x80\"]"_ba;
         QTest::newRow("too deep") << QByteArray(1025, '[') + QByteArray(1025, ']');
     }
@@ -184,16 +166,11 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("json");
         const auto site = R"({"id":1,"url":"u","title":"t"})"_ba;
         QTest::newRow("list") << "{\"websites\":["_ba + site + "," + site + "]}";
-        QTest::newRow("empty list") << R"({"websites":[]})"_ba;
         QTest::newRow("refused second and third website") << "{\"websites\":["_ba + site + R"(,{"id":"2"},{"id":3}]})";
         QTest::newRow("refused website, then not JSON") << R"({"websites":[{"id":"2"}],})"_ba;
         QTest::newRow("repeated: a later list wins") << "{\"websites\":["_ba + site + R"(],"websites":[]})";
-        QTest::newRow("repeated: a later refused list wins") << "{\"websites\":["_ba + site + R"(],"websites":[5]})";
         QTest::newRow("repeated: a later number wins") << "{\"websites\":["_ba + site + R"(],"websites":5})";
-        QTest::newRow("repeated: a later list beats a number") << "{\"websites\":5,\"websites\":["_ba + site + "]}";
-        QTest::newRow("null") << R"({"websites":null})"_ba;
         QTest::newRow("missing, a nested one ignored") << R"({"page":{"websites":[]}})"_ba;
-        QTest::newRow("root array") << "["_ba + site + "]";
         QTest::newRow("deep nesting inside") << "{\"websites\":["_ba + QByteArray(1022, '[') + QByteArray(1022, ']') + "]}";
         QTest::newRow("too deep inside") << "{\"websites\":["_ba + QByteArray(1023, '[') + QByteArray(1023, ']') + "]}";
     }
