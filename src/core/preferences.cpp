@@ -2,8 +2,11 @@
 
 #include "privatefiles.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <filesystem>
 
 namespace
 {
@@ -118,4 +121,28 @@ std::unique_ptr<Preferences> Preferences::open(const Location &location)
         return std::make_unique<Preferences>(std::make_unique<QSettings>(location.fileName, location.format));
     return std::make_unique<Preferences>(
         std::make_unique<QSettings>(location.format, location.scope, location.organization, location.application));
+}
+
+std::optional<QByteArray> Preferences::readDataOnce(const Location &location, QLatin1StringView key)
+{
+    Location reading = location;
+    reading.fileName += QStringLiteral(".reading");
+    QFile::remove(reading.fileName);
+    // A hard link: a store opened on a symbolic link replaces it with a file of its own.
+    std::error_code error;
+    std::filesystem::create_hard_link(QFile::encodeName(location.fileName).toStdString(), QFile::encodeName(reading.fileName).toStdString(),
+                                      error);
+    if (error)
+        return open(location)->data(key);
+    std::optional<QByteArray> value = open(reading)->data(key);
+    QFile::remove(reading.fileName);
+    forgetRemovedFile(reading);
+    return value;
+}
+
+void Preferences::forgetRemovedFile(const Location &location)
+{
+    // Opened once more, a settings object finds the file gone and lets go of what it kept. Not
+    // through open(), which would make the file anew.
+    const QSettings settings(location.fileName, location.format);
 }

@@ -54,6 +54,13 @@ public:
     [[nodiscard]] Location location() const;
     [[nodiscard]] static std::unique_ptr<Preferences> open(const Location &location);
 
+    // Settings objects keep what they read or wrote of a file for the rest of the process, which
+    // for a store as large as the library is as much again. These leave nothing behind: one value
+    // of a store in a file, read through a second name that is removed afterwards; and dropping
+    // what is kept of a file that is gone, such as one renamed elsewhere.
+    [[nodiscard]] static std::optional<QByteArray> readDataOnce(const Location &location, QLatin1StringView key);
+    static void forgetRemovedFile(const Location &location);
+
 private:
     std::unique_ptr<QSettings> m_settings;
 };

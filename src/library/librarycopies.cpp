@@ -171,7 +171,7 @@ std::optional<LibraryCopies::Loaded> LibraryCopies::readLibrary() const
         return Loaded{.websites = LibraryOrder::sorted(std::move(*cached))};
     if (!QFile::exists(m_preferencesCopy.fileName))
         return std::nullopt;
-    const auto stored = Preferences::open(m_preferencesCopy)->data(Preferences::kSavedWebsites);
+    const auto stored = Preferences::readDataOnce(m_preferencesCopy, Preferences::kSavedWebsites);
     if (!stored)
         return std::nullopt;
     auto decoded = SavedWebsite::listFromJsonText(*stored).value_or(Decoded<QList<SavedWebsite>>::failure(u"not JSON"_s));
@@ -206,22 +206,22 @@ void LibraryCopies::storeCacheFile(const QByteArray &encoded) const
 // whole file before it writes, and the old copy is as large as the library.
 bool LibraryCopies::storePreferencesCopy(const QByteArray &encoded) const
 {
-    const QString staging = m_preferencesCopy.fileName + ".new"_L1;
-    QFile::remove(staging);
+    const Preferences::Location staging{.fileName = m_preferencesCopy.fileName + ".new"_L1, .format = m_preferencesCopy.format};
+    QFile::remove(staging.fileName);
     {
         // The new file is made owner-only before anything is written into it.
-        const auto store = Preferences::open({.fileName = staging, .format = m_preferencesCopy.format});
+        const auto store = Preferences::open(staging);
         store->setData(Preferences::kSavedWebsites, encoded);
         store->save();
     }
     std::error_code error;
-    std::filesystem::rename(staging.toStdString(), m_preferencesCopy.fileName.toStdString(), error);
+    std::filesystem::rename(staging.fileName.toStdString(), m_preferencesCopy.fileName.toStdString(), error);
     if (error) {
         qCInfo(lcLibrary) << "the preferences copy of the library could not be stored:" << error.message().c_str();
-        QFile::remove(staging);
-        return false;
+        QFile::remove(staging.fileName);
     }
-    return true;
+    Preferences::forgetRemovedFile(staging);
+    return !error;
 }
 
 void LibraryCopies::writeCacheFile(const QList<SavedWebsite> &websites)
