@@ -97,7 +97,7 @@ class ClientProfile
 public:
     explicit ClientProfile(const Account &account)
     {
-        for (const char *folder : {"config", "data", "cache", "runtime"})
+        for (const char *folder : {"config", "data/Corvane", "cache", "runtime"})
             QDir().mkpath(path(QLatin1StringView(folder)));
         QFile::setPermissions(path(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Preferences preferences(std::make_unique<QSettings>(path(u"config/Corvane/Corvane.conf"_s), QSettings::IniFormat));
@@ -106,7 +106,10 @@ public:
         preferences.setData(Preferences::kCurrentUser, QJsonDocument(account.session.user.toJson()).toJson(QJsonDocument::Compact));
         if (!account.library.isEmpty()) {
             preferences.setData(Preferences::kSavedWebsites, LibraryCopies::encodePreferencesCopy(account.library));
-            writeFileAtomically(path(u"data/Corvane/websites_cache.json"_s), LibraryCopies::encodeCacheFile(account.library));
+            // Without it every start would read the preferences copy instead.
+            if (const auto failure
+                = writeFileAtomically(path(u"data/Corvane/websites_cache.json"_s), LibraryCopies::encodeCacheFile(account.library)))
+                qFatal("cannot write the cache file: %s", qPrintable(*failure));
         }
         preferences.save();
     }
