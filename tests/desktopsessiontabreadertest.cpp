@@ -234,7 +234,51 @@ private Q_SLOTS:
         const LockedDatabase lock(chromiumProfile() + u"/History"_s);
         QVERIFY(lock.holds());
         showWindow(chromium, u"Page - Chromium"_s);
-        QCOMPARE(DesktopSessionTabReader(m_windows).readActiveTab(chromium), std::optional(expected));
+        DesktopSessionTabReader reader(m_windows);
+        QCOMPARE(reader.readActiveTab(chromium), std::optional(expected));
+        // The first title seen may be old: when it changed is unknown, so nothing waits for it.
+        QVERIFY(!reader.lastAddressPending());
+    }
+
+    void afterATitleChange_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("written"); // what the browser wrote since the old title was seen
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("pending");
+        QTest::newRow("nothing yet: pending") << u"New Page"_s << u"nothing"_s << u"|||New Page"_s << true;
+        QTest::newRow("untitled navigation written before the title was seen")
+            << u"New Page"_s << u"untitled"_s << u"https://new.example/|||New Page"_s << false;
+        QTest::newRow("written after the title was seen, still the old page")
+            << u"New Page"_s << u"old page later"_s << u"|||New Page"_s << false;
+        QTest::newRow("the browser's new-tab title") << u"New Tab"_s << u"nothing"_s << u"|||New Tab"_s << false;
+    }
+
+    void afterATitleChange()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, written);
+        QFETCH(QString, expected);
+        QFETCH(bool, pending);
+        const QString sessionPath = chromiumProfile() + u"/Sessions/Session_1"_s;
+        const SnssWriter oldPage = SnssWriter().activeTab(1, 10, u"https://old.example/"_s, u"Old"_s);
+        writeFile(sessionPath, oldPage.bytes());
+        setModified(sessionPath, QDateTime::currentDateTime().addSecs(-10));
+        showWindow(chromium, u"Old - Chromium"_s);
+        DesktopSessionTabReader reader(m_windows);
+        QCOMPARE(reader.readActiveTab(chromium), std::optional(u"https://old.example/|||Old"_s));
+
+        QTest::qWait(20);
+        if (written == "untitled"_L1)
+            writeFile(sessionPath, SnssWriter(oldPage).navigation(10, 1, u"https://new.example/"_s).selectedNavigation(10, 1).bytes());
+        if (written == "old page later"_L1) {
+            writeFile(sessionPath, oldPage.bytes());
+            setModified(sessionPath, QDateTime::currentDateTime().addSecs(5));
+        }
+        QTest::qWait(20);
+        showWindow(chromium, title + u" - Chromium"_s);
+        QCOMPARE(reader.readActiveTab(chromium), std::optional(expected));
+        QCOMPARE(reader.lastAddressPending(), pending);
     }
 
     void profileOnTheCommandLine_data()

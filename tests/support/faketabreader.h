@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QStringList>
 #include <QWaitCondition>
 
@@ -23,6 +24,16 @@ public:
     void answer(const QString &browserId, const std::optional<QString> &answer)
     {
         locked([&] { m_tabs.insert(browserId, answer); });
+    }
+    // The browser's answer has no address yet because the reader has not learnt it.
+    void holdAddress(const QString &browserId, bool pending)
+    {
+        locked([&] {
+            if (pending)
+                m_addressPending.insert(browserId);
+            else
+                m_addressPending.remove(browserId);
+        });
     }
     void answerPageText(const QString &browserName, const QString &text)
     {
@@ -58,6 +69,10 @@ public:
             return m_pageTexts.contains(browserName) ? std::optional(m_pageTexts.value(browserName)) : std::nullopt;
         });
     }
+    bool lastAddressPending() const override
+    {
+        return locked([this] { return m_addressPending.contains(m_lastBrowser); });
+    }
     QJsonObject lastReadReport() const override
     {
         return locked([this] { return QJsonObject{{QStringLiteral("read"), m_lastBrowser}}; });
@@ -69,6 +84,7 @@ private:
     bool m_held = false;
     QHash<QString, std::optional<QString>> m_tabs;
     QHash<QString, QString> m_pageTexts;
+    QSet<QString> m_addressPending;
     QStringList m_calls;
     QString m_lastBrowser;
 };
