@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QMutex>
-#include <QSet>
 #include <QStringList>
 #include <QWaitCondition>
 
@@ -21,18 +20,12 @@ class FakeTabReader : public TabReader
     }
 
 public:
-    void answer(const QString &browserId, const std::optional<QString> &answer)
-    {
-        locked([&] { m_tabs.insert(browserId, answer); });
-    }
-    // The browser's answer has no address yet because the reader has not learnt it.
-    void holdAddress(const QString &browserId, bool pending)
+    // A pending address: the reader has yet to learn the address the answer lacks.
+    void answer(const QString &browserId, const std::optional<QString> &answer, bool addressPending = false)
     {
         locked([&] {
-            if (pending)
-                m_addressPending.insert(browserId);
-            else
-                m_addressPending.remove(browserId);
+            m_tabs.insert(browserId, answer);
+            m_addressPending.insert(browserId, addressPending);
         });
     }
     void answerPageText(const QString &browserName, const QString &text)
@@ -71,7 +64,7 @@ public:
     }
     bool lastAddressPending() const override
     {
-        return locked([this] { return m_addressPending.contains(m_lastBrowser); });
+        return locked([this] { return m_addressPending.value(m_lastBrowser); });
     }
     QJsonObject lastReadReport() const override
     {
@@ -84,7 +77,7 @@ private:
     bool m_held = false;
     QHash<QString, std::optional<QString>> m_tabs;
     QHash<QString, QString> m_pageTexts;
-    QSet<QString> m_addressPending;
+    QHash<QString, bool> m_addressPending;
     QStringList m_calls;
     QString m_lastBrowser;
 };
