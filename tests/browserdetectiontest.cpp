@@ -73,9 +73,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("firefoxAnswer");
         QTest::addColumn<QStringList>("expected"); // title, url, browser; empty for no tab
         QTest::addColumn<int>("asked");
+        QTest::addColumn<QString>("addressPending"); // the browser whose reader has no address yet
 
-        auto row = [](const char *name, const QString &chrome, const QString &safari, const QString &firefox, const QStringList &tab,
-                      int asked) { QTest::newRow(name) << chrome << safari << firefox << tab << asked; };
+        auto row
+            = [](const char *name, const QString &chrome, const QString &safari, const QString &firefox, const QStringList &tab, int asked,
+                 const QString &pending = {}) { QTest::newRow(name) << chrome << safari << firefox << tab << asked << pending; };
         const QString page = u"https://s.org/a|||Page S"_s;
         const QStringList safariPage{u"Page S"_s, u"https://s.org/a"_s, u"Safari"_s};
         row("new tab, then a later web page", u"chrome://newtab/|||New Tab"_s, page, {}, safariPage, 2);
@@ -88,6 +90,8 @@ private Q_SLOTS:
             {u"Firefox \u2014 tips"_s, u"https://f.org"_s, u"Firefox"_s}, 3);
         row("empty title is the address", {}, u"https://s.org|||"_s, {}, {u"https://s.org"_s, u"https://s.org"_s, u"Safari"_s}, 2);
         row("nobody answers", {}, {}, {}, {}, 3);
+        row("new tab, then a pending address: no later page instead", u"chrome://newtab/|||New Tab"_s, u"|||Page S"_s,
+            u"https://f.org|||F"_s, {u"Page S"_s, QString(), u"Safari"_s}, 2, safari);
     }
 
     void answers()
@@ -97,14 +101,17 @@ private Q_SLOTS:
         QFETCH(QString, firefoxAnswer);
         QFETCH(QStringList, expected);
         QFETCH(int, asked);
+        QFETCH(QString, addressPending);
         FakeTabReader reader;
         for (const auto &[id, answer] : {std::pair(chrome, chromeAnswer), {safari, safariAnswer}, {firefox, firefoxAnswer}})
-            reader.answer(id, present(answer));
+            reader.answer(id, present(answer), id == addressPending);
 
         const DetectionRecord record = BrowserDetection::detect({.runningApplicationIds = {firefox, safari, chrome}}, reader);
         QCOMPARE(record.result.has_value(), !expected.isEmpty());
-        if (record.result)
+        if (record.result) {
             QCOMPARE((QStringList{record.result->title, record.result->url, record.result->browserName}), expected);
+            QCOMPARE(record.result->isAddressPending, !addressPending.isEmpty());
+        }
         // Asking stops at the first web page.
         QCOMPARE(reader.calls(), QStringList({chrome, safari, firefox}).first(asked));
     }

@@ -529,6 +529,7 @@ private Q_SLOTS:
             {u"reset"_s, {u"emailField"_s, u"backToSignIn"_s}, {u"authTabs"_s, u"passwordField"_s, u"rememberAccount"_s, u"otpField"_s}},
             {u"dashboard"_s, {u"websitesRows"_s, u"headerRightGroup"_s}, {u"emptyState"_s, u"authCardView"_s}},
             {u"empty-dashboard"_s, {u"emptyState"_s}, {u"websitesRows"_s}},
+            {u"waiting"_s, {u"tabDomain"_s}, {u"permissionCard"_s}},
             {u"settings"_s, {u"signOutButton"_s}, {u"dashboardView"_s}}};
         for (const QByteArray &appearance : {"light"_ba, "dark"_ba}) {
             for (const auto &[screen, shown, hidden] : screens)
@@ -545,7 +546,15 @@ private Q_SLOTS:
         QFETCH(QStringList, shown);
         QFETCH(QStringList, hidden);
         const bool signedIn = !shown.contains(u"emailField"_s);
-        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn);
+        const bool waiting = screen == "waiting"_L1;
+        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn, waiting);
+        if (waiting) {
+            panel->environment.tabReader()->answer(u"chrome"_s, u"|||Release notes"_s, true);
+            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
+            QTRY_COMPARE(panel->text("tabDomain"), u"Waiting for the address…"_s);
+            QCOMPARE(panel->text("tabTitle"), u"Release notes"_s);
+            QVERIFY(!panel->item("saveButton")->isEnabled());
+        }
         if (screen == "register"_L1)
             panel->click("registerTab");
         else if (screen == "reset"_L1)
@@ -566,6 +575,14 @@ private Q_SLOTS:
         for (const QPoint corner :
              {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
             QCOMPARE(shot.pixelColor(corner).alpha(), 0);
+
+        if (waiting) {
+            // A typed address ends the hold; blanks are no address.
+            panel->model->capture()->setCustomURLInput(u" "_s);
+            QVERIFY(!panel->item("saveButton")->isEnabled());
+            panel->model->capture()->setCustomURLInput(u"r.example"_s);
+            QVERIFY(panel->item("saveButton")->isEnabled());
+        }
     }
 
     void outsideTextIsPlain_data()

@@ -39,6 +39,8 @@ BrowserCapture::BrowserCapture(Workspace &workspace, WindowList &windowList, std
     m_savedConfirmationTimer.setSingleShot(true);
     m_savedConfirmationTimer.setInterval(savedConfirmationTime);
     connect(&m_savedConfirmationTimer, &QTimer::timeout, this, &BrowserCapture::endSavedConfirmation);
+    connect(this, &BrowserCapture::activeTabChanged, this, &BrowserCapture::isSaveHeldChanged);
+    connect(this, &BrowserCapture::customURLInputChanged, this, &BrowserCapture::isSaveHeldChanged);
 }
 
 BrowserCapture::~BrowserCapture() = default;

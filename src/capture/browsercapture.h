@@ -30,6 +30,7 @@ class BrowserCapture : public QObject
     Q_PROPERTY(QString customURLInput READ customURLInput WRITE setCustomURLInput NOTIFY customURLInputChanged)
     Q_PROPERTY(bool showManualURLField READ showManualURLField WRITE setShowManualURLField NOTIFY showManualURLFieldChanged)
     Q_PROPERTY(bool isSavingTab READ isSavingTab NOTIFY isSavingTabChanged)
+    Q_PROPERTY(bool isSaveHeld READ isSaveHeld NOTIFY isSaveHeldChanged)
     Q_PROPERTY(bool showSavedCheckmark READ showSavedCheckmark NOTIFY showSavedCheckmarkChanged)
 
 public:
@@ -47,6 +48,8 @@ public:
     [[nodiscard]] const QString &customURLInput() const { return m_customURLInput; }
     [[nodiscard]] bool showManualURLField() const { return m_showManualURLField; }
     [[nodiscard]] bool isSavingTab() const { return m_isSavingTab; }
+    // Nothing to save until the pending address is known or one is typed.
+    [[nodiscard]] bool isSaveHeld() const { return m_activeTab.isAddressPending && m_customURLInput.trimmed().isEmpty(); }
     [[nodiscard]] bool showSavedCheckmark() const { return m_showSavedCheckmark; }
 
     void setCustomURLInput(const QString &text);
@@ -71,6 +74,8 @@ Q_SIGNALS:
     void customURLInputChanged();
     void showManualURLFieldChanged();
     void isSavingTabChanged();
+    // Emitted with every change of its inputs, activeTab and customURLInput.
+    void isSaveHeldChanged();
     void showSavedCheckmarkChanged();
     // The backend stored a website; the library puts it first.
     void websiteSaved(const SavedWebsite &website);

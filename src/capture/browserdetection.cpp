@@ -82,6 +82,12 @@ DetectionRecord detect(const BrowserSituation &situation, TabReader &reader)
             continue;
         }
         const TabAnswer tab = parseAnswer(*candidate.answer);
+        // A page is known to be there, so a lower-ranked browser's tab would be the wrong one.
+        if (tab.url.isEmpty() && reader.lastAddressPending()) {
+            candidate.verdict = u"a web page whose address is not known yet; chosen, waiting"_s;
+            record.result = ActiveBrowserTab{.title = tab.title, .url = {}, .browserName = appName, .isAddressPending = true};
+            continue;
+        }
         if (isNewTabPage(tab.url)) {
             candidate.verdict = fallback ? u"no web page; an earlier fallback is kept"_s : u"no web page; kept as the fallback"_s;
             if (!fallback)

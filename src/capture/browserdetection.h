@@ -33,8 +33,8 @@ struct DetectionRecord {
 
 // Finds the tab the user most likely looks at: the running supported browsers ranked by
 // frontmost application (1000), last activated browser (600) and topmost visible window (300),
-// ties in table order, each asked in turn until one shows a web page. The same for every tab
-// reader: readers only fetch raw answers.
+// ties in table order, each asked in turn until one shows a web page, even one whose address
+// is still pending. The same for every tab reader: readers only fetch raw answers.
 namespace BrowserDetection
 {
 [[nodiscard]] QList<DetectionCandidate> rankCandidates(const BrowserSituation &situation);

@@ -23,6 +23,10 @@ public:
     // an HTTP fetch of the page.
     [[nodiscard]] virtual std::optional<QString> readPageText(const QString &browserName) = 0;
 
+    // Whether the empty address of the last answer means "not known yet" rather than "no web
+    // page": the browser shows a page whose address this reader is about to learn.
+    [[nodiscard]] virtual bool lastAddressPending() const { return false; }
+
     // What the last readActiveTab looked at and why it answered as it did, for the capture report.
     [[nodiscard]] virtual QJsonObject lastReadReport() const { return {}; }
 };

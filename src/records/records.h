@@ -107,11 +107,14 @@ struct ActiveBrowserTab {
     Q_PROPERTY(QString url MEMBER url CONSTANT)
     Q_PROPERTY(QString browserName MEMBER browserName CONSTANT)
     Q_PROPERTY(QString domain READ domain CONSTANT)
+    Q_PROPERTY(bool isAddressPending MEMBER isAddressPending CONSTANT)
 
 public:
     QString title;
     QString url;
     QString browserName;
+    // The browser shows a web page whose address is not known yet (url is empty meanwhile).
+    bool isAddressPending = false;
 
     // The host without a leading "www." label; the address unchanged when it has no host.
     [[nodiscard]] QString domain() const;

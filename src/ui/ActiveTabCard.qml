@@ -10,6 +10,7 @@ DashboardCard {
 
     readonly property var tab: capture.activeTab
     readonly property bool saved: capture.showSavedCheckmark
+    readonly property bool waiting: tab.isAddressPending ?? false
 
     RowLayout {
         Layout.fillWidth: true
@@ -65,10 +66,11 @@ DashboardCard {
 
             Text {
                 objectName: "tabDomain"
-                visible: (card.tab.url ?? "") !== ""
+                visible: (card.tab.url ?? "") !== "" || card.waiting
                 Layout.fillWidth: true
-                text: card.tab.domain ?? ""
+                text: card.waiting ? qsTr("Waiting for the address…") : card.tab.domain ?? ""
                 textFormat: Text.PlainText
+                font.italic: card.waiting
                 font.pixelSize: 12
                 color: card.theme.secondaryText
                 elide: Text.ElideRight
@@ -97,7 +99,7 @@ DashboardCard {
             textSize: 13
             foreground: card.saved ? "white" : card.theme.inverseText
             fill: card.saved ? card.theme.accent : card.theme.inverseBackground
-            enabled: !card.capture.isSavingTab
+            enabled: !card.capture.isSavingTab && !card.capture.isSaveHeld
             scale: card.saved ? 1.04 : 1
             Behavior on scale { SpringAnimation { spring: 6; damping: 0.3; epsilon: 0.001 } }
             onClicked: card.capture.saveActiveWebsite()

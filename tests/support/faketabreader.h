@@ -20,9 +20,13 @@ class FakeTabReader : public TabReader
     }
 
 public:
-    void answer(const QString &browserId, const std::optional<QString> &answer)
+    // A pending address: the reader has yet to learn the address the answer lacks.
+    void answer(const QString &browserId, const std::optional<QString> &answer, bool addressPending = false)
     {
-        locked([&] { m_tabs.insert(browserId, answer); });
+        locked([&] {
+            m_tabs.insert(browserId, answer);
+            m_addressPending.insert(browserId, addressPending);
+        });
     }
     void answerPageText(const QString &browserName, const QString &text)
     {
@@ -58,6 +62,10 @@ public:
             return m_pageTexts.contains(browserName) ? std::optional(m_pageTexts.value(browserName)) : std::nullopt;
         });
     }
+    bool lastAddressPending() const override
+    {
+        return locked([this] { return m_addressPending.value(m_lastBrowser); });
+    }
     QJsonObject lastReadReport() const override
     {
         return locked([this] { return QJsonObject{{QStringLiteral("read"), m_lastBrowser}}; });
@@ -69,6 +77,7 @@ private:
     bool m_held = false;
     QHash<QString, std::optional<QString>> m_tabs;
     QHash<QString, QString> m_pageTexts;
+    QHash<QString, bool> m_addressPending;
     QStringList m_calls;
     QString m_lastBrowser;
 };

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <array>
 
 namespace
@@ -32,6 +33,16 @@ constexpr std::array<QLatin1StringView, 14> titleSuffixes{{
 constexpr std::array<QLatin1StringView, 3> titleSeparators{
     {QLatin1StringView(" - "), QLatin1StringView(" \u2014 "), QLatin1StringView(" \u2013 ")}};
 
+// The browsers' own pages with no address worth saving: no file will ever name them.
+constexpr std::array<QLatin1StringView, 6> newTabTitles{{
+    QLatin1StringView("New Tab"),
+    QLatin1StringView("New tab"),
+    QLatin1StringView("New Incognito Tab"),
+    QLatin1StringView("New Private Tab"),
+    QLatin1StringView("Start Page"),
+    QLatin1StringView("Speed Dial"),
+}};
+
 QString withoutBrowserSuffix(const QString &windowTitle)
 {
     QString title = windowTitle.trimmed();
@@ -46,6 +57,15 @@ QString withoutBrowserSuffix(const QString &windowTitle)
         }
     }
     return title;
+}
+
+// The last write to any file the reader consults; Firefox commits history to its write-ahead log.
+qint64 newestWrite(const BrowserProfile &profile)
+{
+    qint64 newest = 0;
+    for (const QString &path : {profile.sessionFile, profile.historyFile, profile.historyFile + QLatin1StringView("-wal")})
+        newest = std::max(newest, FileStamp::of(path).modifiedMsecs);
+    return newest;
 }
 
 QJsonValue ageInSeconds(const QString &path)
@@ -66,6 +86,7 @@ DesktopSessionTabReader::DesktopSessionTabReader(std::shared_ptr<BrowserWindows>
 std::optional<QString> DesktopSessionTabReader::readActiveTab(const KnownBrowser &browser)
 {
     QJsonObject report{{QStringLiteral("browser"), QString(browser.appName)}};
+    m_lastAddressPending = false;
     std::optional<QString> answer = read(browser, report);
     report.insert(QStringLiteral("answered"), answer.has_value());
     m_lastReport = report;
@@ -122,14 +143,17 @@ std::optional<QString> DesktopSessionTabReader::read(const KnownBrowser &browser
         return session->url + separator + session->title;
     }
 
-    const qint64 titleSince = titleSeenSince(browserId, *window, liveTitle);
+    const TitleSighting &sighting = sightTitle(browserId, *window, liveTitle);
     if (session && !liveTitle.isEmpty()) {
         if (session->title == liveTitle) {
             report.insert(rule, QStringLiteral("the session's selected tab has the window's title"));
             return session->url + separator + liveTitle;
         }
+        // Chromium records a navigation before the page has a title, so a session written since
+        // the title changed holds the new address untitled. The change may have come any time
+        // after the reader last saw the old title.
         if (browser.kind == KnownBrowser::Kind::Chromium && session->title.isEmpty()
-            && FileStamp::of(profile->sessionFile).modifiedMsecs > titleSince) {
+            && FileStamp::of(profile->sessionFile).modifiedMsecs > sighting.previousSeen.value_or(sighting.firstSeen)) {
             report.insert(rule, QStringLiteral("the session's selected tab, written after the window's title changed"));
             return session->url + separator + liveTitle;
         }
@@ -137,6 +161,14 @@ std::optional<QString> DesktopSessionTabReader::read(const KnownBrowser &browser
     if (const auto url = m_history.newestUrlWithTitle(browser.kind, profile->historyFile, liveTitle)) {
         report.insert(rule, QStringLiteral("the newest history visit with the window's title"));
         return *url + separator + liveTitle;
+    }
+    // Only a change the reader saw itself, and no write since it saw the new title: a file
+    // written after that and still without the page will not name it later either.
+    const bool isNewTab = std::find(newTabTitles.cbegin(), newTabTitles.cend(), liveTitle) != newTabTitles.cend();
+    if (sighting.previousSeen && !liveTitle.isEmpty() && !isNewTab && newestWrite(*profile) <= sighting.firstSeen) {
+        report.insert(rule, QStringLiteral("the window's title changed after the session and history were last written: address pending"));
+        m_lastAddressPending = true;
+        return titleOnly;
     }
     report.insert(rule, QStringLiteral("nothing has the window's title yet; the title alone"));
     return titleOnly;
@@ -149,10 +181,15 @@ std::optional<SessionTab> DesktopSessionTabReader::selectedSessionTab(const Know
     return browser.kind == KnownBrowser::Kind::Firefox ? m_firefoxSessions.value(sessionFile) : m_chromiumSessions.value(sessionFile);
 }
 
-qint64 DesktopSessionTabReader::titleSeenSince(const QString &browserId, const BrowserWindow &window, const QString &title)
+const DesktopSessionTabReader::TitleSighting &DesktopSessionTabReader::sightTitle(const QString &browserId, const BrowserWindow &window,
+                                                                                  const QString &title)
 {
-    TitleSighting &sighting = m_titleSightings[browserId];
-    if (sighting.windowId != window.id || sighting.title != title || sighting.sinceMsecs == 0)
-        sighting = {window.id, title, QDateTime::currentMSecsSinceEpoch()};
-    return sighting.sinceMsecs;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const auto known = m_titleSightings.find(browserId);
+    if (known == m_titleSightings.end())
+        return *m_titleSightings.insert(browserId, {window.id, title, now, now, std::nullopt});
+    if (known->windowId != window.id || known->title != title)
+        *known = {window.id, title, now, now, known->lastSeen};
+    known->lastSeen = now;
+    return *known;
 }
