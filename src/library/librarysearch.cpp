@@ -66,9 +66,16 @@ std::shared_ptr<const LibrarySearchIndex> LibrarySearch::buildIndex(const QList<
 
 void LibrarySearch::releaseReadText()
 {
-    const QMutexLocker locker(&m_mutex);
-    if (m_latest && m_latest->pageTextFile())
-        m_latest->pageTextFile()->releaseText();
+    // Letting go of a large file's pages takes a while, and the interface need not wait for it.
+    m_pool.start([this] {
+        std::shared_ptr<const LibrarySearchIndex> latest;
+        {
+            const QMutexLocker locker(&m_mutex);
+            latest = m_latest;
+        }
+        if (latest && latest->pageTextFile())
+            latest->pageTextFile()->releaseText();
+    });
 }
 
 void LibrarySearch::flush()
