@@ -5,6 +5,7 @@
 #include "workspace.h"
 
 #include <memory>
+#include <optional>
 
 // The workspace, window list and tab reader browser capture uses on this desktop.
 struct DesktopCapturePlatform {
@@ -16,3 +17,6 @@ struct DesktopCapturePlatform {
 // On macOS, the AppleScript tab reader. On Linux, X11 (XWayland included) when an X server
 // answers; otherwise guesses from the browsers' session files.
 [[nodiscard]] DesktopCapturePlatform makeDesktopCapturePlatform();
+
+// The supported browser a process belongs to, as far as this system tells.
+[[nodiscard]] std::optional<QString> browserOfProcess(qint64 processId);

@@ -1,7 +1,10 @@
+#include "addonidentity.h"
 #include "appdelegate.h"
 #include "appviewmodel.h"
+#include "browserbridge.h"
 #include "capturereport.h"
 #include "desktopcaptureplatform.h"
+#include "nativehost.h"
 #include "resourcefiles.h"
 #include "singleinstance.h"
 
@@ -12,13 +15,29 @@
 #include <cstdio>
 #include <string_view>
 
+#include <unistd.h>
+
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
+
+using namespace Qt::StringLiterals;
 
 namespace
 {
-bool captureReportRequested(int argc, char *argv[])
+bool hasArgument(int argc, char *argv[], std::string_view argument)
 {
-    return std::find(argv + 1, argv + argc, std::string_view("--capture-report")) != argv + argc;
+    return std::find(argv + 1, argv + argc, argument) != argv + argc;
+}
+
+// A browser started this program for the add-on: relay until the browser closes the channel.
+int runNativeHost(int argc, char *argv[])
+{
+    const QCoreApplication application(argc, argv);
+    const bool chromiumFamily = QCoreApplication::arguments().contains(AddonIdentity::chromiumOrigin);
+    const QString browserId = browserOfProcess(::getppid()).value_or(chromiumFamily ? u"chromium"_s : u"firefox"_s);
+    NativeHost host(browserId, BrowserBridge::sessionServerName());
+    QObject::connect(&host, &NativeHost::finished, &application, &QCoreApplication::quit);
+    host.start();
+    return QCoreApplication::exec();
 }
 
 // Detects once and prints what it saw, without a window and without the stored session or
@@ -35,8 +54,10 @@ int printCaptureReport(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    if (captureReportRequested(argc, argv))
+    if (hasArgument(argc, argv, "--capture-report"))
         return printCaptureReport(argc, argv);
+    if (AddonIdentity::isHostLaunch(QStringList(argv + 1, argv + argc)))
+        return runNativeHost(argc, argv);
 
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
