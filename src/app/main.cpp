@@ -4,11 +4,13 @@
 #include "browserbridge.h"
 #include "capturereport.h"
 #include "desktopcaptureplatform.h"
+#include "hostregistration.h"
 #include "nativehost.h"
 #include "resourcefiles.h"
 #include "singleinstance.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
@@ -40,6 +42,40 @@ int runNativeHost(int argc, char *argv[])
     return QCoreApplication::exec();
 }
 
+// Writes or removes the host manifests and says what it did with each browser's folder.
+int registerWithBrowsers(int argc, char *argv[], bool connect)
+{
+    const QCoreApplication application(argc, argv);
+    const HostRegistration registration(QDir::homePath(), QCoreApplication::applicationFilePath());
+    const QList<HostRegistration::Result> results = connect ? registration.connectBrowsers() : registration.disconnectBrowsers();
+    bool failed = false;
+    for (const HostRegistration::Result &result : results) {
+        const char *outcome = "written";
+        switch (result.outcome) {
+        case HostRegistration::Outcome::Written:
+            break;
+        case HostRegistration::Outcome::Unchanged:
+            outcome = "already in place";
+            break;
+        case HostRegistration::Outcome::Removed:
+            outcome = "removed";
+            break;
+        case HostRegistration::Outcome::Foreign:
+            outcome = "left alone: not written by Corvane";
+            failed = true;
+            break;
+        case HostRegistration::Outcome::Failed:
+            outcome = "could not be changed";
+            failed = true;
+            break;
+        }
+        std::printf("%s: %s %s\n", qPrintable(result.browserId), qPrintable(result.path), outcome);
+    }
+    if (results.isEmpty())
+        std::printf("no supported browser found for this user\n");
+    return failed ? 1 : 0;
+}
+
 // Detects once and prints what it saw, without a window and without the stored session or
 // preferences, even while another instance runs.
 int printCaptureReport(int argc, char *argv[])
@@ -56,6 +92,8 @@ int main(int argc, char *argv[])
 {
     if (hasArgument(argc, argv, "--capture-report"))
         return printCaptureReport(argc, argv);
+    if (hasArgument(argc, argv, "--connect-browsers") || hasArgument(argc, argv, "--disconnect-browsers"))
+        return registerWithBrowsers(argc, argv, hasArgument(argc, argv, "--connect-browsers"));
     if (AddonIdentity::isHostLaunch(QStringList(argv + 1, argv + argc)))
         return runNativeHost(argc, argv);
 
