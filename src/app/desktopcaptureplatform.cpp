@@ -1,6 +1,14 @@
 #include "desktopcaptureplatform.h"
 
+#include "bridgetabreader.h"
+#include "bridgeworkspace.h"
 #include "capturelog.h"
+
+DesktopCapturePlatform withBrowserBridge(DesktopCapturePlatform platform, const std::shared_ptr<BrowserBridge> &bridge)
+{
+    return {std::make_unique<BridgeWorkspace>(std::move(platform.workspace), bridge), std::move(platform.windowList),
+            std::make_unique<BridgeTabReader>(std::move(platform.tabReader), bridge)};
+}
 
 #ifdef Q_OS_MACOS
 #include "desktopworkspace.h"

@@ -5,12 +5,15 @@
 #include "capturereport.h"
 #include "desktopcaptureplatform.h"
 #include "hostregistration.h"
+#include "knownbrowsers.h"
 #include "nativehost.h"
 #include "resourcefiles.h"
 #include "singleinstance.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
@@ -81,8 +84,17 @@ int registerWithBrowsers(int argc, char *argv[], bool connect)
 int printCaptureReport(int argc, char *argv[])
 {
     const QCoreApplication application(argc, argv);
-    const DesktopCapturePlatform platform = makeDesktopCapturePlatform();
-    const QByteArray report = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader).run().toJson();
+    const QString bridgeServer = BrowserBridge::sessionServerName();
+    const std::shared_ptr<BrowserBridge> bridge
+        = BrowserBridge::fromReport(BrowserBridge::askRunning(bridgeServer).value("browsers"_L1).toArray());
+    const DesktopCapturePlatform platform = withBrowserBridge(makeDesktopCapturePlatform(), bridge);
+    QJsonObject json = CaptureReport(*platform.workspace, *platform.windowList, *platform.tabReader).run().object();
+    // The page text the add-on gives for the tab found, asked after detection so it is that tab's.
+    const KnownBrowser *browser = findBrowserByName(json.value("result"_L1)["browserName"_L1].toString());
+    const bool askText = browser && bridge->state(QString(browser->id));
+    json.insert(u"browserAddOn"_s,
+                askText ? BrowserBridge::askRunning(bridgeServer, QString(browser->id)) : QJsonObject{{u"browsers"_s, bridge->report()}});
+    const QByteArray report = QJsonDocument(json).toJson();
     std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
     return 0;
 }
