@@ -86,10 +86,8 @@ private Q_SLOTS:
         QTRY_VERIFY(running.isFinished());
         const std::optional<BridgeBrowserState> reported
             = BrowserBridge::fromReport(running.result().value("browsers"_L1).toArray())->state(u"chromium"_s);
-        QVERIFY(reported);
+        QVERIFY(reported && reported->open && !reported->focused);
         QCOMPARE(reported->url, u"https://newer.example/"_s);
-        QVERIFY(reported->open && !reported->focused && reported->isConnected(BridgeBrowserState::Clock::now()));
-        QVERIFY(!reported->isConnected(BridgeBrowserState::Clock::now() + 61s));
 
         host->closeWriteChannel();
         QVERIFY(host->waitForFinished(5000));

@@ -71,10 +71,9 @@ private Q_SLOTS:
             << QList<QByteArray>{first.left(2), first.mid(2, 9), first.mid(11)} << QStringList{u"1 https://a.example/ Title"_s};
         QTest::newRow("several in one read") << QList<QByteArray>{first + second + first.left(3)}
                                              << QStringList{u"1 https://a.example/ Title"_s, u"2 http://b.example/x?y=1 B"_s};
-        QTest::newRow("zero length is dropped, the next one read")
-            << QList<QByteArray>{frame({}) + second} << QStringList{u"2 http://b.example/x?y=1 B"_s};
-        QTest::newRow("bad JSON is dropped") << QList<QByteArray>{frame("{\"type\":\"state\",") + frame("[1,2]") + second}
-                                             << QStringList{u"2 http://b.example/x?y=1 B"_s};
+        QTest::newRow("zero length and bad JSON dropped, the next one read")
+            << QList<QByteArray>{frame({}) + frame("{\"type\":\"state\",") + frame("[1,2]") + second}
+            << QStringList{u"2 http://b.example/x?y=1 B"_s};
         QTest::newRow("largest page text") << QList<QByteArray>{frame(pageText(NativeMessaging::maximumPageTextMessage))}
                                            << QStringList{u"7 text of %1 for 3"_s.arg(NativeMessaging::maximumPageTextMessage - 51)};
         const QByteArray overLong = frame(pageText(NativeMessaging::maximumPageTextMessage + 1));

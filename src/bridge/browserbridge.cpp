@@ -102,7 +102,7 @@ std::shared_ptr<BrowserBridge> BrowserBridge::fromReport(const QJsonArray &brows
 {
     auto snapshot = std::make_shared<BrowserBridge>(QString());
     const auto now = BridgeBrowserState::Clock::now();
-    for (const QJsonValue &entry : browsers) {
+    for (const auto &entry : browsers) {
         const QJsonObject json = entry.toObject();
         const QString browserId = json.value("browser"_L1).toString();
         snapshot->m_states.insert(browserId,
@@ -242,7 +242,7 @@ std::optional<QString> BrowserBridge::readPageText(const QString &browserId, std
     return text.get();
 }
 
-void BrowserBridge::requestPageText(const QString &browserId, std::chrono::milliseconds timeout, PageTextCallback done)
+void BrowserBridge::requestPageText(const QString &browserId, std::chrono::milliseconds timeout, const PageTextCallback &done)
 {
     QLocalSocket *host = m_hosts.value(browserId);
     if (!host) {
@@ -250,7 +250,7 @@ void BrowserBridge::requestPageText(const QString &browserId, std::chrono::milli
         return;
     }
     const qint64 requestId = m_nextRequestId++;
-    m_pendingPageText.insert(requestId, std::move(done));
+    m_pendingPageText.insert(requestId, done);
     host->write(*NativeMessaging::encode({{u"type"_s, u"pageTextRequest"_s}, {u"requestId"_s, double(requestId)}}));
     QTimer::singleShot(timeout, this, [this, requestId, browserId] {
         if (m_pendingPageText.contains(requestId))

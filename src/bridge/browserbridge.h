@@ -88,7 +88,7 @@ private:
     void greet(QLocalSocket *socket, Connection &connection, const QByteArray &payload);
     void apply(QLocalSocket *socket, const QString &browserId, const BrowserMessage &message);
     // Calls done once, with the text or with nothing after the time-out.
-    void requestPageText(const QString &browserId, std::chrono::milliseconds timeout, PageTextCallback done);
+    void requestPageText(const QString &browserId, std::chrono::milliseconds timeout, const PageTextCallback &done);
     void answer(qint64 requestId, std::optional<QString> text);
     void answerReport(QLocalSocket *socket, const QString &pageTextOf);
 
