@@ -2,7 +2,9 @@
 # Checks desktop capture against real browsers; run by hand, not in CI. Installs firefox-esr,
 # chromium, openbox, Xvfb and xdotool, starts both browsers on local pages in a throw-away home
 # under Xvfb + openbox, switches focus and pages, and prints what `corvane --capture-report`
-# sees after each step.
+# sees after each step. Then the same browsers again with Corvane's add-on and a running
+# Corvane: each step must show the right browser and address, and the time until it does is
+# measured.
 #   scripts/check-browsers.sh                 # uses build/src/app/corvane
 #   CORVANE=/path/to/corvane scripts/check-browsers.sh
 set -euo pipefail
@@ -10,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 corvane=${CORVANE:-$root/build/src/app/corvane}
 [ -x "$corvane" ] || { echo "build corvane first (scripts/build.sh) or set CORVANE" >&2; exit 1; }
 
-packages=(firefox-esr chromium openbox xvfb xauth xdotool python3)
+packages=(firefox-esr chromium openbox xvfb xauth xdotool python3 weston)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -53,8 +55,10 @@ sleep 1
 browser_flags=(--no-first-run --no-default-browser-check --disable-gpu --password-store=basic)
 [ "$(id -u)" -eq 0 ] && browser_flags+=(--no-sandbox)
 firefox-esr "$(page one)" >/dev/null 2>&1 &
+firefox_pid=$!
 pids+=($!)
 chromium "${browser_flags[@]}" "$(page one)" >/dev/null 2>&1 &
+chromium_pid=$!
 pids+=($!)
 
 report() {
@@ -91,3 +95,123 @@ sleep 12
 report "Chromium in front, page three"
 activate firefox-esr
 report "Firefox in front again, page two"
+
+# With the add-on: a fresh home, the host registered, Corvane running to receive the reports.
+kill "$firefox_pid" "$chromium_pid" 2>/dev/null || true
+sleep 2
+addon=${CORVANE_ADDON:-$root/build/share/corvane}
+export HOME=$work/bridge-home XDG_CONFIG_HOME=$work/bridge-home/.config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME/.mozilla" "$XDG_CONFIG_HOME/mozilla" "$XDG_CONFIG_HOME/chromium" "$XDG_RUNTIME_DIR" "$HOME/firefox/extensions"
+chmod 700 "$XDG_RUNTIME_DIR"
+"$corvane" --connect-browsers
+"$corvane" >"$work/corvane.log" 2>&1 &
+pids+=($!)
+cp "$addon/corvane-bridge.xpi" "$HOME/firefox/extensions/bridge@corvane.app.xpi"
+cat >"$HOME/firefox/user.js" <<'PREFS'
+user_pref("xpinstall.signatures.required", false);
+user_pref("extensions.autoDisableScopes", 0);
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("datareporting.policy.firstRunURL", "");
+user_pref("browser.aboutwelcome.enabled", false);
+PREFS
+printf '<!doctype html><title>Corvane check script</title><body><script>document.body.textContent = "Written by script: " + 6 * 7;</script>\n' \
+  >"$work/pages/script.html"
+chromium_addon_flags=("${browser_flags[@]}" --disable-features=DisableLoadExtensionCommandLineSwitch
+  --load-extension="$addon/browser-extension")
+firefox-esr --no-remote --profile "$HOME/firefox" "$(page one)" >/dev/null 2>&1 &
+firefox_pid=$!
+pids+=($!)
+chromium "${chromium_addon_flags[@]}" "$(page one)" >/dev/null 2>&1 &
+chromium_pid=$!
+pids+=($!)
+sleep 8
+
+failures=0
+times=()
+report_env=()
+# Polls the capture report until it shows this browser and address read by the add-on; prints
+# how long that took from the step's last key press or window switch (each report itself takes
+# a few tens of milliseconds, so that is the resolution).
+expect() {
+  local label=$1 want="$2 $3 add-on" seen="" elapsed
+  while :; do
+    seen=$("${report_env[@]}" "$corvane" --capture-report 2>/dev/null | python3 -c '
+import json, sys
+report = json.load(sys.stdin)
+result = report["result"] or {}
+reader = next((c.get("reader", {}).get("reader", "files") for c in report["candidates"]
+               if c["appName"] == result.get("browserName")), "none")
+text = report.get("browserAddOn", {}).get("pageText", {}).get("start", "")
+print(result.get("browserName", ""), result.get("url", ""), reader, "|", text)')
+    elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
+    [ "${seen%% |*}" = "$want" ] && break
+    if [ "$elapsed" -gt 15000 ]; then
+      echo "FAIL $label: wanted '$want', saw '$seen'"
+      failures=$((failures + 1))
+      return
+    fi
+  done
+  times+=("$elapsed")
+  echo "ok   $label: ${seen%% |*} after $elapsed ms"
+  last_text=${seen#*| }
+}
+step() { start=$(date +%s%N); }
+switch_to() {
+  xdotool windowactivate --sync "$(xdotool search --onlyvisible --class "$1" | tail -1)"
+}
+
+echo "== with the add-on"
+switch_to firefox-esr; step; expect "Firefox in front" Firefox "$(page one)"
+navigate "$(page two)"; step; expect "Firefox navigates" Firefox "$(page two)"
+xdotool key ctrl+t; sleep 0.3; navigate "$(page three)"; step; expect "Firefox new tab" Firefox "$(page three)"
+xdotool key ctrl+Page_Up; step; expect "Firefox back to the first tab" Firefox "$(page two)"
+switch_to chromium; step; expect "Chromium in front" Chromium "$(page one)"
+navigate "$(page two)"; step; expect "Chromium navigates" Chromium "$(page two)"
+xdotool key ctrl+t; sleep 0.3; navigate "$(page three)"; step; expect "Chromium new tab" Chromium "$(page three)"
+xdotool key ctrl+Page_Up; step; expect "Chromium back to the first tab" Chromium "$(page two)"
+switch_to firefox-esr; step; expect "Firefox in front again" Firefox "$(page two)"
+for browser in firefox-esr:Firefox chromium:Chromium; do
+  switch_to "${browser%%:*}"
+  navigate "$(page script)"; step; expect "${browser##*:} script page" "${browser##*:}" "$(page script)"
+  if [ "$last_text" = "Written by script: 42" ]; then
+    echo "ok   ${browser##*:} page text from the page: $last_text"
+  else
+    echo "FAIL ${browser##*:} page text: '$last_text'"
+    failures=$((failures + 1))
+  fi
+done
+printf '%s\n' "${times[@]}" | python3 -c '
+import statistics, sys
+times = [int(line) for line in sys.stdin if line.strip()]
+if times:
+    print(f"step to report: median {statistics.median(times):.0f} ms, worst {max(times)} ms over {len(times)} steps")'
+
+# The same add-on with both browsers as native Wayland clients of a headless weston. Nothing here
+# can move the keyboard focus or type into a Wayland window, so this only checks that each
+# browser's add-on connects and gives its tab and page text.
+if command -v weston >/dev/null; then
+  echo "== with the add-on on Wayland (weston, headless)"
+  kill "$firefox_pid" "$chromium_pid" 2>/dev/null || true
+  sleep 2
+  weston --backend=headless-backend.so --socket=corvane-check >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 2
+  wayland=(env -u DISPLAY WAYLAND_DISPLAY=corvane-check MOZ_ENABLE_WAYLAND=1)
+  report_env=(env -u DISPLAY)
+  "${wayland[@]}" firefox-esr --no-remote --profile "$HOME/firefox" "$(page two)" >/dev/null 2>&1 &
+  pids+=($!)
+  step; expect "Wayland: Firefox alone" Firefox "$(page two)"
+  "${wayland[@]}" chromium "${chromium_addon_flags[@]}" --ozone-platform=wayland "$(page script)" >/dev/null 2>&1 &
+  pids+=($!)
+  step; expect "Wayland: Chromium started last" Chromium "$(page script)"
+  if [ "$last_text" = "Written by script: 42" ]; then
+    echo "ok   Wayland page text from the page: $last_text"
+  else
+    echo "FAIL Wayland page text: '$last_text'"
+    failures=$((failures + 1))
+  fi
+else
+  echo "== no weston: the Wayland run is skipped"
+fi
+"$corvane" --disconnect-browsers
+[ "$failures" -eq 0 ] || { echo "$failures step(s) failed"; exit 1; }

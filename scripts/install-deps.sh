@@ -18,6 +18,7 @@ packages=(
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
   clang-format clang-tidy
+  nodejs
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "authenticationcard.h"
 #include "backendclient.h"
+#include "browserbridge.h"
 #include "browsercapture.h"
 #include "desktopcaptureplatform.h"
 #include "jsonreader.h"
@@ -64,7 +65,9 @@ AppViewModelDependencies AppViewModelDependencies::forDesktop()
         qCInfo(lcState) << "secrets are kept in the system's secret store";
     else
         qCInfo(lcState) << "no secret store runs; secrets are kept in" << preferences->location().fileName << "(owner only)";
-    DesktopCapturePlatform capture = makeDesktopCapturePlatform();
+    auto bridge = std::make_shared<BrowserBridge>(BrowserBridge::sessionServerName());
+    bridge->listen();
+    DesktopCapturePlatform capture = withBrowserBridge(makeDesktopCapturePlatform(), bridge);
     return {
         .webPortalUrl = PortalAddress::fromEnvironment(),
         .preferences = std::move(preferences),

@@ -55,6 +55,14 @@ inline constexpr std::array<KnownBrowser, 14> knownBrowsers{{
     return found == knownBrowsers.cend() ? nullptr : &*found;
 }
 
+// The supported browser shown under this name, as a detected tab names its browser.
+[[nodiscard]] inline const KnownBrowser *findBrowserByName(QStringView appName)
+{
+    const auto found = std::find_if(knownBrowsers.cbegin(), knownBrowsers.cend(),
+                                    [appName](const KnownBrowser &browser) { return appName == browser.appName; });
+    return found == knownBrowsers.cend() ? nullptr : &*found;
+}
+
 [[nodiscard]] inline bool isSupportedBrowser(QStringView id)
 {
     return findBrowser(id) != nullptr;
