@@ -1,6 +1,5 @@
 #include "router.h"
 
-#include "database.h"
 
 #include <QMetaEnum>
 
