@@ -15,9 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-// Threads that read and serialise website lists, each with its own database connection.
-constexpr int listWorkers = 2;
-
 IconApi::Limits iconLimits(const ServerOptions &options)
 {
     IconApi::Limits limits;
@@ -28,22 +25,15 @@ IconApi::Limits iconLimits(const ServerOptions &options)
 }
 }
 
-CorvaneServer::CorvaneServer(const ServerOptions &options, std::unique_ptr<Database> database, const QByteArray &secret)
+CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &secret)
     : m_options(options)
-    , m_database(std::move(database))
-    , m_accounts(*m_database)
-    , m_sessions(*m_database, options.sessionLifetime)
-    , m_resetCodes(*m_database, secret, options.resetCodeLifetime)
-    , m_websites(*m_database)
-    , m_limiter(*m_database, secret)
-    , m_icons(*m_database)
-    , m_listBuilder(options.database, listWorkers)
+    , m_store({options.database, secret, options.sessionLifetime, options.resetCodeLifetime, options.storeThreads, options.storeDelay})
     , m_mailer(options.outboxDirectory)
-    , m_authApi(new AuthApi(m_accounts, m_sessions, m_resetCodes, m_limiter, m_mailer, PasswordHasher(options.passwordCost),
-                            options.limitWindow, this))
-    , m_websitesApi(new WebsitesApi(m_sessions, m_websites, m_listBuilder, options.listCacheBytes, this))
-    , m_iconApi(new IconApi(m_icons, m_limiter, iconLimits(options), this))
-    , m_portalPages(m_sessions, m_accounts, options.latestVersion)
+    , m_router([this](QString token) { return m_authApi->accountFor(std::move(token)); })
+    , m_authApi(new AuthApi(m_store, m_mailer, PasswordHasher(options.passwordCost), options.limitWindow, this))
+    , m_websitesApi(new WebsitesApi(m_store, options.listCacheBytes, this))
+    , m_iconApi(new IconApi(m_store, iconLimits(options), this))
+    , m_portalPages(m_store, options.latestVersion)
     , m_frontend(new HttpFrontend(m_router,
                                   {options.maxBodyBytes, int(std::chrono::milliseconds(options.requestTimeout).count()),
                                    int(std::chrono::milliseconds(options.idleTimeout).count())},
@@ -56,13 +46,8 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, std::unique_ptr<Datab
     connect(m_websitesApi, &WebsitesApi::websiteSaved, m_iconApi, &IconApi::siteSaved);
 
     m_sweep.setInterval(std::chrono::hours(1));
-    connect(&m_sweep, &QTimer::timeout, this, [this] {
-        try {
-            removeExpired();
-        } catch (const DatabaseError &failure) {
-            std::fprintf(stderr, "removing expired entries failed: %s\n", failure.what());
-        }
-    });
+    // A failure is logged by the pool, and the next sweep tries again.
+    connect(&m_sweep, &QTimer::timeout, this, [this] { m_store.run(&CorvaneServer::removeExpired); });
     m_sweep.start();
 }
 
@@ -75,11 +60,11 @@ CorvaneServer::~CorvaneServer()
     delete m_authApi;
 }
 
-void CorvaneServer::removeExpired()
+void CorvaneServer::removeExpired(Stores &stores)
 {
-    m_sessions.removeExpired();
-    m_limiter.removeExpired();
-    m_icons.removeExpired();
+    stores.sessions.removeExpired();
+    stores.limiter.removeExpired();
+    stores.icons.removeExpired();
 }
 
 std::unique_ptr<CorvaneServer> CorvaneServer::start(const ServerOptions &options, QString *error)
@@ -97,24 +82,22 @@ std::unique_ptr<CorvaneServer> CorvaneServer::start(const ServerOptions &options
     const auto secret = ServerSecret::loadOrCreate(options.secretFile, error);
     if (!secret)
         return nullptr;
+    // Brings the schema up to date and checks it once, on a connection of its own; the store
+    // threads open theirs when first used.
     auto database = Database::open(options.database, error);
     if (!database)
         return nullptr;
     try {
         if (!ServerSecret::matchesDatabase(*secret, *database, error))
             return nullptr;
+        Stores stores(std::move(database), *secret, options.sessionLifetime, options.resetCodeLifetime);
+        removeExpired(stores);
+        stores.icons.addSitesOfEarlierSaves();
     } catch (const DatabaseError &failure) {
         *error = QString::fromUtf8(failure.what());
         return nullptr;
     }
-    std::unique_ptr<CorvaneServer> server(new CorvaneServer(options, std::move(database), *secret));
-    try {
-        server->removeExpired();
-        server->m_icons.addSitesOfEarlierSaves();
-    } catch (const DatabaseError &failure) {
-        *error = QString::fromUtf8(failure.what());
-        return nullptr;
-    }
+    std::unique_ptr<CorvaneServer> server(new CorvaneServer(options, *secret));
     const quint16 port = server->m_frontend->listen(options.listenAddress, options.port, error);
     if (port == 0)
         return nullptr;

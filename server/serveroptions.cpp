@@ -73,8 +73,13 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                           u"Address of a load balancer whose X-Forwarded-For names the client; "
                                           "may be repeated."_s,
                                           u"address"_s);
-    parser.addOptions({listen, port, dataDir, database, outbox, latest, hashing, sessions, codes, requestTimeout, maxBody, secretFile,
-                       limitWindow, iconFetches, iconCeiling, privateIcons, listCache, trustedProxy});
+    const QCommandLineOption storeThreads(u"store-threads"_s, u"Threads with a database connection each for store work (default 4)."_s,
+                                          u"count"_s);
+    QCommandLineOption storeDelay(u"test-store-delay-ms"_s, u"Delay added to every store call (tests only)."_s, u"ms"_s);
+    storeDelay.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({listen,      port,         dataDir,        database,     outbox,       latest,      hashing,
+                       sessions,    codes,        requestTimeout, maxBody,      secretFile,   limitWindow, iconFetches,
+                       iconCeiling, privateIcons, listCache,      trustedProxy, storeThreads, storeDelay});
     if (!parser.parse(arguments))
         return Failure::failure(parser.errorText());
     if (parser.isSet(u"help"_s))
@@ -141,6 +146,16 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
         if (!positiveNumber(parser.value(listCache), 1'000'000, &count))
             return Failure::failure(u"--list-cache-mb needs a number from 1 to 1000000"_s);
         options.listCacheBytes = count * 1024 * 1024;
+    }
+    if (parser.isSet(storeThreads)) {
+        if (!positiveNumber(parser.value(storeThreads), 256, &count))
+            return Failure::failure(u"--store-threads needs a number from 1 to 256"_s);
+        options.storeThreads = int(count);
+    }
+    if (parser.isSet(storeDelay)) {
+        if (!positiveNumber(parser.value(storeDelay), 60'000, &count))
+            return Failure::failure(u"--test-store-delay-ms needs a number from 1 to 60000"_s);
+        options.storeDelay = std::chrono::milliseconds(count);
     }
     for (const QString &text : parser.values(trustedProxy)) {
         QHostAddress proxy;

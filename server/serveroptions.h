@@ -37,6 +37,10 @@ struct ServerOptions {
     bool allowPrivateIconHosts = false;
     // Total size of the serialised lists kept in memory, over all accounts.
     qint64 listCacheBytes = qint64(256) * 1024 * 1024;
+    // Threads that run store work, each with its own database connection.
+    int storeThreads = 4;
+    // Added to every store call; tests only.
+    std::chrono::milliseconds storeDelay{0};
     // Proxies (load balancers) whose X-Forwarded-For names the client.
     QList<QHostAddress> trustedProxies;
 

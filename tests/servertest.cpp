@@ -10,7 +10,10 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <limits>
+#include <thread>
 
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
@@ -380,7 +383,8 @@ private Q_SLOTS:
         QVERIFY2(qAbs(differenceUs) < 40000, qPrintable(u"with an account, a reset takes %1 µs longer"_s.arg(differenceUs)));
     }
 
-    void dataAndSecretFileSurviveARestart()
+    // Killed while several clients save at once: every save that was answered is there after the restart.
+    void acknowledgedSavesSurviveAKillUnderLoad()
     {
         ServerProcess server;
         QVERIFY2(server.start(), qPrintable(server.errorString()));
@@ -388,14 +392,55 @@ private Q_SLOTS:
         QVERIFY(key.exists());
         QCOMPARE(key.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner), QFile::Permissions());
         const QString token = ApiClient(server.baseUrl()).registerAccount(u"keep@example.com"_s);
-        QCOMPARE(ApiClient(server.baseUrl()).add(token, u"https://k.example"_s, u"K"_s).status, 201);
+        std::atomic<bool> killed = false;
+        const auto saveUntilKilled = [&server, &token, &killed](int client) {
+            ApiClient api(server.baseUrl());
+            QList<qint64> acknowledged;
+            for (int index = 0; !killed; ++index) {
+                const qint64 id = api.addId(token, u"https://k.example/%1/%2"_s.arg(client).arg(index), u"K"_s);
+                if (id > 0)
+                    acknowledged.append(id);
+            }
+            return acknowledged;
+        };
+        std::vector<std::future<QList<qint64>>> clients;
+        for (int client = 0; client < 6; ++client)
+            clients.push_back(std::async(std::launch::async, saveUntilKilled, client));
+        QTest::qWait(400);
         server.stop();
+        killed = true;
+        QList<qint64> acknowledged;
+        for (auto &client : clients)
+            acknowledged += client.get();
+        QVERIFY(acknowledged.size() > 6);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        QCOMPARE(ApiClient(server.baseUrl()).websites(token).size(), 1);
+        QList<qint64> stored;
+        for (const auto &website : ApiClient(server.baseUrl()).websites(token))
+            stored.append(website.toObject().value("id"_L1).toInteger());
+        for (const qint64 id : std::as_const(acknowledged))
+            QVERIFY2(stored.contains(id), qPrintable(u"website %1 was acknowledged but lost"_s.arg(id)));
         server.stop();
         // The database alone, with another key, is refused rather than silently failing every code.
         QVERIFY(QFile::remove(key.filePath()));
         QVERIFY(!server.start());
+    }
+
+    // Store work runs off the thread that serves HTTP: a slow database holds up only its own requests.
+    void slowStoreDoesNotHoldUpOtherConnections()
+    {
+        ServerProcess server({u"--test-store-delay-ms"_s, u"1500"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        QElapsedTimer slow;
+        slow.start();
+        auto forgot
+            = std::async(std::launch::async, [url = server.baseUrl()] { return ApiClient(url).forgot(u"slow@example.com"_s).status; });
+        QTest::qWait(200);
+        QElapsedTimer quick;
+        quick.start();
+        QCOMPARE(ApiClient(server.baseUrl()).request("GET", u"/api/version"_s).status, 200);
+        QVERIFY2(quick.elapsed() < 500, qPrintable(u"/api/version took %1 ms"_s.arg(quick.elapsed())));
+        QCOMPARE(forgot.get(), 200);
+        QVERIFY(slow.elapsed() >= 1500);
     }
 
     void versionAndPortalPages()

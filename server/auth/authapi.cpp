@@ -1,12 +1,10 @@
 #include "authapi.h"
 
-#include "accountstore.h"
 #include "crypto.h"
 #include "mailer.h"
 #include "requestbody.h"
-#include "resetcodestore.h"
 #include "router.h"
-#include "sessionstore.h"
+#include "storepool.h"
 
 #include <QCoroFuture>
 #include <QJsonObject>
@@ -84,13 +82,9 @@ QString newPasswordProblem(const QString &password)
 }
 }
 
-AuthApi::AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter, Mailer &mailer,
-                 PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent)
+AuthApi::AuthApi(StorePool &store, Mailer &mailer, PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent)
     : QObject(parent)
-    , m_accounts(accounts)
-    , m_sessions(sessions)
-    , m_resetCodes(resetCodes)
-    , m_limiter(limiter)
+    , m_store(store)
     , m_mailer(mailer)
     , m_limitWindow(limitWindow)
     , m_hasher(hasher)
@@ -102,12 +96,22 @@ AuthApi::AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore 
 void AuthApi::registerRoutes(Router &router)
 {
     using Method = QHttpServerRequest::Method;
-    router.add(Method::Post, u"/api/auth/login"_s, [this](ApiRequest request) { return signIn(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/register"_s, [this](ApiRequest request) { return registerAccount(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/forgot-password"_s, [this](ApiRequest request) { return forgotPassword(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/reset-password"_s, [this](ApiRequest request) { return resetPassword(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/change-password"_s, [this](ApiRequest request) { return changePassword(std::move(request)); });
-    router.add(Method::Post, u"/api/auth/logout"_s, [this](ApiRequest request) { return signOut(std::move(request)); });
+    router.addPublic(Method::Post, u"/api/auth/login"_s, [this](ApiRequest request) { return signIn(std::move(request)); });
+    router.addPublic(Method::Post, u"/api/auth/register"_s, [this](ApiRequest request) { return registerAccount(std::move(request)); });
+    router.addPublic(Method::Post, u"/api/auth/forgot-password"_s,
+                     [this](ApiRequest request) { return forgotPassword(std::move(request)); });
+    router.addPublic(Method::Post, u"/api/auth/reset-password"_s, [this](ApiRequest request) { return resetPassword(std::move(request)); });
+    router.addAuthenticated(Method::Post, u"/api/auth/change-password"_s,
+                            [this](ApiRequest request, qint64 userId) { return changePassword(std::move(request), userId); });
+    router.addPublic(Method::Post, u"/api/auth/logout"_s, [this](ApiRequest request) { return signOut(std::move(request)); });
+}
+
+QCoro::Task<std::optional<qint64>> AuthApi::accountFor(QString token)
+{
+    if (token.isEmpty())
+        co_return std::nullopt;
+    auto resolving = m_store.run([token](Stores &stores) { return stores.sessions.userFor(token); });
+    co_return co_await resolving;
 }
 
 QList<AuthApi::Bucket> AuthApi::buckets(const Budget &budget, const QString &emailKey, const ApiRequest &request) const
@@ -123,24 +127,27 @@ QList<AuthApi::Bucket> AuthApi::buckets(const Budget &budget, const QString &ema
     return limited;
 }
 
-qint64 AuthApi::takeAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request)
+QFuture<qint64> AuthApi::takeAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request)
 {
-    const QList<Bucket> all = buckets(budget, emailKey, request);
-    for (qsizetype index = 0; index < all.size(); ++index) {
-        if (const qint64 wait = m_limiter.take(all.at(index).name, all.at(index).rule)) {
-            // A refused attempt is no failure: the buckets it passed get their hit back.
-            for (const Bucket &passed : all.first(index))
-                m_limiter.giveBack(passed.name);
-            return wait;
+    return m_store.run([all = buckets(budget, emailKey, request)](Stores &stores) -> qint64 {
+        for (qsizetype index = 0; index < all.size(); ++index) {
+            if (const qint64 wait = stores.limiter.take(all.at(index).name, all.at(index).rule)) {
+                // A refused attempt is no failure: the buckets it passed get their hit back.
+                for (const Bucket &passed : all.first(index))
+                    stores.limiter.giveBack(passed.name);
+                return wait;
+            }
         }
-    }
-    return 0;
+        return 0;
+    });
 }
 
-void AuthApi::giveBackAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request)
+QFuture<void> AuthApi::giveBackAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request)
 {
-    for (const Bucket &bucket : buckets(budget, emailKey, request))
-        m_limiter.giveBack(bucket.name);
+    return m_store.run([all = buckets(budget, emailKey, request)](Stores &stores) {
+        for (const Bucket &bucket : all)
+            stores.limiter.giveBack(bucket.name);
+    });
 }
 
 QFuture<QByteArray> AuthApi::hash(const QString &password)
@@ -162,18 +169,24 @@ QCoro::Task<ApiResponse> AuthApi::signIn(ApiRequest request)
         co_return ApiResponse::error(400, body.error());
 
     // Refused before any hashing: a flood of guesses must not keep real sign-ins waiting for the pool.
-    const QString emailKey = AccountStore::emailKey(email);
-    if (const qint64 wait = takeAttempt(passwordGuesses, emailKey, request))
-        co_return tooManyAttempts(u"Too many failed sign-ins."_s, wait);
-    const auto account = m_accounts.findByEmail(email);
     QPointer self(this);
+    const QString emailKey = AccountStore::emailKey(email);
+    const qint64 wait = co_await takeAttempt(passwordGuesses, emailKey, request);
+    if (wait)
+        co_return tooManyAttempts(u"Too many failed sign-ins."_s, wait);
+    auto finding = m_store.run([email](Stores &stores) { return stores.accounts.findByEmail(email); });
+    const auto account = co_await finding;
+    if (!self)
+        co_return shuttingDown();
     const bool matches = co_await verify(account ? account->passwordHash : m_decoyHash, password);
     if (!self)
         co_return shuttingDown();
     if (!account || !matches)
         co_return ApiResponse::error(401, wrongCredentials);
-    giveBackAttempt(passwordGuesses, emailKey, request);
-    co_return authenticated(*account, m_sessions.issue(account->id), 200);
+    co_await giveBackAttempt(passwordGuesses, emailKey, request);
+    auto issuing = m_store.run([id = account->id](Stores &stores) { return stores.sessions.issue(id); });
+    const QString token = co_await issuing;
+    co_return authenticated(*account, token, 200);
 }
 
 QCoro::Task<ApiResponse> AuthApi::registerAccount(ApiRequest request)
@@ -188,27 +201,40 @@ QCoro::Task<ApiResponse> AuthApi::registerAccount(ApiRequest request)
     if (const QString problem = newPasswordProblem(password); !problem.isEmpty())
         co_return ApiResponse::error(400, problem);
 
+    QPointer self(this);
     const QString taken = u"An account with this email already exists."_s;
-    if (m_accounts.findByEmail(email))
+    auto checking = m_store.run([email](Stores &stores) { return stores.accounts.findByEmail(email).has_value(); });
+    const bool exists = co_await checking;
+    if (exists)
         co_return ApiResponse::error(409, taken);
     // Counted before hashing, so that parallel requests cannot slip past; only new accounts count.
     const QString bucket = u"registration client "_s + RateLimiter::clientKey(request.clientAddress);
-    if (const qint64 wait = m_limiter.take(bucket, {registrationsPerClient, registrationWindow}))
+    QFuture<qint64> taking = m_store.run([bucket](Stores &stores) {
+        return stores.limiter.take(bucket, {registrationsPerClient, registrationWindow});
+    });
+    const qint64 wait = co_await taking;
+    if (wait)
         co_return tooManyAttempts(u"Too many new accounts."_s, wait);
-    QPointer self(this);
+    if (!self)
+        co_return shuttingDown();
     const QByteArray passwordHash = co_await hash(password);
     if (!self)
         co_return shuttingDown();
-    if (passwordHash.isEmpty()) {
-        m_limiter.giveBack(bucket);
+    // Account and session in one go; a taken address or a busy hasher gives the hit back.
+    auto creating = m_store.run([email, passwordHash, bucket](Stores &stores) -> std::optional<std::pair<Account, QString>> {
+        const auto account = passwordHash.isEmpty() ? std::nullopt : stores.accounts.create(email, passwordHash);
+        if (!account) {
+            stores.limiter.giveBack(bucket);
+            return std::nullopt;
+        }
+        return std::pair{*account, stores.sessions.issue(account->id)};
+    });
+    const auto created = co_await creating;
+    if (passwordHash.isEmpty())
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
-    }
-    const auto account = m_accounts.create(email, passwordHash);
-    if (!account) {
-        m_limiter.giveBack(bucket);
+    if (!created)
         co_return ApiResponse::error(409, taken);
-    }
-    co_return authenticated(*account, m_sessions.issue(account->id), 201);
+    co_return authenticated(created->first, created->second, 201);
 }
 
 QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
@@ -218,15 +244,25 @@ QCoro::Task<ApiResponse> AuthApi::forgotPassword(ApiRequest request)
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
 
-    if (const qint64 wait = takeAttempt(codeRequests, AccountStore::emailKey(email), request))
+    QPointer self(this);
+    const qint64 wait = co_await takeAttempt(codeRequests, AccountStore::emailKey(email), request);
+    if (wait)
         co_return tooManyAttempts(u"Too many verification codes requested."_s, wait);
     // The same answer whether or not the address has an account, so nobody learns who has one.
     const QString sentOrNot = u"If an account uses this address, a verification code is on its way."_s;
-    const auto account = m_accounts.findByEmail(email);
-    if (!account)
+    auto issuing = m_store.run([email](Stores &stores) -> std::optional<std::pair<QString, QString>> {
+        const auto account = stores.accounts.findByEmail(email);
+        if (!account)
+            return std::nullopt;
+        return std::pair{account->email, stores.resetCodes.issue(account->id)};
+    });
+    const auto issued = co_await issuing;
+    if (!self)
+        co_return shuttingDown();
+    if (!issued)
         co_return success(sentOrNot);
-    const QString code = m_resetCodes.issue(account->id);
-    const bool sent = m_mailer.send(account->email, u"Your Corvane verification code is %1"_s.arg(code),
+    const auto &[recipient, code] = *issued;
+    const bool sent = m_mailer.send(recipient, u"Your Corvane verification code is %1"_s.arg(code),
                                     u"Someone asked to reset the password of your Corvane account.\n\n"
                                     "Your verification code is %1. It is valid for a short time.\n\n"
                                     "If this was not you, ignore this message: your password stays as it is.\n"_s.arg(code));
@@ -247,27 +283,36 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
         co_return ApiResponse::error(400, problem);
 
     // The budget belongs to the account for the whole window, whichever code the tries were for.
+    QPointer self(this);
     const QString emailKey = AccountStore::emailKey(email);
-    if (const qint64 wait = takeAttempt(codeGuesses, emailKey, request))
+    const qint64 wait = co_await takeAttempt(codeGuesses, emailKey, request);
+    if (wait)
         co_return tooManyAttempts(u"Too many wrong codes."_s, wait);
+    if (!self)
+        co_return shuttingDown();
     // Hash before the code is used up: a server too busy to hash must not cost the user the code.
     // Addresses without an account are hashed for too, so that the time taken does not tell.
-    QPointer self(this);
     const QByteArray passwordHash = co_await hash(newPassword);
     if (!self)
         co_return shuttingDown();
     if (passwordHash.isEmpty()) {
-        giveBackAttempt(codeGuesses, emailKey, request);
+        co_await giveBackAttempt(codeGuesses, emailKey, request);
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
     }
-    const auto account = m_accounts.findByEmail(email);
-    if (!account)
-        co_return ApiResponse::error(400, wrongCode);
-    const auto storeNewPassword = [&] { m_accounts.setPasswordHash(account->id, passwordHash); };
-    switch (m_resetCodes.consume(account->id, code, storeNewPassword)) {
+    auto consuming = m_store.run([email, code, passwordHash](Stores &stores) {
+        const auto account = stores.accounts.findByEmail(email);
+        if (!account)
+            return ResetCodeStore::Check::Missing;
+        const auto outcome
+            = stores.resetCodes.consume(account->id, code, [&] { stores.accounts.setPasswordHash(account->id, passwordHash); });
+        // Whoever knew the old password must not stay signed in.
+        if (outcome == ResetCodeStore::Check::Accepted)
+            stores.sessions.revokeAll(account->id);
+        return outcome;
+    });
+    const auto check = co_await consuming;
+    switch (check) {
     case ResetCodeStore::Check::Accepted:
-        // The right code is no guess.
-        giveBackAttempt(codeGuesses, emailKey, request);
         break;
     case ResetCodeStore::Check::Wrong:
     case ResetCodeStore::Check::Missing:
@@ -275,17 +320,13 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     case ResetCodeStore::Check::Expired:
         co_return ApiResponse::error(400, u"The verification code has expired. Please request a new one."_s);
     }
-    // Whoever knew the old password must not stay signed in.
-    m_sessions.revokeAll(account->id);
+    // The right code is no guess.
+    co_await giveBackAttempt(codeGuesses, emailKey, request);
     co_return success(u"Password reset successfully. Please sign in."_s);
 }
 
-QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request)
+QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request, qint64 userId)
 {
-    const QString token = request.bearerToken();
-    const auto userId = m_sessions.userFor(token);
-    if (!userId)
-        co_return ApiResponse::error(401, u"Please sign in again."_s);
     RequestBody body = RequestBody::parse(request.body);
     const QString currentPassword = body.text("currentPassword"_L1, maxPasswordLength);
     const QString newPassword = body.text("newPassword"_L1, maxPasswordLength);
@@ -294,35 +335,44 @@ QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request)
     if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
         co_return ApiResponse::error(400, problem);
 
-    const auto account = m_accounts.findById(*userId);
+    QPointer self(this);
+    auto finding = m_store.run([userId](Stores &stores) { return stores.accounts.findById(userId); });
+    const auto account = co_await finding;
     if (!account)
         co_return ApiResponse::error(401, u"Please sign in again."_s);
     // A stolen session must not make guessing the password any cheaper than signing in does.
     const QString emailKey = AccountStore::emailKey(account->email);
-    if (const qint64 wait = takeAttempt(passwordGuesses, emailKey, request))
+    const qint64 wait = co_await takeAttempt(passwordGuesses, emailKey, request);
+    if (wait)
         co_return tooManyAttempts(u"Too many wrong passwords."_s, wait);
-    QPointer self(this);
+    if (!self)
+        co_return shuttingDown();
     const bool matches = co_await verify(account->passwordHash, currentPassword);
     if (!self)
         co_return shuttingDown();
     // Not 401: the client would take that for an ended session and sign the user out.
     if (!matches)
         co_return ApiResponse::error(400, u"Your current password is incorrect."_s);
-    giveBackAttempt(passwordGuesses, emailKey, request);
+    co_await giveBackAttempt(passwordGuesses, emailKey, request);
     const QByteArray passwordHash = co_await hash(newPassword);
     if (!self)
         co_return shuttingDown();
     if (passwordHash.isEmpty())
         co_return ApiResponse::error(503, u"The server is too busy. Please try again."_s);
-    m_accounts.setPasswordHash(account->id, passwordHash);
-    m_sessions.revokeAllExcept(account->id, token);
+    auto storing = m_store.run([userId, passwordHash, token = request.bearerToken()](Stores &stores) {
+        stores.accounts.setPasswordHash(userId, passwordHash);
+        stores.sessions.revokeAllExcept(userId, token);
+    });
+    co_await storing;
     co_return success(u"Password updated successfully."_s);
 }
 
 QCoro::Task<ApiResponse> AuthApi::signOut(ApiRequest request)
 {
     // Idempotent: an unknown or already ended token is simply not there afterwards either.
-    if (const QString token = request.bearerToken(); !token.isEmpty())
-        m_sessions.revoke(token);
+    if (const QString token = request.bearerToken(); !token.isEmpty()) {
+        auto revoking = m_store.run([token](Stores &stores) { stores.sessions.revoke(token); });
+        co_await revoking;
+    }
     co_return ApiResponse{204, {}, {}, {}};
 }

@@ -10,11 +10,9 @@
 #include <QObject>
 #include <QThreadPool>
 
-class AccountStore;
 class Mailer;
-class ResetCodeStore;
 class Router;
-class SessionStore;
+class StorePool;
 
 // The /api/auth routes. Password hashing runs on a small pool of its own: argon2id is slow and
 // memory-hungry by design, so it must neither block the HTTP thread nor run unbounded. Handlers
@@ -39,17 +37,18 @@ public:
         std::chrono::seconds accountWindow{0};
     };
 
-    AuthApi(AccountStore &accounts, SessionStore &sessions, ResetCodeStore &resetCodes, RateLimiter &limiter, Mailer &mailer,
-            PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent = nullptr);
+    AuthApi(StorePool &store, Mailer &mailer, PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
+    // The account of a live session token, or empty: what authenticated routes are given.
+    QCoro::Task<std::optional<qint64>> accountFor(QString token);
 
 private:
     QCoro::Task<ApiResponse> signIn(ApiRequest request);
     QCoro::Task<ApiResponse> registerAccount(ApiRequest request);
     QCoro::Task<ApiResponse> forgotPassword(ApiRequest request);
     QCoro::Task<ApiResponse> resetPassword(ApiRequest request);
-    QCoro::Task<ApiResponse> changePassword(ApiRequest request);
+    QCoro::Task<ApiResponse> changePassword(ApiRequest request, qint64 userId);
     QCoro::Task<ApiResponse> signOut(ApiRequest request);
 
     struct Bucket {
@@ -58,16 +57,13 @@ private:
     };
     QList<Bucket> buckets(const Budget &budget, const QString &emailKey, const ApiRequest &request) const;
     // Takes one hit from each of the budget's buckets; the seconds to wait if one is spent, else 0.
-    qint64 takeAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request);
-    void giveBackAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request);
+    QFuture<qint64> takeAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request);
+    QFuture<void> giveBackAttempt(const Budget &budget, const QString &emailKey, const ApiRequest &request);
 
     QFuture<QByteArray> hash(const QString &password);
     QFuture<bool> verify(const QByteArray &hash, const QString &password);
 
-    AccountStore &m_accounts;
-    SessionStore &m_sessions;
-    ResetCodeStore &m_resetCodes;
-    RateLimiter &m_limiter;
+    StorePool &m_store;
     Mailer &m_mailer;
     std::chrono::seconds m_limitWindow;
     PasswordHasher m_hasher;

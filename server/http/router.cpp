@@ -1,15 +1,23 @@
 #include "router.h"
 
-
 #include <QMetaEnum>
 
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
 
-void Router::add(QHttpServerRequest::Method method, const QString &pattern, Handler handler)
+Router::Router(Authenticator authenticator)
+    : m_authenticator(std::move(authenticator))
+{ }
+
+void Router::addPublic(QHttpServerRequest::Method method, const QString &pattern, Handler handler)
 {
-    m_routes.append(Route{method, pattern.split(u'/'), std::move(handler)});
+    m_routes.append(Route{method, pattern.split(u'/'), std::move(handler), {}});
+}
+
+void Router::addAuthenticated(QHttpServerRequest::Method method, const QString &pattern, AccountHandler handler)
+{
+    m_routes.append(Route{method, pattern.split(u'/'), {}, std::move(handler)});
 }
 
 bool Router::matches(const Route &route, const QStringList &segments, QStringList *arguments)
@@ -54,9 +62,19 @@ QCoro::Task<ApiResponse> Router::dispatch(ApiRequest request) const
         co_return response;
     }
     try {
-        co_return co_await chosen->handler(std::move(request));
+        co_return co_await run(*chosen, std::move(request));
     } catch (const std::exception &failure) {
         std::fprintf(stderr, "internal error: %s\n", failure.what());
     }
     co_return ApiResponse::error(500, u"Internal server error."_s);
+}
+
+QCoro::Task<ApiResponse> Router::run(const Route &route, ApiRequest request) const
+{
+    if (route.handler)
+        co_return co_await route.handler(std::move(request));
+    const std::optional<qint64> account = co_await m_authenticator(request.bearerToken());
+    if (!account)
+        co_return ApiResponse::error(401, u"Please sign in again."_s);
+    co_return co_await route.accountHandler(std::move(request), *account);
 }

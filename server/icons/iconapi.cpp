@@ -1,20 +1,15 @@
 #include "iconapi.h"
 
-#include "database.h"
-#include "iconcache.h"
-#include "ratelimiter.h"
 #include "router.h"
+#include "storepool.h"
 
 #include <QBuffer>
 #include <QCoroFuture>
 #include <QImage>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QtConcurrent>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_LOGGING_CATEGORY(lcIcons)
 
 namespace
 {
@@ -44,10 +39,9 @@ ApiResponse noIcon()
 }
 }
 
-IconApi::IconApi(IconCache &cache, RateLimiter &limiter, Limits limits, QObject *parent)
+IconApi::IconApi(StorePool &store, Limits limits, QObject *parent)
     : QObject(parent)
-    , m_cache(cache)
-    , m_limiter(limiter)
+    , m_store(store)
     , m_limits(limits)
     , m_fetcher(limits.fetch, m_imagePool)
 {
@@ -56,33 +50,43 @@ IconApi::IconApi(IconCache &cache, RateLimiter &limiter, Limits limits, QObject 
 
 void IconApi::registerRoutes(Router &router)
 {
-    router.add(QHttpServerRequest::Method::Get, u"/api/icon"_s, [this](ApiRequest request) { return icon(std::move(request)); });
+    router.addPublic(QHttpServerRequest::Method::Get, u"/api/icon"_s, [this](ApiRequest request) { return icon(std::move(request)); });
 }
 
-qint64 IconApi::takeFetch(const QHostAddress &client)
+qint64 IconApi::takeFetch(Stores &stores, const QString &clientKey, const Limits &limits)
 {
-    if (const qint64 wait = m_limiter.take(u"icon fetch client "_s + RateLimiter::clientKey(client),
-                                           {m_limits.fetchesPerClientMinute, std::chrono::minutes(1)}))
+    if (const qint64 wait
+        = stores.limiter.take(u"icon fetch client "_s + clientKey, {limits.fetchesPerClientMinute, std::chrono::minutes(1)}))
         return wait;
-    return m_limiter.take(u"icon fetch all clients"_s, {m_limits.fetchesPerMinute, std::chrono::minutes(1)});
+    return stores.limiter.take(u"icon fetch all clients"_s, {limits.fetchesPerMinute, std::chrono::minutes(1)});
 }
 
 void IconApi::siteSaved(const QUrl &url, const QHostAddress &client)
 {
+    // Runs on by itself; the website is saved whatever becomes of its icon.
+    fetchForSave(url, client);
+}
+
+QCoro::Task<> IconApi::fetchForSave(QUrl url, QHostAddress client)
+{
     const QStringList domains = IconCache::siteDomains(url);
     // The domain the address names itself, port included: the one a request for it will name.
     const QString domain = domains.isEmpty() ? QString() : domains.last();
+    if (domain.isEmpty() || m_flights.contains(domain))
+        co_return;
+    QPointer self(this);
+    auto deciding = m_store.run([domain, clientKey = RateLimiter::clientKey(client), limits = m_limits](Stores &stores) {
+        return !stores.icons.find(domain) && takeFetch(stores, clientKey, limits) == 0;
+    });
+    bool fetch = false;
     try {
-        m_cache.addSavedSite(url);
-        if (domain.isEmpty() || m_flights.contains(domain) || m_cache.find(domain) || takeFetch(client) != 0)
-            return;
-    } catch (const DatabaseError &failure) {
-        // The website is saved all the same; its icon is fetched when it is first asked for.
-        qCWarning(lcIcons) << "recording a saved site failed:" << failure.what();
-        return;
+        fetch = co_await deciding;
+    } catch (const std::exception &) {
+        // Already logged; the icon is fetched when it is first asked for.
+        co_return;
     }
-    // Runs on by itself; its outcome lands in the cache.
-    fetchShared(domain, url.host(QUrl::FullyEncoded), url.port());
+    if (self && fetch && !m_flights.contains(domain))
+        co_await fetchShared(domain, url.host(QUrl::FullyEncoded), url.port());
 }
 
 QCoro::Task<IconFetcher::Outcome> IconApi::fetchShared(QString domain, QString host, int port)
@@ -103,10 +107,13 @@ QCoro::Task<IconFetcher::Outcome> IconApi::fetchShared(QString domain, QString h
     m_flights.remove(domain);
     flight->outcome = outcome;
     flight->landed.wakeAll();
-    if (outcome.kind == IconFetcher::Outcome::Kind::Found)
-        m_cache.store(domain, outcome.png, foundLifetime);
-    else if (outcome.kind == IconFetcher::Outcome::Kind::None)
-        m_cache.store(domain, {}, missingLifetime);
+    if (outcome.kind == IconFetcher::Outcome::Kind::Found || outcome.kind == IconFetcher::Outcome::Kind::None) {
+        const bool found = outcome.kind == IconFetcher::Outcome::Kind::Found;
+        auto storing = m_store.run([domain, png = outcome.png, found](Stores &stores) {
+            stores.icons.store(domain, png, found ? foundLifetime : missingLifetime);
+        });
+        co_await storing;
+    }
     co_return outcome;
 }
 
@@ -138,20 +145,33 @@ QCoro::Task<ApiResponse> IconApi::icon(ApiRequest request)
     const QString key = port == -1 ? host : u"%1:%2"_s.arg(host).arg(port);
 
     const int answerSide = qMin(side, m_limits.fetch.iconSide);
-    if (const auto cached = m_cache.find(key)) {
+    QPointer self(this);
+    auto looking = m_store.run([key](Stores &stores) {
+        const auto png = stores.icons.find(key);
+        return std::pair{png, png || stores.icons.isSavedSite(key)};
+    });
+    const auto [cached, savedSite] = co_await looking;
+    if (!self)
+        co_return ApiResponse::error(503, u"The server is shutting down."_s);
+    if (cached) {
         if (cached->isEmpty())
             co_return noIcon();
         ApiResponse answer = co_await pngAnswer(*cached, answerSide);
         co_return answer;
     }
-    if (!m_cache.isSavedSite(key))
+    if (!savedSite)
         co_return noIcon();
     if (!m_flights.contains(key)) {
-        if (const qint64 wait = takeFetch(request.clientAddress))
+        auto taking = m_store.run([clientKey = RateLimiter::clientKey(request.clientAddress), limits = m_limits](Stores &stores) {
+            return takeFetch(stores, clientKey, limits);
+        });
+        const qint64 wait = co_await taking;
+        if (wait)
             co_return ApiResponse::retryLater(429, u"Too many icons fetched. Please try again shortly."_s, wait);
+        if (!self)
+            co_return ApiResponse::error(503, u"The server is shutting down."_s);
     }
 
-    QPointer self(this);
     const IconFetcher::Outcome outcome = co_await fetchShared(key, host, port);
     if (!self)
         co_return ApiResponse::error(503, u"The server is shutting down."_s);

@@ -12,9 +12,9 @@
 
 #include <memory>
 
-class IconCache;
-class RateLimiter;
 class Router;
+class StorePool;
+struct Stores;
 
 // GET /api/icon?domain=<host>&sz=<n>: a site's icon as a PNG of at most sz × sz pixels, fetched
 // by the server itself so that no outside service learns which sites a user saves. The route is
@@ -33,10 +33,10 @@ public:
         int fetchesPerMinute = 300;
     };
 
-    IconApi(IconCache &cache, RateLimiter &limiter, Limits limits, QObject *parent = nullptr);
+    IconApi(StorePool &store, Limits limits, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
-    // Makes the site of a just saved website fetchable and fetches its icon unless cached.
+    // Fetches the icon of a just saved website's site unless cached.
     void siteSaved(const QUrl &url, const QHostAddress &client);
 
 private:
@@ -47,13 +47,13 @@ private:
 
     QCoro::Task<ApiResponse> icon(ApiRequest request);
     QCoro::Task<ApiResponse> pngAnswer(QByteArray png, int side);
-    // 0 when a fetch may start now, else the seconds until one may.
-    qint64 takeFetch(const QHostAddress &client);
+    QCoro::Task<> fetchForSave(QUrl url, QHostAddress client);
+    // 0 when a fetch may start now, else the seconds until one may; runs on a store thread.
+    static qint64 takeFetch(Stores &stores, const QString &clientKey, const Limits &limits);
     // Joins the fetch for domain already under way, or starts one and caches what it finds.
     QCoro::Task<IconFetcher::Outcome> fetchShared(QString domain, QString host, int port);
 
-    IconCache &m_cache;
-    RateLimiter &m_limiter;
+    StorePool &m_store;
     Limits m_limits;
     QThreadPool m_imagePool;
     IconFetcher m_fetcher;

@@ -1,12 +1,11 @@
 #include "websitesapi.h"
 
-#include "listbuilder.h"
 #include "requestbody.h"
 #include "router.h"
-#include "sessionstore.h"
-#include "websitestore.h"
+#include "storepool.h"
 
 #include <QCoroFuture>
+#include <QJsonDocument>
 #include <QPointer>
 
 using namespace Qt::StringLiterals;
@@ -17,7 +16,6 @@ constexpr qsizetype maxUrlLength = 8192;
 constexpr qsizetype maxTitleLength = 2048;
 constexpr qsizetype maxContentLength = 1'000'000;
 
-const QString signInAgain = u"Please sign in again."_s;
 const QString notFound = u"Website not found."_s;
 
 // Only a plain positive decimal names a website; anything else cannot exist.
@@ -37,51 +35,62 @@ ApiResponse single(const SavedWebsite &website, int status = 200)
 {
     return ApiResponse::json(SingleWebsiteResponse{website}.toJson(), status);
 }
+
+ApiResponse found(const std::optional<SavedWebsite> &website)
+{
+    return website ? single(*website) : ApiResponse::error(404, notFound);
 }
 
-WebsitesApi::WebsitesApi(SessionStore &sessions, WebsiteStore &websites, ListBuilder &builder, qint64 cacheBytes, QObject *parent)
+ApiResponse shuttingDown()
+{
+    return ApiResponse::error(503, u"The server is shutting down."_s);
+}
+}
+
+WebsitesApi::WebsitesApi(StorePool &store, qint64 cacheBytes, QObject *parent)
     : QObject(parent)
-    , m_sessions(sessions)
-    , m_websites(websites)
-    , m_builder(builder)
+    , m_store(store)
     , m_lists(cacheBytes)
 { }
 
 void WebsitesApi::registerRoutes(Router &router)
 {
     using Method = QHttpServerRequest::Method;
-    router.add(Method::Get, u"/api/websites"_s, [this](ApiRequest request) { return list(std::move(request)); });
-    router.add(Method::Post, u"/api/websites"_s, [this](ApiRequest request) { return create(std::move(request)); });
-    router.add(Method::Put, u"/api/websites/{}"_s, [this](ApiRequest request) { return rename(std::move(request)); });
-    router.add(Method::Delete, u"/api/websites/{}"_s, [this](ApiRequest request) { return remove(std::move(request)); });
-    router.add(Method::Patch, u"/api/websites/{}/pin"_s, [this](ApiRequest request) { return pin(std::move(request)); });
+    router.addAuthenticated(Method::Get, u"/api/websites"_s,
+                            [this](ApiRequest request, qint64 userId) { return list(std::move(request), userId); });
+    router.addAuthenticated(Method::Post, u"/api/websites"_s,
+                            [this](ApiRequest request, qint64 userId) { return create(std::move(request), userId); });
+    router.addAuthenticated(Method::Put, u"/api/websites/{}"_s,
+                            [this](ApiRequest request, qint64 userId) { return rename(std::move(request), userId); });
+    router.addAuthenticated(Method::Delete, u"/api/websites/{}"_s,
+                            [this](ApiRequest request, qint64 userId) { return remove(std::move(request), userId); });
+    router.addAuthenticated(Method::Patch, u"/api/websites/{}/pin"_s,
+                            [this](ApiRequest request, qint64 userId) { return pin(std::move(request), userId); });
 }
 
-QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest request)
+QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest, qint64 userId)
 {
-    const auto userId = m_sessions.userFor(request.bearerToken());
-    if (!userId)
-        co_return ApiResponse::error(401, signInAgain);
-    // Version first: a change racing with the list makes the entry stale, never wrong.
-    const qint64 version = m_websites.libraryVersion(*userId);
-    if (const CachedList *cached = m_lists.object(*userId); cached && cached->version == version)
-        co_return ApiResponse{200, "application/json", cached->body, {}};
     QPointer self(this);
-    const std::optional<QByteArray> body = co_await m_builder.build(*userId);
+    // Version first: a change racing with the list makes the entry stale, never wrong.
+    auto versioning = m_store.run([userId](Stores &stores) { return stores.websites.libraryVersion(userId); });
+    const qint64 version = co_await versioning;
     if (!self)
-        co_return ApiResponse::error(503, u"The server is shutting down."_s);
-    if (!body)
-        co_return ApiResponse::error(500, u"Internal server error."_s);
+        co_return shuttingDown();
+    if (const CachedList *cached = m_lists.object(userId); cached && cached->version == version)
+        co_return ApiResponse{200, "application/json", cached->body, {}};
+    auto building = m_store.run([userId](Stores &stores) {
+        return QJsonDocument(WebsitesResponse{stores.websites.list(userId)}.toJson()).toJson(QJsonDocument::Compact);
+    });
+    const QByteArray body = co_await building;
+    if (!self)
+        co_return shuttingDown();
     // An entry larger than the whole budget is simply not kept.
-    m_lists.insert(*userId, new CachedList{version, *body}, body->size());
-    co_return ApiResponse{200, "application/json", *body, {}};
+    m_lists.insert(userId, new CachedList{version, body}, body.size());
+    co_return ApiResponse{200, "application/json", body, {}};
 }
 
-QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request)
+QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request, qint64 userId)
 {
-    const auto userId = m_sessions.userFor(request.bearerToken());
-    if (!userId)
-        co_return ApiResponse::error(401, signInAgain);
     RequestBody body = RequestBody::parse(request.body);
     NewWebsite website;
     website.url = body.nonBlankText("url"_L1, maxUrlLength);
@@ -90,16 +99,27 @@ QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request)
     website.content = body.optionalText("content"_L1, maxContentLength);
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const SavedWebsite saved = m_websites.create(*userId, website);
+    QPointer self(this);
+    // The site is recorded before the answer goes out, so that its icon may be asked for at once.
+    auto creating = m_store.run([userId, website](Stores &stores) {
+        SavedWebsite saved = stores.websites.create(userId, website);
+        try {
+            stores.icons.addSavedSite(QUrl(website.url));
+        } catch (const DatabaseError &failure) {
+            // The website is saved all the same; only its icon stays unfetched.
+            qCWarning(lcStorage) << "recording a saved site failed:" << failure.what();
+        }
+        return saved;
+    });
+    const SavedWebsite saved = co_await creating;
+    if (!self)
+        co_return shuttingDown();
     Q_EMIT websiteSaved(QUrl(website.url), request.clientAddress);
     co_return single(saved, 201);
 }
 
-QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request)
+QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request, qint64 userId)
 {
-    const auto userId = m_sessions.userFor(request.bearerToken());
-    if (!userId)
-        co_return ApiResponse::error(401, signInAgain);
     const auto id = websiteId(request.arguments.at(0));
     if (!id)
         co_return ApiResponse::error(404, notFound);
@@ -107,17 +127,13 @@ QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request)
     const QString title = body.nonBlankText("title"_L1, maxTitleLength);
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const auto website = m_websites.rename(*userId, *id, title);
-    if (!website)
-        co_return ApiResponse::error(404, notFound);
-    co_return single(*website);
+    auto renaming = m_store.run([userId, id = *id, title](Stores &stores) { return stores.websites.rename(userId, id, title); });
+    const auto website = co_await renaming;
+    co_return found(website);
 }
 
-QCoro::Task<ApiResponse> WebsitesApi::pin(ApiRequest request)
+QCoro::Task<ApiResponse> WebsitesApi::pin(ApiRequest request, qint64 userId)
 {
-    const auto userId = m_sessions.userFor(request.bearerToken());
-    if (!userId)
-        co_return ApiResponse::error(401, signInAgain);
     const auto id = websiteId(request.arguments.at(0));
     if (!id)
         co_return ApiResponse::error(404, notFound);
@@ -125,19 +141,19 @@ QCoro::Task<ApiResponse> WebsitesApi::pin(ApiRequest request)
     const bool pinned = body.boolean("isPinned"_L1);
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    const auto website = m_websites.setPinned(*userId, *id, pinned);
-    if (!website)
-        co_return ApiResponse::error(404, notFound);
-    co_return single(*website);
+    auto pinning = m_store.run([userId, id = *id, pinned](Stores &stores) { return stores.websites.setPinned(userId, id, pinned); });
+    const auto website = co_await pinning;
+    co_return found(website);
 }
 
-QCoro::Task<ApiResponse> WebsitesApi::remove(ApiRequest request)
+QCoro::Task<ApiResponse> WebsitesApi::remove(ApiRequest request, qint64 userId)
 {
-    const auto userId = m_sessions.userFor(request.bearerToken());
-    if (!userId)
-        co_return ApiResponse::error(401, signInAgain);
     const auto id = websiteId(request.arguments.at(0));
-    if (!id || !m_websites.remove(*userId, *id))
+    if (!id)
+        co_return ApiResponse::error(404, notFound);
+    auto removing = m_store.run([userId, id = *id](Stores &stores) { return stores.websites.remove(userId, id); });
+    const bool removed = co_await removing;
+    if (!removed)
         co_return ApiResponse::error(404, notFound);
     co_return ApiResponse::json(DeleteWebsiteResponse{*id}.toJson());
 }

@@ -1,9 +1,9 @@
 #include "portalpages.h"
 
-#include "accountstore.h"
 #include "router.h"
-#include "sessionstore.h"
+#include "storepool.h"
 
+#include <QCoroFuture>
 #include <QJsonObject>
 
 using namespace Qt::StringLiterals;
@@ -20,34 +20,37 @@ ApiResponse page(const QString &title, const QString &bodyHtml, int status = 200
 }
 }
 
-PortalPages::PortalPages(SessionStore &sessions, AccountStore &accounts, QString latestVersion)
-    : m_sessions(sessions)
-    , m_accounts(accounts)
+PortalPages::PortalPages(StorePool &store, QString latestVersion)
+    : m_store(store)
     , m_latestVersion(std::move(latestVersion))
 { }
 
 void PortalPages::registerRoutes(Router &router)
 {
     using Method = QHttpServerRequest::Method;
-    router.add(Method::Get, u"/account"_s, [this](ApiRequest request) { return account(std::move(request)); });
-    router.add(Method::Get, u"/contact"_s, [this](ApiRequest request) { return contact(std::move(request)); });
-    router.add(Method::Get, u"/download"_s, [this](ApiRequest request) { return download(std::move(request)); });
-    router.add(Method::Get, u"/portal.css"_s, [this](ApiRequest request) { return styleSheet(std::move(request)); });
-    router.add(Method::Get, u"/api/version"_s, [this](ApiRequest request) { return version(std::move(request)); });
+    router.addPublic(Method::Get, u"/account"_s, [this](ApiRequest request) { return account(std::move(request)); });
+    router.addPublic(Method::Get, u"/contact"_s, [this](ApiRequest request) { return contact(std::move(request)); });
+    router.addPublic(Method::Get, u"/download"_s, [this](ApiRequest request) { return download(std::move(request)); });
+    router.addPublic(Method::Get, u"/portal.css"_s, [this](ApiRequest request) { return styleSheet(std::move(request)); });
+    router.addPublic(Method::Get, u"/api/version"_s, [this](ApiRequest request) { return version(std::move(request)); });
 }
 
-QString PortalPages::signedInEmail(const ApiRequest &request)
+QCoro::Task<QString> PortalPages::signedInEmail(ApiRequest request)
 {
-    const auto userId = m_sessions.userFor(request.query.queryItemValue(u"token"_s, QUrl::FullyDecoded));
-    if (!userId)
-        return {};
-    const auto account = m_accounts.findById(*userId);
-    return account ? account->email : QString();
+    const QString token = request.query.queryItemValue(u"token"_s, QUrl::FullyDecoded);
+    if (token.isEmpty())
+        co_return QString();
+    auto looking = m_store.run([token](Stores &stores) {
+        const auto userId = stores.sessions.userFor(token);
+        const auto account = userId ? stores.accounts.findById(*userId) : std::nullopt;
+        return account ? account->email : QString();
+    });
+    co_return co_await looking;
 }
 
 QCoro::Task<ApiResponse> PortalPages::account(ApiRequest request)
 {
-    const QString email = signedInEmail(request);
+    const QString email = co_await signedInEmail(std::move(request));
     if (email.isEmpty())
         co_return page(u"Your account"_s, u"<p>This link is no longer valid. Open your account again from the Corvane menu.</p>"_s, 401);
     co_return page(u"Your account"_s,
@@ -58,7 +61,7 @@ QCoro::Task<ApiResponse> PortalPages::account(ApiRequest request)
 
 QCoro::Task<ApiResponse> PortalPages::contact(ApiRequest request)
 {
-    const QString email = signedInEmail(request);
+    const QString email = co_await signedInEmail(std::move(request));
     const QString account = email.isEmpty()
         ? QString()
         : u"<p>Please mention your account, <span class=\"address\">%1</span>.</p>"_s.arg(email.toHtmlEscaped());

@@ -6,16 +6,15 @@
 #include <QCoroTask>
 #include <QString>
 
-class AccountStore;
 class Router;
-class SessionStore;
+class StorePool;
 
 // The web portal the application links to (/account, /contact, /download) and /api/version.
 // The account and contact pages recognise the signed-in user from the "token" query item.
 class PortalPages
 {
 public:
-    PortalPages(SessionStore &sessions, AccountStore &accounts, QString latestVersion);
+    PortalPages(StorePool &store, QString latestVersion);
 
     void registerRoutes(Router &router);
 
@@ -27,9 +26,8 @@ private:
     QCoro::Task<ApiResponse> version(ApiRequest request);
 
     // The e-mail address of the token's account, or empty.
-    QString signedInEmail(const ApiRequest &request);
+    QCoro::Task<QString> signedInEmail(ApiRequest request);
 
-    SessionStore &m_sessions;
-    AccountStore &m_accounts;
+    StorePool &m_store;
     QString m_latestVersion;
 };

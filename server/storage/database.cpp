@@ -287,9 +287,10 @@ int Database::execute(const QString &sql, const QVariantList &values)
 
 void Database::begin(Lock lock)
 {
-    // SQLite takes its write lock at once instead of at the first write, waiting for any other
-    // writer; PostgreSQL holds an advisory lock until the transaction ends.
-    if (lock == Lock::Schema && m_dialect == Dialect::Sqlite) {
+    // SQLite takes its write lock at once instead of at the first write, waiting (busy time-out)
+    // for any other writer: a read lock upgraded later would fail at once when another store
+    // thread wrote meanwhile. PostgreSQL holds an advisory lock until the transaction ends.
+    if (m_dialect == Dialect::Sqlite) {
         execute(u"BEGIN IMMEDIATE"_s);
         return;
     }
