@@ -31,7 +31,9 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &sec
     , m_mailer(options.outboxDirectory)
     , m_router([this](QString token) { return m_authApi->accountFor(std::move(token)); })
     , m_authApi(new AuthApi(m_store, m_mailer, PasswordHasher(options.passwordCost), options.limitWindow, this))
-    , m_websitesApi(new WebsitesApi(m_store, options.listCacheBytes, this))
+    , m_websitesApi(new WebsitesApi(
+          m_store, options.listCacheBytes,
+          [this](QUrl url, QHostAddress client) { return m_iconApi->siteSaved(std::move(url), std::move(client)); }, this))
     , m_iconApi(new IconApi(m_store, iconLimits(options), this))
     , m_portalPages(m_store, options.latestVersion)
     , m_frontend(new HttpFrontend(m_router,
@@ -43,7 +45,6 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &sec
     m_websitesApi->registerRoutes(m_router);
     m_iconApi->registerRoutes(m_router);
     m_portalPages.registerRoutes(m_router);
-    connect(m_websitesApi, &WebsitesApi::websiteSaved, m_iconApi, &IconApi::siteSaved);
 
     m_sweep.setInterval(std::chrono::hours(1));
     // A failure is logged by the pool, and the next sweep tries again.

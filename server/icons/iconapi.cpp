@@ -61,13 +61,7 @@ qint64 IconApi::takeFetch(Stores &stores, const QString &clientKey, const Limits
     return stores.limiter.take(u"icon fetch all clients"_s, {limits.fetchesPerMinute, std::chrono::minutes(1)});
 }
 
-void IconApi::siteSaved(const QUrl &url, const QHostAddress &client)
-{
-    // Runs on by itself; the website is saved whatever becomes of its icon.
-    fetchForSave(url, client);
-}
-
-QCoro::Task<> IconApi::fetchForSave(QUrl url, QHostAddress client)
+QCoro::Task<> IconApi::siteSaved(QUrl url, QHostAddress client)
 {
     const QStringList domains = IconCache::siteDomains(url);
     // The domain the address names itself, port included: the one a request for it will name.
@@ -85,8 +79,9 @@ QCoro::Task<> IconApi::fetchForSave(QUrl url, QHostAddress client)
         // Already logged; the icon is fetched when it is first asked for.
         co_return;
     }
+    // Runs on by itself, its flight registered before this returns; its outcome lands in the cache.
     if (self && fetch && !m_flights.contains(domain))
-        co_await fetchShared(domain, url.host(QUrl::FullyEncoded), url.port());
+        fetchShared(domain, url.host(QUrl::FullyEncoded), url.port());
 }
 
 QCoro::Task<IconFetcher::Outcome> IconApi::fetchShared(QString domain, QString host, int port)
@@ -103,17 +98,24 @@ QCoro::Task<IconFetcher::Outcome> IconApi::fetchShared(QString domain, QString h
     IconFetcher::Outcome outcome = co_await m_fetcher.fetch(host, port);
     if (!self)
         co_return outcome;
-    // The waiters are answered first: a failing store must not leave them waiting.
-    m_flights.remove(domain);
-    flight->outcome = outcome;
-    flight->landed.wakeAll();
+    // Cached before anyone is answered, so that every server on the database answers alike from
+    // then on; a failing store must not leave the waiters waiting.
     if (outcome.kind == IconFetcher::Outcome::Kind::Found || outcome.kind == IconFetcher::Outcome::Kind::None) {
         const bool found = outcome.kind == IconFetcher::Outcome::Kind::Found;
         auto storing = m_store.run([domain, png = outcome.png, found](Stores &stores) {
             stores.icons.store(domain, png, found ? foundLifetime : missingLifetime);
         });
-        co_await storing;
+        try {
+            co_await storing;
+        } catch (const std::exception &) {
+            // Already logged; the next request fetches again.
+        }
+        if (!self)
+            co_return outcome;
     }
+    m_flights.remove(domain);
+    flight->outcome = outcome;
+    flight->landed.wakeAll();
     co_return outcome;
 }
 

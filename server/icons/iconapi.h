@@ -36,8 +36,9 @@ public:
     IconApi(StorePool &store, Limits limits, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
-    // Fetches the icon of a just saved website's site unless cached.
-    void siteSaved(const QUrl &url, const QHostAddress &client);
+    // Decides whether to fetch the icon of a just saved website's site, and starts the fetch:
+    // awaited before the save is answered, so that an icon request right after it joins the fetch.
+    QCoro::Task<> siteSaved(QUrl url, QHostAddress client);
 
 private:
     struct Flight {
@@ -47,7 +48,6 @@ private:
 
     QCoro::Task<ApiResponse> icon(ApiRequest request);
     QCoro::Task<ApiResponse> pngAnswer(QByteArray png, int side);
-    QCoro::Task<> fetchForSave(QUrl url, QHostAddress client);
     // 0 when a fetch may start now, else the seconds until one may; runs on a store thread.
     static qint64 takeFetch(Stores &stores, const QString &clientKey, const Limits &limits);
     // Joins the fetch for domain already under way, or starts one and caches what it finds.

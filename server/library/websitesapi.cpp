@@ -47,9 +47,10 @@ ApiResponse shuttingDown()
 }
 }
 
-WebsitesApi::WebsitesApi(StorePool &store, qint64 cacheBytes, QObject *parent)
+WebsitesApi::WebsitesApi(StorePool &store, qint64 cacheBytes, SaveHook saved, QObject *parent)
     : QObject(parent)
     , m_store(store)
+    , m_saved(std::move(saved))
     , m_lists(cacheBytes)
 { }
 
@@ -114,7 +115,8 @@ QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request, qint64 userId)
     const SavedWebsite saved = co_await creating;
     if (!self)
         co_return shuttingDown();
-    Q_EMIT websiteSaved(QUrl(website.url), request.clientAddress);
+    auto afterSave = m_saved(QUrl(website.url), request.clientAddress);
+    co_await afterSave;
     co_return single(saved, 201);
 }
 

@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QUrl>
 
+#include <functional>
+
 #include <optional>
 
 class Router;
@@ -24,13 +26,12 @@ class WebsitesApi : public QObject
     Q_OBJECT
 
 public:
-    WebsitesApi(StorePool &store, qint64 cacheBytes, QObject *parent = nullptr);
+    // Awaited after each save from client, before the answer goes out.
+    using SaveHook = std::function<QCoro::Task<>(QUrl url, QHostAddress client)>;
+
+    WebsitesApi(StorePool &store, qint64 cacheBytes, SaveHook saved, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
-
-Q_SIGNALS:
-    // A website was saved from client; emitted before the answer goes out.
-    void websiteSaved(const QUrl &url, const QHostAddress &client);
 
 private:
     QCoro::Task<ApiResponse> list(ApiRequest request, qint64 userId);
@@ -45,6 +46,7 @@ private:
     };
 
     StorePool &m_store;
+    SaveHook m_saved;
     // Cost in bytes.
     QCache<qint64, CachedList> m_lists;
 };
