@@ -39,7 +39,7 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &sec
     , m_frontend(new HttpFrontend(m_router,
                                   {options.maxBodyBytes, int(std::chrono::milliseconds(options.requestTimeout).count()),
                                    int(std::chrono::milliseconds(options.idleTimeout).count())},
-                                  options.trustedProxies, this))
+                                  options.trustedProxies, options.accessLog, this))
 {
     m_authApi->registerRoutes(m_router);
     m_websitesApi->registerRoutes(m_router);

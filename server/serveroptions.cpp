@@ -75,11 +75,12 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                           u"address"_s);
     const QCommandLineOption storeThreads(u"store-threads"_s, u"Threads with a database connection each for store work (default 4)."_s,
                                           u"count"_s);
+    const QCommandLineOption accessLog(u"access-log"_s, u"Log one line per request: method, path without query, status, milliseconds."_s);
     QCommandLineOption storeDelay(u"test-store-delay-ms"_s, u"Delay added to every store call (tests only)."_s, u"ms"_s);
     storeDelay.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({listen,      port,         dataDir,        database,     outbox,       latest,      hashing,
                        sessions,    codes,        requestTimeout, maxBody,      secretFile,   limitWindow, iconFetches,
-                       iconCeiling, privateIcons, listCache,      trustedProxy, storeThreads, storeDelay});
+                       iconCeiling, privateIcons, listCache,      trustedProxy, storeThreads, storeDelay,  accessLog});
     if (!parser.parse(arguments))
         return Failure::failure(parser.errorText());
     if (parser.isSet(u"help"_s))
@@ -131,6 +132,7 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
     options.secretFile
         = QDir(options.dataDirectory).absoluteFilePath(parser.isSet(secretFile) ? parser.value(secretFile) : u"server.key"_s);
     options.allowPrivateIconHosts = parser.isSet(privateIcons);
+    options.accessLog = parser.isSet(accessLog);
     qint64 count = 0;
     if (parser.isSet(iconFetches)) {
         if (!positiveNumber(parser.value(iconFetches), 1'000'000, &count))

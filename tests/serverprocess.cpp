@@ -102,7 +102,8 @@ bool ServerProcess::launch()
 
     m_output.clear();
     m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Log lines (standard error) are read along with the output.
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(QStringLiteral(CORVANE_SERVER_EXECUTABLE), arguments);
     return true;
 }

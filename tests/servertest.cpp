@@ -51,7 +51,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        m_server = std::make_unique<ServerProcess>(QStringList{u"--latest-version"_s, u"1.2.3"_s});
+        m_server = std::make_unique<ServerProcess>(QStringList{u"--latest-version"_s, u"1.2.3"_s, u"--access-log"_s});
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_api = std::make_unique<ApiClient>(m_server->baseUrl());
     }
@@ -213,9 +213,14 @@ private Q_SLOTS:
         QCOMPARE(m_server->outboxMessages().size(), mailed + 1);
         const QString code = m_server->latestResetCode(u"reset@example.com"_s);
         QVERIFY(QRegularExpression(u"^\\d{6}$"_s).match(code).hasMatch());
-        // Mailed to the address as registered; the session token never reaches the log.
+        // Mailed to the address as registered, into a file only the server's user reads; neither the
+        // session token nor the code reaches the log.
         QTRY_VERIFY(m_server->standardOutput().contains(u"mail to Reset@Example.com"_s));
         QVERIFY(!m_server->standardOutput().contains(session));
+        QVERIFY(!m_server->standardOutput().contains(code));
+        const QFileInfo message(m_server->outboxMessages().last());
+        QCOMPARE(message.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+                 QFile::Permissions());
 
         const HttpAnswer done = api.reset(u"reset@example.com"_s, code);
         QCOMPARE(done.status, 200);
@@ -463,6 +468,10 @@ private Q_SLOTS:
         QVERIFY(!account.body.contains("<style"));
         QCOMPARE(api.request("GET", u"/portal.css"_s).status, 200);
         QCOMPARE(api.request("GET", u"/account?token=forged"_s).status, 401);
+        // One access-log line per request, without the query that carried the token.
+        QTRY_VERIFY(m_server->standardOutput().contains(u"GET /account 401 "_s));
+        QVERIFY(!m_server->standardOutput().contains(u"forged"_s));
+        QVERIFY(!m_server->standardOutput().contains(token));
         QCOMPARE(api.request("GET", u"/contact?token="_s + token).status, 200);
         QVERIFY(api.request("GET", u"/download"_s).body.contains("1.2.3"));
     }

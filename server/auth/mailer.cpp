@@ -4,11 +4,12 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QSaveFile>
 
-#include <cstdio>
-
 using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcMail, "corvane.mail", QtInfoMsg)
 
 Mailer::Mailer(QString outboxDirectory, QString sender)
     : m_outboxDirectory(std::move(outboxDirectory))
@@ -17,7 +18,8 @@ Mailer::Mailer(QString outboxDirectory, QString sender)
 
 bool Mailer::send(const QString &recipient, const QString &subject, const QString &body)
 {
-    if (!QDir().mkpath(m_outboxDirectory))
+    constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QDir().mkpath(m_outboxDirectory) || !QFile::setPermissions(m_outboxDirectory, ownerOnly | QFileDevice::ExeOwner))
         return false;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     // Names sort in sending order: time, then a counter for messages within one millisecond.
@@ -33,9 +35,8 @@ bool Mailer::send(const QString &recipient, const QString &subject, const QStrin
     message += u"MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"_s;
     message += QString(body).replace(u"\r\n"_s, u"\n"_s).replace(u'\n', u"\r\n"_s);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(message.toUtf8()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(ownerOnly) || file.write(message.toUtf8()) < 0 || !file.commit())
         return false;
-    std::printf("mail to %s: %s (%s)\n", qPrintable(recipient), qPrintable(subject), qPrintable(path));
-    std::fflush(stdout);
+    qCInfo(lcMail).noquote() << "mail to" << recipient << "in" << path;
     return true;
 }

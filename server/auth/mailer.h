@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Delivers mail into an outbox folder, one .eml file per message, and announces each message with
-// one line on standard output, so whoever runs the server locally can read it.
+// Delivers mail into an outbox folder private to the server's user, one .eml file per message,
+// and logs one line per message naming its recipient and file, so whoever runs the server locally
+// can read it. The line never carries the subject: it may hold a code.
 class Mailer
 {
 public:

@@ -4,19 +4,33 @@
 #include "guardedtcpserver.h"
 #include "router.h"
 
+#include <QElapsedTimer>
 #include <QHttpServerRequest>
+#include <QLoggingCategory>
+#include <QMetaEnum>
 #include <QPointer>
 
 using namespace Qt::StringLiterals;
 
+Q_LOGGING_CATEGORY(lcAccess, "corvane.access", QtInfoMsg)
+
 namespace
 {
+// What the access log says of a request: never its query or body, which may carry a secret.
+struct AccessEntry {
+    QByteArray method;
+    QString path;
+    QElapsedTimer timer;
+};
+
 // Bursts of new connections wait in the kernel's queue instead of being refused (Qt's default is 50).
 constexpr int listenBacklog = 1024;
 
-QCoro::Task<> respond(QCoro::Task<ApiResponse> answer, QPointer<QTcpSocket> socket, bool keepAlive)
+QCoro::Task<> respond(QCoro::Task<ApiResponse> answer, QPointer<QTcpSocket> socket, bool keepAlive, std::optional<AccessEntry> access)
 {
     const ApiResponse response = co_await std::move(answer);
+    if (access)
+        qCInfo(lcAccess).noquote() << access->method << access->path << response.status << access->timer.elapsed() << "ms";
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         co_return;
     // Two writes spare copying a large body behind the head; the socket buffers them together.
@@ -47,11 +61,13 @@ QHostAddress forwardedAddress(QByteArrayView entry)
 }
 }
 
-HttpFrontend::HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, QObject *parent)
+HttpFrontend::HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, bool accessLog,
+                           QObject *parent)
     : QAbstractHttpServer(parent)
     , m_router(router)
     , m_limits(limits)
     , m_trustedProxies(std::move(trustedProxies))
+    , m_accessLog(accessLog)
 { }
 
 QHostAddress HttpFrontend::clientAddress(const QHttpServerRequest &request, const QTcpSocket *socket) const
@@ -91,8 +107,14 @@ bool HttpFrontend::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     apiRequest.body = request.body();
     apiRequest.clientAddress = clientAddress(request, socket);
     const bool keepAlive = request.value("connection").toLower() != "close";
+    std::optional<AccessEntry> access;
+    if (m_accessLog) {
+        access = AccessEntry{QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(request.method())), apiRequest.path, {}};
+        access->method = access->method.toUpper();
+        access->timer.start();
+    }
     // Runs on by itself; an answer that arrives after the client left is dropped.
-    respond(m_router.dispatch(std::move(apiRequest)), socket, keepAlive);
+    respond(m_router.dispatch(std::move(apiRequest)), socket, keepAlive, std::move(access));
     return true;
 }
 

@@ -16,7 +16,8 @@ class HttpFrontend : public QAbstractHttpServer
     Q_OBJECT
 
 public:
-    HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, QObject *parent = nullptr);
+    HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, bool accessLog,
+                 QObject *parent = nullptr);
 
     // The bound port (useful with port 0), or 0 with *error set.
     quint16 listen(const QHostAddress &address, quint16 port, QString *error);
@@ -31,4 +32,5 @@ private:
     const Router &m_router;
     GuardedSocket::Limits m_limits;
     QList<QHostAddress> m_trustedProxies;
+    bool m_accessLog;
 };

@@ -1,10 +1,11 @@
 #include "router.h"
 
+#include <QLoggingCategory>
 #include <QMetaEnum>
 
-#include <cstdio>
-
 using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcHttp, "corvane.http", QtInfoMsg)
 
 Router::Router(Authenticator authenticator)
     : m_authenticator(std::move(authenticator))
@@ -64,7 +65,7 @@ QCoro::Task<ApiResponse> Router::dispatch(ApiRequest request) const
     try {
         co_return co_await run(*chosen, std::move(request));
     } catch (const std::exception &failure) {
-        std::fprintf(stderr, "internal error: %s\n", failure.what());
+        qCWarning(lcHttp) << "internal error:" << failure.what();
     }
     co_return ApiResponse::error(500, u"Internal server error."_s);
 }
