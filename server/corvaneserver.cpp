@@ -15,6 +15,11 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
+Stores::Lifetimes storeLifetimes(const ServerOptions &options)
+{
+    return {options.sessionLifetime, options.resetCodeLifetime, options.portalCodeLifetime};
+}
+
 IconApi::Limits iconLimits(const ServerOptions &options)
 {
     IconApi::Limits limits;
@@ -27,7 +32,7 @@ IconApi::Limits iconLimits(const ServerOptions &options)
 
 CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &secret)
     : m_options(options)
-    , m_store({options.database, secret, options.sessionLifetime, options.resetCodeLifetime, options.storeThreads, options.storeDelay})
+    , m_store({options.database, secret, storeLifetimes(options), options.storeThreads, options.storeDelay})
     , m_mailer(options.outboxDirectory)
     , m_router([this](QString token) { return m_authApi->accountFor(std::move(token)); })
     , m_authApi(new AuthApi(m_store, m_mailer, PasswordHasher(options.passwordCost), options.limitWindow, this))
@@ -64,6 +69,7 @@ CorvaneServer::~CorvaneServer()
 void CorvaneServer::removeExpired(Stores &stores)
 {
     stores.sessions.removeExpired();
+    stores.portalCodes.removeExpired();
     stores.limiter.removeExpired();
     stores.icons.removeExpired();
 }
@@ -91,7 +97,7 @@ std::unique_ptr<CorvaneServer> CorvaneServer::start(const ServerOptions &options
     try {
         if (!ServerSecret::matchesDatabase(*secret, *database, error))
             return nullptr;
-        Stores stores(std::move(database), *secret, options.sessionLifetime, options.resetCodeLifetime);
+        Stores stores(std::move(database), *secret, storeLifetimes(options));
         removeExpired(stores);
         stores.icons.addSitesOfEarlierSaves();
     } catch (const DatabaseError &failure) {

@@ -47,6 +47,8 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                      u"cost"_s);
     const QCommandLineOption sessions(u"session-lifetime"_s, u"Seconds a sign-in token stays valid (default 30 days)."_s, u"seconds"_s);
     const QCommandLineOption codes(u"reset-code-lifetime"_s, u"Seconds a reset code stays valid (default 900)."_s, u"seconds"_s);
+    const QCommandLineOption portalCodes(u"portal-code-lifetime"_s, u"Seconds a one-time account page code stays valid (default 60)."_s,
+                                         u"seconds"_s);
     const QCommandLineOption requestTimeout(u"request-timeout"_s, u"Seconds a client may take to send one request (default 30)."_s,
                                             u"seconds"_s);
     const QCommandLineOption maxBody(u"max-body-bytes"_s, u"Largest accepted request body (default 4 MiB)."_s, u"bytes"_s);
@@ -78,9 +80,9 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
     const QCommandLineOption accessLog(u"access-log"_s, u"Log one line per request: method, path without query, status, milliseconds."_s);
     QCommandLineOption storeDelay(u"test-store-delay-ms"_s, u"Delay added to every store call (tests only)."_s, u"ms"_s);
     storeDelay.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({listen,      port,         dataDir,        database,     outbox,       latest,      hashing,
-                       sessions,    codes,        requestTimeout, maxBody,      secretFile,   limitWindow, iconFetches,
-                       iconCeiling, privateIcons, listCache,      trustedProxy, storeThreads, storeDelay,  accessLog});
+    parser.addOptions({listen,       port,        dataDir,        database,     outbox,     latest,      hashing,     sessions,
+                       codes,        portalCodes, requestTimeout, maxBody,      secretFile, limitWindow, iconFetches, iconCeiling,
+                       privateIcons, listCache,   trustedProxy,   storeThreads, storeDelay, accessLog});
     if (!parser.parse(arguments))
         return Failure::failure(parser.errorText());
     if (parser.isSet(u"help"_s))
@@ -118,10 +120,8 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
             return Failure::failure(u"--password-hashing must be interactive, moderate or minimal"_s);
     }
     const std::pair<const QCommandLineOption *, std::chrono::seconds *> durations[] = {
-        {&sessions, &options.sessionLifetime},
-        {&codes, &options.resetCodeLifetime},
-        {&requestTimeout, &options.requestTimeout},
-        {&limitWindow, &options.limitWindow},
+        {&sessions, &options.sessionLifetime},      {&codes, &options.resetCodeLifetime}, {&portalCodes, &options.portalCodeLifetime},
+        {&requestTimeout, &options.requestTimeout}, {&limitWindow, &options.limitWindow},
     };
     for (const auto &[option, target] : durations) {
         if (parser.isSet(*option) && !positiveSeconds(parser.value(*option), target))

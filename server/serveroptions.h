@@ -22,6 +22,7 @@ struct ServerOptions {
     PasswordHasher::Cost passwordCost = PasswordHasher::Cost::Interactive;
     std::chrono::seconds sessionLifetime = std::chrono::days(30);
     std::chrono::seconds resetCodeLifetime = std::chrono::minutes(15);
+    std::chrono::seconds portalCodeLifetime = std::chrono::seconds(60);
     std::chrono::seconds requestTimeout = std::chrono::seconds(30);
     std::chrono::seconds idleTimeout = std::chrono::seconds(120);
     qint64 maxBodyBytes = 4 * 1024 * 1024;

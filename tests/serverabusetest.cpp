@@ -51,6 +51,7 @@ void addHostileRequestRows()
         {"DELETE websites/{own}", {}},
         {"PATCH websites/{own}/pin", R"({"isPinned":false})"},
         {"POST auth/change-password", R"({"currentPassword":"owner-pass","newPassword":"secret1"})"},
+        {"POST auth/portal-code", {}},
     };
     for (const auto &[request, body] : authenticated) {
         QTest::addRow("%s: no token", request) << QByteArray(request) << body << Nobody << 401;
@@ -200,6 +201,7 @@ private:
     QByteArray snapshot()
     {
         QByteArray state;
+        state += m_database->selectOne(u"SELECT COUNT(*) FROM portal_codes"_s)->value(0).toByteArray();
         for (const char *table : {"websites", "users"}) {
             for (const Database::Row &row : m_database->select(u"SELECT * FROM %1 ORDER BY id"_s.arg(QLatin1StringView(table)))) {
                 for (const QVariant &value : row)

@@ -448,6 +448,43 @@ private Q_SLOTS:
         QVERIFY(slow.elapsed() >= 1500);
     }
 
+    // A one-time code opens the account page of the account that asked for it, once and briefly,
+    // and is traded for a cookie scripts cannot read, so that no secret stays in the address.
+    void portalCodeOpensTheAccountPageOnce()
+    {
+        ServerProcess server({u"--portal-code-lifetime"_s, u"1"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        ApiClient api(server.baseUrl());
+        const QString token = api.registerAccount(u"code@example.com"_s);
+        api.registerAccount(u"other@example.com"_s);
+        const auto codeFor = [&api](const QString &session) {
+            return api.request("POST", u"/api/auth/portal-code"_s, {}, session).json().value("code"_L1).toString();
+        };
+        const auto open = [&server](const QString &code, const QByteArray &headers = {}) {
+            const QByteArray request
+                = "GET /account?code=" + code.toLatin1() + " HTTP/1.1\r\nHost: x\r\n" + headers + "Connection: close\r\n\r\n";
+            return RawHttpClient(server.baseUrl()).sendRaw(request).value(0);
+        };
+        const QString code = codeFor(token);
+        QVERIFY(code.size() >= 32);
+        const HttpAnswer opened = open(code);
+        QCOMPARE(opened.status, 303);
+        QCOMPARE(opened.header("location"), "/account");
+        const QByteArray cookie = opened.header("set-cookie");
+        QVERIFY(cookie.contains("; HttpOnly") && cookie.contains("; SameSite=Strict") && !cookie.contains("Secure"));
+        const QByteArray page = RawHttpClient(server.baseUrl())
+                                    .sendRaw("GET /account HTTP/1.1\r\nHost: x\r\nCookie: a=b; " + cookie.first(cookie.indexOf(';'))
+                                             + "\r\nConnection: close\r\n\r\n")
+                                    .value(0)
+                                    .body;
+        QVERIFY(page.contains("code@example.com") && !page.contains("other@example.com"));
+        QCOMPARE(open(code).status, 401);
+        QVERIFY(open(codeFor(token), "X-Forwarded-Proto: https\r\n").header("set-cookie").contains("; Secure"));
+        const QString late = codeFor(token);
+        QTest::qWait(1100);
+        QCOMPARE(open(late).status, 401);
+    }
+
     void versionAndPortalPages()
     {
         ApiClient &api = *m_api;

@@ -104,6 +104,8 @@ void AuthApi::registerRoutes(Router &router)
     router.addAuthenticated(Method::Post, u"/api/auth/change-password"_s,
                             [this](ApiRequest request, qint64 userId) { return changePassword(std::move(request), userId); });
     router.addPublic(Method::Post, u"/api/auth/logout"_s, [this](ApiRequest request) { return signOut(std::move(request)); });
+    router.addAuthenticated(Method::Post, u"/api/auth/portal-code"_s,
+                            [this](ApiRequest request, qint64 userId) { return portalCode(std::move(request), userId); });
 }
 
 QCoro::Task<std::optional<qint64>> AuthApi::accountFor(QString token)
@@ -375,4 +377,11 @@ QCoro::Task<ApiResponse> AuthApi::signOut(ApiRequest request)
         co_await revoking;
     }
     co_return ApiResponse{204, {}, {}, {}};
+}
+
+QCoro::Task<ApiResponse> AuthApi::portalCode(ApiRequest, qint64 userId)
+{
+    auto issuing = m_store.run([userId](Stores &stores) { return stores.portalCodes.issue(userId); });
+    const QString code = co_await issuing;
+    co_return ApiResponse::json(PortalCodeResponse{code}.toJson());
 }

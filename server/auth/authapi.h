@@ -50,6 +50,7 @@ private:
     QCoro::Task<ApiResponse> resetPassword(ApiRequest request);
     QCoro::Task<ApiResponse> changePassword(ApiRequest request, qint64 userId);
     QCoro::Task<ApiResponse> signOut(ApiRequest request);
+    QCoro::Task<ApiResponse> portalCode(ApiRequest request, qint64 userId);
 
     struct Bucket {
         QString name;

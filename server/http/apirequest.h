@@ -14,9 +14,12 @@ struct ApiRequest {
     QString path;
     QUrlQuery query;
     QByteArray authorization;
+    QByteArray cookie;
     QByteArray body;
     // The client's address: the peer's, or the one a trusted proxy forwarded.
     QHostAddress clientAddress;
+    // Whether the client reached us over TLS: directly, or through a trusted proxy that says so.
+    bool secure = false;
     // The segments that matched the placeholders of the route, in order.
     QStringList arguments;
 
@@ -27,5 +30,16 @@ struct ApiRequest {
         if (authorization.size() <= scheme.size() || !authorization.first(scheme.size()).toLower().startsWith(scheme))
             return {};
         return QString::fromLatin1(authorization.sliced(scheme.size()).trimmed());
+    }
+
+    // The value of the named cookie, or empty.
+    [[nodiscard]] QString cookieValue(QByteArrayView name) const
+    {
+        for (const QByteArray &pair : cookie.split(';')) {
+            const QByteArray trimmed = pair.trimmed();
+            if (trimmed.size() > name.size() && trimmed.startsWith(name) && trimmed.at(name.size()) == '=')
+                return QString::fromLatin1(trimmed.sliced(name.size() + 1));
+        }
+        return {};
     }
 };

@@ -69,7 +69,8 @@ QByteArray ApiResponse::head(bool keepAlive) const
     out += "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
     // A 204 answer has no body, and so no headers describing one.
     if (status != 204) {
-        out += "Content-Type: " + contentType + "\r\n";
+        if (!contentType.isEmpty())
+            out += "Content-Type: " + contentType + "\r\n";
         out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     }
     for (const auto &[name, value] : headers)

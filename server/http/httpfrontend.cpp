@@ -70,11 +70,16 @@ HttpFrontend::HttpFrontend(const Router &router, GuardedSocket::Limits limits, Q
     , m_accessLog(accessLog)
 { }
 
+bool HttpFrontend::isTrustedProxy(const QHostAddress &peer) const
+{
+    return std::any_of(m_trustedProxies.begin(), m_trustedProxies.end(),
+                       [&peer](const QHostAddress &proxy) { return proxy.isEqual(peer, QHostAddress::TolerantConversion); });
+}
+
 QHostAddress HttpFrontend::clientAddress(const QHttpServerRequest &request, const QTcpSocket *socket) const
 {
     const QHostAddress peer = socket->peerAddress();
-    if (!std::any_of(m_trustedProxies.begin(), m_trustedProxies.end(),
-                     [&peer](const QHostAddress &proxy) { return proxy.isEqual(peer, QHostAddress::TolerantConversion); }))
+    if (!isTrustedProxy(peer))
         return peer;
     // The proxy appends the address it saw; entries before it come from the client and prove nothing.
     const QByteArray forwardedFor = request.value("x-forwarded-for");
@@ -104,6 +109,8 @@ bool HttpFrontend::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     apiRequest.path = request.url().path();
     apiRequest.query = request.query();
     apiRequest.authorization = request.value("authorization");
+    apiRequest.cookie = request.value("cookie");
+    apiRequest.secure = isTrustedProxy(socket->peerAddress()) && request.value("x-forwarded-proto").toLower() == "https";
     apiRequest.body = request.body();
     apiRequest.clientAddress = clientAddress(request, socket);
     const bool keepAlive = request.value("connection").toLower() != "close";

@@ -27,6 +27,7 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    bool isTrustedProxy(const QHostAddress &peer) const;
     QHostAddress clientAddress(const QHttpServerRequest &request, const QTcpSocket *socket) const;
 
     const Router &m_router;

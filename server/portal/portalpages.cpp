@@ -10,6 +10,7 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
+
 ApiResponse page(const QString &title, const QString &bodyHtml, int status = 200)
 {
     return ApiResponse::html(u"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
@@ -17,6 +18,20 @@ ApiResponse page(const QString &title, const QString &bodyHtml, int status = 200
                              "<title>%1 · Corvane</title><link rel=\"stylesheet\" href=\"/portal.css\">"
                              "</head><body><h1>%1</h1>%2</body></html>\n"_s.arg(title.toHtmlEscaped(), bodyHtml),
                              status);
+}
+
+constexpr QByteArrayView sessionCookie = "corvane_session";
+// Longer than any token or code this server hands out; anything longer is not looked up.
+constexpr qsizetype maxSecretLength = 128;
+
+QString bounded(const QString &value)
+{
+    return value.size() <= maxSecretLength ? value : QString();
+}
+
+ApiResponse invalidLink()
+{
+    return page(u"Your account"_s, u"<p>This link is no longer valid. Open your account again from the Corvane menu.</p>"_s, 401);
 }
 }
 
@@ -35,9 +50,8 @@ void PortalPages::registerRoutes(Router &router)
     router.addPublic(Method::Get, u"/api/version"_s, [this](ApiRequest request) { return version(std::move(request)); });
 }
 
-QCoro::Task<QString> PortalPages::signedInEmail(ApiRequest request)
+QCoro::Task<QString> PortalPages::signedInEmail(QString token)
 {
-    const QString token = request.query.queryItemValue(u"token"_s, QUrl::FullyDecoded);
     if (token.isEmpty())
         co_return QString();
     auto looking = m_store.run([token](Stores &stores) {
@@ -48,11 +62,33 @@ QCoro::Task<QString> PortalPages::signedInEmail(ApiRequest request)
     co_return co_await looking;
 }
 
+QCoro::Task<ApiResponse> PortalPages::redeemCode(ApiRequest request)
+{
+    const QString code = bounded(request.query.queryItemValue(u"code"_s, QUrl::FullyDecoded));
+    auto redeeming = m_store.run([code](Stores &stores) -> std::optional<QString> {
+        const auto userId = stores.portalCodes.redeem(code);
+        return userId ? std::optional(stores.sessions.issue(*userId)) : std::nullopt;
+    });
+    const std::optional<QString> token = co_await redeeming;
+    if (!token)
+        co_return invalidLink();
+    QByteArray cookie = sessionCookie.toByteArray() + '=' + token->toLatin1() + "; Path=/; HttpOnly; SameSite=Strict";
+    if (request.secure)
+        cookie += "; Secure";
+    // Sent on without the code, so that it stays out of the history entry the browser keeps.
+    co_return ApiResponse{303, {}, {}, {{"Location", "/account"}, {"Set-Cookie", cookie}, {"Cache-Control", "no-store"}}};
+}
+
 QCoro::Task<ApiResponse> PortalPages::account(ApiRequest request)
 {
-    const QString email = co_await signedInEmail(std::move(request));
+    if (request.query.hasQueryItem(u"code"_s))
+        co_return co_await redeemCode(std::move(request));
+    // The token in the address is deprecated: it lands in browser history and proxy logs.
+    const QString cookieToken = bounded(request.cookieValue(sessionCookie));
+    const QString token = cookieToken.isEmpty() ? bounded(request.query.queryItemValue(u"token"_s, QUrl::FullyDecoded)) : cookieToken;
+    const QString email = co_await signedInEmail(token);
     if (email.isEmpty())
-        co_return page(u"Your account"_s, u"<p>This link is no longer valid. Open your account again from the Corvane menu.</p>"_s, 401);
+        co_return invalidLink();
     co_return page(u"Your account"_s,
                    u"<p>Signed in as <span class=\"address\">%1</span>.</p>"
                    "<p>Change your password in the Corvane settings. If you forgot it, use "
@@ -61,7 +97,7 @@ QCoro::Task<ApiResponse> PortalPages::account(ApiRequest request)
 
 QCoro::Task<ApiResponse> PortalPages::contact(ApiRequest request)
 {
-    const QString email = co_await signedInEmail(std::move(request));
+    const QString email = co_await signedInEmail(bounded(request.query.queryItemValue(u"token"_s, QUrl::FullyDecoded)));
     const QString account = email.isEmpty()
         ? QString()
         : u"<p>Please mention your account, <span class=\"address\">%1</span>.</p>"_s.arg(email.toHtmlEscaped());

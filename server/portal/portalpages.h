@@ -10,7 +10,9 @@ class Router;
 class StorePool;
 
 // The web portal the application links to (/account, /contact, /download) and /api/version.
-// The account and contact pages recognise the signed-in user from the "token" query item.
+// The account page recognises the signed-in user from a session cookie, which a one-time "code"
+// query item is exchanged for, or (deprecated) from a "token" query item; the contact page from
+// the "token" query item.
 class PortalPages
 {
 public:
@@ -25,8 +27,10 @@ private:
     QCoro::Task<ApiResponse> styleSheet(ApiRequest request);
     QCoro::Task<ApiResponse> version(ApiRequest request);
 
-    // The e-mail address of the token's account, or empty.
-    QCoro::Task<QString> signedInEmail(ApiRequest request);
+    // The e-mail address of the session token's account, or empty.
+    QCoro::Task<QString> signedInEmail(QString token);
+    // Sets the session cookie for a one-time code and sends the browser on without the code.
+    QCoro::Task<ApiResponse> redeemCode(ApiRequest request);
 
     StorePool &m_store;
     QString m_latestVersion;

@@ -58,6 +58,13 @@ const QList<QStringList> &migrations()
             // Sites some account saved: only their icons are fetched for anonymous requests.
             u"CREATE TABLE icon_sites (domain TEXT PRIMARY KEY)"_s,
         },
+        {
+            // One-time codes that open the account page, kept only as keyed digests.
+            u"CREATE TABLE portal_codes ("
+            "code_hash TEXT PRIMARY KEY, "
+            "user_id BIGINT NOT NULL REFERENCES users(id) ON DELETE CASCADE, "
+            "expires_ms BIGINT NOT NULL)"_s,
+        },
     };
     return steps;
 }

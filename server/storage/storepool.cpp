@@ -4,12 +4,12 @@
 
 Q_LOGGING_CATEGORY(lcStorage, "corvane.storage", QtInfoMsg)
 
-Stores::Stores(std::unique_ptr<Database> connection, const QByteArray &secret, std::chrono::seconds sessionLifetime,
-               std::chrono::seconds resetCodeLifetime)
+Stores::Stores(std::unique_ptr<Database> connection, const QByteArray &secret, Lifetimes lifetimes)
     : database(std::move(connection))
     , accounts(*database)
-    , sessions(*database, sessionLifetime)
-    , resetCodes(*database, secret, resetCodeLifetime)
+    , sessions(*database, lifetimes.session)
+    , resetCodes(*database, secret, lifetimes.resetCode)
+    , portalCodes(*database, secret, lifetimes.portalCode)
     , websites(*database)
     , limiter(*database, secret)
     , icons(*database)
@@ -32,7 +32,7 @@ Stores &StorePool::storesOnThisThread()
         auto database = Database::open(m_settings.database, &error);
         if (!database)
             throw DatabaseError(("a store thread cannot open the database: " + error).toStdString());
-        m_stores.setLocalData(new Stores(std::move(database), m_settings.secret, m_settings.sessionLifetime, m_settings.resetCodeLifetime));
+        m_stores.setLocalData(new Stores(std::move(database), m_settings.secret, m_settings.lifetimes));
     }
     return *m_stores.localData();
 }

@@ -3,6 +3,7 @@
 #include "accountstore.h"
 #include "database.h"
 #include "iconcache.h"
+#include "portalcodestore.h"
 #include "ratelimiter.h"
 #include "resetcodestore.h"
 #include "sessionstore.h"
@@ -21,13 +22,19 @@ Q_DECLARE_LOGGING_CATEGORY(lcStorage)
 
 // The stores of one worker thread, on that thread's own connection.
 struct Stores {
-    Stores(std::unique_ptr<Database> connection, const QByteArray &secret, std::chrono::seconds sessionLifetime,
-           std::chrono::seconds resetCodeLifetime);
+    struct Lifetimes {
+        std::chrono::seconds session{0};
+        std::chrono::seconds resetCode{0};
+        std::chrono::seconds portalCode{0};
+    };
+
+    Stores(std::unique_ptr<Database> connection, const QByteArray &secret, Lifetimes lifetimes);
 
     std::unique_ptr<Database> database;
     AccountStore accounts;
     SessionStore sessions;
     ResetCodeStore resetCodes;
+    PortalCodeStore portalCodes;
     WebsiteStore websites;
     RateLimiter limiter;
     IconCache icons;
@@ -44,8 +51,7 @@ public:
     struct Settings {
         QString database;
         QByteArray secret;
-        std::chrono::seconds sessionLifetime{0};
-        std::chrono::seconds resetCodeLifetime{0};
+        Stores::Lifetimes lifetimes;
         int threads = 4;
         // Added before every call: lets tests see what a slow database would hold up.
         std::chrono::milliseconds delay{0};
