@@ -105,11 +105,17 @@ std::unique_ptr<CorvaneServer> CorvaneServer::start(const ServerOptions &options
         return nullptr;
     }
     std::unique_ptr<CorvaneServer> server(new CorvaneServer(options, *secret));
-    const quint16 port = server->m_frontend->listen(options.listenAddress, options.port, error);
+    std::optional<QSslConfiguration> tls;
+    if (!options.tlsCertificateFile.isEmpty()) {
+        tls = HttpFrontend::tlsConfiguration(options.tlsCertificateFile, options.tlsKeyFile, error);
+        if (!tls)
+            return nullptr;
+    }
+    const quint16 port = server->m_frontend->listen(options.listenAddress, options.port, tls, error);
     if (port == 0)
         return nullptr;
     QUrl url;
-    url.setScheme(u"http"_s);
+    url.setScheme(tls ? u"https"_s : u"http"_s);
     url.setHost(options.listenAddress.toString());
     url.setPort(port);
     server->m_baseUrl = url;

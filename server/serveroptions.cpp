@@ -78,11 +78,13 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
     const QCommandLineOption storeThreads(u"store-threads"_s, u"Threads with a database connection each for store work (default 4)."_s,
                                           u"count"_s);
     const QCommandLineOption accessLog(u"access-log"_s, u"Log one line per request: method, path without query, status, milliseconds."_s);
+    const QCommandLineOption tlsCertificate(u"tls-cert"_s, u"PEM certificate chain: serve HTTPS directly (needs --tls-key)."_s, u"path"_s);
+    const QCommandLineOption tlsKey(u"tls-key"_s, u"PEM private key of --tls-cert, unencrypted."_s, u"path"_s);
     QCommandLineOption storeDelay(u"test-store-delay-ms"_s, u"Delay added to every store call (tests only)."_s, u"ms"_s);
     storeDelay.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({listen,       port,        dataDir,        database,     outbox,     latest,      hashing,     sessions,
-                       codes,        portalCodes, requestTimeout, maxBody,      secretFile, limitWindow, iconFetches, iconCeiling,
-                       privateIcons, listCache,   trustedProxy,   storeThreads, storeDelay, accessLog});
+    parser.addOptions({listen,       port,        dataDir,        database,     outbox,     latest,      hashing,        sessions,
+                       codes,        portalCodes, requestTimeout, maxBody,      secretFile, limitWindow, iconFetches,    iconCeiling,
+                       privateIcons, listCache,   trustedProxy,   storeThreads, storeDelay, accessLog,   tlsCertificate, tlsKey});
     if (!parser.parse(arguments))
         return Failure::failure(parser.errorText());
     if (parser.isSet(u"help"_s))
@@ -133,6 +135,10 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
         = QDir(options.dataDirectory).absoluteFilePath(parser.isSet(secretFile) ? parser.value(secretFile) : u"server.key"_s);
     options.allowPrivateIconHosts = parser.isSet(privateIcons);
     options.accessLog = parser.isSet(accessLog);
+    if (parser.isSet(tlsCertificate) != parser.isSet(tlsKey))
+        return Failure::failure(u"--tls-cert and --tls-key go together"_s);
+    options.tlsCertificateFile = parser.value(tlsCertificate);
+    options.tlsKeyFile = parser.value(tlsKey);
     qint64 count = 0;
     if (parser.isSet(iconFetches)) {
         if (!positiveNumber(parser.value(iconFetches), 1'000'000, &count))

@@ -38,6 +38,9 @@ struct ServerOptions {
     bool allowPrivateIconHosts = false;
     // Total size of the serialised lists kept in memory, over all accounts.
     qint64 listCacheBytes = qint64(256) * 1024 * 1024;
+    // PEM files for serving HTTPS directly, both or neither.
+    QString tlsCertificateFile;
+    QString tlsKeyFile;
     // One log line per request: method, path without query, status, milliseconds.
     bool accessLog = false;
     // Threads that run store work, each with its own database connection.

@@ -110,7 +110,7 @@ bool ServerProcess::launch()
 
 bool ServerProcess::waitUntilListening()
 {
-    static const QRegularExpression listening(u"listening on (http://\\S+)"_s);
+    static const QRegularExpression listening(u"listening on (https?://\\S+)"_s);
     const QDeadlineTimer deadline(startTimeoutMs);
     while (!deadline.hasExpired()) {
         if (m_process->state() == QProcess::NotRunning || !m_process->waitForReadyRead(int(deadline.remainingTime())))

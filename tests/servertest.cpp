@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QSslSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -483,6 +486,48 @@ private Q_SLOTS:
         const QString late = codeFor(token);
         QTest::qWait(1100);
         QCOMPARE(open(late).status, 401);
+    }
+
+    // Direct TLS with a certificate made for this test: an encrypted round trip; a plain request and
+    // a handshake that never comes are dropped, the latter within the request time-out.
+    void tlsRoundTrip()
+    {
+        QTemporaryDir folder;
+        const QString certificate = folder.filePath(u"cert.pem"_s);
+        const QString key = folder.filePath(u"key.pem"_s);
+        QProcess openssl;
+        openssl.start(u"openssl"_s,
+                      {u"req"_s, u"-x509"_s, u"-newkey"_s, u"ec"_s, u"-pkeyopt"_s, u"ec_paramgen_curve:prime256v1"_s, u"-nodes"_s,
+                       u"-subj"_s, u"/CN=127.0.0.1"_s, u"-addext"_s, u"subjectAltName=IP:127.0.0.1"_s, u"-days"_s, u"1"_s, u"-keyout"_s,
+                       key, u"-out"_s, certificate});
+        if (!openssl.waitForFinished() || openssl.exitCode() != 0)
+            QSKIP("openssl cannot make a test certificate");
+        ServerProcess server({u"--tls-cert"_s, certificate, u"--tls-key"_s, key, u"--request-timeout"_s, u"1"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        QCOMPARE(server.baseUrl().scheme(), u"https"_s);
+
+        QSslSocket socket;
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        trusting.setCaCertificates(QSslCertificate::fromPath(certificate));
+        socket.setSslConfiguration(trusting);
+        socket.connectToHostEncrypted(u"127.0.0.1"_s, quint16(server.baseUrl().port()));
+        QVERIFY2(socket.waitForEncrypted(5000), qPrintable(socket.errorString()));
+        socket.write("GET /api/version HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        QByteArray answer;
+        while (socket.waitForReadyRead(5000))
+            answer += socket.readAll();
+        QVERIFY2(answer.startsWith("HTTP/1.1 200 ") && answer.contains("latestVersion"), answer.constData());
+
+        QUrl plain = server.baseUrl();
+        plain.setScheme(u"http"_s);
+        QCOMPARE(RawHttpClient(plain).sendRaw("GET /api/version HTTP/1.1\r\nHost: x\r\n\r\n", 1, 3000).size(), 0);
+        QTcpSocket silent;
+        silent.connectToHost(QHostAddress::LocalHost, quint16(server.baseUrl().port()));
+        QVERIFY(silent.waitForConnected(5000));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(silent.state() == QAbstractSocket::UnconnectedState || silent.waitForDisconnected(5000));
+        QVERIFY(timer.elapsed() < 3000);
     }
 
     void versionAndPortalPages()

@@ -47,7 +47,7 @@ HeadFacts readHead(QByteArrayView head)
 }
 
 GuardedSocket::GuardedSocket(Limits limits, QObject *parent)
-    : QTcpSocket(parent)
+    : QSslSocket(parent)
     , m_limits(limits)
 {
     m_timer.setSingleShot(true);
@@ -62,6 +62,14 @@ void GuardedSocket::startNextRequest()
     m_headLength = -1;
     m_requestBytes = 0;
     m_timer.start(m_limits.idleTimeoutMs);
+}
+
+void GuardedSocket::startEncryption(const QSslConfiguration &configuration)
+{
+    setSslConfiguration(configuration);
+    m_timer.start(m_limits.requestTimeoutMs);
+    connect(this, &QSslSocket::encrypted, this, [this] { m_timer.start(m_limits.idleTimeoutMs); });
+    startServerEncryption();
 }
 
 void GuardedSocket::inspectIncoming()
@@ -131,7 +139,10 @@ void GuardedSocket::reject(int status, const QString &message)
 
 void GuardedSocket::expire()
 {
-    if (m_requestBytes == 0)
+    // A handshake that stalls gets no answer: there is no channel to send one on.
+    if (mode() != QSslSocket::UnencryptedMode && !isEncrypted())
+        abort();
+    else if (m_requestBytes == 0)
         disconnectFromHost();
     else
         reject(408, u"The request was not completed in time."_s);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 
 // A connection that protects the HTTP layer from what it does not handle itself: bodies beyond the
@@ -9,8 +9,9 @@
 // bodies), oversized headers (431), requests that stall half-way (408), idle keep-alive connections,
 // and request lines that are not HTTP/1.x (400), which the HTTP parser would drop without an answer.
 // Its readyRead slot is connected before the HTTP server's, so it sees every byte first and can
-// drain a refused request before the parser reads it.
-class GuardedSocket : public QTcpSocket
+// drain a refused request before the parser reads it. With TLS, a handshake gets the time of a
+// request; until it starts encryption the socket is a plain TCP connection.
+class GuardedSocket : public QSslSocket
 {
     Q_OBJECT
 
@@ -25,6 +26,7 @@ public:
 
     // Called once a whole request has been handed to a handler: the next bytes start a new one.
     void startNextRequest();
+    void startEncryption(const QSslConfiguration &configuration);
 
 private:
     void inspectIncoming();

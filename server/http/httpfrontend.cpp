@@ -5,10 +5,12 @@
 #include "router.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHttpServerRequest>
 #include <QLoggingCategory>
 #include <QMetaEnum>
 #include <QPointer>
+#include <QSslKey>
 
 using namespace Qt::StringLiterals;
 
@@ -87,9 +89,35 @@ QHostAddress HttpFrontend::clientAddress(const QHttpServerRequest &request, cons
     return forwarded.isNull() ? peer : forwarded;
 }
 
-quint16 HttpFrontend::listen(const QHostAddress &address, quint16 port, QString *error)
+std::optional<QSslConfiguration> HttpFrontend::tlsConfiguration(const QString &certificateFile, const QString &keyFile, QString *error)
 {
-    auto *server = new GuardedTcpServer(m_limits, this);
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(certificateFile, QSsl::Pem);
+    if (chain.isEmpty()) {
+        *error = u"no PEM certificate in %1"_s.arg(certificateFile);
+        return std::nullopt;
+    }
+    QFile file(keyFile);
+    const QByteArray pem = file.open(QIODevice::ReadOnly) ? file.read(1024 * 1024) : QByteArray();
+    QSslKey key;
+    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Ec, QSsl::Rsa}) {
+        if (key.isNull())
+            key = QSslKey(pem, algorithm, QSsl::Pem);
+    }
+    if (key.isNull()) {
+        *error = u"no unencrypted PEM private key in %1"_s.arg(keyFile);
+        return std::nullopt;
+    }
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    configuration.setProtocol(QSsl::TlsV1_2OrLater);
+    return configuration;
+}
+
+quint16 HttpFrontend::listen(const QHostAddress &address, quint16 port, const std::optional<QSslConfiguration> &tls, QString *error)
+{
+    auto *server = new GuardedTcpServer(m_limits, tls, this);
     server->setListenBacklogSize(listenBacklog);
     if (!server->listen(address, port)) {
         *error = server->errorString();
@@ -110,7 +138,9 @@ bool HttpFrontend::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     apiRequest.query = request.query();
     apiRequest.authorization = request.value("authorization");
     apiRequest.cookie = request.value("cookie");
-    apiRequest.secure = isTrustedProxy(socket->peerAddress()) && request.value("x-forwarded-proto").toLower() == "https";
+    const auto *encrypted = qobject_cast<const QSslSocket *>(socket);
+    apiRequest.secure = (encrypted && encrypted->isEncrypted())
+        || (isTrustedProxy(socket->peerAddress()) && request.value("x-forwarded-proto").toLower() == "https");
     apiRequest.body = request.body();
     apiRequest.clientAddress = clientAddress(request, socket);
     const bool keepAlive = request.value("connection").toLower() != "close";

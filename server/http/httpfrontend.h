@@ -5,6 +5,9 @@
 #include <QAbstractHttpServer>
 #include <QHostAddress>
 #include <QList>
+#include <QSslConfiguration>
+
+#include <optional>
 
 class Router;
 
@@ -19,8 +22,12 @@ public:
     HttpFrontend(const Router &router, GuardedSocket::Limits limits, QList<QHostAddress> trustedProxies, bool accessLog,
                  QObject *parent = nullptr);
 
-    // The bound port (useful with port 0), or 0 with *error set.
-    quint16 listen(const QHostAddress &address, quint16 port, QString *error);
+    // The certificate chain and private key of PEM files; empty with *error set when unusable.
+    static std::optional<QSslConfiguration> tlsConfiguration(const QString &certificateFile, const QString &keyFile, QString *error);
+
+    // The bound port (useful with port 0), or 0 with *error set. With a TLS configuration every
+    // connection is encrypted.
+    quint16 listen(const QHostAddress &address, quint16 port, const std::optional<QSslConfiguration> &tls, QString *error);
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
