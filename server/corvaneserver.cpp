@@ -38,7 +38,7 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &sec
     , m_authApi(new AuthApi(m_store, m_mailer, PasswordHasher(options.passwordCost), options.limitWindow, this))
     , m_websitesApi(new WebsitesApi(
           m_store, options.listCacheBytes,
-          [this](QUrl url, QHostAddress client) { return m_iconApi->siteSaved(std::move(url), std::move(client)); }, this))
+          [this](QUrl url, const QHostAddress &client) { return m_iconApi->siteSaved(std::move(url), client); }, this))
     , m_iconApi(new IconApi(m_store, iconLimits(options), this))
     , m_portalPages(m_store, options.latestVersion)
     , m_frontend(new HttpFrontend(m_router,
