@@ -97,7 +97,7 @@ void DelayProxy::serve()
             while (!pipe.pending.empty() && pipe.pending.front().due <= now) {
                 const std::vector<char> &bytes = pipe.pending.front().bytes;
                 for (size_t sent = 0; sent < bytes.size();) {
-                    const ssize_t written = write(pipe.to, bytes.data() + sent, bytes.size() - sent);
+                    const ssize_t written = send(pipe.to, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
                     if (written <= 0)
                         break;
                     sent += size_t(written);

@@ -261,7 +261,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption largeOption(u"large-list"_s, u"Websites of 20 KB in the large library (2000)."_s, u"n"_s, u"2000"_s);
     const QCommandLineOption delayOption(
         u"postgres-delay-ms"_s, u"Reach the PostgreSQL of CORVANE_TEST_POSTGRES through a proxy adding this delay each way."_s, u"ms"_s);
-    parser.addOptions({connectionsOption, secondsOption, listContentOption, burstOption, largeOption, delayOption});
+    const QCommandLineOption threadsOption(u"store-threads"_s, u"The server's --store-threads (its default)."_s, u"n"_s);
+    parser.addOptions({connectionsOption, secondsOption, listContentOption, burstOption, largeOption, delayOption, threadsOption});
     parser.process(application);
     std::unique_ptr<DelayProxy> proxy;
     if (parser.isSet(delayOption)) {
@@ -288,7 +289,7 @@ int main(int argc, char *argv[])
     const double seconds = parser.value(secondsOption).toDouble();
     const int listContent = parser.value(listContentOption).toInt();
 
-    ServerProcess server;
+    ServerProcess server(parser.isSet(threadsOption) ? QStringList{u"--store-threads"_s, parser.value(threadsOption)} : QStringList());
     if (!server.start()) {
         std::fprintf(stderr, "%s\n", qPrintable(server.errorString()));
         return 1;
