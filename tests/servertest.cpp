@@ -401,26 +401,28 @@ private Q_SLOTS:
         QCOMPARE(key.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner), QFile::Permissions());
         const QString token = ApiClient(server.baseUrl()).registerAccount(u"keep@example.com"_s);
         std::atomic<bool> killed = false;
-        const auto saveUntilKilled = [&server, &token, &killed](int client) {
+        std::atomic<int> saved = 0;
+        const auto saveUntilKilled = [&server, &token, &killed, &saved](int client) {
             ApiClient api(server.baseUrl());
             QList<qint64> acknowledged;
             for (int index = 0; !killed; ++index) {
                 const qint64 id = api.addId(token, u"https://k.example/%1/%2"_s.arg(client).arg(index), u"K"_s);
-                if (id > 0)
+                if (id > 0) {
                     acknowledged.append(id);
+                    ++saved;
+                }
             }
             return acknowledged;
         };
         std::vector<std::future<QList<qint64>>> clients;
         for (int client = 0; client < 6; ++client)
             clients.push_back(std::async(std::launch::async, saveUntilKilled, client));
-        QTest::qWait(400);
+        QTRY_VERIFY_WITH_TIMEOUT(saved >= 30, 20000);
         server.stop();
         killed = true;
         QList<qint64> acknowledged;
         for (auto &client : clients)
             acknowledged += client.get();
-        QVERIFY(acknowledged.size() > 6);
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         QList<qint64> stored;
         for (const auto &website : ApiClient(server.baseUrl()).websites(token))
@@ -446,7 +448,7 @@ private Q_SLOTS:
         QElapsedTimer quick;
         quick.start();
         QCOMPARE(ApiClient(server.baseUrl()).request("GET", u"/api/version"_s).status, 200);
-        QVERIFY2(quick.elapsed() < 500, qPrintable(u"/api/version took %1 ms"_s.arg(quick.elapsed())));
+        QVERIFY2(quick.elapsed() < 1000, qPrintable(u"/api/version took %1 ms"_s.arg(quick.elapsed())));
         QCOMPARE(forgot.get(), 200);
         QVERIFY(slow.elapsed() >= 1500);
     }
