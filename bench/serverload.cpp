@@ -1,3 +1,4 @@
+#include "delayproxy.h"
 #include "rawhttpclient.h"
 #include "serverprocess.h"
 
@@ -6,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrlQuery>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -21,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -256,13 +259,37 @@ int main(int argc, char *argv[])
     const QCommandLineOption listContentOption(u"list-content"_s, u"Page-text characters per listed website (1000)."_s, u"n"_s, u"1000"_s);
     const QCommandLineOption burstOption(u"burst"_s, u"Connections opened at once (2000)."_s, u"n"_s, u"2000"_s);
     const QCommandLineOption largeOption(u"large-list"_s, u"Websites of 20 KB in the large library (2000)."_s, u"n"_s, u"2000"_s);
-    parser.addOptions({connectionsOption, secondsOption, listContentOption, burstOption, largeOption});
+    const QCommandLineOption delayOption(
+        u"postgres-delay-ms"_s, u"Reach the PostgreSQL of CORVANE_TEST_POSTGRES through a proxy adding this delay each way."_s, u"ms"_s);
+    const QCommandLineOption threadsOption(u"store-threads"_s, u"The server's --store-threads (its default)."_s, u"n"_s);
+    parser.addOptions({connectionsOption, secondsOption, listContentOption, burstOption, largeOption, delayOption, threadsOption});
     parser.process(application);
+    std::unique_ptr<DelayProxy> proxy;
+    if (parser.isSet(delayOption)) {
+        QUrl postgres(qEnvironmentVariable("CORVANE_TEST_POSTGRES"));
+        if (!postgres.isValid() || postgres.scheme().isEmpty()) {
+            std::fprintf(stderr, "--postgres-delay-ms needs CORVANE_TEST_POSTGRES (see tests/with-postgres.sh)\n");
+            return 2;
+        }
+        QUrlQuery query(postgres);
+        const int farPort = postgres.port(5432);
+        const QString folder = query.queryItemValue(u"host"_s);
+        const QString socketPath = folder.isEmpty() ? QString() : u"%1/.s.PGSQL.%2"_s.arg(folder).arg(farPort);
+        const auto delay = std::chrono::microseconds(qint64(parser.value(delayOption).toDouble() * 1000));
+        proxy = std::make_unique<DelayProxy>(postgres.host(), quint16(farPort), socketPath, delay);
+        if (proxy->port() == 0)
+            return 1;
+        query.removeAllQueryItems(u"host"_s);
+        postgres.setQuery(query);
+        postgres.setHost(u"127.0.0.1"_s);
+        postgres.setPort(proxy->port());
+        qputenv("CORVANE_TEST_POSTGRES", postgres.toString().toUtf8());
+    }
     const int connections = parser.value(connectionsOption).toInt();
     const double seconds = parser.value(secondsOption).toDouble();
     const int listContent = parser.value(listContentOption).toInt();
 
-    ServerProcess server;
+    ServerProcess server(parser.isSet(threadsOption) ? QStringList{u"--store-threads"_s, parser.value(threadsOption)} : QStringList());
     if (!server.start()) {
         std::fprintf(stderr, "%s\n", qPrintable(server.errorString()));
         return 1;

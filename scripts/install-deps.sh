@@ -14,7 +14,7 @@ packages=(
   qt6-qpa-plugins
   libsodium-dev libbenchmark-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev liblz4-dev
-  postgresql
+  postgresql openssl
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
   clang-format clang-tidy

@@ -15,8 +15,10 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-// Threads that read and serialise website lists, each with its own database connection.
-constexpr int listWorkers = 2;
+Stores::Lifetimes storeLifetimes(const ServerOptions &options)
+{
+    return {options.sessionLifetime, options.resetCodeLifetime, options.portalCodeLifetime};
+}
 
 IconApi::Limits iconLimits(const ServerOptions &options)
 {
@@ -28,41 +30,30 @@ IconApi::Limits iconLimits(const ServerOptions &options)
 }
 }
 
-CorvaneServer::CorvaneServer(const ServerOptions &options, std::unique_ptr<Database> database, const QByteArray &secret)
+CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &secret)
     : m_options(options)
-    , m_database(std::move(database))
-    , m_accounts(*m_database)
-    , m_sessions(*m_database, options.sessionLifetime)
-    , m_resetCodes(*m_database, secret, options.resetCodeLifetime)
-    , m_websites(*m_database)
-    , m_limiter(*m_database, secret)
-    , m_icons(*m_database)
-    , m_listBuilder(options.database, listWorkers)
+    , m_store({options.database, secret, storeLifetimes(options), options.storeThreads, options.storeDelay})
     , m_mailer(options.outboxDirectory)
-    , m_authApi(new AuthApi(m_accounts, m_sessions, m_resetCodes, m_limiter, m_mailer, PasswordHasher(options.passwordCost),
-                            options.limitWindow, this))
-    , m_websitesApi(new WebsitesApi(m_sessions, m_websites, m_listBuilder, options.listCacheBytes, this))
-    , m_iconApi(new IconApi(m_icons, m_limiter, iconLimits(options), this))
-    , m_portalPages(m_sessions, m_accounts, options.latestVersion)
+    , m_router([this](QString token) { return m_authApi->accountFor(std::move(token)); })
+    , m_authApi(new AuthApi(m_store, m_mailer, PasswordHasher(options.passwordCost), options.limitWindow, this))
+    , m_websitesApi(new WebsitesApi(
+          m_store, options.listCacheBytes,
+          [this](QUrl url, const QHostAddress &client) { return m_iconApi->siteSaved(std::move(url), client); }, this))
+    , m_iconApi(new IconApi(m_store, iconLimits(options), this))
+    , m_portalPages(m_store, options.latestVersion)
     , m_frontend(new HttpFrontend(m_router,
                                   {options.maxBodyBytes, int(std::chrono::milliseconds(options.requestTimeout).count()),
                                    int(std::chrono::milliseconds(options.idleTimeout).count())},
-                                  options.trustedProxies, this))
+                                  options.trustedProxies, options.accessLog, this))
 {
     m_authApi->registerRoutes(m_router);
     m_websitesApi->registerRoutes(m_router);
     m_iconApi->registerRoutes(m_router);
     m_portalPages.registerRoutes(m_router);
-    connect(m_websitesApi, &WebsitesApi::websiteSaved, m_iconApi, &IconApi::siteSaved);
 
     m_sweep.setInterval(std::chrono::hours(1));
-    connect(&m_sweep, &QTimer::timeout, this, [this] {
-        try {
-            removeExpired();
-        } catch (const DatabaseError &failure) {
-            std::fprintf(stderr, "removing expired entries failed: %s\n", failure.what());
-        }
-    });
+    // A failure is logged by the pool, and the next sweep tries again.
+    connect(&m_sweep, &QTimer::timeout, this, [this] { m_store.run(&CorvaneServer::removeExpired); });
     m_sweep.start();
 }
 
@@ -75,11 +66,12 @@ CorvaneServer::~CorvaneServer()
     delete m_authApi;
 }
 
-void CorvaneServer::removeExpired()
+void CorvaneServer::removeExpired(Stores &stores)
 {
-    m_sessions.removeExpired();
-    m_limiter.removeExpired();
-    m_icons.removeExpired();
+    stores.sessions.removeExpired();
+    stores.portalCodes.removeExpired();
+    stores.limiter.removeExpired();
+    stores.icons.removeExpired();
 }
 
 std::unique_ptr<CorvaneServer> CorvaneServer::start(const ServerOptions &options, QString *error)
@@ -97,29 +89,33 @@ std::unique_ptr<CorvaneServer> CorvaneServer::start(const ServerOptions &options
     const auto secret = ServerSecret::loadOrCreate(options.secretFile, error);
     if (!secret)
         return nullptr;
+    // Brings the schema up to date and checks it once, on a connection of its own; the store
+    // threads open theirs when first used.
     auto database = Database::open(options.database, error);
     if (!database)
         return nullptr;
     try {
         if (!ServerSecret::matchesDatabase(*secret, *database, error))
             return nullptr;
+        Stores stores(std::move(database), *secret, storeLifetimes(options));
+        removeExpired(stores);
+        stores.icons.addSitesOfEarlierSaves();
     } catch (const DatabaseError &failure) {
         *error = QString::fromUtf8(failure.what());
         return nullptr;
     }
-    std::unique_ptr<CorvaneServer> server(new CorvaneServer(options, std::move(database), *secret));
-    try {
-        server->removeExpired();
-        server->m_icons.addSitesOfEarlierSaves();
-    } catch (const DatabaseError &failure) {
-        *error = QString::fromUtf8(failure.what());
-        return nullptr;
+    std::unique_ptr<CorvaneServer> server(new CorvaneServer(options, *secret));
+    std::optional<QSslConfiguration> tls;
+    if (!options.tlsCertificateFile.isEmpty()) {
+        tls = HttpFrontend::tlsConfiguration(options.tlsCertificateFile, options.tlsKeyFile, error);
+        if (!tls)
+            return nullptr;
     }
-    const quint16 port = server->m_frontend->listen(options.listenAddress, options.port, error);
+    const quint16 port = server->m_frontend->listen(options.listenAddress, options.port, tls, error);
     if (port == 0)
         return nullptr;
     QUrl url;
-    url.setScheme(u"http"_s);
+    url.setScheme(tls ? u"https"_s : u"http"_s);
     url.setHost(options.listenAddress.toString());
     url.setPort(port);
     server->m_baseUrl = url;

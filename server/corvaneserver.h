@@ -1,17 +1,10 @@
 #pragma once
 
-#include "accountstore.h"
-#include "database.h"
-#include "iconcache.h"
-#include "listbuilder.h"
 #include "mailer.h"
 #include "portalpages.h"
-#include "ratelimiter.h"
-#include "resetcodestore.h"
 #include "router.h"
 #include "serveroptions.h"
-#include "sessionstore.h"
-#include "websitestore.h"
+#include "storepool.h"
 
 #include <QObject>
 #include <QTimer>
@@ -38,19 +31,12 @@ public:
     [[nodiscard]] const ServerOptions &options() const { return m_options; }
 
 private:
-    CorvaneServer(const ServerOptions &options, std::unique_ptr<Database> database, const QByteArray &secret);
+    CorvaneServer(const ServerOptions &options, const QByteArray &secret);
 
-    void removeExpired();
+    static void removeExpired(Stores &stores);
 
     ServerOptions m_options;
-    std::unique_ptr<Database> m_database;
-    AccountStore m_accounts;
-    SessionStore m_sessions;
-    ResetCodeStore m_resetCodes;
-    WebsiteStore m_websites;
-    RateLimiter m_limiter;
-    IconCache m_icons;
-    ListBuilder m_listBuilder;
+    StorePool m_store;
     Mailer m_mailer;
     Router m_router;
     AuthApi *m_authApi;

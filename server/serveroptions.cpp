@@ -47,6 +47,8 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                      u"cost"_s);
     const QCommandLineOption sessions(u"session-lifetime"_s, u"Seconds a sign-in token stays valid (default 30 days)."_s, u"seconds"_s);
     const QCommandLineOption codes(u"reset-code-lifetime"_s, u"Seconds a reset code stays valid (default 900)."_s, u"seconds"_s);
+    const QCommandLineOption portalCodes(u"portal-code-lifetime"_s, u"Seconds a one-time account page code stays valid (default 60)."_s,
+                                         u"seconds"_s);
     const QCommandLineOption requestTimeout(u"request-timeout"_s, u"Seconds a client may take to send one request (default 30)."_s,
                                             u"seconds"_s);
     const QCommandLineOption maxBody(u"max-body-bytes"_s, u"Largest accepted request body (default 4 MiB)."_s, u"bytes"_s);
@@ -73,8 +75,16 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
                                           u"Address of a load balancer whose X-Forwarded-For names the client; "
                                           "may be repeated."_s,
                                           u"address"_s);
-    parser.addOptions({listen, port, dataDir, database, outbox, latest, hashing, sessions, codes, requestTimeout, maxBody, secretFile,
-                       limitWindow, iconFetches, iconCeiling, privateIcons, listCache, trustedProxy});
+    const QCommandLineOption storeThreads(u"store-threads"_s, u"Threads with a database connection each for store work (default 4)."_s,
+                                          u"count"_s);
+    const QCommandLineOption accessLog(u"access-log"_s, u"Log one line per request: method, path without query, status, milliseconds."_s);
+    const QCommandLineOption tlsCertificate(u"tls-cert"_s, u"PEM certificate chain: serve HTTPS directly (needs --tls-key)."_s, u"path"_s);
+    const QCommandLineOption tlsKey(u"tls-key"_s, u"PEM private key of --tls-cert, unencrypted."_s, u"path"_s);
+    QCommandLineOption storeDelay(u"test-store-delay-ms"_s, u"Delay added to every store call (tests only)."_s, u"ms"_s);
+    storeDelay.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({listen,       port,        dataDir,        database,     outbox,     latest,      hashing,        sessions,
+                       codes,        portalCodes, requestTimeout, maxBody,      secretFile, limitWindow, iconFetches,    iconCeiling,
+                       privateIcons, listCache,   trustedProxy,   storeThreads, storeDelay, accessLog,   tlsCertificate, tlsKey});
     if (!parser.parse(arguments))
         return Failure::failure(parser.errorText());
     if (parser.isSet(u"help"_s))
@@ -112,10 +122,8 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
             return Failure::failure(u"--password-hashing must be interactive, moderate or minimal"_s);
     }
     const std::pair<const QCommandLineOption *, std::chrono::seconds *> durations[] = {
-        {&sessions, &options.sessionLifetime},
-        {&codes, &options.resetCodeLifetime},
-        {&requestTimeout, &options.requestTimeout},
-        {&limitWindow, &options.limitWindow},
+        {&sessions, &options.sessionLifetime},      {&codes, &options.resetCodeLifetime}, {&portalCodes, &options.portalCodeLifetime},
+        {&requestTimeout, &options.requestTimeout}, {&limitWindow, &options.limitWindow},
     };
     for (const auto &[option, target] : durations) {
         if (parser.isSet(*option) && !positiveSeconds(parser.value(*option), target))
@@ -126,6 +134,11 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
     options.secretFile
         = QDir(options.dataDirectory).absoluteFilePath(parser.isSet(secretFile) ? parser.value(secretFile) : u"server.key"_s);
     options.allowPrivateIconHosts = parser.isSet(privateIcons);
+    options.accessLog = parser.isSet(accessLog);
+    if (parser.isSet(tlsCertificate) != parser.isSet(tlsKey))
+        return Failure::failure(u"--tls-cert and --tls-key go together"_s);
+    options.tlsCertificateFile = parser.value(tlsCertificate);
+    options.tlsKeyFile = parser.value(tlsKey);
     qint64 count = 0;
     if (parser.isSet(iconFetches)) {
         if (!positiveNumber(parser.value(iconFetches), 1'000'000, &count))
@@ -141,6 +154,16 @@ Decoded<ServerOptions> ServerOptions::parse(const QStringList &arguments)
         if (!positiveNumber(parser.value(listCache), 1'000'000, &count))
             return Failure::failure(u"--list-cache-mb needs a number from 1 to 1000000"_s);
         options.listCacheBytes = count * 1024 * 1024;
+    }
+    if (parser.isSet(storeThreads)) {
+        if (!positiveNumber(parser.value(storeThreads), 256, &count))
+            return Failure::failure(u"--store-threads needs a number from 1 to 256"_s);
+        options.storeThreads = int(count);
+    }
+    if (parser.isSet(storeDelay)) {
+        if (!positiveNumber(parser.value(storeDelay), 60'000, &count))
+            return Failure::failure(u"--test-store-delay-ms needs a number from 1 to 60000"_s);
+        options.storeDelay = std::chrono::milliseconds(count);
     }
     for (const QString &text : parser.values(trustedProxy)) {
         QHostAddress proxy;

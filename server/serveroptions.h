@@ -22,6 +22,7 @@ struct ServerOptions {
     PasswordHasher::Cost passwordCost = PasswordHasher::Cost::Interactive;
     std::chrono::seconds sessionLifetime = std::chrono::days(30);
     std::chrono::seconds resetCodeLifetime = std::chrono::minutes(15);
+    std::chrono::seconds portalCodeLifetime = std::chrono::seconds(60);
     std::chrono::seconds requestTimeout = std::chrono::seconds(30);
     std::chrono::seconds idleTimeout = std::chrono::seconds(120);
     qint64 maxBodyBytes = 4 * 1024 * 1024;
@@ -37,6 +38,15 @@ struct ServerOptions {
     bool allowPrivateIconHosts = false;
     // Total size of the serialised lists kept in memory, over all accounts.
     qint64 listCacheBytes = qint64(256) * 1024 * 1024;
+    // PEM files for serving HTTPS directly, both or neither.
+    QString tlsCertificateFile;
+    QString tlsKeyFile;
+    // One log line per request: method, path without query, status, milliseconds.
+    bool accessLog = false;
+    // Threads that run store work, each with its own database connection.
+    int storeThreads = 4;
+    // Added to every store call; tests only.
+    std::chrono::milliseconds storeDelay{0};
     // Proxies (load balancers) whose X-Forwarded-For names the client.
     QList<QHostAddress> trustedProxies;
 

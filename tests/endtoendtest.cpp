@@ -8,6 +8,7 @@
 #include "library.h"
 
 #include <QTest>
+#include <QUrlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -102,6 +103,18 @@ private Q_SLOTS:
         QCOMPARE(idsOf(library), (QList<qint64>{second.id, first.id}));
         QVERIFY(!library.last().pinned());
         QCOMPARE(library.first().title, u"Renamed"_s);
+
+        // The account page opens with a one-time code that the portal takes once, never the token.
+        client->openAccountPortal();
+        QTRY_COMPARE(environment.workspace()->openedUrls.size(), 1);
+        const QUrl account = environment.workspace()->openedUrls.first();
+        QCOMPARE(account.path(), u"/account"_s);
+        QVERIFY(!account.toString().contains(token));
+        const QString code = QUrlQuery(account).queryItemValue(u"code"_s);
+        QVERIFY(!code.isEmpty());
+        RawHttpClient portal(m_server.baseUrl());
+        QCOMPARE(portal.request("GET", u"/account?code="_s + code).status, 303);
+        QCOMPARE(portal.request("GET", u"/account?code="_s + code).status, 401);
     }
 };
 

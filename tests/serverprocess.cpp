@@ -102,14 +102,15 @@ bool ServerProcess::launch()
 
     m_output.clear();
     m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Log lines (standard error) are read along with the output.
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(QStringLiteral(CORVANE_SERVER_EXECUTABLE), arguments);
     return true;
 }
 
 bool ServerProcess::waitUntilListening()
 {
-    static const QRegularExpression listening(u"listening on (http://\\S+)"_s);
+    static const QRegularExpression listening(u"listening on (https?://\\S+)"_s);
     const QDeadlineTimer deadline(startTimeoutMs);
     while (!deadline.hasExpired()) {
         if (m_process->state() == QProcess::NotRunning || !m_process->waitForReadyRead(int(deadline.remainingTime())))

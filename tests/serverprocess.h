@@ -42,7 +42,7 @@ public:
     [[nodiscard]] QStringList outboxMessages() const;
     // The six-digit code of the newest message to email (compared ignoring case), or empty.
     [[nodiscard]] QString latestResetCode(const QString &email) const;
-    // What the server printed on standard output so far.
+    // What the server printed so far, its log included.
     QString standardOutput();
 
 private:

@@ -6,11 +6,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QSslSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <limits>
+#include <thread>
 
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
@@ -48,7 +54,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        m_server = std::make_unique<ServerProcess>(QStringList{u"--latest-version"_s, u"1.2.3"_s});
+        m_server = std::make_unique<ServerProcess>(QStringList{u"--latest-version"_s, u"1.2.3"_s, u"--access-log"_s});
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_api = std::make_unique<ApiClient>(m_server->baseUrl());
     }
@@ -210,9 +216,14 @@ private Q_SLOTS:
         QCOMPARE(m_server->outboxMessages().size(), mailed + 1);
         const QString code = m_server->latestResetCode(u"reset@example.com"_s);
         QVERIFY(QRegularExpression(u"^\\d{6}$"_s).match(code).hasMatch());
-        // Mailed to the address as registered; the session token never reaches the log.
+        // Mailed to the address as registered, into a file only the server's user reads; neither the
+        // session token nor the code reaches the log.
         QTRY_VERIFY(m_server->standardOutput().contains(u"mail to Reset@Example.com"_s));
         QVERIFY(!m_server->standardOutput().contains(session));
+        QVERIFY(!m_server->standardOutput().contains(code));
+        const QFileInfo message(m_server->outboxMessages().last());
+        QCOMPARE(message.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+                 QFile::Permissions());
 
         const HttpAnswer done = api.reset(u"reset@example.com"_s, code);
         QCOMPARE(done.status, 200);
@@ -380,7 +391,8 @@ private Q_SLOTS:
         QVERIFY2(qAbs(differenceUs) < 40000, qPrintable(u"with an account, a reset takes %1 µs longer"_s.arg(differenceUs)));
     }
 
-    void dataAndSecretFileSurviveARestart()
+    // Killed while several clients save at once: every save that was answered is there after the restart.
+    void acknowledgedSavesSurviveAKillUnderLoad()
     {
         ServerProcess server;
         QVERIFY2(server.start(), qPrintable(server.errorString()));
@@ -388,14 +400,136 @@ private Q_SLOTS:
         QVERIFY(key.exists());
         QCOMPARE(key.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner), QFile::Permissions());
         const QString token = ApiClient(server.baseUrl()).registerAccount(u"keep@example.com"_s);
-        QCOMPARE(ApiClient(server.baseUrl()).add(token, u"https://k.example"_s, u"K"_s).status, 201);
+        std::atomic<bool> killed = false;
+        std::atomic<int> saved = 0;
+        const auto saveUntilKilled = [&server, &token, &killed, &saved](int client) {
+            ApiClient api(server.baseUrl());
+            QList<qint64> acknowledged;
+            for (int index = 0; !killed; ++index) {
+                const qint64 id = api.addId(token, u"https://k.example/%1/%2"_s.arg(client).arg(index), u"K"_s);
+                if (id > 0) {
+                    acknowledged.append(id);
+                    ++saved;
+                }
+            }
+            return acknowledged;
+        };
+        std::vector<std::future<QList<qint64>>> clients;
+        for (int client = 0; client < 6; ++client)
+            clients.push_back(std::async(std::launch::async, saveUntilKilled, client));
+        QTRY_VERIFY_WITH_TIMEOUT(saved >= 30, 20000);
         server.stop();
+        killed = true;
+        QList<qint64> acknowledged;
+        for (auto &client : clients)
+            acknowledged += client.get();
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        QCOMPARE(ApiClient(server.baseUrl()).websites(token).size(), 1);
+        QList<qint64> stored;
+        for (const auto &website : ApiClient(server.baseUrl()).websites(token))
+            stored.append(website.toObject().value("id"_L1).toInteger());
+        for (const qint64 id : std::as_const(acknowledged))
+            QVERIFY2(stored.contains(id), qPrintable(u"website %1 was acknowledged but lost"_s.arg(id)));
         server.stop();
         // The database alone, with another key, is refused rather than silently failing every code.
         QVERIFY(QFile::remove(key.filePath()));
         QVERIFY(!server.start());
+    }
+
+    // Store work runs off the thread that serves HTTP: a slow database holds up only its own requests.
+    void slowStoreDoesNotHoldUpOtherConnections()
+    {
+        ServerProcess server({u"--test-store-delay-ms"_s, u"1500"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        QElapsedTimer slow;
+        slow.start();
+        auto forgot
+            = std::async(std::launch::async, [url = server.baseUrl()] { return ApiClient(url).forgot(u"slow@example.com"_s).status; });
+        QTest::qWait(200);
+        QElapsedTimer quick;
+        quick.start();
+        QCOMPARE(ApiClient(server.baseUrl()).request("GET", u"/api/version"_s).status, 200);
+        QVERIFY2(quick.elapsed() < 1000, qPrintable(u"/api/version took %1 ms"_s.arg(quick.elapsed())));
+        QCOMPARE(forgot.get(), 200);
+        QVERIFY(slow.elapsed() >= 1500);
+    }
+
+    // A one-time code opens the account page of the account that asked for it, once and briefly,
+    // and is traded for a cookie scripts cannot read, so that no secret stays in the address.
+    void portalCodeOpensTheAccountPageOnce()
+    {
+        ServerProcess server({u"--portal-code-lifetime"_s, u"1"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        ApiClient api(server.baseUrl());
+        const QString token = api.registerAccount(u"code@example.com"_s);
+        api.registerAccount(u"other@example.com"_s);
+        const auto codeFor = [&api](const QString &session) {
+            return api.request("POST", u"/api/auth/portal-code"_s, {}, session).json().value("code"_L1).toString();
+        };
+        const auto open = [&server](const QString &code, const QByteArray &headers = {}) {
+            const QByteArray request
+                = "GET /account?code=" + code.toLatin1() + " HTTP/1.1\r\nHost: x\r\n" + headers + "Connection: close\r\n\r\n";
+            return RawHttpClient(server.baseUrl()).sendRaw(request).value(0);
+        };
+        const QString code = codeFor(token);
+        QVERIFY(code.size() >= 32);
+        const HttpAnswer opened = open(code);
+        QCOMPARE(opened.status, 303);
+        QCOMPARE(opened.header("location"), "/account");
+        const QByteArray cookie = opened.header("set-cookie");
+        QVERIFY(cookie.contains("; HttpOnly") && cookie.contains("; SameSite=Strict") && !cookie.contains("Secure"));
+        const QByteArray page = RawHttpClient(server.baseUrl())
+                                    .sendRaw("GET /account HTTP/1.1\r\nHost: x\r\nCookie: a=b; " + cookie.first(cookie.indexOf(';'))
+                                             + "\r\nConnection: close\r\n\r\n")
+                                    .value(0)
+                                    .body;
+        QVERIFY(page.contains("code@example.com") && !page.contains("other@example.com"));
+        QCOMPARE(open(code).status, 401);
+        QVERIFY(open(codeFor(token), "X-Forwarded-Proto: https\r\n").header("set-cookie").contains("; Secure"));
+        const QString late = codeFor(token);
+        QTest::qWait(1100);
+        QCOMPARE(open(late).status, 401);
+    }
+
+    // Direct TLS with a certificate made for this test: an encrypted round trip; a plain request and
+    // a handshake that never comes are dropped, the latter within the request time-out.
+    void tlsRoundTrip()
+    {
+        QTemporaryDir folder;
+        const QString certificate = folder.filePath(u"cert.pem"_s);
+        const QString key = folder.filePath(u"key.pem"_s);
+        QProcess openssl;
+        openssl.start(u"openssl"_s,
+                      {u"req"_s, u"-x509"_s, u"-newkey"_s, u"ec"_s, u"-pkeyopt"_s, u"ec_paramgen_curve:prime256v1"_s, u"-nodes"_s,
+                       u"-subj"_s, u"/CN=127.0.0.1"_s, u"-addext"_s, u"subjectAltName=IP:127.0.0.1"_s, u"-days"_s, u"1"_s, u"-keyout"_s,
+                       key, u"-out"_s, certificate});
+        if (!openssl.waitForFinished() || openssl.exitCode() != 0)
+            QSKIP("openssl cannot make a test certificate");
+        ServerProcess server({u"--tls-cert"_s, certificate, u"--tls-key"_s, key, u"--request-timeout"_s, u"1"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        QCOMPARE(server.baseUrl().scheme(), u"https"_s);
+
+        QSslSocket socket;
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        trusting.setCaCertificates(QSslCertificate::fromPath(certificate));
+        socket.setSslConfiguration(trusting);
+        socket.connectToHostEncrypted(u"127.0.0.1"_s, quint16(server.baseUrl().port()));
+        QVERIFY2(socket.waitForEncrypted(5000), qPrintable(socket.errorString()));
+        socket.write("GET /api/version HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        QByteArray answer;
+        while (socket.waitForReadyRead(5000))
+            answer += socket.readAll();
+        QVERIFY2(answer.startsWith("HTTP/1.1 200 ") && answer.contains("latestVersion"), answer.constData());
+
+        QUrl plain = server.baseUrl();
+        plain.setScheme(u"http"_s);
+        QCOMPARE(RawHttpClient(plain).sendRaw("GET /api/version HTTP/1.1\r\nHost: x\r\n\r\n", 1, 3000).size(), 0);
+        QTcpSocket silent;
+        silent.connectToHost(QHostAddress::LocalHost, quint16(server.baseUrl().port()));
+        QVERIFY(silent.waitForConnected(5000));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(silent.state() == QAbstractSocket::UnconnectedState || silent.waitForDisconnected(5000));
+        QVERIFY(timer.elapsed() < 3000);
     }
 
     void versionAndPortalPages()
@@ -418,6 +552,10 @@ private Q_SLOTS:
         QVERIFY(!account.body.contains("<style"));
         QCOMPARE(api.request("GET", u"/portal.css"_s).status, 200);
         QCOMPARE(api.request("GET", u"/account?token=forged"_s).status, 401);
+        // One access-log line per request, without the query that carried the token.
+        QTRY_VERIFY(m_server->standardOutput().contains(u"GET /account 401 "_s));
+        QVERIFY(!m_server->standardOutput().contains(u"forged"_s));
+        QVERIFY(!m_server->standardOutput().contains(token));
         QCOMPARE(api.request("GET", u"/contact?token="_s + token).status, 200);
         QVERIFY(api.request("GET", u"/download"_s).body.contains("1.2.3"));
     }

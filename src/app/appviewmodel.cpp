@@ -234,21 +234,36 @@ void AppViewModel::endRejectedSession()
 
 void AppViewModel::openAccountPortal()
 {
-    openPortalPage("/account"_L1);
+    openAccountPage();
 }
 
 void AppViewModel::openContactPage()
 {
-    openPortalPage("/contact"_L1);
+    openPortalPage("/contact"_L1, "token"_L1, m_backend->token().value_or(QString()));
 }
 
-void AppViewModel::openPortalPage(QLatin1StringView path)
+// A one-time code instead of the session token, which would stay in the browser's history; the page
+// opens without one, as when signed out, if none can be had.
+QCoro::Task<> AppViewModel::openAccountPage()
 {
-    const QString token = m_backend->token().value_or(QString());
+    QPointer self(this);
+    QString code;
+    if (m_backend->token()) {
+        const auto answer = co_await m_backend->request<PortalCodeResponse>(u"/auth/portal-code"_s, "POST");
+        if (!self)
+            co_return;
+        if (answer)
+            code = answer.value().code;
+    }
+    openPortalPage("/account"_L1, "code"_L1, code);
+}
+
+void AppViewModel::openPortalPage(QLatin1StringView path, QLatin1StringView key, const QString &value)
+{
     QString address = m_backend->webPortalURL() + path;
-    // Everything outside the unreserved set is escaped, so the token cannot end the query early.
-    if (!token.isEmpty())
-        address += "?token="_L1 + QString::fromLatin1(QUrl::toPercentEncoding(token));
+    // Everything outside the unreserved set is escaped, so the value cannot end the query early.
+    if (!value.isEmpty())
+        address += u'?' + key + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(value));
     const QUrl url(address, QUrl::StrictMode);
     if (url.isValid())
         m_workspace->openUrl(url);

@@ -128,7 +128,8 @@ private:
     void signOutLocally();
     void endRejectedSession();
     QCoro::Task<> fetchWebsitesWhenSignedIn();
-    void openPortalPage(QLatin1StringView path);
+    void openPortalPage(QLatin1StringView path, QLatin1StringView key, const QString &value);
+    QCoro::Task<> openAccountPage();
 
     // Declared before the subsystems, which use them: destroyed after them.
     std::unique_ptr<Preferences> m_preferences;

@@ -228,6 +228,19 @@ QJsonObject DeleteWebsiteResponse::toJson() const
     return {{"deletedId"_L1, deletedId}};
 }
 
+Decoded<PortalCodeResponse> PortalCodeResponse::fromJson(const QJsonValue &value)
+{
+    JsonFields fields(value);
+    PortalCodeResponse response;
+    response.code = fields.requiredString("code"_L1);
+    return fields.result(std::move(response));
+}
+
+QJsonObject PortalCodeResponse::toJson() const
+{
+    return {{"code"_L1, code}};
+}
+
 Decoded<SimpleMessageResponse> SimpleMessageResponse::fromJson(const QJsonValue &value)
 {
     JsonFields fields(value);

@@ -154,6 +154,14 @@ struct DeleteWebsiteResponse {
     [[nodiscard]] QJsonObject toJson() const;
 };
 
+// A one-time code that opens the account page signed in, in place of the session token.
+struct PortalCodeResponse {
+    QString code;
+
+    static Decoded<PortalCodeResponse> fromJson(const QJsonValue &value);
+    [[nodiscard]] QJsonObject toJson() const;
+};
+
 struct SimpleMessageResponse {
     std::optional<bool> success;
     std::optional<QString> message;

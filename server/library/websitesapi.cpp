@@ -1,0 +1,161 @@
+#include "websitesapi.h"
+
+#include "requestbody.h"
+#include "router.h"
+#include "storepool.h"
+
+#include <QCoroFuture>
+#include <QJsonDocument>
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+constexpr qsizetype maxUrlLength = 8192;
+constexpr qsizetype maxTitleLength = 2048;
+constexpr qsizetype maxContentLength = 1'000'000;
+
+const QString notFound = u"Website not found."_s;
+
+// Only a plain positive decimal names a website; anything else cannot exist.
+std::optional<qint64> websiteId(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 19
+        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 id = text.toLongLong(&ok);
+    if (!ok || id <= 0)
+        return std::nullopt;
+    return id;
+}
+
+ApiResponse single(const SavedWebsite &website, int status = 200)
+{
+    return ApiResponse::json(SingleWebsiteResponse{website}.toJson(), status);
+}
+
+ApiResponse found(const std::optional<SavedWebsite> &website)
+{
+    return website ? single(*website) : ApiResponse::error(404, notFound);
+}
+
+ApiResponse shuttingDown()
+{
+    return ApiResponse::error(503, u"The server is shutting down."_s);
+}
+}
+
+WebsitesApi::WebsitesApi(StorePool &store, qint64 cacheBytes, SaveHook saved, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_saved(std::move(saved))
+    , m_lists(cacheBytes)
+{ }
+
+void WebsitesApi::registerRoutes(Router &router)
+{
+    using Method = QHttpServerRequest::Method;
+    router.addAuthenticated(Method::Get, u"/api/websites"_s,
+                            [this](ApiRequest request, qint64 userId) { return list(std::move(request), userId); });
+    router.addAuthenticated(Method::Post, u"/api/websites"_s,
+                            [this](ApiRequest request, qint64 userId) { return create(std::move(request), userId); });
+    router.addAuthenticated(Method::Put, u"/api/websites/{}"_s,
+                            [this](ApiRequest request, qint64 userId) { return rename(std::move(request), userId); });
+    router.addAuthenticated(Method::Delete, u"/api/websites/{}"_s,
+                            [this](ApiRequest request, qint64 userId) { return remove(std::move(request), userId); });
+    router.addAuthenticated(Method::Patch, u"/api/websites/{}/pin"_s,
+                            [this](ApiRequest request, qint64 userId) { return pin(std::move(request), userId); });
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest, qint64 userId)
+{
+    QPointer self(this);
+    // Version first: a change racing with the list makes the entry stale, never wrong.
+    auto versioning = m_store.run([userId](Stores &stores) { return stores.websites.libraryVersion(userId); });
+    const qint64 version = co_await versioning;
+    if (!self)
+        co_return shuttingDown();
+    if (const CachedList *cached = m_lists.object(userId); cached && cached->version == version)
+        co_return ApiResponse{200, "application/json", cached->body, {}};
+    auto building = m_store.run([userId](Stores &stores) {
+        return QJsonDocument(WebsitesResponse{stores.websites.list(userId)}.toJson()).toJson(QJsonDocument::Compact);
+    });
+    const QByteArray body = co_await building;
+    if (!self)
+        co_return shuttingDown();
+    // An entry larger than the whole budget is simply not kept.
+    m_lists.insert(userId, new CachedList{version, body}, body.size());
+    co_return ApiResponse{200, "application/json", body, {}};
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request, qint64 userId)
+{
+    RequestBody body = RequestBody::parse(request.body);
+    NewWebsite website;
+    website.url = body.nonBlankText("url"_L1, maxUrlLength);
+    website.title = body.nonBlankText("title"_L1, maxTitleLength);
+    website.screenshotUrl = body.optionalText("screenshotUrl"_L1, maxUrlLength);
+    website.content = body.optionalText("content"_L1, maxContentLength);
+    if (!body.ok())
+        co_return ApiResponse::error(400, body.error());
+    QPointer self(this);
+    // The site is recorded before the answer goes out, so that its icon may be asked for at once.
+    auto creating = m_store.run([userId, website](Stores &stores) {
+        SavedWebsite saved = stores.websites.create(userId, website);
+        try {
+            stores.icons.addSavedSite(QUrl(website.url));
+        } catch (const DatabaseError &failure) {
+            // The website is saved all the same; only its icon stays unfetched.
+            qCWarning(lcStorage) << "recording a saved site failed:" << failure.what();
+        }
+        return saved;
+    });
+    const SavedWebsite saved = co_await creating;
+    if (!self)
+        co_return shuttingDown();
+    auto afterSave = m_saved(QUrl(website.url), request.clientAddress);
+    co_await afterSave;
+    co_return single(saved, 201);
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request, qint64 userId)
+{
+    const auto id = websiteId(request.arguments.at(0));
+    if (!id)
+        co_return ApiResponse::error(404, notFound);
+    RequestBody body = RequestBody::parse(request.body);
+    const QString title = body.nonBlankText("title"_L1, maxTitleLength);
+    if (!body.ok())
+        co_return ApiResponse::error(400, body.error());
+    auto renaming = m_store.run([userId, id = *id, title](Stores &stores) { return stores.websites.rename(userId, id, title); });
+    const auto website = co_await renaming;
+    co_return found(website);
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::pin(ApiRequest request, qint64 userId)
+{
+    const auto id = websiteId(request.arguments.at(0));
+    if (!id)
+        co_return ApiResponse::error(404, notFound);
+    RequestBody body = RequestBody::parse(request.body);
+    const bool pinned = body.boolean("isPinned"_L1);
+    if (!body.ok())
+        co_return ApiResponse::error(400, body.error());
+    auto pinning = m_store.run([userId, id = *id, pinned](Stores &stores) { return stores.websites.setPinned(userId, id, pinned); });
+    const auto website = co_await pinning;
+    co_return found(website);
+}
+
+QCoro::Task<ApiResponse> WebsitesApi::remove(ApiRequest request, qint64 userId)
+{
+    const auto id = websiteId(request.arguments.at(0));
+    if (!id)
+        co_return ApiResponse::error(404, notFound);
+    auto removing = m_store.run([userId, id = *id](Stores &stores) { return stores.websites.remove(userId, id); });
+    const bool removed = co_await removing;
+    if (!removed)
+        co_return ApiResponse::error(404, notFound);
+    co_return ApiResponse::json(DeleteWebsiteResponse{*id}.toJson());
+}
