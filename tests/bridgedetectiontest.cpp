@@ -53,6 +53,9 @@ private Q_SLOTS:
         QTest::newRow("focused, but its host ended a minute ago")
             << QStringList{u"chromium focused closed https://c.example/"_s} << 61 << u"firefox"_s << QString() << QStringList{u"chromium"_s}
             << u"Firefox https://f.example/file desktop"_s;
+        QTest::newRow("focused, but its browser just quit")
+            << QStringList{u"chromium focused closed https://c.example/"_s} << 0 << u"firefox"_s << QString() << QStringList{u"chromium"_s}
+            << u"Firefox https://f.example/file desktop"_s;
         QTest::newRow("focused with its host running, however quiet")
             << QStringList{u"chromium focused https://c.example/"_s} << 61 << u"firefox"_s << QString() << QStringList{u"chromium"_s}
             << u"Chromium https://c.example/ add-on"_s;

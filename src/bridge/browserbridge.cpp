@@ -202,7 +202,11 @@ void BrowserBridge::close(QLocalSocket *socket)
     m_hosts.remove(browserId);
     {
         const QMutexLocker locker(&m_mutex);
-        m_states[browserId].open = false;
+        // The browser quit, or unloaded the add-on until its next event, which resends the focus:
+        // either way the focus last reported no longer holds.
+        BridgeBrowserState &state = m_states[browserId];
+        state.open = false;
+        state.focused = false;
     }
     Q_EMIT stateChanged(browserId);
 }

@@ -8,7 +8,8 @@ QStringList connectedBrowsers(const QList<BridgeBrowserState> &states, BridgeBro
 {
     QStringList connected;
     for (const BridgeBrowserState &state : states) {
-        if (state.isConnected(now) && isSupportedBrowser(state.browserId))
+        // Without its host the browser may have quit; one still running is in the desktop's list.
+        if (state.open && state.isConnected(now) && isSupportedBrowser(state.browserId))
             connected.append(state.browserId);
     }
     return connected;
