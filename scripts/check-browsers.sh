@@ -61,9 +61,20 @@ chromium "${browser_flags[@]}" "$(page one)" >/dev/null 2>&1 &
 chromium_pid=$!
 pids+=($!)
 
+# Without the add-on a step may show the right browser without its address yet, never another
+# browser's or another page's address.
+wrong_steps=0
 report() {
-  echo "== $1"
-  "$corvane" --capture-report || echo "(corvane exited with $?)"
+  local label=$1 browser=$2 url=$3 verdict
+  echo "== $label"
+  verdict=$("$corvane" --capture-report | python3 -c '
+import json, sys
+result = json.load(sys.stdin)["result"] or {}
+seen = (result.get("browserName", ""), result.get("url", ""))
+right = seen[0] == sys.argv[1] and seen[1] in ("", sys.argv[2])
+print(("ok   " if right else "WRONG ") + " ".join(seen))' "$browser" "$url") || verdict="WRONG (corvane exited with $?)"
+  echo "$verdict"
+  [ "${verdict#WRONG}" = "$verdict" ] || wrong_steps=$((wrong_steps + 1))
 }
 activate() {
   local window
@@ -82,19 +93,20 @@ navigate() {
 # Firefox writes its session about 15 s after a change, Chromium within a few seconds.
 sleep 20
 activate firefox-esr
-report "Firefox in front, page one"
+report "Firefox in front, page one" Firefox "$(page one)"
 navigate "$(page two)"
 sleep 3
-report "Firefox in front, page two loaded, session not yet written"
+report "Firefox in front, page two loaded, session not yet written" Firefox "$(page two)"
 sleep 17
-report "Firefox in front, page two, session written"
+report "Firefox in front, page two, session written" Firefox "$(page two)"
 activate chromium
-report "Chromium in front, page one"
+report "Chromium in front, page one" Chromium "$(page one)"
 navigate "$(page three)"
 sleep 12
-report "Chromium in front, page three"
+report "Chromium in front, page three" Chromium "$(page three)"
 activate firefox-esr
-report "Firefox in front again, page two"
+report "Firefox in front again, page two" Firefox "$(page two)"
+echo "without the add-on: $wrong_steps of 6 steps showed another browser's or another page's address"
 
 # With the add-on: a fresh home, the host registered, Corvane running to receive the reports.
 kill "$firefox_pid" "$chromium_pid" 2>/dev/null || true
@@ -214,4 +226,5 @@ else
   echo "== no weston: the Wayland run is skipped"
 fi
 "$corvane" --disconnect-browsers
+failures=$((failures + wrong_steps))
 [ "$failures" -eq 0 ] || { echo "$failures step(s) failed"; exit 1; }
