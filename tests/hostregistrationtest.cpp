@@ -62,22 +62,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("allowedKey");
         QTest::addColumn<QString>("allowed");
 
-        const QString origin = u"chrome-extension://mffkcdpkadofjmldljloenbbppnbogie/"_s;
+        const auto chromiumFamily = [](const char *name, const QString &folder) {
+            QTest::newRow(name) << folder << folder + u"/NativeMessagingHosts/app.corvane.bridge.json"_s << u"allowed_origins"_s
+                                << u"chrome-extension://mffkcdpkadofjmldljloenbbppnbogie/"_s;
+        };
         QTest::newRow("firefox") << u".mozilla"_s << u".mozilla/native-messaging-hosts/app.corvane.bridge.json"_s << u"allowed_extensions"_s
                                  << u"bridge@corvane.app"_s;
-        QTest::newRow("chromium") << u".config/chromium"_s << u".config/chromium/NativeMessagingHosts/app.corvane.bridge.json"_s
-                                  << u"allowed_origins"_s << origin;
-        QTest::newRow("chrome") << u".config/google-chrome"_s << u".config/google-chrome/NativeMessagingHosts/app.corvane.bridge.json"_s
-                                << u"allowed_origins"_s << origin;
-        QTest::newRow("brave") << u".config/BraveSoftware/Brave-Browser"_s
-                               << u".config/BraveSoftware/Brave-Browser/NativeMessagingHosts/app.corvane.bridge.json"_s
-                               << u"allowed_origins"_s << origin;
-        QTest::newRow("edge") << u".config/microsoft-edge"_s << u".config/microsoft-edge/NativeMessagingHosts/app.corvane.bridge.json"_s
-                              << u"allowed_origins"_s << origin;
-        QTest::newRow("vivaldi") << u".config/vivaldi"_s << u".config/vivaldi/NativeMessagingHosts/app.corvane.bridge.json"_s
-                                 << u"allowed_origins"_s << origin;
-        QTest::newRow("opera") << u".config/opera"_s << u".config/opera/NativeMessagingHosts/app.corvane.bridge.json"_s
-                               << u"allowed_origins"_s << origin;
+        chromiumFamily("chromium", u".config/chromium"_s);
+        chromiumFamily("chrome", u".config/google-chrome"_s);
+        chromiumFamily("brave", u".config/BraveSoftware/Brave-Browser"_s);
+        chromiumFamily("edge", u".config/microsoft-edge"_s);
+        chromiumFamily("vivaldi", u".config/vivaldi"_s);
+        chromiumFamily("opera", u".config/opera"_s);
     }
     void registersPerBrowser()
     {

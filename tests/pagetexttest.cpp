@@ -68,18 +68,24 @@ private Q_SLOTS:
         QCOMPARE(m_requests.value(0).header("User-Agent"), QByteArray(PageTextExtractor::userAgent.data()));
     }
 
+    // The browser's own text comes first; without it the page is fetched, but only from the web.
     void browserRoute_data()
     {
         QTest::addColumn<std::optional<QString>>("fromBrowser");
+        QTest::addColumn<QString>("url"); // "{server}" stands for the stub server
         QTest::addColumn<QString>("text");
-        QTest::newRow("the browser's text") << std::optional(u" Words from Safari \n"_s) << u" Words from Safari \n"_s;
-        QTest::newRow("blank text falls back to the fetch") << std::optional(u" \n "_s) << u"fetched"_s;
-        QTest::newRow("no text falls back to the fetch") << std::optional<QString>() << u"fetched"_s;
+        const QString page = u"{server}/page"_s;
+        QTest::newRow("the browser's text") << std::optional(u" Words from Safari \n"_s) << page << u" Words from Safari \n"_s;
+        QTest::newRow("blank text falls back to the fetch") << std::optional(u" \n "_s) << page << u"fetched"_s;
+        QTest::newRow("no text falls back to the fetch") << std::optional<QString>() << page << u"fetched"_s;
+        QTest::newRow("a local file is not fetched") << std::optional<QString>() << u"file:///etc/hostname"_s << QString();
+        QTest::newRow("nor what is not a URL") << std::optional<QString>() << u"http://exa mple.com"_s << QString();
     }
 
     void browserRoute()
     {
         QFETCH(std::optional<QString>, fromBrowser);
+        QFETCH(QString, url);
         QFETCH(QString, text);
         auto reader = std::make_shared<FakeTabReader>();
         if (fromBrowser)
@@ -88,24 +94,10 @@ private Q_SLOTS:
         server.on("GET", u"/page"_s, StubServer::text(200, "<p>fetched</p>", "text/html"));
         PageTextExtractor extractor(reader);
 
-        QCOMPARE(QCoro::waitFor(extractor.extractPageText(server.baseUrl() + "/page"_L1, u"Safari"_s)), text);
+        QCOMPARE(QCoro::waitFor(extractor.extractPageText(url.replace(u"{server}"_s, server.baseUrl()), u"Safari"_s)), text);
         QCOMPARE(reader->calls(), QStringList{u"text Safari"_s});
         // The page is fetched only when the browser gave no text.
         QCOMPARE(server.requests().size(), text == "fetched"_L1 ? 1 : 0);
-    }
-
-    void addressesThatAreNotFetched_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::newRow("local file") << u"file:///etc/hostname"_s;
-        QTest::newRow("not a URL") << u"http://exa mple.com"_s;
-    }
-
-    void addressesThatAreNotFetched()
-    {
-        QFETCH(QString, url);
-        PageTextExtractor extractor(std::make_shared<FakeTabReader>());
-        QCOMPARE(QCoro::waitFor(extractor.extractPageText(url, u"Firefox"_s)), QString());
     }
 };
 

@@ -2,25 +2,20 @@
 
 #include "savedialog.h"
 
-#include <QList>
+#include <QStringList>
 
 // Answers every question with the path the test chose (nothing: the user cancelled) and records
-// what it was asked.
+// the file name each question proposed.
 class FakeSaveDialog : public SaveDialog
 {
 public:
-    struct Question {
-        QString title;
-        QString proposedFileName;
-        QString nameFilter;
-    };
-
-    std::optional<QString> askForSavePath(const QString &title, const QString &proposedFileName, const QString &nameFilter) override
+    std::optional<QString> askForSavePath(const QString & /*title*/, const QString &proposedFileName,
+                                          const QString & /*nameFilter*/) override
     {
-        questions.append({title, proposedFileName, nameFilter});
+        questions.append(proposedFileName);
         return answer;
     }
 
     std::optional<QString> answer;
-    QList<Question> questions;
+    QStringList questions;
 };
