@@ -102,7 +102,7 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     });
     m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences, *m_secrets,
                                                      [this](AuthResponse session) { return startSession(std::move(session)); });
-    m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend);
+    m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend, *m_account);
     m_capture
         = std::make_unique<BrowserCapture>(*m_workspace, *m_windowList, std::move(dependencies.tabReader), *m_preferences, *m_backend);
     connect(m_capture.get(), &BrowserCapture::websiteSaved, m_library.get(), &Library::addSavedWebsite);
