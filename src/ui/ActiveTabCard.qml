@@ -143,6 +143,16 @@ DashboardCard {
                     onTextEdited: card.capture.customURLInput = text
                     onAccepted: card.capture.saveActiveWebsite()
                 }
+
+                Text {
+                    objectName: "manualUrlError"
+                    visible: card.capture.customURLError !== undefined
+                    text: card.capture.customURLError ?? ""
+                    textFormat: Text.PlainText
+                    font.pixelSize: 11
+                    font.weight: Font.Medium
+                    color: card.theme.dangerFill
+                }
             }
         }
     }
