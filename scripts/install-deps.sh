@@ -17,6 +17,7 @@ packages=(
   postgresql
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
+  openbox xdotool qml-qt6
   clang-format clang-tidy
   nodejs
 )
