@@ -33,9 +33,7 @@ std::optional<QString> TabSaveRequest::webAddress(const QString &typed)
     if (typed.isEmpty() || std::ranges::any_of(typed, [](QChar c) { return c.isSpace(); }))
         return std::nullopt;
     const bool hasWebScheme = typed.startsWith("http://"_L1, Qt::CaseInsensitive) || typed.startsWith("https://"_L1, Qt::CaseInsensitive);
-    // Any other scheme would become part of a host once https is put in front.
-    if (!hasWebScheme && typed.contains("://"_L1))
-        return std::nullopt;
+    // Another scheme becomes a host without a dot, or an invalid port, once https is in front.
     const QString address = hasWebScheme ? typed : "https://"_L1 + typed;
     const QUrl parsed(address, QUrl::StrictMode);
     // "mailto:a@b.org" parses as credentials in front of a host; nobody types those into a page address.
