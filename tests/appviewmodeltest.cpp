@@ -326,6 +326,34 @@ private Q_SLOTS:
         QCOMPARE(posts().size(), 1);
     }
 
+    // The active-tab card marks a page the library holds by this comparison.
+    void sameAddress_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("same");
+        const QString page = u"https://a.test/x"_s;
+        QTest::newRow("identical") << page << page << true;
+        QTest::newRow("fragment") << u"https://a.test/x#top"_s << page << true;
+        QTest::newRow("trailing slash") << u"https://a.test/x/"_s << page << true;
+        QTest::newRow("bare host and its root") << u"https://a.test/"_s << u"https://a.test"_s << true;
+        QTest::newRow("case of scheme and host") << u"HTTPS://A.test/x"_s << page << true;
+        QTest::newRow("case of the path") << u"https://a.test/X"_s << page << false;
+        QTest::newRow("query") << u"https://a.test/x?p=1"_s << u"https://a.test/x?p=2"_s << false;
+        QTest::newRow("scheme") << u"http://a.test/x"_s << page << false;
+        QTest::newRow("host") << u"https://b.test/x"_s << page << false;
+        QTest::newRow("no address") << QString() << QString() << false;
+    }
+
+    void sameAddress()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, same);
+        QCOMPARE(Library::isSameAddress(first, second), same);
+        QCOMPARE(Library::isSameAddress(second, first), same);
+    }
+
     void portalLinks_data()
     {
         QTest::addColumn<QVariant>("token");

@@ -536,6 +536,7 @@ private Q_SLOTS:
             {u"empty-dashboard"_s, {u"emptyState"_s}, {u"websitesRows"_s}},
             {u"waiting"_s, {u"tabDomain"_s}, {u"permissionCard"_s}},
             {u"no-compositor"_s, {u"emailField"_s}, {u"headerRightGroup"_s}},
+            {u"already-saved"_s, {u"alreadySaved"_s, u"saveButton"_s}, {u"permissionCard"_s}},
             {u"settings"_s, {u"signOutButton"_s}, {u"dashboardView"_s}}};
         for (const QByteArray &appearance : {"light"_ba, "dark"_ba}) {
             for (const auto &[screen, shown, hidden] : screens)
@@ -555,8 +556,15 @@ private Q_SLOTS:
         const bool signedIn = !shown.contains(u"emailField"_s);
         const bool waiting = screen == "waiting"_L1;
         const bool composited = screen != "no-compositor"_L1;
-        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn, waiting);
+        const bool alreadySaved = screen == "already-saved"_L1;
+        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn, waiting || alreadySaved);
         panel->window->setComposited(composited);
+        if (alreadySaved) {
+            panel->environment.tabReader()->answer(u"chrome"_s, u"https://www.site2.test/article/#comments|||Website number 2"_s);
+            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
+            QTRY_VERIFY(panel->shows("alreadySaved"));
+            QVERIFY(panel->item("saveButton")->isEnabled());
+        }
         if (waiting) {
             panel->environment.tabReader()->answer(u"chrome"_s, u"|||Release notes"_s, true);
             panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
