@@ -17,6 +17,7 @@ packages=(
   postgresql openssl
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
+  openbox xdotool qml-qt6
   clang-format clang-tidy
   nodejs
 )

@@ -37,7 +37,7 @@ struct AccountParts {
                    sessions.append(std::move(session));
                    co_return;
                })
-        , form(backend)
+        , form(backend, card)
     {
         preferences.setText(Preferences::kRememberedEmail, kRememberedBefore.at(0));
         preferences.setText(Preferences::kRememberedPassword, kRememberedBefore.at(1));
@@ -274,11 +274,19 @@ private Q_SLOTS:
                                     {u"changeNewPasswordInput"_s, u"      "_s},
                                     {u"changeConfirmPasswordInput"_s, u"      "_s}},
                                    {{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}});
-        change("password change", 200, {{u"success"_s, true}},
-               {{u"changePasswordSuccess"_s, u"Password updated successfully."_s},
-                {u"currentPasswordInput"_s, u""_s},
-                {u"changeNewPasswordInput"_s, u""_s},
-                {u"changeConfirmPasswordInput"_s, u""_s}});
+        // The remembered password follows the change, unless nothing is remembered.
+        const QVariantMap changed{{u"changePasswordSuccess"_s, u"Password updated successfully."_s},
+                                  {u"currentPasswordInput"_s, u""_s},
+                                  {u"changeNewPasswordInput"_s, u""_s},
+                                  {u"changeConfirmPasswordInput"_s, u""_s}};
+        change("password change", 200, {{u"success"_s, true}}, changed, {kRememberedBefore.at(0), u"      "_s});
+        rowsOf("changePassword", Mode::Login,
+               {{u"rememberMe"_s, false},
+                {u"currentPasswordInput"_s, u"old secret"_s},
+                {u"changeNewPasswordInput"_s, u"      "_s},
+                {u"changeConfirmPasswordInput"_s, u"      "_s}},
+               {{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}})(
+            "password change, nothing remembered", 200, {{u"success"_s, true}}, changed, {QString(), QString()});
         change("password change refused by the server", 400, serverError(u"Current password is incorrect"_s),
                shown("changePasswordError", u"Current password is incorrect"_s));
         // The session is over; signing out is the panel's business.

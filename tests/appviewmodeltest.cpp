@@ -240,23 +240,40 @@ private Q_SLOTS:
     }
 
     // A saved tab goes first in the library; the form is cleared only when the backend stored it.
+    // Text that is no web address is not sent at all; the field says so until it is edited.
     void savingATypedAddress_data()
     {
+        QTest::addColumn<QString>("typed"); // %1 is the stub server's host and port
         QTest::addColumn<int>("status");
-        QTest::newRow("stored") << 200;
-        QTest::newRow("refused") << 500;
+        QTest::addColumn<QString>("sent"); // the address posted; empty when nothing is
+        QTest::addColumn<QString>("content");
+
+        const QString page = u"http://%1/page"_s;
+        QTest::newRow("stored") << u" "_s + page + u"\n"_s << 200 << page << u"Hello page"_s;
+        QTest::newRow("refused") << u" "_s + page + u"\n"_s << 500 << page << u"Hello page"_s;
+        // The stub speaks no TLS, so the https page has no text.
+        QTest::newRow("bare host gets https") << u"%1/page"_s << 200 << u"https://%1/page"_s << QString();
+        QTest::newRow("upper-case scheme") << u"HTTP://%1/page"_s << 200 << u"HTTP://%1/page"_s << u"Hello page"_s;
+        for (const QString &typed : {u"hello world"_s, u"%1/a page"_s, u"hello"_s, u"https://"_s, u"http://.org/"_s, u"ftp://%1/page"_s,
+                                     u"file:///etc/passwd"_s, u"javascript:alert(1)"_s, u"mailto:ada@example.org"_s, u"https://user@%1/"_s})
+            QTest::newRow(qPrintable(typed)) << typed << 200 << QString() << QString();
     }
 
     void savingATypedAddress()
     {
+        QFETCH(QString, typed);
         QFETCH(int, status);
+        QFETCH(QString, sent);
+        QFETCH(QString, content);
         TestEnvironment environment;
         environment.storeSession(kUser);
         StubServer server;
+        const QString hostAndPort = QUrl(server.baseUrl()).authority();
+        typed.replace(u"%1"_s, hostAndPort);
+        sent.replace(u"%1"_s, hostAndPort);
         server.on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{kLibrary}.toJson()));
-        const QString page = server.baseUrl() + u"/page"_s;
         server.on("GET", u"/page"_s, StubServer::text(200, "<p>Hello <script>x()</script><b>page</b></p>", "text/html"));
-        const SavedWebsite stored{.id = 7, .url = page, .title = u"127.0.0.1"_s, .createdAt = u"2024-07-01"_s};
+        const SavedWebsite stored{.id = 7, .url = sent, .title = u"127.0.0.1"_s, .createdAt = u"2024-07-01"_s};
         server.on("POST", u"/api/websites"_s,
                   status == 200 ? StubServer::json(200, SingleWebsiteResponse{stored}.toJson())
                                 : StubServer::json(status, QJsonObject{{u"error"_s, u"busy"_s}}));
@@ -264,10 +281,10 @@ private Q_SLOTS:
         QTRY_COMPARE(model->library()->websiteCount(), 3);
         BrowserCapture &capture = *model->capture();
         capture.setShowManualURLField(true);
-        capture.setCustomURLInput(u" "_s + page + u"\n"_s);
+        capture.setCustomURLInput(typed);
 
         capture.saveActiveWebsite();
-        QVERIFY(capture.isSavingTab());
+        QCOMPARE(capture.isSavingTab(), !sent.isEmpty());
         capture.saveActiveWebsite();
         QTRY_VERIFY(capture.showSavedCheckmark() || !capture.isSavingTab());
 
@@ -276,14 +293,24 @@ private Q_SLOTS:
             posts.removeIf([](const StubServer::Request &request) { return request.method != "POST"; });
             return posts;
         };
+        if (sent.isEmpty()) {
+            QVERIFY(!QSignalSpy(&server, &StubServer::requestReceived).wait(100));
+            QVERIFY(posts().isEmpty());
+            QCOMPARE(capture.customURLError(), u"Not a web address"_s);
+            QCOMPARE(capture.customURLInput(), typed);
+            capture.setCustomURLInput(typed + u"x"_s);
+            QCOMPARE(capture.customURLError(), std::nullopt);
+            return;
+        }
         QCOMPARE(posts().size(), 1);
         QCOMPARE(QJsonDocument::fromJson(posts().first().body).object(),
-                 (QJsonObject{{u"url"_s, page},
+                 (QJsonObject{{u"url"_s, sent},
                               {u"title"_s, u"127.0.0.1"_s},
                               {u"screenshotUrl"_s, server.baseUrl() + u"/api/icon?domain=127.0.0.1&sz=128"_s},
-                              {u"content"_s, u"Hello page"_s}}));
+                              {u"content"_s, content}}));
+        QCOMPARE(capture.customURLError(), std::nullopt);
         if (status != 200) {
-            QCOMPARE(capture.customURLInput(), u" "_s + page + u"\n"_s);
+            QCOMPARE(capture.customURLInput(), typed);
             QVERIFY(capture.showManualURLField());
             QCOMPARE(idsOf(model->library()->websites()), (QList<qint64>{2, 3, 1}));
             return;
@@ -297,6 +324,34 @@ private Q_SLOTS:
         QTRY_VERIFY(!capture.isSavingTab());
         QVERIFY(!capture.showSavedCheckmark());
         QCOMPARE(posts().size(), 1);
+    }
+
+    // The active-tab card marks a page the library holds by this comparison.
+    void sameAddress_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("same");
+        const QString page = u"https://a.test/x"_s;
+        QTest::newRow("identical") << page << page << true;
+        QTest::newRow("fragment") << u"https://a.test/x#top"_s << page << true;
+        QTest::newRow("trailing slash") << u"https://a.test/x/"_s << page << true;
+        QTest::newRow("bare host and its root") << u"https://a.test/"_s << u"https://a.test"_s << true;
+        QTest::newRow("case of scheme and host") << u"HTTPS://A.test/x"_s << page << true;
+        QTest::newRow("case of the path") << u"https://a.test/X"_s << page << false;
+        QTest::newRow("query") << u"https://a.test/x?p=1"_s << u"https://a.test/x?p=2"_s << false;
+        QTest::newRow("scheme") << u"http://a.test/x"_s << page << false;
+        QTest::newRow("host") << u"https://b.test/x"_s << page << false;
+        QTest::newRow("no address") << QString() << QString() << false;
+    }
+
+    void sameAddress()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, same);
+        QCOMPARE(Library::isSameAddress(first, second), same);
+        QCOMPARE(Library::isSameAddress(second, first), same);
     }
 
     void portalLinks_data()

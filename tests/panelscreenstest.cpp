@@ -163,7 +163,7 @@ private Q_SLOTS:
         panel.click("authSubmit");
         QTRY_VERIFY(panel.shows("authError"));
         QVERIFY(panel.shows("authSuccess"));
-        QVERIFY(panel.item("authError")->y() < panel.item("authSuccess")->y());
+        QTRY_VERIFY(panel.item("authError")->y() < panel.item("authSuccess")->y());
     }
 
     void signInAndOut()
@@ -190,6 +190,11 @@ private Q_SLOTS:
 
         panel.click("settingsButton");
         QTRY_VERIFY(panel.shows("signOutButton"));
+        // Quit is there only where no tray menu offers it.
+        QVERIFY(!panel.shows("quitButton"));
+        panel.model->setHasTrayIcon(false);
+        QTRY_VERIFY(panel.shows("quitButton"));
+        panel.waitUntilStill("signOutButton");
         panel.click("signOutButton");
         QTRY_COMPARE(panel.currentScreen(), u"authentication"_s);
         QTRY_VERIFY(panel.shows("authCardView"));
@@ -530,6 +535,8 @@ private Q_SLOTS:
             {u"dashboard"_s, {u"websitesRows"_s, u"headerRightGroup"_s}, {u"emptyState"_s, u"authCardView"_s}},
             {u"empty-dashboard"_s, {u"emptyState"_s}, {u"websitesRows"_s}},
             {u"waiting"_s, {u"tabDomain"_s}, {u"permissionCard"_s}},
+            {u"no-compositor"_s, {u"emailField"_s}, {u"headerRightGroup"_s}},
+            {u"already-saved"_s, {u"alreadySaved"_s, u"saveButton"_s}, {u"permissionCard"_s}},
             {u"settings"_s, {u"signOutButton"_s}, {u"dashboardView"_s}}};
         for (const QByteArray &appearance : {"light"_ba, "dark"_ba}) {
             for (const auto &[screen, shown, hidden] : screens)
@@ -538,7 +545,8 @@ private Q_SLOTS:
     }
 
     // Each screen in each appearance, saved for review: the card's own shade fills the panel and
-    // nothing is drawn past its rounded corners.
+    // nothing is drawn past its rounded corners; without a compositor, where transparent pixels
+    // show black, nothing is see-through and no click passes.
     void screens()
     {
         QFETCH(QByteArray, appearance);
@@ -547,7 +555,16 @@ private Q_SLOTS:
         QFETCH(QStringList, hidden);
         const bool signedIn = !shown.contains(u"emailField"_s);
         const bool waiting = screen == "waiting"_L1;
-        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn, waiting);
+        const bool composited = screen != "no-compositor"_L1;
+        const bool alreadySaved = screen == "already-saved"_L1;
+        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn, waiting || alreadySaved);
+        panel->window->setComposited(composited);
+        if (alreadySaved) {
+            panel->environment.tabReader()->answer(u"chrome"_s, u"https://www.site2.test/article/#comments|||Website number 2"_s);
+            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
+            QTRY_VERIFY(panel->shows("alreadySaved"));
+            QVERIFY(panel->item("saveButton")->isEnabled());
+        }
         if (waiting) {
             panel->environment.tabReader()->answer(u"chrome"_s, u"|||Release notes"_s, true);
             panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
@@ -574,7 +591,8 @@ private Q_SLOTS:
         QCOMPARE(shot.pixelColor(shot.width() / 2, 6).lightness() < 128, appearance == "dark");
         for (const QPoint corner :
              {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
-            QCOMPARE(shot.pixelColor(corner).alpha(), 0);
+            QCOMPARE(shot.pixelColor(corner).alpha(), composited ? 0 : 255);
+        QCOMPARE(panel->window->mask().isEmpty(), signedIn || !composited);
 
         if (waiting) {
             // A typed address ends the hold; blanks are no address.

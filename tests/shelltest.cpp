@@ -121,10 +121,15 @@ private Q_SLOTS:
             QCOMPARE(panel.window->isVisible(), shown);
             QCOMPARE(refreshes, ++clicks);
         }
+        // Escape hides it as well, as it does a popup.
+        item.toggleWindowOrPopover();
+        QVERIFY(panel.window->isVisible());
+        QTest::keyClick(panel.window.get(), Qt::Key_Escape);
+        QVERIFY(!panel.window->isVisible());
         // Once the panel is gone a click only refreshes.
         panel.window.reset();
         item.toggleWindowOrPopover();
-        QCOMPARE(refreshes, ++clicks);
+        QCOMPARE(refreshes, clicks + 2);
     }
 
     void trayImage()
@@ -150,8 +155,8 @@ private Q_SLOTS:
         QTest::newRow("no tray") << false;
     }
 
-    // Without a tray the panel is an ordinary window: the window manager closes it, a second
-    // launch brings it back, and the header offers the way out the tray menu would. The second
+    // Without a tray the panel is an ordinary window: the window manager closes it and a second
+    // launch brings it back. The second
     // launch is a real process, which hands over and exits; the socket file a crash left behind
     // does not stop the first.
     void secondLaunchShowsClosedPanel()
@@ -174,12 +179,11 @@ private Q_SLOTS:
         QVERIFY(panel->isVisible());
         const QPoint screenCentre = panel->screen()->availableGeometry().center();
         QVERIFY((panel->geometry().center() - screenCentre).manhattanLength() <= 2);
-        const auto *quit = panel->rootObject()->findChild<QQuickItem *>(u"quitButton"_s);
-        QVERIFY(quit);
+        // In the window manager's frame the card is square, a frame of its own would be a second one.
         const auto checkFrame = [&](bool tray) {
             QCOMPARE(panel->flags().testFlag(Qt::FramelessWindowHint), tray);
             QCOMPARE(panel->flags().testFlag(Qt::WindowStaysOnTopHint), tray);
-            QCOMPARE(quit->isVisible(), !tray);
+            QCOMPARE(panel->rootObject()->property("rounded").toBool(), tray);
         };
         checkFrame(trayShown);
         panel->close();

@@ -80,6 +80,12 @@ void AuthenticationCard::updateRememberMe(bool enabled)
     }
 }
 
+void AuthenticationCard::rememberChangedPassword(const QString &password)
+{
+    if (m_rememberMe && m_preferences.contains(Preferences::kRememberedEmail))
+        m_secrets.setText(Preferences::kRememberedPassword, password);
+}
+
 void AuthenticationCard::syncRememberedCredentials(const QString &email, const QString &password)
 {
     m_preferences.setBool(Preferences::kRememberMe, m_rememberMe);

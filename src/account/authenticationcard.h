@@ -63,6 +63,8 @@ public:
 
     Q_INVOKABLE void loadRememberedAccount();
     Q_INVOKABLE void updateRememberMe(bool enabled);
+    // After a password change, so that the next sign-in does not offer the old one.
+    void rememberChangedPassword(const QString &password);
     // Each starts its work and returns; isAuthLoading tells when it is done.
     Q_INVOKABLE void switchAuthMode(AuthenticationCard::AuthMode mode);
     Q_INVOKABLE void submitAuth();

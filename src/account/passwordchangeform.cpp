@@ -1,6 +1,7 @@
 #include "passwordchangeform.h"
 
 #include "accountvalidation.h"
+#include "authenticationcard.h"
 #include "backendclient.h"
 #include "published.h"
 #include "textinputfilter.h"
@@ -16,9 +17,10 @@ namespace
 constexpr auto kFormCloseDelay = 2500ms;
 }
 
-PasswordChangeForm::PasswordChangeForm(BackendClient &backend, QObject *parent)
+PasswordChangeForm::PasswordChangeForm(BackendClient &backend, AuthenticationCard &account, QObject *parent)
     : QObject(parent)
     , m_backend(backend)
+    , m_account(account)
 { }
 
 void PasswordChangeForm::setChangePasswordOpen(bool open)
@@ -87,6 +89,7 @@ QCoro::Task<> PasswordChangeForm::sendPasswordChange()
         assignProperty(this, m_isChangingPassword, false, &PasswordChangeForm::isChangingPasswordChanged);
         co_return;
     }
+    m_account.rememberChangedPassword(newPassword);
     assignProperty(this, m_changePasswordSuccess, std::optional(result.value().message.value_or(u"Password updated successfully."_s)),
                    &PasswordChangeForm::changePasswordSuccessChanged);
     setCurrentPasswordInput(QString());

@@ -7,10 +7,11 @@
 
 #include <optional>
 
+class AuthenticationCard;
 class BackendClient;
 
 // The settings panel's form for a new password. It folds away a moment after a success, leaving
-// the confirmation in view.
+// the confirmation in view. A changed password replaces the remembered one.
 class PasswordChangeForm : public QObject
 {
     Q_OBJECT
@@ -26,7 +27,7 @@ class PasswordChangeForm : public QObject
     Q_PROPERTY(QVariant changePasswordError READ changePasswordErrorValue NOTIFY changePasswordErrorChanged)
 
 public:
-    explicit PasswordChangeForm(BackendClient &backend, QObject *parent = nullptr);
+    PasswordChangeForm(BackendClient &backend, AuthenticationCard &account, QObject *parent = nullptr);
 
     [[nodiscard]] bool isChangePasswordOpen() const { return m_isChangePasswordOpen; }
     [[nodiscard]] const QString &currentPasswordInput() const { return m_currentPasswordInput; }
@@ -64,6 +65,7 @@ private:
     QCoro::Task<> closeLater();
 
     BackendClient &m_backend;
+    AuthenticationCard &m_account;
 
     bool m_isChangePasswordOpen = false;
     QString m_currentPasswordInput;

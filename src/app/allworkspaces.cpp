@@ -66,3 +66,19 @@ void showOnAllWorkspaces(QWindow &window)
     Q_UNUSED(window);
 #endif
 }
+
+bool hasCompositingManager()
+{
+#ifdef CORVANE_HAVE_XCB
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return true;
+    xcb_connection_t *connection = x11->connection();
+    const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom(connection, "_NET_WM_CM_S0")), nullptr),
+        &std::free);
+    return owner && owner->owner != XCB_NONE;
+#else
+    return true;
+#endif
+}

@@ -1,5 +1,6 @@
 #include "appdelegate.h"
 
+#include "allworkspaces.h"
 #include "appviewmodel.h"
 #include "browsercapture.h"
 #include "panelwindow.h"
@@ -54,6 +55,7 @@ void AppDelegate::setupMenuBarExtra()
 void AppDelegate::setupFloatingRoundedWindow()
 {
     m_mainWindow = std::make_unique<PanelWindow>(m_viewModel.get());
+    m_mainWindow->setComposited(hasCompositingManager());
 }
 
 void AppDelegate::applyTrayAvailability(bool available)

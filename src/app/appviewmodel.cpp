@@ -102,10 +102,12 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     });
     m_account = std::make_unique<AuthenticationCard>(*m_backend, *m_preferences, *m_secrets,
                                                      [this](AuthResponse session) { return startSession(std::move(session)); });
-    m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend);
+    m_passwordChange = std::make_unique<PasswordChangeForm>(*m_backend, *m_account);
     m_capture
         = std::make_unique<BrowserCapture>(*m_workspace, *m_windowList, std::move(dependencies.tabReader), *m_preferences, *m_backend);
     connect(m_capture.get(), &BrowserCapture::websiteSaved, m_library.get(), &Library::addSavedWebsite);
+    connect(m_capture.get(), &BrowserCapture::activeTabChanged, this, &AppViewModel::updateSavedActiveTab);
+    connect(m_library.get(), &Library::websitesChanged, this, &AppViewModel::updateSavedActiveTab);
     m_updateCheck
         = std::make_unique<UpdateCheck>(m_backend->webPortalURL(), m_backend->network(), *m_workspace, dependencies.updateCheckTimeout);
     connect(m_backend.get(), &BackendClient::sessionRejected, this, &AppViewModel::endRejectedSession);
@@ -124,6 +126,17 @@ AppViewModel::~AppViewModel() = default;
 QVariant AppViewModel::currentUserValue() const
 {
     return optionalToVariant(m_currentUser);
+}
+
+QVariant AppViewModel::savedActiveTabUrlValue() const
+{
+    return optionalToVariant(m_savedActiveTabUrl);
+}
+
+void AppViewModel::updateSavedActiveTab()
+{
+    const std::optional<SavedWebsite> saved = m_library->websiteAt(m_capture->activeTab().url);
+    assignProperty(this, m_savedActiveTabUrl, saved ? std::optional(saved->url) : std::nullopt, &AppViewModel::savedActiveTabUrlChanged);
 }
 
 void AppViewModel::setShowSettings(bool show)

@@ -70,6 +70,8 @@ class AppViewModel : public QObject
     Q_PROPERTY(bool isWideLayout READ isWideLayout WRITE setWideLayout NOTIFY isWideLayoutChanged)
     // False where the desktop shows no tray icon: the panel then offers quitApplication itself.
     Q_PROPERTY(bool hasTrayIcon READ hasTrayIcon NOTIFY hasTrayIconChanged)
+    // The library's address of the active tab's page when it is saved already, to open it.
+    Q_PROPERTY(QVariant savedActiveTabUrl READ savedActiveTabUrlValue NOTIFY savedActiveTabUrlChanged)
     Q_PROPERTY(AuthenticationCard *account READ account CONSTANT)
     Q_PROPERTY(PasswordChangeForm *passwordChange READ passwordChange CONSTANT)
     Q_PROPERTY(Library *library READ library CONSTANT)
@@ -86,6 +88,7 @@ public:
     [[nodiscard]] bool showHeaderEmail() const { return m_showHeaderEmail; }
     [[nodiscard]] bool isWideLayout() const { return m_isWideLayout; }
     [[nodiscard]] bool hasTrayIcon() const { return m_hasTrayIcon; }
+    [[nodiscard]] const std::optional<QString> &savedActiveTabUrl() const { return m_savedActiveTabUrl; }
 
     [[nodiscard]] AuthenticationCard *account() const { return m_account.get(); }
     [[nodiscard]] PasswordChangeForm *passwordChange() const { return m_passwordChange.get(); }
@@ -118,9 +121,12 @@ Q_SIGNALS:
     void isWideLayoutChanged();
     void hasTrayIconChanged();
     void windowWidthSwitchRequested();
+    void savedActiveTabUrlChanged();
 
 private:
     [[nodiscard]] QVariant currentUserValue() const;
+    [[nodiscard]] QVariant savedActiveTabUrlValue() const;
+    void updateSavedActiveTab();
 
     void restoreSession();
     QCoro::Task<> restoreLibrary();
@@ -149,6 +155,7 @@ private:
 
     bool m_isAuthenticated = false;
     std::optional<User> m_currentUser;
+    std::optional<QString> m_savedActiveTabUrl;
     bool m_showSettings = false;
     bool m_showHeaderEmail = true;
     bool m_isWideLayout = false;

@@ -6,6 +6,7 @@
 #include "thumbnailimageprovider.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QQmlEngine>
 #include <QQmlProperty>
 #include <QQuickItem>
@@ -60,7 +61,22 @@ void PanelWindow::bringToFront()
 
 void PanelWindow::setHasTrayIcon(bool hasTrayIcon)
 {
+    m_hasTrayIcon = hasTrayIcon;
     setFlags(hasTrayIcon ? Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint : Qt::Window);
+    updateCardShape();
+}
+
+void PanelWindow::setComposited(bool composited)
+{
+    m_composited = composited;
+    updateCardShape();
+}
+
+void PanelWindow::updateCardShape()
+{
+    if (QQuickItem *root = rootObject())
+        root->setProperty("rounded", isRoundedCard());
+    updateInputMask();
 }
 
 void PanelWindow::closeEvent(QCloseEvent *event)
@@ -68,6 +84,14 @@ void PanelWindow::closeEvent(QCloseEvent *event)
     // Destroying the window would throw away the scene; launching again or the tray shows it.
     event->ignore();
     hide();
+}
+
+void PanelWindow::keyPressEvent(QKeyEvent *event)
+{
+    QQuickView::keyPressEvent(event);
+    // Escape hides the panel as it does any popup, unless an item used it (leaving a title edit).
+    if (!event->isAccepted() && event->key() == Qt::Key_Escape)
+        hide();
 }
 
 void PanelWindow::centreOnScreen()
@@ -115,8 +139,9 @@ void PanelWindow::updateInputMask()
     const QQuickItem *root = rootObject();
     const int cardHeight = root ? qCeil(QQmlProperty::read(root, u"cardHeight"_s).toReal()) : height();
     // As wide as the panel can ever be, so that width changes leave the mask alone.
-    const QRegion mask
-        = cardHeight > 0 && cardHeight < height() ? QRegion(0, 0, PanelGeometry::kMaximumSize.width(), cardHeight) : QRegion();
+    const QRegion mask = m_composited && cardHeight > 0 && cardHeight < height()
+        ? QRegion(0, 0, PanelGeometry::kMaximumSize.width(), cardHeight)
+        : QRegion();
     if (mask != this->mask())
         setMask(mask);
 }

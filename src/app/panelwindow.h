@@ -19,9 +19,13 @@ public:
     void bringToFront();
 
     // Without a tray icon to bring it back, the panel is an ordinary window with a title bar the
-    // window manager can close; with one, a frameless card above other windows. Closing only
-    // ever hides it.
+    // window manager can close, its only frame; with one, a frameless rounded card above other
+    // windows. Closing only ever hides it.
     void setHasTrayIcon(bool hasTrayIcon);
+
+    // Without a compositing manager transparent pixels show as black: the panel is then an
+    // opaque rectangle with square corners that takes every click, as it is in a window frame.
+    void setComposited(bool composited);
 
     // Moves the panel to the middle of its screen's available area.
     void centreOnScreen();
@@ -33,13 +37,19 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private Q_SLOTS:
     void updateInputMask();
 
 private:
     void updateWideLayout();
+    // Rounded and see-through below a short card only as a composited card of its own.
+    [[nodiscard]] bool isRoundedCard() const { return m_composited && m_hasTrayIcon; }
+    void updateCardShape();
 
     AppViewModel *m_viewModel;
     QVariantAnimation m_widthAnimation;
+    bool m_composited = true;
+    bool m_hasTrayIcon = true;
 };

@@ -133,6 +133,12 @@ void BrowserCapture::openPrivacySettings(QLatin1StringView anchor)
 void BrowserCapture::setCustomURLInput(const QString &text)
 {
     assignProperty(this, m_customURLInput, text, &BrowserCapture::customURLInputChanged);
+    assignProperty(this, m_customURLError, std::nullopt, &BrowserCapture::customURLErrorChanged);
+}
+
+QVariant BrowserCapture::customURLErrorValue() const
+{
+    return optionalToVariant(m_customURLError);
 }
 
 void BrowserCapture::setShowManualURLField(bool show)
@@ -153,8 +159,11 @@ QCoro::Task<> BrowserCapture::save()
     const ActiveBrowserTab tab = m_activeTab;
     const std::optional<TabSaveRequest> request
         = TabSaveRequest::build(tab, m_customURLInput, TabSaveRequest::faviconServiceBase(m_backend.apiBaseURL()));
-    if (!request)
+    if (!request) {
+        if (!m_customURLInput.trimmed().isEmpty())
+            assignProperty(this, m_customURLError, std::optional(u"Not a web address"_s), &BrowserCapture::customURLErrorChanged);
         co_return;
+    }
     assignProperty(this, m_isSavingTab, true, &BrowserCapture::isSavingTabChanged);
 
     QPointer self(this);

@@ -28,6 +28,8 @@ class BrowserCapture : public QObject
     Q_PROPERTY(bool hasBrowserPermission READ hasBrowserPermission NOTIFY hasBrowserPermissionChanged)
     Q_PROPERTY(ActiveBrowserTab activeTab READ activeTab NOTIFY activeTabChanged)
     Q_PROPERTY(QString customURLInput READ customURLInput WRITE setCustomURLInput NOTIFY customURLInputChanged)
+    // Why the typed address was not sent, until it is edited.
+    Q_PROPERTY(QVariant customURLError READ customURLErrorValue NOTIFY customURLErrorChanged)
     Q_PROPERTY(bool showManualURLField READ showManualURLField WRITE setShowManualURLField NOTIFY showManualURLFieldChanged)
     Q_PROPERTY(bool isSavingTab READ isSavingTab NOTIFY isSavingTabChanged)
     Q_PROPERTY(bool isSaveHeld READ isSaveHeld NOTIFY isSaveHeldChanged)
@@ -46,6 +48,7 @@ public:
     [[nodiscard]] bool hasBrowserPermission() const { return m_hasBrowserPermission; }
     [[nodiscard]] const ActiveBrowserTab &activeTab() const { return m_activeTab; }
     [[nodiscard]] const QString &customURLInput() const { return m_customURLInput; }
+    [[nodiscard]] const std::optional<QString> &customURLError() const { return m_customURLError; }
     [[nodiscard]] bool showManualURLField() const { return m_showManualURLField; }
     [[nodiscard]] bool isSavingTab() const { return m_isSavingTab; }
     // Nothing to save until the pending address is known or one is typed.
@@ -72,6 +75,7 @@ Q_SIGNALS:
     // A detection's result has been handled (applied, dropped or found empty).
     void detectionFinished();
     void customURLInputChanged();
+    void customURLErrorChanged();
     void showManualURLFieldChanged();
     void isSavingTabChanged();
     // Emitted with every change of its inputs, activeTab and customURLInput.
@@ -81,6 +85,7 @@ Q_SIGNALS:
     void websiteSaved(const SavedWebsite &website);
 
 private:
+    [[nodiscard]] QVariant customURLErrorValue() const;
     void handleApplicationActivated(const QString &applicationId);
     QCoro::Task<> detect();
     QCoro::Task<> retryDetectionAfterGrant();
@@ -102,6 +107,7 @@ private:
     QTimer m_pollingTimer;
 
     QString m_customURLInput;
+    std::optional<QString> m_customURLError;
     bool m_showManualURLField = false;
     bool m_isSavingTab = false;
     bool m_showSavedCheckmark = false;

@@ -103,6 +103,27 @@ Library::~Library()
     stopThumbnailWalk();
 }
 
+std::optional<SavedWebsite> Library::websiteAt(const QString &address) const
+{
+    const auto found = std::ranges::find_if(m_websites, [&](const SavedWebsite &website) { return isSameAddress(website.url, address); });
+    return found == m_websites.cend() ? std::nullopt : std::optional(*found);
+}
+
+bool Library::isSameAddress(const QString &first, const QString &second)
+{
+    const auto page = [](const QString &address) {
+        QUrl url(address.trimmed());
+        url.setFragment(QString());
+        QString path = url.path();
+        while (path.endsWith(u'/'))
+            path.chop(1);
+        url.setPath(path);
+        return url;
+    };
+    const QUrl firstPage = page(first);
+    return !first.trimmed().isEmpty() && firstPage.isValid() && firstPage == page(second);
+}
+
 QVariant Library::lastAddedWebsiteIdValue() const
 {
     return optionalToVariant(m_lastAddedWebsiteId);

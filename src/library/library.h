@@ -62,6 +62,11 @@ public:
     ~Library() override;
 
     [[nodiscard]] const QList<SavedWebsite> &websites() const { return m_websites; }
+    // The saved website at this address, if any (see isSameAddress).
+    [[nodiscard]] std::optional<SavedWebsite> websiteAt(const QString &address) const;
+    // Whether two addresses name the same page: the fragment and a trailing slash of the path
+    // do not count, nor does the case of scheme and host.
+    [[nodiscard]] static bool isSameAddress(const QString &first, const QString &second);
     [[nodiscard]] int websiteCount() const { return int(m_websites.size()); }
     [[nodiscard]] const QString &searchQuery() const { return m_searchQuery; }
     [[nodiscard]] int visibleLimit() const { return m_visibleLimit; }

@@ -7,6 +7,8 @@ DashboardCard {
     id: card
 
     required property BrowserCapture capture
+    // The library's address of this page when it is saved already.
+    property var savedUrl
 
     readonly property var tab: capture.activeTab
     readonly property bool saved: capture.showSavedCheckmark
@@ -76,6 +78,35 @@ DashboardCard {
                 elide: Text.ElideRight
                 maximumLineCount: 1
             }
+
+            RowLayout {
+                objectName: "alreadySaved"
+                visible: card.savedUrl !== undefined
+                spacing: 4
+
+                SymbolIcon {
+                    name: "checkmark"
+                    size: 10
+                    color: card.theme.accent
+                }
+
+                Text {
+                    text: qsTr("Already in your library")
+                    textFormat: Text.PlainText
+                    font.pixelSize: 11
+                    font.weight: Font.Medium
+                    color: card.theme.accent
+                }
+
+                LinkButton {
+                    objectName: "openSavedButton"
+                    theme: card.theme
+                    text: qsTr("Open")
+                    textSize: 11
+                    Accessible.name: qsTr("Open the saved page")
+                    onClicked: WebsiteItemMenuHelper.openWebsite(card.savedUrl)
+                }
+            }
         }
 
         SymbolButton {
@@ -142,6 +173,16 @@ DashboardCard {
                     text: card.capture.customURLInput
                     onTextEdited: card.capture.customURLInput = text
                     onAccepted: card.capture.saveActiveWebsite()
+                }
+
+                Text {
+                    objectName: "manualUrlError"
+                    visible: card.capture.customURLError !== undefined
+                    text: card.capture.customURLError ?? ""
+                    textFormat: Text.PlainText
+                    font.pixelSize: 11
+                    font.weight: Font.Medium
+                    color: card.theme.dangerFill
                 }
             }
         }

@@ -15,11 +15,22 @@ Item {
     // View state shared by the screens; everything else lives in the view model.
     readonly property ViewState viewState: ViewState {}
 
+    // Set by the window: inside a window manager's frame or without a compositor the panel is
+    // opaque and square.
+    property bool rounded: true
+
     // The window stays transparent (and lets clicks through) below a card shorter than itself.
     readonly property alias cardHeight: card.height
 
     readonly property string currentScreen: !viewModel.isAuthenticated ? "authentication"
                                             : viewModel.showSettings ? "settings" : "dashboard"
+
+    // Below a short card, where a composited window would be see-through.
+    Rectangle {
+        anchors.fill: parent
+        visible: !root.rounded
+        color: root.theme.windowBackground
+    }
 
     Rectangle {
         id: card
@@ -34,7 +45,7 @@ Item {
         width: Math.max(430, root.width)
         anchors.horizontalCenter: parent.horizontalCenter
         height: topPadding + content.implicitHeight + bottomPadding
-        radius: 24
+        radius: root.rounded ? 24 : 0
         color: root.theme.windowBackground
         border.color: root.theme.border
         border.width: 1

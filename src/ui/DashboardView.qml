@@ -20,6 +20,7 @@ ColumnLayout {
         visible: dashboard.capture.hasBrowserPermission
         Layout.fillWidth: true
         capture: dashboard.capture
+        savedUrl: dashboard.viewModel.savedActiveTabUrl
         theme: dashboard.theme
     }
 

@@ -3,7 +3,7 @@ import QtQuick.Layouts
 import Corvane
 
 // The header row: logo and title on the left; for a signed-in user the e-mail chip, the width
-// switch and the settings button on the right; where no tray icon is shown, a quit button last.
+// switch and the settings button on the right.
 RowLayout {
     id: header
 
@@ -69,15 +69,5 @@ RowLayout {
             toolTipText: "Settings"
             onClicked: header.viewModel.showSettings = !header.viewModel.showSettings
         }
-    }
-
-    // Without a tray there is no tray menu to quit from.
-    HeaderButton {
-        objectName: "quitButton"
-        visible: !header.viewModel.hasTrayIcon
-        theme: header.theme
-        symbol: "xmark"
-        toolTipText: "Quit Corvane"
-        onClicked: header.viewModel.quitApplication()
     }
 }

@@ -392,14 +392,14 @@ Flickable {
             spacing: 9
 
             Repeater {
+                // Without a tray there is no tray menu to quit from, and the window's close only hides.
                 model: [
                     { name: "signOutButton", symbol: "rectangle.portrait.and.arrow.right", symbolSize: 11.5, text: "Sign Out" },
                     { name: "contactButton", symbol: "envelope.fill", symbolSize: 11, text: "Contact Us" }
-                ]
+                ].concat(settings.viewModel.hasTrayIcon ? [] : [{ name: "quitButton", symbol: "xmark", symbolSize: 10, text: "Quit" }])
 
                 delegate: PlainButton {
                     required property var modelData
-                    required property int index
                     objectName: modelData.name
                     Layout.fillWidth: true
                     Layout.preferredWidth: 1
@@ -413,7 +413,14 @@ Flickable {
                     textWeight: Font.Bold
                     fill: settings.theme.cardBackground
                     outline: settings.theme.border
-                    onClicked: index === 0 ? settings.viewModel.logout() : settings.viewModel.openContactPage()
+                    onClicked: {
+                        if (modelData.name === "signOutButton")
+                            settings.viewModel.logout()
+                        else if (modelData.name === "contactButton")
+                            settings.viewModel.openContactPage()
+                        else
+                            settings.viewModel.quitApplication()
+                    }
                 }
             }
         }

@@ -43,13 +43,25 @@ Item {
         cursorShape: frame.cursorFor(frame.edgesAt(hover.point.position))
     }
 
-    DragHandler {
-        id: drag
-        target: null
-        onActiveChanged: {
-            if (!active)
+    // A mouse area rather than a drag handler: the window manager keeps the release of a move to
+    // itself, and a drag handler then takes the next press anywhere for a drag from a stale
+    // press position, so the header buttons lose their clicks to a resize from the corner.
+    MouseArea {
+        id: mouse
+
+        property point pressedAt
+        property bool handedOver: false
+
+        anchors.fill: parent
+        onPressed: event => {
+            pressedAt = Qt.point(event.x, event.y)
+            handedOver = false
+        }
+        onPositionChanged: event => {
+            if (handedOver || Math.hypot(event.x - pressedAt.x, event.y - pressedAt.y) < Qt.styleHints.startDragDistance)
                 return
-            const edges = frame.edgesAt(drag.centroid.pressPosition)
+            handedOver = true
+            const edges = frame.edgesAt(pressedAt)
             if (edges !== 0)
                 frame.Window.window.startSystemResize(edges)
             else
