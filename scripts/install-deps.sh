@@ -17,6 +17,7 @@ packages=(
   postgresql
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
+  at-spi2-core python3-pyatspi
   clang-format clang-tidy
   nodejs
 )

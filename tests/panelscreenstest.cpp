@@ -10,6 +10,7 @@
 #include "updatecheck.h"
 #include "websiteitemmenuhelper.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QQuickImageResponse>
@@ -44,6 +45,73 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
 {
     return StubServer::json(200, SingleWebsiteResponse{website}.toJson());
 }
+
+// The interactive items a screen reader finds on screen, from a window's accessible interface down,
+// and the controls Tab reaches that it does not find by name. Parts still waiting for their names
+// are reported rather than failed.
+struct AccessibleWalk {
+    QHash<const QObject *, QString> named;
+    QSet<const QObject *> seen;
+    QStringList unnamed;
+    QStringList pending;
+    int interactive = 0;
+
+    explicit AccessibleWalk(QQuickWindow *window)
+    {
+        visit(QAccessible::queryAccessibleInterface(window));
+        checkReachable(window->contentItem());
+    }
+
+    void visit(QAccessibleInterface *node)
+    {
+        static const QSet<QAccessible::Role> kInteractive{QAccessible::Button,       QAccessible::CheckBox, QAccessible::RadioButton,
+                                                          QAccessible::EditableText, QAccessible::MenuItem, QAccessible::Link,
+                                                          QAccessible::PageTab,      QAccessible::ComboBox};
+        if (!node || node->state().invisible)
+            return;
+        if (kInteractive.contains(node->role())) {
+            ++interactive;
+            seen.insert(node->object());
+            const QString name = node->text(QAccessible::Name).trimmed();
+            if (name.isEmpty())
+                report(node->object());
+            else
+                named.insert(node->object(), name);
+        }
+        for (int index = 0; index < node->childCount(); ++index)
+            visit(node->child(index));
+    }
+
+    // A control without an accessible part of its own is missing from the tree altogether.
+    void checkReachable(const QQuickItem *item)
+    {
+        if (!item->isVisible())
+            return;
+        if (item->activeFocusOnTab() && !seen.contains(item)) {
+            ++interactive;
+            report(item);
+        }
+        for (const QQuickItem *child : item->childItems())
+            checkReachable(child);
+    }
+
+    void report(const QObject *object)
+    {
+        const QString label = object ? object->objectName() + u'(' + QString::fromLatin1(object->metaObject()->className()) + u')' : u"?"_s;
+        (insidePendingPart(object) ? pending : unnamed).append(label);
+    }
+
+    static bool insidePendingPart(const QObject *object)
+    {
+        for (const auto *item = qobject_cast<const QQuickItem *>(object); item; item = item->parentItem()) {
+            if (kPendingParts.contains(item->objectName()))
+                return true;
+        }
+        return false;
+    }
+
+    inline static const QStringList kPendingParts{u"headerView"_s, u"settingsView"_s, u"permissionCard"_s, u"activeTabCard"_s};
+};
 
 // Stands in for the default browser.
 class UrlRecorder : public QObject
@@ -99,12 +167,18 @@ class PanelScreensTest : public QObject
         return *panel.window->engine()->singletonInstance<WebsiteItemMenuHelper *>(qmlTypeId("Corvane", 1, 0, "WebsiteItemMenuHelper"));
     }
 
-    QMenu *openMenu(const Panel &panel, qint64 id)
+    // Opens a website's menu by its button, or by a key on the focused item when `key` is given.
+    QMenu *openMenu(const Panel &panel, qint64 id, QKeyCombination key = {})
     {
         // The native menu would wait for a person; the tests choose its entries themselves.
         menus(panel).setPresenter([this](QMenu &menu, QPoint) { m_menu = &menu; });
         m_menu.clear();
-        panel.click(inside(websiteItem(panel, id), "optionsButton"));
+        if (key.key() == Qt::Key_unknown) {
+            panel.click(inside(websiteItem(panel, id), "optionsButton"));
+        } else {
+            inside(websiteItem(panel, id), "openWebsite")->forceActiveFocus(Qt::TabFocusReason);
+            QTest::keyClick(panel.window.get(), key.key(), key.keyboardModifiers());
+        }
         return m_menu;
     }
 
@@ -133,6 +207,26 @@ class PanelScreensTest : public QObject
         for (const QQuickItem *item : shownItems(panel))
             titles.append(item->property("title").toString());
         return titles;
+    }
+
+    static bool isSignedIn(const QString &screen) { return screen != "sign-in"_L1 && screen != "register"_L1 && screen != "reset"_L1; }
+
+    // One of the screens of screens_data, past its transitions.
+    std::unique_ptr<Panel> openScreen(const QString &screen, const QByteArray &appearance)
+    {
+        const bool waiting = screen == "waiting"_L1;
+        auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, isSignedIn(screen), waiting);
+        if (waiting) {
+            panel->environment.tabReader()->answer(u"chrome"_s, u"|||Release notes"_s, true);
+            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
+        }
+        if (screen == "register"_L1)
+            panel->click("registerTab");
+        else if (screen == "reset"_L1)
+            panel->click("forgotPassword");
+        panel->model->setShowSettings(screen == "settings"_L1);
+        QTest::qWait(700);
+        return panel;
     }
 
     // A fresh backend per case, so request counts are the case's own.
@@ -172,6 +266,21 @@ private Q_SLOTS:
                      StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
         m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{}.toJson()));
         Panel panel({.portalUrl = m_server->baseUrl()});
+        // Tab walks the form in reading order, and Space ticks the box as a click does.
+        QTRY_VERIFY(panel.item("emailFieldInput")->hasActiveFocus());
+        QStringList order;
+        for (int step = 0; step < 5; ++step) {
+            QTest::keyClick(panel.window.get(), Qt::Key_Tab);
+            order.append(panel.window->activeFocusItem()->objectName());
+        }
+        QCOMPARE(order,
+                 (QStringList{u"passwordFieldInput"_s, u"passwordFieldEye"_s, u"rememberAccount"_s, u"forgotPassword"_s, u"authSubmit"_s}));
+        const bool remembered = panel.model->account()->rememberMe();
+        panel.item("rememberAccount")->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(panel.window.get(), Qt::Key_Space);
+        QCOMPARE(panel.model->account()->rememberMe(), !remembered);
+        QTest::keyClick(panel.window.get(), Qt::Key_Space);
+
         panel.type("emailFieldInput", kUser.email);
         // Return in the e-mail field submits nothing.
         QTest::keyClick(panel.window.get(), Qt::Key_Return);
@@ -334,11 +443,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<qint64>("id"); // website 3 is the pinned one
         QTest::addColumn<QString>("entry");
-        QTest::newRow("pin") << qint64(12) << u"Pin to Top"_s;
-        QTest::newRow("unpin") << qint64(3) << u"Unpin Website"_s;
-        QTest::newRow("share") << qint64(12) << u"Share..."_s;
-        QTest::newRow("copy") << qint64(11) << u"Copy Link"_s;
-        QTest::newRow("delete") << qint64(12) << u"Delete"_s;
+        QTest::addColumn<QKeyCombination>("key"); // none: the options button
+        QTest::newRow("pin") << qint64(12) << u"Pin to Top"_s << QKeyCombination();
+        QTest::newRow("unpin, menu key") << qint64(3) << u"Unpin Website"_s << QKeyCombination(Qt::Key_Menu);
+        QTest::newRow("share, Shift+F10") << qint64(12) << u"Share..."_s << (Qt::ShiftModifier | Qt::Key_F10);
+        QTest::newRow("copy") << qint64(11) << u"Copy Link"_s << QKeyCombination();
+        QTest::newRow("delete") << qint64(12) << u"Delete"_s << QKeyCombination();
         // Edit Title is titleEditing's.
     }
 
@@ -346,6 +456,7 @@ private Q_SLOTS:
     {
         QFETCH(qint64, id);
         QFETCH(QString, entry);
+        QFETCH(QKeyCombination, key);
         const QString pinEntry = id == 3 ? u"Unpin Website"_s : u"Pin to Top"_s;
         const QString pinSymbol = id == 3 ? u"pin.slash"_s : u"pin"_s;
         SavedWebsite answer = library(12).at(int(id) - 1);
@@ -355,7 +466,7 @@ private Q_SLOTS:
         const auto panel = openPanel(12);
         QTRY_VERIFY(websiteItem(*panel, id));
 
-        QMenu *menu = openMenu(*panel, id);
+        QMenu *menu = openMenu(*panel, id, key);
         QVERIFY(menu);
         QCOMPARE(menu->title(), u"Options"_s);
         QStringList texts, symbols;
@@ -545,23 +656,14 @@ private Q_SLOTS:
         QFETCH(QString, screen);
         QFETCH(QStringList, shown);
         QFETCH(QStringList, hidden);
-        const bool signedIn = !shown.contains(u"emailField"_s);
+        const bool signedIn = isSignedIn(screen);
         const bool waiting = screen == "waiting"_L1;
-        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn, waiting);
+        const auto panel = openScreen(screen, appearance);
         if (waiting) {
-            panel->environment.tabReader()->answer(u"chrome"_s, u"|||Release notes"_s, true);
-            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
             QTRY_COMPARE(panel->text("tabDomain"), u"Waiting for the address…"_s);
             QCOMPARE(panel->text("tabTitle"), u"Release notes"_s);
             QVERIFY(!panel->item("saveButton")->isEnabled());
         }
-        if (screen == "register"_L1)
-            panel->click("registerTab");
-        else if (screen == "reset"_L1)
-            panel->click("forgotPassword");
-        panel->model->setShowSettings(screen == "settings"_L1);
-        // Past the screen transitions.
-        QTest::qWait(700);
         for (const QString &name : shown)
             QVERIFY2(panel->shows(qPrintable(name)), qPrintable(name));
         for (const QString &name : hidden)
@@ -583,6 +685,29 @@ private Q_SLOTS:
             panel->model->capture()->setCustomURLInput(u"r.example"_s);
             QVERIFY(panel->item("saveButton")->isEnabled());
         }
+    }
+
+    void accessibleNames_data()
+    {
+        QTest::addColumn<QString>("screen");
+        for (const char *screen : {"sign-in", "register", "reset", "dashboard", "empty-dashboard", "waiting", "settings"})
+            QTest::newRow(screen) << QString::fromLatin1(screen);
+    }
+
+    // What a screen reader is offered: every interactive item on screen has a name, and the screens
+    // not shown offer nothing.
+    void accessibleNames()
+    {
+        QFETCH(QString, screen);
+        const auto panel = openScreen(screen, "light");
+        const AccessibleWalk walk(panel->window.get());
+        qInfo("%s: %d of %d interactive items named", qPrintable(screen), int(walk.named.size()), walk.interactive);
+        if (!walk.pending.isEmpty())
+            qInfo("still unnamed: %s", qPrintable(walk.pending.join(u", "_s)));
+        QVERIFY(walk.interactive > 0);
+        QVERIFY2(walk.unnamed.isEmpty(), qPrintable(walk.unnamed.join(u", "_s)));
+        QCOMPARE(walk.named.values().contains(u"Forgot password?"_s), screen == "sign-in"_L1);
+        QCOMPARE(walk.named.values().contains(u"Search saved websites..."_s), isSignedIn(screen) && screen != "settings"_L1);
     }
 
     void outsideTextIsPlain_data()

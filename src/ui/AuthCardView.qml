@@ -85,8 +85,9 @@ ColumnLayout {
                     theme: card.theme
                     Layout.fillWidth: true
                     Layout.fillHeight: true
-                    focusPolicy: Qt.NoFocus
                     text: modelData.title
+                    checked: selected
+                    Accessible.role: Accessible.PageTab
                     textSize: 12.5
                     foreground: selected ? card.theme.inverseText : card.theme.secondaryText
                     fill: selected ? card.theme.inverseBackground : "transparent"
@@ -202,6 +203,11 @@ ColumnLayout {
             objectName: "rememberAccount"
             checked: card.account.rememberMe
             focusPolicy: Qt.TabFocus
+            text: "Remember account"
+            Accessible.role: Accessible.CheckBox
+            Accessible.name: text
+            Accessible.checkable: true
+            Accessible.checked: checked
             onClicked: card.account.updateRememberMe(!card.account.rememberMe)
 
             contentItem: Row {
@@ -228,7 +234,7 @@ ColumnLayout {
 
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "Remember account"
+                    text: rememberBox.text
                     font.pixelSize: 12
                     font.weight: Font.Medium
                     color: card.theme.secondaryText

@@ -50,6 +50,7 @@ RowLayout {
                 theme: row.theme
                 symbol: "xmark.circle.fill"
                 symbolSize: 13
+                text: qsTr("Clear search")
                 onClicked: row.library.searchQuery = ""
             }
         }

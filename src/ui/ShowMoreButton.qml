@@ -12,6 +12,7 @@ AbstractButton {
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
     text: "Show more"
+    Accessible.name: text
 
     contentItem: Text {
         id: label

@@ -13,6 +13,8 @@ WebsiteItemFrame {
     required property string screenshotUrl
     required property bool isPinned
 
+    onMenuKeyPressed: options.openMenu()
+
     AbstractButton {
         id: open
         objectName: "openWebsite"
@@ -20,6 +22,8 @@ WebsiteItemFrame {
         anchors.fill: parent
         hoverEnabled: true
         focusPolicy: Qt.TabFocus
+        Accessible.name: card.title
+        Accessible.description: card.domain
         onClicked: WebsiteItemMenuHelper.openWebsite(card.url)
 
         background: Rectangle {
@@ -96,6 +100,7 @@ WebsiteItemFrame {
     }
 
     OptionsButton {
+        id: options
         objectName: "optionsButton"
         visible: !card.isEditing
         anchors.right: parent.right
