@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Prints what a screen reader finds in a running Corvane panel through AT-SPI: every showing
 interactive item with its role and name, and how many of them have a name.
 

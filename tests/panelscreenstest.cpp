@@ -7,6 +7,7 @@
 #include "support/stubserver.h"
 #include "support/testdata.h"
 #include "thumbnailimageprovider.h"
+#include "translation.h"
 #include "updatecheck.h"
 #include "websiteitemmenuhelper.h"
 
@@ -708,6 +709,29 @@ private Q_SLOTS:
         QVERIFY2(walk.unnamed.isEmpty(), qPrintable(walk.unnamed.join(u", "_s)));
         QCOMPARE(walk.named.values().contains(u"Forgot password?"_s), screen == "sign-in"_L1);
         QCOMPARE(walk.named.values().contains(u"Search saved websites..."_s), isSignedIn(screen) && screen != "settings"_L1);
+    }
+
+    void signInLanguage_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("texts"); // title, button, and the view model's answer to an empty form
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
+                                << QStringList{u"Willkommen zurück"_s, u"Anmelden"_s,
+                                               u"Bitte geben Sie Ihre E-Mail-Adresse und Ihr Passwort ein."_s};
+        QTest::newRow("C") << QLocale::c() << QStringList{u"Welcome back"_s, u"Sign In"_s, u"Please enter your email and password."_s};
+    }
+
+    // The catalogue of the system's language speaks for the views and the view model alike.
+    void signInLanguage()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QStringList, texts);
+        const auto translation = installTranslation(locale);
+        QCOMPARE(translation != nullptr, locale.language() == QLocale::German);
+        Panel panel({.portalUrl = m_server->baseUrl()});
+        panel.click("authSubmit");
+        QTRY_VERIFY(panel.shows("authError"));
+        QCOMPARE((QStringList{panel.text("authTitle"), panel.text("authSubmit"), panel.text("authErrorText")}), texts);
     }
 
     void outsideTextIsPlain_data()

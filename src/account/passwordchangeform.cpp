@@ -87,7 +87,7 @@ QCoro::Task<> PasswordChangeForm::sendPasswordChange()
         assignProperty(this, m_isChangingPassword, false, &PasswordChangeForm::isChangingPasswordChanged);
         co_return;
     }
-    assignProperty(this, m_changePasswordSuccess, std::optional(result.value().message.value_or(u"Password updated successfully."_s)),
+    assignProperty(this, m_changePasswordSuccess, std::optional(result.value().message.value_or(tr("Password updated successfully."))),
                    &PasswordChangeForm::changePasswordSuccessChanged);
     setCurrentPasswordInput(QString());
     setChangeNewPasswordInput(QString());

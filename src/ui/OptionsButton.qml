@@ -40,7 +40,7 @@ AbstractButton {
 
     PanelToolTip {
         theme: button.theme
-        text: "Options"
+        text: qsTr("Options")
         visible: button.hovered
     }
 }

@@ -39,7 +39,7 @@ RowLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 textSize: 12.5
-                placeholderText: "Search saved websites..."
+                placeholderText: qsTr("Search saved websites...")
                 text: row.library.searchQuery
                 onTextEdited: row.library.searchQuery = text
             }

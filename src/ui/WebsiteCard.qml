@@ -86,7 +86,7 @@ WebsiteItemFrame {
 
         PanelToolTip {
             theme: card.theme
-            text: "Open " + card.url
+            text: qsTr("Open %1").arg(card.url)
             visible: open.hovered
         }
     }
