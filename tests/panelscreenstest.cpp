@@ -210,6 +210,19 @@ class PanelScreensTest : public QObject
         return titles;
     }
 
+    // The words of buttons that need more room than their button gives them.
+    static void collectClippedLabels(const QQuickItem *item, QStringList &clipped)
+    {
+        if (!item->isVisible())
+            return;
+        const QString text = item->property("text").toString();
+        const auto *label = item->property("contentItem").value<QQuickItem *>();
+        if (item->inherits("QQuickAbstractButton") && !text.isEmpty() && label && label->implicitWidth() > label->width() + 1)
+            clipped.append(text);
+        for (const QQuickItem *child : item->childItems())
+            collectClippedLabels(child, clipped);
+    }
+
     static bool isSignedIn(const QString &screen) { return screen != "sign-in"_L1 && screen != "register"_L1 && screen != "reset"_L1; }
 
     // One of the screens of screens_data, past its transitions.
@@ -628,6 +641,7 @@ private Q_SLOTS:
     void screens_data()
     {
         QTest::addColumn<QByteArray>("appearance");
+        QTest::addColumn<QString>("language"); // empty: English
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QStringList>("hidden");
@@ -643,25 +657,32 @@ private Q_SLOTS:
             {u"empty-dashboard"_s, {u"emptyState"_s}, {u"websitesRows"_s}},
             {u"waiting"_s, {u"tabDomain"_s}, {u"permissionCard"_s}},
             {u"settings"_s, {u"signOutButton"_s}, {u"dashboardView"_s}}};
-        for (const QByteArray &appearance : {"light"_ba, "dark"_ba}) {
-            for (const auto &[screen, shown, hidden] : screens)
-                QTest::addRow("%s, %s", qPrintable(screen), appearance.constData()) << appearance << screen << shown << hidden;
+        // German has the longest words the panel ships.
+        for (const auto &[appearance, language] :
+             {std::pair("light"_ba, QString()), std::pair("dark"_ba, QString()), std::pair("light"_ba, u"de"_s)}) {
+            for (const auto &[screen, shown, hidden] : screens) {
+                QTest::addRow("%s, %s %s", qPrintable(screen), qPrintable(language), appearance.constData())
+                    << appearance << language << screen << shown << hidden;
+            }
         }
     }
 
-    // Each screen in each appearance, saved for review: the card's own shade fills the panel and
-    // nothing is drawn past its rounded corners.
+    // Each screen in each appearance and language, saved for review: the card's own shade fills the
+    // panel, nothing is drawn past its rounded corners, and no button cuts its words off.
     void screens()
     {
         QFETCH(QByteArray, appearance);
+        QFETCH(QString, language);
         QFETCH(QString, screen);
         QFETCH(QStringList, shown);
         QFETCH(QStringList, hidden);
         const bool signedIn = isSignedIn(screen);
         const bool waiting = screen == "waiting"_L1;
+        const auto translation = language.isEmpty() ? nullptr : installTranslation(QLocale(language));
+        QVERIFY(language.isEmpty() || translation);
         const auto panel = openScreen(screen, appearance);
         if (waiting) {
-            QTRY_COMPARE(panel->text("tabDomain"), u"Waiting for the address…"_s);
+            QTRY_VERIFY(panel->shows("tabDomain"));
             QCOMPARE(panel->text("tabTitle"), u"Release notes"_s);
             QVERIFY(!panel->item("saveButton")->isEnabled());
         }
@@ -671,9 +692,14 @@ private Q_SLOTS:
             QTRY_VERIFY2(!panel->shows(qPrintable(name)), qPrintable(name));
         // The first field of a form has the keyboard.
         QVERIFY(signedIn || panel->item("emailFieldInput")->hasActiveFocus());
+        QStringList clipped;
+        collectClippedLabels(panel->window->contentItem(), clipped);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", "_s)));
 
         const QImage shot = panel->grab();
-        QVERIFY(shot.save(QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(screen + u'-' + appearance + u".png"_s)));
+        QVERIFY(shot.save(
+            QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR))
+                .filePath(QStringList{screen, language, QString::fromLatin1(appearance)}.join(u'-').replace(u"--"_s, u"-"_s) + u".png"_s)));
         QCOMPARE(shot.pixelColor(shot.width() / 2, 6).lightness() < 128, appearance == "dark");
         for (const QPoint corner :
              {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
