@@ -135,11 +135,11 @@
     </message>
     <message>
         <source>Password (English only, min. 6 chars)</source>
-        <translation>Passwort (nur englische Zeichen, mind. 6 Zeichen)</translation>
+        <translation>Passwort (nur engl. Zeichen, mind. 6 Zeichen)</translation>
     </message>
     <message>
         <source>New password (English only, min. 6 chars)</source>
-        <translation>Neues Passwort (nur englische Zeichen, mind. 6 Zeichen)</translation>
+        <translation>Neues Passwort (nur engl. Zeichen, mind. 6 Zeichen)</translation>
     </message>
     <message>
         <source>Remember account</source>
