@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
+  qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
   qt6-svg-dev qt6-httpserver-dev qt6-websockets-dev qcoro-qt6-dev qtkeychain-qt6-dev
   libqt6sql6-sqlite libqt6sql6-psql libqt6svg6
   qml6-module-qtqml-workerscript qml6-module-qtquick qml6-module-qtquick-controls
@@ -18,6 +19,7 @@ packages=(
   fonts-material-design-icons-iconfont fonts-dejavu-core
   xvfb xauth
   openbox xdotool qml-qt6
+  at-spi2-core python3-pyatspi
   clang-format clang-tidy
   nodejs
 )

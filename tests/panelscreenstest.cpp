@@ -7,9 +7,11 @@
 #include "support/stubserver.h"
 #include "support/testdata.h"
 #include "thumbnailimageprovider.h"
+#include "translation.h"
 #include "updatecheck.h"
 #include "websiteitemmenuhelper.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QQuickImageResponse>
@@ -44,6 +46,73 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
 {
     return StubServer::json(200, SingleWebsiteResponse{website}.toJson());
 }
+
+// The interactive items a screen reader finds on screen, from a window's accessible interface down,
+// and the controls Tab reaches that it does not find by name. Parts still waiting for their names
+// are reported rather than failed.
+struct AccessibleWalk {
+    QHash<const QObject *, QString> named;
+    QSet<const QObject *> seen;
+    QStringList unnamed;
+    QStringList pending;
+    int interactive = 0;
+
+    explicit AccessibleWalk(QQuickWindow *window)
+    {
+        visit(QAccessible::queryAccessibleInterface(window));
+        checkReachable(window->contentItem());
+    }
+
+    void visit(QAccessibleInterface *node)
+    {
+        static const QSet<QAccessible::Role> kInteractive{QAccessible::Button,       QAccessible::CheckBox, QAccessible::RadioButton,
+                                                          QAccessible::EditableText, QAccessible::MenuItem, QAccessible::Link,
+                                                          QAccessible::PageTab,      QAccessible::ComboBox};
+        if (!node || node->state().invisible)
+            return;
+        if (kInteractive.contains(node->role())) {
+            ++interactive;
+            seen.insert(node->object());
+            const QString name = node->text(QAccessible::Name).trimmed();
+            if (name.isEmpty())
+                report(node->object());
+            else
+                named.insert(node->object(), name);
+        }
+        for (int index = 0; index < node->childCount(); ++index)
+            visit(node->child(index));
+    }
+
+    // A control without an accessible part of its own is missing from the tree altogether.
+    void checkReachable(const QQuickItem *item)
+    {
+        if (!item->isVisible())
+            return;
+        if (item->activeFocusOnTab() && !seen.contains(item)) {
+            ++interactive;
+            report(item);
+        }
+        for (const QQuickItem *child : item->childItems())
+            checkReachable(child);
+    }
+
+    void report(const QObject *object)
+    {
+        const QString label = object ? object->objectName() + u'(' + QString::fromLatin1(object->metaObject()->className()) + u')' : u"?"_s;
+        (insidePendingPart(object) ? pending : unnamed).append(label);
+    }
+
+    static bool insidePendingPart(const QObject *object)
+    {
+        for (const auto *item = qobject_cast<const QQuickItem *>(object); item; item = item->parentItem()) {
+            if (kPendingParts.contains(item->objectName()))
+                return true;
+        }
+        return false;
+    }
+
+    inline static const QStringList kPendingParts{u"headerView"_s, u"settingsView"_s, u"permissionCard"_s, u"activeTabCard"_s};
+};
 
 // Stands in for the default browser.
 class UrlRecorder : public QObject
@@ -99,12 +168,18 @@ class PanelScreensTest : public QObject
         return *panel.window->engine()->singletonInstance<WebsiteItemMenuHelper *>(qmlTypeId("Corvane", 1, 0, "WebsiteItemMenuHelper"));
     }
 
-    QMenu *openMenu(const Panel &panel, qint64 id)
+    // Opens a website's menu by its button, or by a key on the focused item when `key` is given.
+    QMenu *openMenu(const Panel &panel, qint64 id, QKeyCombination key = {})
     {
         // The native menu would wait for a person; the tests choose its entries themselves.
         menus(panel).setPresenter([this](QMenu &menu, QPoint) { m_menu = &menu; });
         m_menu.clear();
-        panel.click(inside(websiteItem(panel, id), "optionsButton"));
+        if (key.key() == Qt::Key_unknown) {
+            panel.click(inside(websiteItem(panel, id), "optionsButton"));
+        } else {
+            inside(websiteItem(panel, id), "openWebsite")->forceActiveFocus(Qt::TabFocusReason);
+            QTest::keyClick(panel.window.get(), key.key(), key.keyboardModifiers());
+        }
         return m_menu;
     }
 
@@ -133,6 +208,47 @@ class PanelScreensTest : public QObject
         for (const QQuickItem *item : shownItems(panel))
             titles.append(item->property("title").toString());
         return titles;
+    }
+
+    // The words of buttons that need more room than their button gives them.
+    static void collectClippedLabels(const QQuickItem *item, QStringList &clipped)
+    {
+        if (!item->isVisible())
+            return;
+        const QString text = item->property("text").toString();
+        const auto *label = item->property("contentItem").value<QQuickItem *>();
+        if (item->inherits("QQuickAbstractButton") && !text.isEmpty() && label && label->implicitWidth() > label->width() + 1)
+            clipped.append(text);
+        for (const QQuickItem *child : item->childItems())
+            collectClippedLabels(child, clipped);
+    }
+
+    static bool isSignedIn(const QString &screen)
+    {
+        return screen != "sign-in"_L1 && screen != "register"_L1 && screen != "reset"_L1 && screen != "no-compositor"_L1;
+    }
+
+    // One of the screens of screens_data, past its transitions.
+    std::unique_ptr<Panel> openScreen(const QString &screen, const QByteArray &appearance)
+    {
+        const bool waiting = screen == "waiting"_L1;
+        const bool alreadySaved = screen == "already-saved"_L1;
+        auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, isSignedIn(screen), waiting || alreadySaved);
+        // Without a compositor, where transparent pixels show black.
+        panel->window->setComposited(screen != "no-compositor"_L1);
+        if (waiting)
+            panel->environment.tabReader()->answer(u"chrome"_s, u"|||Release notes"_s, true);
+        if (alreadySaved)
+            panel->environment.tabReader()->answer(u"chrome"_s, u"https://www.site2.test/article/#comments|||Website number 2"_s);
+        if (waiting || alreadySaved)
+            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
+        if (screen == "register"_L1)
+            panel->click("registerTab");
+        else if (screen == "reset"_L1)
+            panel->click("forgotPassword");
+        panel->model->setShowSettings(screen == "settings"_L1);
+        QTest::qWait(700);
+        return panel;
     }
 
     // A fresh backend per case, so request counts are the case's own.
@@ -172,6 +288,21 @@ private Q_SLOTS:
                      StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
         m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{}.toJson()));
         Panel panel({.portalUrl = m_server->baseUrl()});
+        // Tab walks the form in reading order, and Space ticks the box as a click does.
+        QTRY_VERIFY(panel.item("emailFieldInput")->hasActiveFocus());
+        QStringList order;
+        for (int step = 0; step < 5; ++step) {
+            QTest::keyClick(panel.window.get(), Qt::Key_Tab);
+            order.append(panel.window->activeFocusItem()->objectName());
+        }
+        QCOMPARE(order,
+                 (QStringList{u"passwordFieldInput"_s, u"passwordFieldEye"_s, u"rememberAccount"_s, u"forgotPassword"_s, u"authSubmit"_s}));
+        const bool remembered = panel.model->account()->rememberMe();
+        panel.item("rememberAccount")->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(panel.window.get(), Qt::Key_Space);
+        QCOMPARE(panel.model->account()->rememberMe(), !remembered);
+        QTest::keyClick(panel.window.get(), Qt::Key_Space);
+
         panel.type("emailFieldInput", kUser.email);
         // Return in the e-mail field submits nothing.
         QTest::keyClick(panel.window.get(), Qt::Key_Return);
@@ -339,11 +470,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<qint64>("id"); // website 3 is the pinned one
         QTest::addColumn<QString>("entry");
-        QTest::newRow("pin") << qint64(12) << u"Pin to Top"_s;
-        QTest::newRow("unpin") << qint64(3) << u"Unpin Website"_s;
-        QTest::newRow("share") << qint64(12) << u"Share..."_s;
-        QTest::newRow("copy") << qint64(11) << u"Copy Link"_s;
-        QTest::newRow("delete") << qint64(12) << u"Delete"_s;
+        QTest::addColumn<QKeyCombination>("key"); // none: the options button
+        QTest::newRow("pin") << qint64(12) << u"Pin to Top"_s << QKeyCombination();
+        QTest::newRow("unpin, menu key") << qint64(3) << u"Unpin Website"_s << QKeyCombination(Qt::Key_Menu);
+        QTest::newRow("share, Shift+F10") << qint64(12) << u"Share..."_s << (Qt::ShiftModifier | Qt::Key_F10);
+        QTest::newRow("copy") << qint64(11) << u"Copy Link"_s << QKeyCombination();
+        QTest::newRow("delete") << qint64(12) << u"Delete"_s << QKeyCombination();
         // Edit Title is titleEditing's.
     }
 
@@ -351,6 +483,7 @@ private Q_SLOTS:
     {
         QFETCH(qint64, id);
         QFETCH(QString, entry);
+        QFETCH(QKeyCombination, key);
         const QString pinEntry = id == 3 ? u"Unpin Website"_s : u"Pin to Top"_s;
         const QString pinSymbol = id == 3 ? u"pin.slash"_s : u"pin"_s;
         SavedWebsite answer = library(12).at(int(id) - 1);
@@ -360,7 +493,7 @@ private Q_SLOTS:
         const auto panel = openPanel(12);
         QTRY_VERIFY(websiteItem(*panel, id));
 
-        QMenu *menu = openMenu(*panel, id);
+        QMenu *menu = openMenu(*panel, id, key);
         QVERIFY(menu);
         QCOMPARE(menu->title(), u"Options"_s);
         QStringList texts, symbols;
@@ -521,6 +654,7 @@ private Q_SLOTS:
     void screens_data()
     {
         QTest::addColumn<QByteArray>("appearance");
+        QTest::addColumn<QString>("language"); // empty: English
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QStringList>("hidden");
@@ -538,56 +672,55 @@ private Q_SLOTS:
             {u"no-compositor"_s, {u"emailField"_s}, {u"headerRightGroup"_s}},
             {u"already-saved"_s, {u"alreadySaved"_s, u"saveButton"_s}, {u"permissionCard"_s}},
             {u"settings"_s, {u"signOutButton"_s}, {u"dashboardView"_s}}};
-        for (const QByteArray &appearance : {"light"_ba, "dark"_ba}) {
-            for (const auto &[screen, shown, hidden] : screens)
-                QTest::addRow("%s, %s", qPrintable(screen), appearance.constData()) << appearance << screen << shown << hidden;
+        // German has the longest words the panel ships.
+        for (const auto &[appearance, language] :
+             {std::pair("light"_ba, QString()), std::pair("dark"_ba, QString()), std::pair("light"_ba, u"de"_s)}) {
+            for (const auto &[screen, shown, hidden] : screens) {
+                QTest::addRow("%s, %s %s", qPrintable(screen), qPrintable(language), appearance.constData())
+                    << appearance << language << screen << shown << hidden;
+            }
         }
     }
 
-    // Each screen in each appearance, saved for review: the card's own shade fills the panel and
-    // nothing is drawn past its rounded corners; without a compositor, where transparent pixels
-    // show black, nothing is see-through and no click passes.
+    // Each screen in each appearance and language, saved for review: the card's own shade fills the
+    // panel, nothing is drawn past its rounded corners, and no button cuts its words off; without a
+    // compositor nothing is see-through and no click passes.
     void screens()
     {
         QFETCH(QByteArray, appearance);
+        QFETCH(QString, language);
         QFETCH(QString, screen);
         QFETCH(QStringList, shown);
         QFETCH(QStringList, hidden);
-        const bool signedIn = !shown.contains(u"emailField"_s);
+        const bool signedIn = isSignedIn(screen);
         const bool waiting = screen == "waiting"_L1;
         const bool composited = screen != "no-compositor"_L1;
-        const bool alreadySaved = screen == "already-saved"_L1;
-        const auto panel = openPanel(screen == "empty-dashboard"_L1 ? 0 : 12, appearance, signedIn, waiting || alreadySaved);
-        panel->window->setComposited(composited);
-        if (alreadySaved) {
-            panel->environment.tabReader()->answer(u"chrome"_s, u"https://www.site2.test/article/#comments|||Website number 2"_s);
-            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
+        const auto translation = language.isEmpty() ? nullptr : installTranslation(QLocale(language));
+        QVERIFY(language.isEmpty() || translation);
+        const auto panel = openScreen(screen, appearance);
+        if (screen == "already-saved"_L1) {
             QTRY_VERIFY(panel->shows("alreadySaved"));
             QVERIFY(panel->item("saveButton")->isEnabled());
         }
         if (waiting) {
-            panel->environment.tabReader()->answer(u"chrome"_s, u"|||Release notes"_s, true);
-            panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
-            QTRY_COMPARE(panel->text("tabDomain"), u"Waiting for the address…"_s);
+            QTRY_VERIFY(panel->shows("tabDomain"));
             QCOMPARE(panel->text("tabTitle"), u"Release notes"_s);
             QVERIFY(!panel->item("saveButton")->isEnabled());
         }
-        if (screen == "register"_L1)
-            panel->click("registerTab");
-        else if (screen == "reset"_L1)
-            panel->click("forgotPassword");
-        panel->model->setShowSettings(screen == "settings"_L1);
-        // Past the screen transitions.
-        QTest::qWait(700);
         for (const QString &name : shown)
             QVERIFY2(panel->shows(qPrintable(name)), qPrintable(name));
         for (const QString &name : hidden)
             QTRY_VERIFY2(!panel->shows(qPrintable(name)), qPrintable(name));
         // The first field of a form has the keyboard.
         QVERIFY(signedIn || panel->item("emailFieldInput")->hasActiveFocus());
+        QStringList clipped;
+        collectClippedLabels(panel->window->contentItem(), clipped);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", "_s)));
 
         const QImage shot = panel->grab();
-        QVERIFY(shot.save(QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(screen + u'-' + appearance + u".png"_s)));
+        QVERIFY(shot.save(
+            QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR))
+                .filePath(QStringList{screen, language, QString::fromLatin1(appearance)}.join(u'-').replace(u"--"_s, u"-"_s) + u".png"_s)));
         QCOMPARE(shot.pixelColor(shot.width() / 2, 6).lightness() < 128, appearance == "dark");
         for (const QPoint corner :
              {QPoint(1, 1), QPoint(shot.width() - 2, 1), QPoint(1, shot.height() - 2), QPoint(shot.width() - 2, shot.height() - 2)})
@@ -601,6 +734,52 @@ private Q_SLOTS:
             panel->model->capture()->setCustomURLInput(u"r.example"_s);
             QVERIFY(panel->item("saveButton")->isEnabled());
         }
+    }
+
+    void accessibleNames_data()
+    {
+        QTest::addColumn<QString>("screen");
+        for (const char *screen : {"sign-in", "register", "reset", "dashboard", "empty-dashboard", "waiting", "settings"})
+            QTest::newRow(screen) << QString::fromLatin1(screen);
+    }
+
+    // What a screen reader is offered: every interactive item on screen has a name, and the screens
+    // not shown offer nothing.
+    void accessibleNames()
+    {
+        QFETCH(QString, screen);
+        const auto panel = openScreen(screen, "light");
+        const AccessibleWalk walk(panel->window.get());
+        qInfo("%s: %d of %d interactive items named", qPrintable(screen), int(walk.named.size()), walk.interactive);
+        if (!walk.pending.isEmpty())
+            qInfo("still unnamed: %s", qPrintable(walk.pending.join(u", "_s)));
+        QVERIFY(walk.interactive > 0);
+        QVERIFY2(walk.unnamed.isEmpty(), qPrintable(walk.unnamed.join(u", "_s)));
+        QCOMPARE(walk.named.values().contains(u"Forgot password?"_s), screen == "sign-in"_L1);
+        QCOMPARE(walk.named.values().contains(u"Search saved websites..."_s), isSignedIn(screen) && screen != "settings"_L1);
+    }
+
+    void signInLanguage_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("texts"); // title, button, and the view model's answer to an empty form
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
+                                << QStringList{u"Willkommen zurück"_s, u"Anmelden"_s,
+                                               u"Bitte geben Sie Ihre E-Mail-Adresse und Ihr Passwort ein."_s};
+        QTest::newRow("C") << QLocale::c() << QStringList{u"Welcome back"_s, u"Sign In"_s, u"Please enter your email and password."_s};
+    }
+
+    // The catalogue of the system's language speaks for the views and the view model alike.
+    void signInLanguage()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QStringList, texts);
+        const auto translation = installTranslation(locale);
+        QCOMPARE(translation != nullptr, locale.language() == QLocale::German);
+        Panel panel({.portalUrl = m_server->baseUrl()});
+        panel.click("authSubmit");
+        QTRY_VERIFY(panel.shows("authError"));
+        QCOMPARE((QStringList{panel.text("authTitle"), panel.text("authSubmit"), panel.text("authErrorText")}), texts);
     }
 
     void outsideTextIsPlain_data()

@@ -2,6 +2,7 @@
 
 #include "textinputfilter.h"
 
+#include <QCoreApplication>
 #include <QTextBoundaryFinder>
 
 using namespace Qt::StringLiterals;
@@ -31,46 +32,46 @@ namespace AccountValidation
 std::optional<QString> checkSignIn(const QString &email, const QString &password, bool registering)
 {
     if (email.isEmpty() || password.isEmpty())
-        return u"Please enter your email and password."_s;
+        return QCoreApplication::translate("AccountValidation", "Please enter your email and password.");
     if (!TextInputFilter::isAscii(email) || !TextInputFilter::isAscii(password))
-        return u"Email and password must contain English characters only."_s;
+        return QCoreApplication::translate("AccountValidation", "Email and password must contain English characters only.");
     if (registering && tooShort(password))
-        return u"Password must be at least 6 characters."_s;
+        return QCoreApplication::translate("AccountValidation", "Password must be at least 6 characters.");
     return std::nullopt;
 }
 
 std::optional<QString> checkResetRequest(const QString &email)
 {
     if (email.isEmpty())
-        return u"Please enter your email address."_s;
+        return QCoreApplication::translate("AccountValidation", "Please enter your email address.");
     if (!TextInputFilter::isAscii(email))
-        return u"Email must contain English characters only."_s;
+        return QCoreApplication::translate("AccountValidation", "Email must contain English characters only.");
     return std::nullopt;
 }
 
 std::optional<QString> checkResetConfirmation(const QString &email, const QString &code, const QString &newPassword)
 {
     if (email.isEmpty())
-        return u"Email is required."_s;
+        return QCoreApplication::translate("AccountValidation", "Email is required.");
     if (code.isEmpty())
-        return u"Please enter the 6-digit verification code."_s;
+        return QCoreApplication::translate("AccountValidation", "Please enter the 6-digit verification code.");
     if (!TextInputFilter::isAscii(email) || !TextInputFilter::isAscii(code) || !TextInputFilter::isAscii(newPassword))
-        return u"All fields must contain English characters only."_s;
+        return QCoreApplication::translate("AccountValidation", "All fields must contain English characters only.");
     if (tooShort(newPassword))
-        return u"Password must be at least 6 characters."_s;
+        return QCoreApplication::translate("AccountValidation", "Password must be at least 6 characters.");
     return std::nullopt;
 }
 
 std::optional<QString> checkPasswordChange(const QString &current, const QString &newPassword, const QString &confirmation)
 {
     if (current.isEmpty())
-        return u"Please enter your current password."_s;
+        return QCoreApplication::translate("AccountValidation", "Please enter your current password.");
     if (!TextInputFilter::isAscii(current) || !TextInputFilter::isAscii(newPassword) || !TextInputFilter::isAscii(confirmation))
-        return u"Passwords must contain English characters only."_s;
+        return QCoreApplication::translate("AccountValidation", "Passwords must contain English characters only.");
     if (tooShort(newPassword))
-        return u"New password must be at least 6 characters."_s;
+        return QCoreApplication::translate("AccountValidation", "New password must be at least 6 characters.");
     if (newPassword != confirmation)
-        return u"New passwords do not match."_s;
+        return QCoreApplication::translate("AccountValidation", "New passwords do not match.");
     return std::nullopt;
 }
 }

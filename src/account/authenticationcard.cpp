@@ -9,11 +9,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace
-{
-const QString kSessionEndedMessage = u"Your session ended. Please sign in again."_s;
-}
-
 AuthenticationCard::AuthenticationCard(BackendClient &backend, Preferences &preferences, SecretStore &secrets, SessionStarter startSession,
                                        QObject *parent)
     : QObject(parent)
@@ -129,7 +124,8 @@ void AuthenticationCard::showSignIn()
 
 void AuthenticationCard::showSessionEnded()
 {
-    assignProperty(this, m_authError, std::optional(kSessionEndedMessage), &AuthenticationCard::authErrorChanged);
+    assignProperty(this, m_authError, std::optional(tr("Your session ended. Please sign in again.")),
+                   &AuthenticationCard::authErrorChanged);
 }
 
 void AuthenticationCard::fail(const QString &message)
@@ -205,7 +201,7 @@ QCoro::Task<> AuthenticationCard::sendPasswordResetCode()
         fail(result.error().message);
         co_return;
     }
-    assignProperty(this, m_authSuccessMessage, std::optional(result.value().message.value_or(u"Verification code sent to your email."_s)),
+    assignProperty(this, m_authSuccessMessage, std::optional(result.value().message.value_or(tr("Verification code sent to your email."))),
                    &AuthenticationCard::authSuccessMessageChanged);
     // A plain move to the next screen: a code typed earlier stays.
     assignProperty(this, m_authMode, AuthMode::EnterOtp, &AuthenticationCard::authModeChanged);
@@ -235,7 +231,7 @@ QCoro::Task<> AuthenticationCard::resetPassword()
         co_return;
     }
     assignProperty(this, m_authSuccessMessage,
-                   std::optional(result.value().message.value_or(u"Password reset successfully. Please sign in."_s)),
+                   std::optional(result.value().message.value_or(tr("Password reset successfully. Please sign in."))),
                    &AuthenticationCard::authSuccessMessageChanged);
     setPasswordInput(QString());
     setOtpCodeInput(QString());

@@ -90,7 +90,7 @@ QCoro::Task<> PasswordChangeForm::sendPasswordChange()
         co_return;
     }
     m_account.rememberChangedPassword(newPassword);
-    assignProperty(this, m_changePasswordSuccess, std::optional(result.value().message.value_or(u"Password updated successfully."_s)),
+    assignProperty(this, m_changePasswordSuccess, std::optional(result.value().message.value_or(tr("Password updated successfully."))),
                    &PasswordChangeForm::changePasswordSuccessChanged);
     setCurrentPasswordInput(QString());
     setChangeNewPasswordInput(QString());

@@ -1,5 +1,7 @@
 #include "requesterror.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -12,30 +14,32 @@ RequestError apiError(int code, QString message)
 
 RequestError RequestError::invalidUrl()
 {
-    return apiError(kInvalidUrl, u"Invalid API URL"_s);
+    return apiError(kInvalidUrl, QCoreApplication::translate("RequestError", "Invalid API URL"));
 }
 
 RequestError RequestError::unreachable(const QString &serverAddress)
 {
-    return apiError(kUnreachable, u"Server is unreachable (%1)."_s.arg(serverAddress));
+    return apiError(kUnreachable, QCoreApplication::translate("RequestError", "Server is unreachable (%1).").arg(serverAddress));
 }
 
 RequestError RequestError::invalidResponse()
 {
-    return apiError(kInvalidResponse, u"Invalid server response."_s);
+    return apiError(kInvalidResponse, QCoreApplication::translate("RequestError", "Invalid server response."));
 }
 
 RequestError RequestError::unauthorized()
 {
-    return apiError(kUnauthorized, u"Unauthorized"_s);
+    return apiError(kUnauthorized, QCoreApplication::translate("RequestError", "Unauthorized"));
 }
 
 RequestError RequestError::failedStatus(int status, const std::optional<QString> &serverError)
 {
-    return apiError(status, serverError ? *serverError : u"Request failed (%1)"_s.arg(status));
+    return apiError(status, serverError ? *serverError : QCoreApplication::translate("RequestError", "Request failed (%1)").arg(status));
 }
 
 RequestError RequestError::undecodable(const QString &reason)
 {
-    return {.domain = u"Decoding"_s, .code = 0, .message = u"The server's answer could not be read (%1)."_s.arg(reason)};
+    return {.domain = u"Decoding"_s,
+            .code = 0,
+            .message = QCoreApplication::translate("RequestError", "The server's answer could not be read (%1).").arg(reason)};
 }

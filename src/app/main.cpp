@@ -9,6 +9,7 @@
 #include "nativehost.h"
 #include "resourcefiles.h"
 #include "singleinstance.h"
+#include "translation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -121,6 +122,8 @@ int main(int argc, char *argv[])
         return 0;
     instance.listen();
 
+    // Before the panel's engine loads its views.
+    const auto translation = installTranslation(QLocale::system());
     AppDelegate delegate(std::make_unique<AppViewModel>(AppViewModelDependencies::forDesktop()), ResourceFiles::standardFolders());
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::reopen);
     delegate.launch();

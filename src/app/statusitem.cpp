@@ -21,7 +21,7 @@ StatusItem::StatusItem(PanelWindow *panel, std::function<void()> refreshActiveTa
                            : QIcon(image));
     m_trayIcon.setToolTip(u"Corvane"_s);
     // The panel never closes, so the tray's menu is where the application is quit.
-    m_menu.addAction(u"Quit Corvane"_s, qApp, &QCoreApplication::quit);
+    m_menu.addAction(tr("Quit Corvane"), qApp, &QCoreApplication::quit);
     m_trayIcon.setContextMenu(&m_menu);
     connect(&m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)

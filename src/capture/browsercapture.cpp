@@ -89,11 +89,13 @@ void BrowserCapture::setBrowserPermission(bool granted)
     assignProperty(this, m_hasBrowserPermission, granted, &BrowserCapture::hasBrowserPermissionChanged);
     m_preferences.setBool(Preferences::kBrowserPermission, granted);
     if (!granted) {
-        assignProperty(this, m_activeTab, ActiveBrowserTab{.title = u"Allow Open Browser Access"_s, .url = {}, .browserName = u"Privacy"_s},
+        assignProperty(this, m_activeTab,
+                       ActiveBrowserTab{.title = tr("Allow Open Browser Access"), .url = {}, .browserName = tr("Privacy")},
                        &BrowserCapture::activeTabChanged);
         return;
     }
-    assignProperty(this, m_activeTab, ActiveBrowserTab{.title = u"Reading active browser tab..."_s, .url = {}, .browserName = u"Browser"_s},
+    assignProperty(this, m_activeTab,
+                   ActiveBrowserTab{.title = tr("Reading active browser tab..."), .url = {}, .browserName = tr("Browser")},
                    &BrowserCapture::activeTabChanged);
     refreshActiveBrowserTab();
     retryDetectionAfterGrant();

@@ -2,6 +2,8 @@
 
 #include "tabreader.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <array>
 
@@ -91,7 +93,10 @@ DetectionRecord detect(const BrowserSituation &situation, TabReader &reader)
         if (isNewTabPage(tab.url)) {
             candidate.verdict = fallback ? u"no web page; an earlier fallback is kept"_s : u"no web page; kept as the fallback"_s;
             if (!fallback)
-                fallback = ActiveBrowserTab{.title = tab.title.isEmpty() ? u"New Tab"_s : tab.title, .url = {}, .browserName = appName};
+                fallback = ActiveBrowserTab{.title
+                                            = tab.title.isEmpty() ? QCoreApplication::translate("BrowserDetection", "New Tab") : tab.title,
+                                            .url = {},
+                                            .browserName = appName};
             continue;
         }
         const QString url = normalisedUrl(tab.url);

@@ -435,7 +435,7 @@ void Library::copyWebsiteLink(qint64 id)
 void Library::exportBookmarksToFile()
 {
     assignProperty(this, m_exportError, std::nullopt, &Library::exportErrorChanged);
-    const auto path = m_saveDialog.askForSavePath(u"Export Saved Websites"_s, u"corvane-bookmarks.json"_s, u"JSON (*.json)"_s);
+    const auto path = m_saveDialog.askForSavePath(tr("Export Saved Websites"), u"corvane-bookmarks.json"_s, u"JSON (*.json)"_s);
     if (!path)
         return;
     const QByteArray encoded = SavedWebsite::listToJsonText(m_websites, QJsonDocument::Compact);
@@ -447,5 +447,5 @@ void Library::exportBookmarksToFile()
     if (!failure)
         return;
     qCInfo(lcLibrary) << "the export could not be written";
-    assignProperty(this, m_exportError, std::optional(u"The export could not be saved: %1"_s.arg(*failure)), &Library::exportErrorChanged);
+    assignProperty(this, m_exportError, std::optional(tr("The export could not be saved: %1").arg(*failure)), &Library::exportErrorChanged);
 }

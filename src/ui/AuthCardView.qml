@@ -19,20 +19,20 @@ ColumnLayout {
 
     readonly property var screens: ({
         [AuthenticationCard.Login]: {
-            title: "Welcome back", subtitle: "Sign in to access your saved websites",
-            button: "Sign In", busyButton: "Signing in..."
+            title: qsTr("Welcome back"), subtitle: qsTr("Sign in to access your saved websites"),
+            button: qsTr("Sign In"), busyButton: qsTr("Signing in...")
         },
         [AuthenticationCard.Register]: {
-            title: "Create an account", subtitle: "Save and sync your favorite websites",
-            button: "Create Account", busyButton: "Creating account..."
+            title: qsTr("Create an account"), subtitle: qsTr("Save and sync your favorite websites"),
+            button: qsTr("Create Account"), busyButton: qsTr("Creating account...")
         },
         [AuthenticationCard.ForgotPassword]: {
-            title: "Reset Password", subtitle: "Enter your email to receive a 6-digit code",
-            button: "Send Verification Code", busyButton: "Sending Code..."
+            title: qsTr("Reset Password"), subtitle: qsTr("Enter your email to receive a 6-digit code"),
+            button: qsTr("Send Verification Code"), busyButton: qsTr("Sending Code...")
         },
         [AuthenticationCard.EnterOtp]: {
-            title: "Verification Code", subtitle: "Enter the code sent to your email",
-            button: "Reset Password", busyButton: "Resetting..."
+            title: qsTr("Verification Code"), subtitle: qsTr("Enter the code sent to your email"),
+            button: qsTr("Reset Password"), busyButton: qsTr("Resetting...")
         }
     })
     readonly property var screen: screens[mode]
@@ -74,8 +74,8 @@ ColumnLayout {
 
             Repeater {
                 model: [
-                    { title: "Sign In", mode: AuthenticationCard.Login, name: "signInTab" },
-                    { title: "Register", mode: AuthenticationCard.Register, name: "registerTab" }
+                    { title: qsTr("Sign In"), mode: AuthenticationCard.Login, name: "signInTab" },
+                    { title: qsTr("Register"), mode: AuthenticationCard.Register, name: "registerTab" }
                 ]
 
                 delegate: PlainButton {
@@ -85,8 +85,9 @@ ColumnLayout {
                     theme: card.theme
                     Layout.fillWidth: true
                     Layout.fillHeight: true
-                    focusPolicy: Qt.NoFocus
                     text: modelData.title
+                    checked: selected
+                    Accessible.role: Accessible.PageTab
                     textSize: 12.5
                     foreground: selected ? card.theme.inverseText : card.theme.secondaryText
                     fill: selected ? card.theme.inverseBackground : "transparent"
@@ -144,8 +145,8 @@ ColumnLayout {
         Layout.fillWidth: true
         theme: card.theme
         symbol: "envelope"
-        placeholder: card.mode === AuthenticationCard.ForgotPassword ? "Enter your account email (English only)"
-                                                                     : "Email address (English only)"
+        placeholder: card.mode === AuthenticationCard.ForgotPassword ? qsTr("Enter your account email (English only)")
+                                                                     : qsTr("Email address (English only)")
         value: card.account.emailInput
         onEdited: text => card.account.emailInput = text
     }
@@ -156,7 +157,7 @@ ColumnLayout {
         Layout.fillWidth: true
         theme: card.theme
         symbol: "lock"
-        placeholder: "Password (English only, min. 6 chars)"
+        placeholder: qsTr("Password (English only, min. 6 chars)")
         value: card.account.passwordInput
         secret: true
         revealed: card.viewState.showPassword
@@ -185,7 +186,7 @@ ColumnLayout {
         Layout.fillWidth: true
         theme: card.theme
         symbol: "lock"
-        placeholder: "New password (English only, min. 6 chars)"
+        placeholder: qsTr("New password (English only, min. 6 chars)")
         value: card.account.newPasswordInput
         secret: true
         revealed: card.viewState.showPassword
@@ -202,6 +203,11 @@ ColumnLayout {
             objectName: "rememberAccount"
             checked: card.account.rememberMe
             focusPolicy: Qt.TabFocus
+            text: qsTr("Remember account")
+            Accessible.role: Accessible.CheckBox
+            Accessible.name: text
+            Accessible.checkable: true
+            Accessible.checked: checked
             onClicked: card.account.updateRememberMe(!card.account.rememberMe)
 
             contentItem: Row {
@@ -228,7 +234,7 @@ ColumnLayout {
 
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "Remember account"
+                    text: rememberBox.text
                     font.pixelSize: 12
                     font.weight: Font.Medium
                     color: card.theme.secondaryText
@@ -243,7 +249,7 @@ ColumnLayout {
         LinkButton {
             objectName: "forgotPassword"
             theme: card.theme
-            text: "Forgot password?"
+            text: qsTr("Forgot password?")
             textSize: 12
             onClicked: card.account.switchAuthMode(AuthenticationCard.ForgotPassword)
         }
@@ -271,7 +277,7 @@ ColumnLayout {
         visible: !card.hasTabs
         Layout.alignment: Qt.AlignHCenter
         theme: card.theme
-        text: "Back to Sign In"
+        text: qsTr("Back to Sign In")
         textSize: 12.5
         onClicked: card.account.switchAuthMode(AuthenticationCard.Login)
     }

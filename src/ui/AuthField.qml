@@ -60,7 +60,7 @@ Rectangle {
             theme: frame.theme
             symbol: frame.revealed ? "eye.slash" : "eye"
             symbolSize: 13
-            focusPolicy: Qt.NoFocus
+            text: frame.revealed ? qsTr("Hide password") : qsTr("Show password")
             onClicked: frame.eyeToggled()
         }
     }

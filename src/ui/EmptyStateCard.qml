@@ -80,7 +80,7 @@ Item {
             objectName: "emptyTitle"
             Layout.fillWidth: true
             Layout.topMargin: 2
-            text: card.isLoading ? "Loading your websites…" : card.isSearching ? "No matching websites" : "No saved websites yet"
+            text: card.isLoading ? qsTr("Loading your websites…") : card.isSearching ? qsTr("No matching websites") : qsTr("No saved websites yet")
             font.pixelSize: 14
             font.weight: Font.DemiBold
             color: card.theme.primaryText
@@ -91,7 +91,7 @@ Item {
             objectName: "emptyLine"
             Layout.fillWidth: true
             visible: !card.isLoading
-            text: card.isSearching ? "Try a different search term." : "Click \"+ Save\" above to bookmark your first website."
+            text: card.isSearching ? qsTr("Try a different search term.") : qsTr("Click \"+ Save\" above to bookmark your first website.")
             font.pixelSize: 12
             color: card.theme.tertiaryText
             horizontalAlignment: Text.AlignHCenter

@@ -12,6 +12,8 @@ AbstractButton {
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
     padding: 2
+    Accessible.role: Accessible.Link
+    Accessible.name: text
 
     contentItem: Text {
         text: link.text

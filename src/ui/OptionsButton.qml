@@ -15,7 +15,10 @@ AbstractButton {
     implicitHeight: 24
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
-    onClicked: {
+    Accessible.name: qsTr("Options for %1").arg(title)
+    onClicked: openMenu()
+
+    function openMenu() {
         const corner = mapToGlobal(0, height + 2)
         WebsiteItemMenuHelper.showMenu(websiteId, title, isPinned, corner)
     }
@@ -37,7 +40,7 @@ AbstractButton {
 
     PanelToolTip {
         theme: button.theme
-        text: "Options"
+        text: qsTr("Options")
         visible: button.hovered
     }
 }

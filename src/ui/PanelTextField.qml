@@ -21,4 +21,6 @@ TextField {
     verticalAlignment: TextInput.AlignVCenter
     selectByMouse: true
     background: null
+    // The placeholder is the only label a field shows.
+    Accessible.name: placeholderText
 }

@@ -24,6 +24,7 @@ AbstractButton {
     spacing: 4
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
+    Accessible.name: text
     opacity: enabled || busy ? 1 : 0.5
 
     contentItem: Item {

@@ -39,7 +39,7 @@ RowLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 textSize: 12.5
-                placeholderText: "Search saved websites..."
+                placeholderText: qsTr("Search saved websites...")
                 text: row.library.searchQuery
                 onTextEdited: row.library.searchQuery = text
             }
@@ -50,6 +50,7 @@ RowLayout {
                 theme: row.theme
                 symbol: "xmark.circle.fill"
                 symbolSize: 13
+                text: qsTr("Clear search")
                 onClicked: row.library.searchQuery = ""
             }
         }

@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import Corvane
 
-// The full-width "Show more" under a list cut to its visible limit.
+// The full-width qsTr("Show more") under a list cut to its visible limit.
 AbstractButton {
     id: button
 
@@ -11,7 +11,8 @@ AbstractButton {
     implicitHeight: label.implicitHeight + 18
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
-    text: "Show more"
+    text: qsTr("Show more")
+    Accessible.name: text
 
     contentItem: Text {
         id: label

@@ -17,6 +17,8 @@ AbstractButton {
     implicitHeight: Math.max(20, icon.implicitHeight)
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
+    // Only a symbol shows, so the text is for screen readers alone.
+    Accessible.name: text
 
     contentItem: Item {
         SymbolIcon {

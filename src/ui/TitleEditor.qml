@@ -22,7 +22,7 @@ GridLayout {
 
     Text {
         visible: !editor.compact
-        text: "Edit Title"
+        text: qsTr("Edit Title")
         font.pixelSize: 11
         font.bold: true
         color: editor.theme.secondaryText
@@ -44,7 +44,7 @@ GridLayout {
             anchors.leftMargin: 8
             anchors.rightMargin: 8
             textSize: editor.compact ? 12.5 : 11.5
-            placeholderText: editor.compact ? "Website title" : "Title"
+            placeholderText: editor.compact ? qsTr("Website title") : qsTr("Title")
             text: editor.viewState.editingTitleText
             onTextEdited: editor.viewState.editingTitleText = text
             onAccepted: editor.viewState.commitEditing(editor.library)
@@ -58,7 +58,7 @@ GridLayout {
         PlainButton {
             objectName: "titleEditorSave"
             theme: editor.theme
-            text: "Save"
+            text: qsTr("Save")
             textSize: editor.buttonSize
             horizontalPadding: 10
             verticalPadding: 4
@@ -70,7 +70,7 @@ GridLayout {
         PlainButton {
             objectName: "titleEditorCancel"
             theme: editor.theme
-            text: "Cancel"
+            text: qsTr("Cancel")
             textSize: editor.buttonSize
             horizontalPadding: 10
             verticalPadding: 4

@@ -13,6 +13,8 @@ WebsiteItemFrame {
     required property string screenshotUrl
     required property bool isPinned
 
+    onMenuKeyPressed: options.openMenu()
+
     AbstractButton {
         id: open
         objectName: "openWebsite"
@@ -20,6 +22,8 @@ WebsiteItemFrame {
         anchors.fill: parent
         hoverEnabled: true
         focusPolicy: Qt.TabFocus
+        Accessible.name: card.title
+        Accessible.description: card.domain
         onClicked: WebsiteItemMenuHelper.openWebsite(card.url)
 
         background: Rectangle {
@@ -82,7 +86,7 @@ WebsiteItemFrame {
 
         PanelToolTip {
             theme: card.theme
-            text: "Open " + card.url
+            text: qsTr("Open %1").arg(card.url)
             visible: open.hovered
         }
     }
@@ -96,6 +100,7 @@ WebsiteItemFrame {
     }
 
     OptionsButton {
+        id: options
         objectName: "optionsButton"
         visible: !card.isEditing
         anchors.right: parent.right

@@ -14,6 +14,16 @@ Rectangle {
     readonly property bool isEditing: viewState.editingWebsiteId === websiteId
     readonly property bool isNewest: library.lastAddedWebsiteId === websiteId
 
+    // The menu key or Shift+F10 on the focused item, as in any list of the desktop.
+    signal menuKeyPressed()
+
+    Keys.onPressed: event => {
+        if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
+            event.accepted = true
+            menuKeyPressed()
+        }
+    }
+
     radius: 18
     color: theme.cardBackground
     border.width: 1

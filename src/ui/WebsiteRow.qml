@@ -13,6 +13,8 @@ WebsiteItemFrame {
     required property string screenshotUrl
     required property bool isPinned
 
+    onMenuKeyPressed: options.openMenu()
+
     implicitHeight: 62
 
     RowLayout {
@@ -29,6 +31,8 @@ WebsiteItemFrame {
             Layout.fillHeight: true
             hoverEnabled: true
             focusPolicy: Qt.TabFocus
+            Accessible.name: row.title
+            Accessible.description: row.domain
             onClicked: WebsiteItemMenuHelper.openWebsite(row.url)
 
             background: Rectangle {
@@ -89,6 +93,7 @@ WebsiteItemFrame {
         }
 
         OptionsButton {
+            id: options
             objectName: "optionsButton"
             theme: row.theme
             websiteId: row.websiteId

@@ -23,7 +23,7 @@ void WebsiteItemMenuHelper::showMenu(qint64 websiteId, const QString &title, boo
     // The previous menu goes once it has finished delivering whatever it is doing.
     if (m_menu)
         m_menu->deleteLater();
-    m_menu = new QMenu(u"Options"_s);
+    m_menu = new QMenu(tr("Options"));
     m_menu->setAttribute(Qt::WA_DeleteOnClose);
     const QColor symbolColor = m_menu->palette().color(QPalette::Text);
     const auto add = [this, &symbolColor](const QString &text, const QString &symbol, auto handler) {
@@ -31,13 +31,13 @@ void WebsiteItemMenuHelper::showMenu(qint64 websiteId, const QString &title, boo
         action->setProperty("symbol", symbol);
         connect(action, &QAction::triggered, this, handler);
     };
-    add(isPinned ? u"Unpin Website"_s : u"Pin to Top"_s, isPinned ? u"pin.slash"_s : u"pin"_s,
+    add(isPinned ? tr("Unpin Website") : tr("Pin to Top"), isPinned ? u"pin.slash"_s : u"pin"_s,
         [this, websiteId] { Q_EMIT pinChosen(websiteId); });
-    add(u"Share..."_s, u"square.and.arrow.up"_s, [this, websiteId] { Q_EMIT shareChosen(websiteId); });
-    add(u"Copy Link"_s, u"doc.on.doc"_s, [this, websiteId] { Q_EMIT copyChosen(websiteId); });
-    add(u"Edit Title"_s, u"pencil"_s, [this, websiteId, title] { Q_EMIT editChosen(websiteId, title); });
+    add(tr("Share..."), u"square.and.arrow.up"_s, [this, websiteId] { Q_EMIT shareChosen(websiteId); });
+    add(tr("Copy Link"), u"doc.on.doc"_s, [this, websiteId] { Q_EMIT copyChosen(websiteId); });
+    add(tr("Edit Title"), u"pencil"_s, [this, websiteId, title] { Q_EMIT editChosen(websiteId, title); });
     m_menu->addSeparator();
-    add(u"Delete"_s, u"trash"_s, [this, websiteId] { Q_EMIT deleteChosen(websiteId); });
+    add(tr("Delete"), u"trash"_s, [this, websiteId] { Q_EMIT deleteChosen(websiteId); });
     m_presenter(*m_menu, at.toPoint());
 }
 

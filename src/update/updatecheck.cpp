@@ -50,7 +50,7 @@ void UpdateCheck::checkForUpdates()
         return;
     }
     assignProperty(this, m_isCheckingUpdate, true, &UpdateCheck::isCheckingUpdateChanged);
-    assignProperty(this, m_updateStatusText, u"Checking for updates..."_s, &UpdateCheck::updateStatusTextChanged);
+    assignProperty(this, m_updateStatusText, tr("Checking for updates..."), &UpdateCheck::updateStatusTextChanged);
 
     const QUrl versionAddress(m_webPortalURL + "/api/version"_L1, QUrl::StrictMode);
     if (!versionAddress.isValid()) {
@@ -88,11 +88,11 @@ void UpdateCheck::showResult(const std::optional<QString> &latestVersion)
 {
     const bool newer = latestVersion && VersionOrder::compare(*latestVersion, QString(currentAppVersion)) > 0;
     assignProperty(this, m_hasUpdateAvailable, newer, &UpdateCheck::hasUpdateAvailableChanged);
-    QString status = u"Could not check for updates. Please try again later."_s;
+    QString status = tr("Could not check for updates. Please try again later.");
     if (newer)
-        status = u"New version v%1 available!"_s.arg(*latestVersion);
+        status = tr("New version v%1 available!").arg(*latestVersion);
     else if (latestVersion)
-        status = u"Version %1 is up to date"_s.arg(currentAppVersion);
+        status = tr("Version %1 is up to date").arg(currentAppVersion);
     assignProperty(this, m_updateStatusText, status, &UpdateCheck::updateStatusTextChanged);
     assignProperty(this, m_isCheckingUpdate, false, &UpdateCheck::isCheckingUpdateChanged);
 }
