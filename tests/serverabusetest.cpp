@@ -87,6 +87,7 @@ void addHostileRequestRows()
     row("change: short new password", "POST auth/change-password", R"({"currentPassword":"owner-pass","newPassword":"123"})", Owner, 400);
     // Websites: bodies.
     row("create: title is a number", "POST websites", website(u"https://x.example"_s, 5), Owner, 400);
+    row("create: url missing", "POST websites", R"({"title":"X"})", Owner, 400);
     row("create: blank title", "POST websites", website(u"https://x.example"_s, u"   "_s), Owner, 400);
     row("create: screenshotUrl is false", "POST websites", R"({"url":"https://x.example","title":"X","screenshotUrl":false})", Owner, 400);
     row("create: huge url", "POST websites", website(u"https://x.example/"_s + QString(9000, u'x'), u"X"_s), Owner, 400);
@@ -95,6 +96,7 @@ void addHostileRequestRows()
     row("rename: title is a number", "PUT websites/{own}", R"({"title":5})", Owner, 400);
     row("rename: empty title", "PUT websites/{own}", R"({"title":""})", Owner, 400);
     row("pin: flag as text", "PATCH websites/{own}/pin", R"({"isPinned":"true"})", Owner, 400);
+    row("pin: flag missing", "PATCH websites/{own}/pin", "{}", Owner, 400);
     // Websites: ids.
     row("delete: another account's website", "DELETE websites/{other}", "", Owner, 404);
     row("delete: id beyond 64 bits", "DELETE websites/99999999999999999999", "", Owner, 404);
