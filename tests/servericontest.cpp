@@ -376,7 +376,6 @@ private Q_SLOTS:
         QTest::newRow("public IPv4") << u"93.184.216.34"_s << true << true;
         QTest::newRow("public IPv6") << u"2606:2800:220:1:248:1893:25c8:1946"_s << true << true;
         QTest::newRow("loopback") << u"127.0.0.53"_s << false << true;
-        QTest::newRow("10/8") << u"10.20.30.40"_s << false << true;
         QTest::newRow("172.16/12") << u"172.31.255.1"_s << false << true;
         QTest::newRow("next to 172.16/12") << u"172.32.0.1"_s << true << true;
         QTest::newRow("carrier-grade NAT") << u"100.64.0.1"_s << false << true;
