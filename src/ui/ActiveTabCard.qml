@@ -50,6 +50,7 @@ DashboardCard {
                     foreground: card.theme.accent
                     implicitHeight: 16
                     toolTipText: "Browser access granted (Click to pause for privacy)"
+                    text: toolTipText
                     onClicked: card.capture.setBrowserPermission(false)
                 }
             }
@@ -115,6 +116,7 @@ DashboardCard {
             symbol: card.capture.showManualURLField ? "xmark" : "link.badge.plus"
             symbolSize: 13
             toolTipText: "Enter website URL manually"
+            text: toolTipText
             onClicked: card.capture.showManualURLField = !card.capture.showManualURLField
         }
 

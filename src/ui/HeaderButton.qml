@@ -14,15 +14,17 @@ AbstractButton {
 
     implicitWidth: 28
     implicitHeight: 28
-    focusPolicy: Qt.NoFocus
+    focusPolicy: Qt.TabFocus
     hoverEnabled: true
+    // Only a symbol shows; the tooltip says what the button does.
+    Accessible.name: toolTipText
     scale: pressed ? 0.92 : (hovered ? 1.06 : 1)
     Behavior on scale { NumberAnimation { duration: 120; easing.type: Easing.OutQuad } }
 
     background: Rectangle {
         radius: width / 2
         color: button.fillColor
-        border.color: button.theme.border
+        border.color: button.visualFocus ? button.theme.accent : button.theme.border
         border.width: 1
         Behavior on color { ColorAnimation { duration: 180; easing.type: Easing.InOutQuad } }
     }

@@ -70,4 +70,15 @@ RowLayout {
             onClicked: header.viewModel.showSettings = !header.viewModel.showSettings
         }
     }
+
+    // Without a tray, quitting is in settings, which a signed-out user cannot open.
+    HeaderButton {
+        objectName: "signedOutQuitButton"
+        visible: !header.viewModel.hasTrayIcon && !header.viewModel.isAuthenticated
+        theme: header.theme
+        symbol: "rectangle.portrait.and.arrow.right"
+        symbolSize: 11
+        toolTipText: "Quit Corvane"
+        onClicked: header.viewModel.quitApplication()
+    }
 }

@@ -14,6 +14,9 @@ AbstractButton {
     focusPolicy: Qt.TabFocus
     checkable: false
     checked: isOn
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: isOn
 
     background: Rectangle {
         radius: height / 2

@@ -124,6 +124,7 @@ Flickable {
 
                 SettingsTogglePill {
                     objectName: "showEmailSwitch"
+                    Accessible.name: "Show Email in Top Bar"
                     theme: settings.theme
                     isOn: settings.viewModel.showHeaderEmail
                     onClicked: settings.viewModel.showHeaderEmail = !settings.viewModel.showHeaderEmail
@@ -154,6 +155,7 @@ Flickable {
 
                 SettingsTogglePill {
                     objectName: "browserAccessSwitch"
+                    Accessible.name: "Read Open Browser Tabs"
                     theme: settings.theme
                     isOn: settings.capture.hasBrowserPermission
                     onClicked: settings.capture.setBrowserPermission(!settings.capture.hasBrowserPermission)
