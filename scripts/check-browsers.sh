@@ -12,25 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 corvane=${CORVANE:-$root/build/src/app/corvane}
 [ -x "$corvane" ] || { echo "build corvane first (scripts/build.sh) or set CORVANE" >&2; exit 1; }
 
-packages=(firefox-esr chromium openbox xvfb xauth xdotool python3 weston)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=check-common.sh
+source "$root/scripts/check-common.sh" firefox-esr chromium openbox xvfb xauth xdotool python3 weston
 
 # A home of its own, so the browsers create their default profiles where a user's would be.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
@@ -168,6 +151,15 @@ print(result.get("browserName", ""), result.get("url", ""), reader, "|", text)')
   last_text=${seen#*| }
 }
 step() { start=$(date +%s%N); }
+# The text the add-on gave for the script-written page, as the page shows it.
+expect_script_text() {
+  if [ "$last_text" = "Written by script: 42" ]; then
+    echo "ok   $1 page text from the page: $last_text"
+  else
+    echo "FAIL $1 page text: '$last_text'"
+    failures=$((failures + 1))
+  fi
+}
 switch_to() {
   xdotool windowactivate --sync "$(xdotool search --onlyvisible --class "$1" | tail -1)"
 }
@@ -185,12 +177,7 @@ switch_to firefox-esr; step; expect "Firefox in front again" Firefox "$(page two
 for browser in firefox-esr:Firefox chromium:Chromium; do
   switch_to "${browser%%:*}"
   navigate "$(page script)"; step; expect "${browser##*:} script page" "${browser##*:}" "$(page script)"
-  if [ "$last_text" = "Written by script: 42" ]; then
-    echo "ok   ${browser##*:} page text from the page: $last_text"
-  else
-    echo "FAIL ${browser##*:} page text: '$last_text'"
-    failures=$((failures + 1))
-  fi
+  expect_script_text "${browser##*:}"
 done
 printf '%s\n' "${times[@]}" | python3 -c '
 import statistics, sys
@@ -216,12 +203,7 @@ if command -v weston >/dev/null; then
   "${wayland[@]}" chromium "${chromium_addon_flags[@]}" --ozone-platform=wayland "$(page script)" >/dev/null 2>&1 &
   pids+=($!)
   step; expect "Wayland: Chromium started last" Chromium "$(page script)"
-  if [ "$last_text" = "Written by script: 42" ]; then
-    echo "ok   Wayland page text from the page: $last_text"
-  else
-    echo "FAIL Wayland page text: '$last_text'"
-    failures=$((failures + 1))
-  fi
+  expect_script_text Wayland
 else
   echo "== no weston: the Wayland run is skipped"
 fi

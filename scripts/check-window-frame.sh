@@ -8,25 +8,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(openbox xvfb xauth xdotool qml-qt6 qml6-module-qtquick qml6-module-qtquick-window)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=check-common.sh
+source "$root/scripts/check-common.sh" openbox xvfb xauth xdotool qml-qt6 qml6-module-qtquick qml6-module-qtquick-window
 
 cp "$root/src/ui/WindowFrameHandler.qml" "$work/"
 cat >"$work/check.qml" <<'QML'
