@@ -24,7 +24,7 @@ dpkg-deb -x "$package" "$work/root"
 
 check_server() {
   if command -v systemd-analyze >/dev/null; then
-    systemd-analyze security --offline=yes "$work/root/lib/systemd/system/corvane-server.service" || true
+    systemd-analyze security --offline=yes "$work/root/usr/lib/systemd/system/corvane-server.service" || true
   fi
 }
 
