@@ -113,7 +113,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("corvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_DESKTOP_ID));
     // The panel is only ever hidden; the process lives on with the tray item.
     QApplication::setQuitOnLastWindowClosed(false);
 
