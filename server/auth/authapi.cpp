@@ -80,6 +80,16 @@ QString newPasswordProblem(const QString &password)
         return u"Password must be at least 6 characters."_s;
     return {};
 }
+
+// The answer to a reset or change whose body or new password does not pass, if either does not.
+std::optional<ApiResponse> refusedNewPassword(const RequestBody &body, const QString &newPassword)
+{
+    if (!body.ok())
+        return ApiResponse::error(400, body.error());
+    if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
+        return ApiResponse::error(400, problem);
+    return std::nullopt;
+}
 }
 
 AuthApi::AuthApi(StorePool &store, Mailer &mailer, PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent)
@@ -279,10 +289,8 @@ QCoro::Task<ApiResponse> AuthApi::resetPassword(ApiRequest request)
     const QString email = body.nonBlankText("email"_L1, maxEmailLength);
     const QString code = body.nonBlankText("code"_L1, maxCodeLength);
     const QString newPassword = body.text("newPassword"_L1, maxPasswordLength);
-    if (!body.ok())
-        co_return ApiResponse::error(400, body.error());
-    if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
-        co_return ApiResponse::error(400, problem);
+    if (auto refused = refusedNewPassword(body, newPassword))
+        co_return *refused;
 
     // The budget belongs to the account for the whole window, whichever code the tries were for.
     QPointer self(this);
@@ -332,10 +340,8 @@ QCoro::Task<ApiResponse> AuthApi::changePassword(ApiRequest request, qint64 user
     RequestBody body = RequestBody::parse(request.body);
     const QString currentPassword = body.text("currentPassword"_L1, maxPasswordLength);
     const QString newPassword = body.text("newPassword"_L1, maxPasswordLength);
-    if (!body.ok())
-        co_return ApiResponse::error(400, body.error());
-    if (const QString problem = newPasswordProblem(newPassword); !problem.isEmpty())
-        co_return ApiResponse::error(400, problem);
+    if (auto refused = refusedNewPassword(body, newPassword))
+        co_return *refused;
 
     QPointer self(this);
     auto finding = m_store.run([userId](Stores &stores) { return stores.accounts.findById(userId); });

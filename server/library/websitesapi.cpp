@@ -61,33 +61,46 @@ void WebsitesApi::registerRoutes(Router &router)
                             [this](ApiRequest request, qint64 userId) { return list(std::move(request), userId); });
     router.addAuthenticated(Method::Post, u"/api/websites"_s,
                             [this](ApiRequest request, qint64 userId) { return create(std::move(request), userId); });
-    router.addAuthenticated(Method::Put, u"/api/websites/{}"_s,
-                            [this](ApiRequest request, qint64 userId) { return rename(std::move(request), userId); });
+    router.addAuthenticated(Method::Put, u"/api/websites/{}"_s, [this](ApiRequest request, qint64 userId) {
+        return edit(std::move(request), userId, [](RequestBody &body) -> Edit {
+            return [title = body.nonBlankText("title"_L1, maxTitleLength)](WebsiteStore &websites, qint64 account, qint64 id) {
+                return websites.rename(account, id, title);
+            };
+        });
+    });
     router.addAuthenticated(Method::Delete, u"/api/websites/{}"_s,
                             [this](ApiRequest request, qint64 userId) { return remove(std::move(request), userId); });
-    router.addAuthenticated(Method::Patch, u"/api/websites/{}/pin"_s,
-                            [this](ApiRequest request, qint64 userId) { return pin(std::move(request), userId); });
+    router.addAuthenticated(Method::Patch, u"/api/websites/{}/pin"_s, [this](ApiRequest request, qint64 userId) {
+        return edit(std::move(request), userId, [](RequestBody &body) -> Edit {
+            return [pinned = body.boolean("isPinned"_L1)](WebsiteStore &websites, qint64 account, qint64 id) {
+                return websites.setPinned(account, id, pinned);
+            };
+        });
+    });
 }
 
 QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest, qint64 userId)
 {
     QPointer self(this);
-    // Version first: a change racing with the list makes the entry stale, never wrong.
-    auto versioning = m_store.run([userId](Stores &stores) { return stores.websites.libraryVersion(userId); });
-    const qint64 version = co_await versioning;
-    if (!self)
-        co_return shuttingDown();
-    if (const CachedList *cached = m_lists.object(userId); cached && cached->version == version)
-        co_return ApiResponse{200, "application/json", cached->body, {}};
-    auto building = m_store.run([userId](Stores &stores) {
-        return QJsonDocument(WebsitesResponse{stores.websites.list(userId)}.toJson()).toJson(QJsonDocument::Compact);
+    // The cached entry as it is now: another request may replace it while this one waits.
+    const CachedList *cached = m_lists.object(userId);
+    const std::optional<CachedList> known = cached ? std::optional(*cached) : std::nullopt;
+    // One trip to the store: the version, then the list only if the cached one is stale. Version
+    // first: a change racing with the list makes the entry stale, never wrong.
+    auto listing = m_store.run([userId, knownVersion = known ? std::optional(known->version) : std::nullopt](Stores &stores) {
+        const qint64 version = stores.websites.libraryVersion(userId);
+        if (version == knownVersion)
+            return CachedList{version, {}};
+        return CachedList{version, QJsonDocument(WebsitesResponse{stores.websites.list(userId)}.toJson()).toJson(QJsonDocument::Compact)};
     });
-    const QByteArray body = co_await building;
+    const CachedList fresh = co_await listing;
     if (!self)
         co_return shuttingDown();
+    if (known && fresh.version == known->version)
+        co_return ApiResponse{200, "application/json", known->body, {}};
     // An entry larger than the whole budget is simply not kept.
-    m_lists.insert(userId, new CachedList{version, body}, body.size());
-    co_return ApiResponse{200, "application/json", body, {}};
+    m_lists.insert(userId, new CachedList(fresh), fresh.body.size());
+    co_return ApiResponse{200, "application/json", fresh.body, {}};
 }
 
 QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request, qint64 userId)
@@ -120,31 +133,17 @@ QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request, qint64 userId)
     co_return single(saved, 201);
 }
 
-QCoro::Task<ApiResponse> WebsitesApi::rename(ApiRequest request, qint64 userId)
+QCoro::Task<ApiResponse> WebsitesApi::edit(ApiRequest request, qint64 userId, EditReader read)
 {
     const auto id = websiteId(request.arguments.at(0));
     if (!id)
         co_return ApiResponse::error(404, notFound);
     RequestBody body = RequestBody::parse(request.body);
-    const QString title = body.nonBlankText("title"_L1, maxTitleLength);
+    Edit edit = read(body);
     if (!body.ok())
         co_return ApiResponse::error(400, body.error());
-    auto renaming = m_store.run([userId, id = *id, title](Stores &stores) { return stores.websites.rename(userId, id, title); });
-    const auto website = co_await renaming;
-    co_return found(website);
-}
-
-QCoro::Task<ApiResponse> WebsitesApi::pin(ApiRequest request, qint64 userId)
-{
-    const auto id = websiteId(request.arguments.at(0));
-    if (!id)
-        co_return ApiResponse::error(404, notFound);
-    RequestBody body = RequestBody::parse(request.body);
-    const bool pinned = body.boolean("isPinned"_L1);
-    if (!body.ok())
-        co_return ApiResponse::error(400, body.error());
-    auto pinning = m_store.run([userId, id = *id, pinned](Stores &stores) { return stores.websites.setPinned(userId, id, pinned); });
-    const auto website = co_await pinning;
+    auto editing = m_store.run([userId, id = *id, edit = std::move(edit)](Stores &stores) { return edit(stores.websites, userId, id); });
+    const auto website = co_await editing;
     co_return found(website);
 }
 

@@ -14,8 +14,11 @@
 
 #include <optional>
 
+class RequestBody;
 class Router;
 class StorePool;
+class WebsiteStore;
+struct SavedWebsite;
 
 // The /api/websites routes, each for the account that the bearer token belongs to. Serialised lists
 // are cached per account and reused while the account's library version is unchanged: the client
@@ -36,8 +39,11 @@ public:
 private:
     QCoro::Task<ApiResponse> list(ApiRequest request, qint64 userId);
     QCoro::Task<ApiResponse> create(ApiRequest request, qint64 userId);
-    QCoro::Task<ApiResponse> rename(ApiRequest request, qint64 userId);
-    QCoro::Task<ApiResponse> pin(ApiRequest request, qint64 userId);
+    // An edit reads what it needs from the body and answers the store work that applies it.
+    using Edit = std::function<std::optional<SavedWebsite>(WebsiteStore &websites, qint64 userId, qint64 id)>;
+    using EditReader = std::function<Edit(RequestBody &body)>;
+    // Rename and pin: the website named in the path, edited once the body passed.
+    QCoro::Task<ApiResponse> edit(ApiRequest request, qint64 userId, EditReader read);
     QCoro::Task<ApiResponse> remove(ApiRequest request, qint64 userId);
 
     struct CachedList {

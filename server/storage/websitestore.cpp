@@ -7,7 +7,9 @@ using namespace Qt::StringLiterals;
 
 namespace
 {
-const QString selectColumns = u"SELECT id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms FROM websites "_s;
+const QString columns = u"id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms"_s;
+const QString selectColumns = u"SELECT %1 FROM websites "_s.arg(columns);
+const QString returnedColumns = u"RETURNING "_s + columns;
 
 std::optional<QString> optionalText(const QVariant &value)
 {
@@ -53,62 +55,38 @@ QList<SavedWebsite> WebsiteStore::list(qint64 userId)
 SavedWebsite WebsiteStore::create(qint64 userId, const NewWebsite &website)
 {
     const qint64 now = Timestamps::nowMs();
-    const auto row = m_database.transaction([&] {
-        auto inserted = m_database.selectOne(
-            u"INSERT INTO websites (user_id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms) "
-            "VALUES (?, ?, ?, ?, ?, 0, ?, ?) RETURNING id"_s,
-            {userId, website.url, website.title, nullable(website.screenshotUrl), nullable(website.content), now, now});
-        if (!inserted)
-            throw DatabaseError("inserting a website returned no id");
-        bumpVersion(userId);
-        return inserted;
-    });
+    const auto row
+        = m_database.selectOne(u"INSERT INTO websites (user_id, url, title, screenshot_url, content, is_pinned, created_ms, updated_ms) "
+                               "VALUES (?, ?, ?, ?, ?, 0, ?, ?) RETURNING id"_s,
+                               {userId, website.url, website.title, nullable(website.screenshotUrl), nullable(website.content), now, now});
+    if (!row)
+        throw DatabaseError("inserting a website returned no id");
     return SavedWebsite{row->at(0).toLongLong(), website.url, website.title,           website.screenshotUrl,
                         website.content,         false,       Timestamps::format(now), Timestamps::format(now)};
 }
 
-std::optional<SavedWebsite> WebsiteStore::find(qint64 userId, qint64 id)
+std::optional<SavedWebsite> WebsiteStore::change(const QString &assignments, const QVariantList &values)
 {
-    const auto row = m_database.selectOne(selectColumns + u"WHERE id = ? AND user_id = ?"_s, {id, userId});
+    const auto row = m_database.selectOne(
+        u"UPDATE websites SET %1, updated_ms = ? WHERE id = ? AND user_id = ? "_s.arg(assignments) + returnedColumns, values);
     if (!row)
         return std::nullopt;
     return fromRow(*row);
 }
 
-void WebsiteStore::bumpVersion(qint64 userId)
-{
-    m_database.execute(u"UPDATE users SET library_version = library_version + 1 WHERE id = ?"_s, {userId});
-}
-
-bool WebsiteStore::change(qint64 userId, const QString &sql, const QVariantList &values)
-{
-    return m_database.transaction([&] {
-        if (m_database.execute(sql, values) == 0)
-            return false;
-        bumpVersion(userId);
-        return true;
-    });
-}
-
 std::optional<SavedWebsite> WebsiteStore::rename(qint64 userId, qint64 id, const QString &title)
 {
-    if (!change(userId, u"UPDATE websites SET title = ?, updated_ms = ? WHERE id = ? AND user_id = ?"_s,
-                {title, Timestamps::nowMs(), id, userId}))
-        return std::nullopt;
-    return find(userId, id);
+    return change(u"title = ?"_s, {title, Timestamps::nowMs(), id, userId});
 }
 
 std::optional<SavedWebsite> WebsiteStore::setPinned(qint64 userId, qint64 id, bool pinned)
 {
-    if (!change(userId, u"UPDATE websites SET is_pinned = ?, updated_ms = ? WHERE id = ? AND user_id = ?"_s,
-                {pinned ? 1 : 0, Timestamps::nowMs(), id, userId}))
-        return std::nullopt;
-    return find(userId, id);
+    return change(u"is_pinned = ?"_s, {pinned ? 1 : 0, Timestamps::nowMs(), id, userId});
 }
 
 bool WebsiteStore::remove(qint64 userId, qint64 id)
 {
-    return change(userId, u"DELETE FROM websites WHERE id = ? AND user_id = ?"_s, {id, userId});
+    return m_database.execute(u"DELETE FROM websites WHERE id = ? AND user_id = ?"_s, {id, userId}) > 0;
 }
 
 qint64 WebsiteStore::libraryVersion(qint64 userId)

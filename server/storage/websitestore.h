@@ -30,15 +30,14 @@ public:
     std::optional<SavedWebsite> rename(qint64 userId, qint64 id, const QString &title);
     std::optional<SavedWebsite> setPinned(qint64 userId, qint64 id, bool pinned);
     bool remove(qint64 userId, qint64 id);
-    // Changes whenever the account's list changes.
+    // Changes whenever the account's list changes: the schema's triggers move it within each
+    // statement that changes a website.
     qint64 libraryVersion(qint64 userId);
 
 private:
-    void bumpVersion(qint64 userId);
-    // Runs one change and, if it touched a website, bumps the library version with it.
-    bool change(qint64 userId, const QString &sql, const QVariantList &values);
-
-    std::optional<SavedWebsite> find(qint64 userId, qint64 id);
+    // One UPDATE of the website's assignments (their values first, then updated_ms, id, account),
+    // answering the changed website.
+    std::optional<SavedWebsite> change(const QString &assignments, const QVariantList &values);
 
     Database &m_database;
 };
