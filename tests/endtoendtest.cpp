@@ -16,7 +16,6 @@ namespace
 {
 const QString kEmail = u"Grace.Hopper@Example.org"_s;
 const QString kPassword = u"first password 1"_s;
-
 }
 
 // The panel against a real server: the account and library flows end to end.
@@ -26,11 +25,6 @@ class EndToEndTest : public QObject
 
 private:
     ServerProcess m_server;
-
-    std::unique_ptr<AppViewModel> makeClient(TestEnvironment &environment)
-    {
-        return environment.makeViewModel(m_server.baseUrl().toString());
-    }
 
     // Fills the card for mode and submits it, waiting until the request has been handled.
     static void submit(AppViewModel &model, AuthenticationCard::AuthMode mode, const QString &email, const QString &password)
@@ -59,7 +53,7 @@ private Q_SLOTS:
     void registrationSignInAndTheLibrary()
     {
         TestEnvironment environment;
-        auto client = makeClient(environment);
+        auto client = environment.makeViewModel(m_server.baseUrl().toString());
 
         submit(*client, AuthenticationCard::AuthMode::Register, kEmail, kPassword);
         QVERIFY2(client->isAuthenticated(), qPrintable(client->account()->authError().value_or(QString())));

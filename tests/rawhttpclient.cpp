@@ -35,8 +35,9 @@ QByteArray credentials(const QString &email, const QString &password)
     return jsonBody({{"email"_L1, email}, {"password"_L1, password}});
 }
 
-RawHttpClient::RawHttpClient(QUrl baseUrl)
+RawHttpClient::RawHttpClient(QUrl baseUrl, QByteArray forwardedFor)
     : m_baseUrl(std::move(baseUrl))
+    , m_forwardedFor(std::move(forwardedFor))
 { }
 
 bool RawHttpClient::connectTo(QTcpSocket &socket) const
@@ -174,10 +175,4 @@ HttpAnswer ApiClient::reset(const QString &email, const QString &code)
 {
     return request("POST", u"/api/auth/reset-password"_s,
                    jsonBody({{"email"_L1, email}, {"code"_L1, code}, {"newPassword"_L1, "after12"_L1}}));
-}
-
-HttpAnswer ApiClient::changePassword(const QString &token, const QString &currentPassword)
-{
-    return request("POST", u"/api/auth/change-password"_s,
-                   jsonBody({{"currentPassword"_L1, currentPassword}, {"newPassword"_L1, "after12"_L1}}), token);
 }

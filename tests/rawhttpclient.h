@@ -31,15 +31,14 @@ QByteArray credentials(const QString &email, const QString &password);
 class RawHttpClient
 {
 public:
-    explicit RawHttpClient(QUrl baseUrl);
+    // forwardedFor goes with every request(), as a trusted proxy would send it.
+    explicit RawHttpClient(QUrl baseUrl, QByteArray forwardedFor = {});
 
     // A well-formed request on a kept-alive connection (reconnecting when the server closed it).
     HttpAnswer request(const QByteArray &method, const QString &path, const QByteArray &body = {}, const QString &token = {});
     // Arbitrary bytes on a fresh connection; waits up to timeoutMs for each of the answers and
     // returns those that arrived.
     QList<HttpAnswer> sendRaw(const QByteArray &bytes, int answers = 1, int timeoutMs = 5000);
-    // Sends this X-Forwarded-For with every request(), as a trusted proxy would.
-    void setForwardedFor(const QByteArray &client) { m_forwardedFor = client; }
 
 private:
     static HttpAnswer readAnswer(QTcpSocket &socket, QByteArray &buffer, int timeoutMs);
@@ -67,7 +66,6 @@ public:
     QJsonArray websites(const QString &token);
     HttpAnswer pin(const QString &token, qint64 id);
     HttpAnswer forgot(const QString &email);
-    // Resets, or with the session's token changes, the password to "after12".
+    // Resets the password to "after12".
     HttpAnswer reset(const QString &email, const QString &code);
-    HttpAnswer changePassword(const QString &token, const QString &currentPassword);
 };
