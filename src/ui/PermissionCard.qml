@@ -53,6 +53,8 @@ DashboardCard {
                 text: DisplayText.supportedBrowsers
                 font.pixelSize: 11
                 color: card.theme.secondaryText
+                wrapMode: Text.WordWrap
+                maximumLineCount: 2
                 elide: Text.ElideRight
             }
         }
