@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Prints what a screen reader finds in a running Corvane panel through AT-SPI: every showing
-interactive item with its role and name, and how many of them have a name.
+interactive item with its role and name, and how many of them have a name. Each argument names a
+button to press afterwards (focus, then Space), before the next screen is reported.
 
 Run Corvane with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on the same session bus, for example:
   xvfb-run -a dbus-run-session -- sh -c '/usr/libexec/at-spi-bus-launcher --launch-immediately &
@@ -49,8 +50,22 @@ def report(screen):
     print(f'{screen}: {len(named)} of {len(items)} interactive items named')
 
 
+def press(name):
+    items = [item for item in interactive_items(corvane(), []) if item.name == name]
+    if not items:
+        sys.exit(f'no button named {name!r}')
+    # Qt 6.4's buttons ignore the AT-SPI press action; focus and Space work as for a keyboard user.
+    items[0].queryComponent().grabFocus()
+    time.sleep(0.5)
+    pyatspi.Registry.generateKeyboardEvent(0x20, None, pyatspi.KEY_SYM)
+    time.sleep(1.5)
+
+
 def main():
     report('panel')
+    for name in sys.argv[1:]:
+        press(name)
+        report(f'after {name!r}')
 
 
 if __name__ == '__main__':

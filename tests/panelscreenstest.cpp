@@ -1,5 +1,6 @@
 #include "authenticationcard.h"
 #include "browsercapture.h"
+#include "hostregistration.h"
 #include "library.h"
 #include "localstoremanager.h"
 #include "passwordchangeform.h"
@@ -17,6 +18,7 @@
 #include <QQuickImageResponse>
 #include <QScopeGuard>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
@@ -233,16 +235,28 @@ class PanelScreensTest : public QObject
         else if (screen == "reset"_L1)
             panel->click("forgotPassword");
         panel->model->setShowSettings(screen == "settings"_L1);
+        if (screen == "reads-explained"_L1)
+            panel->click("readsChip");
         QTest::qWait(700);
         return panel;
     }
 
     // A fresh backend per case, so request counts are the case's own.
     std::unique_ptr<StubServer> m_server;
+    QTemporaryDir m_home;
     QPointer<QMenu> m_menu;
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(QDir().mkpath(QStringLiteral(CORVANE_SCREENSHOT_DIR))); }
+    void initTestCase()
+    {
+        QVERIFY(QDir().mkpath(QStringLiteral(CORVANE_SCREENSHOT_DIR)));
+        // A home of the tests' own, where Firefox has the bridge registered and Chromium not yet.
+        qputenv("HOME", m_home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_home.filePath(u".config"_s).toUtf8());
+        QVERIFY(QDir(m_home.path()).mkpath(u".mozilla"_s));
+        QCOMPARE(HostRegistration(m_home.path(), QCoreApplication::applicationFilePath()).connectBrowsers().size(), 1);
+        QVERIFY(QDir(m_home.path()).mkpath(u".config/chromium"_s));
+    }
     void init() { m_server = std::make_unique<StubServer>(); }
 
     // The code screen after a reset is asked for: the eyes show both passwords, and a refused code
@@ -573,6 +587,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("initially");
         QTest::newRow("e-mail in the top bar") << QByteArray("showEmailSwitch") << true;
         QTest::newRow("browser access") << QByteArray("browserAccessSwitch") << false;
+        QTest::newRow("start at log-in") << QByteArray("logInStartSwitch") << false;
     }
 
     void settingsSwitchesSurviveRestart()
@@ -602,7 +617,18 @@ private Q_SLOTS:
         const auto panel = openPanel(0);
         panel->model->setShowSettings(true);
         QTRY_VERIFY(panel->shows("updateButton"));
-        QCOMPARE(panel->text("updateLabelNote"), u"Version 1.0.0 · Native macOS App"_s);
+        QCOMPARE(panel->text("updateLabelNote"), u"Version 1.0.0 · Linux"_s);
+        const auto bridgeStates = [&panel] {
+            QStringList states;
+            for (const QQuickItem *state : panel->items("bridgeState"))
+                states.append(state->property("text").toString());
+            return states;
+        };
+        QCOMPARE(bridgeStates(), (QStringList{u"Add-on missing"_s, u"Host not registered"_s}));
+        panel->click("connectBrowsersButton");
+        QTRY_COMPARE(bridgeStates(), (QStringList{u"Add-on missing"_s, u"Add-on missing"_s}));
+        // The other cases show Chromium unregistered.
+        QVERIFY(QFile::remove(m_home.filePath(u".config/chromium/NativeMessagingHosts/app.corvane.bridge.json"_s)));
         QCOMPARE(panel->item("updateButton")->property("text").toString(), u"Check"_s);
         panel->click("updateButton");
         QTRY_COMPARE(panel->item("updateButton")->property("text").toString(), u"Download"_s);
@@ -653,12 +679,17 @@ private Q_SLOTS:
              {u"authTabs"_s, u"emailField"_s, u"passwordField"_s},
              {u"rememberAccount"_s, u"forgotPassword"_s, u"backToSignIn"_s}},
             {u"reset"_s, {u"emailField"_s, u"backToSignIn"_s}, {u"authTabs"_s, u"passwordField"_s, u"rememberAccount"_s, u"otpField"_s}},
-            {u"dashboard"_s, {u"websitesRows"_s, u"headerRightGroup"_s}, {u"emptyState"_s, u"authCardView"_s}},
+            {u"dashboard"_s,
+             {u"websitesRows"_s, u"headerRightGroup"_s, u"bridgeChip"_s, u"readsChip"_s},
+             {u"emptyState"_s, u"authCardView"_s, u"automationSettings"_s, u"accessibilitySettings"_s, u"readsExplanation"_s}},
+            {u"reads-explained"_s, {u"readsExplanation"_s, u"bridgeChip"_s}, {u"automationSettings"_s}},
             {u"empty-dashboard"_s, {u"emptyState"_s}, {u"websitesRows"_s}},
             {u"waiting"_s, {u"tabDomain"_s}, {u"permissionCard"_s}},
             {u"no-compositor"_s, {u"emailField"_s}, {u"headerRightGroup"_s}},
             {u"already-saved"_s, {u"alreadySaved"_s, u"saveButton"_s}, {u"permissionCard"_s}},
-            {u"settings"_s, {u"signOutButton"_s}, {u"dashboardView"_s}}};
+            {u"settings"_s,
+             {u"signOutButton"_s, u"bridgeList"_s, u"connectBrowsersButton"_s, u"logInStartSwitch"_s},
+             {u"dashboardView"_s, u"automationSettings"_s, u"accessibilitySettings"_s}}};
         // German has the longest words the panel ships.
         for (const auto &[appearance, language] :
              {std::pair("light"_ba, QString()), std::pair("dark"_ba, QString()), std::pair("light"_ba, u"de"_s)}) {

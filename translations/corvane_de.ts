@@ -58,6 +58,38 @@
         <source>Waiting for the address…</source>
         <translation>Die Adresse wird abgewartet …</translation>
     </message>
+    <message>
+        <source>Browser access granted (Click to pause for privacy)</source>
+        <translation>Browserzugriff erlaubt (Klicken, um ihn zum Schutz Ihrer Privatsphäre zu pausieren)</translation>
+    </message>
+    <message>
+        <source>Already in your library</source>
+        <translation>Bereits in Ihrer Bibliothek</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Open the saved page</source>
+        <translation>Gespeicherte Seite öffnen</translation>
+    </message>
+    <message>
+        <source>Enter website URL manually</source>
+        <translation>Website-Adresse selbst eingeben</translation>
+    </message>
+    <message>
+        <source>Saved</source>
+        <translation>Gespeichert</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Paste a website address, e.g. https://www.example.com/article</source>
+        <translation>Website-Adresse einfügen, z. B. https://www.example.com/article</translation>
+    </message>
 </context>
 <context>
     <name>AuthCardView</name>
@@ -181,6 +213,25 @@
     </message>
 </context>
 <context>
+    <name>BridgeChips</name>
+    <message>
+        <source>Browser add-on: %1</source>
+        <translation>Browser-Add-on: %1</translation>
+    </message>
+    <message>
+        <source>Register Corvane&apos;s bridge with your browsers</source>
+        <translation>Corvanes Brücke bei Ihren Browsern anmelden</translation>
+    </message>
+    <message>
+        <source>What Corvane reads</source>
+        <translation>Was Corvane liest</translation>
+    </message>
+    <message>
+        <source>Corvane reads the titles of your browser windows and your browsers&apos; session and history files on this computer. With its browser add-on it also reads the active tab&apos;s address and title and, only when you save a page, that page&apos;s text. Nothing is sent anywhere but to your Corvane account.</source>
+        <translation>Corvane liest die Titel Ihrer Browserfenster sowie die Sitzungs- und Verlaufsdateien Ihrer Browser auf diesem Computer. Mit seinem Browser-Add-on liest es außerdem Adresse und Titel des aktiven Tabs und, nur wenn Sie eine Seite speichern, deren Text. Nichts wird an andere Stellen gesendet als an Ihr Corvane-Konto.</translation>
+    </message>
+</context>
+<context>
     <name>BrowserCapture</name>
     <message>
         <source>Allow Open Browser Access</source>
@@ -198,12 +249,43 @@
         <source>Browser</source>
         <translation>Browser</translation>
     </message>
+    <message>
+        <source>Not a web address</source>
+        <translation>Keine Webadresse</translation>
+    </message>
+</context>
+<context>
+    <name>BrowserConnections</name>
+    <message>
+        <source>Connected</source>
+        <translation>Verbunden</translation>
+    </message>
+    <message>
+        <source>Add-on missing</source>
+        <translation>Add-on fehlt</translation>
+    </message>
+    <message>
+        <source>Host not registered</source>
+        <translation>Host nicht angemeldet</translation>
+    </message>
 </context>
 <context>
     <name>BrowserDetection</name>
     <message>
         <source>New Tab</source>
         <translation>Neuer Tab</translation>
+    </message>
+</context>
+<context>
+    <name>DisplayText</name>
+    <message>
+        <source>Native macOS App</source>
+        <translation>Native macOS-App</translation>
+    </message>
+    <message>
+        <source>Version %1 · %2</source>
+        <extracomment>The running version and the platform&apos;s name, under &quot;Check for Updates&quot;.</extracomment>
+        <translation>Version %1 · %2</translation>
     </message>
 </context>
 <context>
@@ -225,8 +307,27 @@
         <translation>Versuchen Sie einen anderen Suchbegriff.</translation>
     </message>
     <message>
-        <source>Click "+ Save" above to bookmark your first website.</source>
+        <source>Click &quot;+ Save&quot; above to bookmark your first website.</source>
         <translation>Klicken Sie oben auf „+ Speichern“, um Ihre erste Website zu speichern.</translation>
+    </message>
+</context>
+<context>
+    <name>HeaderView</name>
+    <message>
+        <source>Compact width</source>
+        <translation>Schmale Ansicht</translation>
+    </message>
+    <message>
+        <source>Expand width</source>
+        <translation>Breite Ansicht</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Quit Corvane</source>
+        <translation>Corvane beenden</translation>
     </message>
 </context>
 <context>
@@ -259,6 +360,25 @@
     </message>
 </context>
 <context>
+    <name>PermissionCard</name>
+    <message>
+        <source>PRIVACY &amp; BROWSER PERMISSION</source>
+        <translation>DATENSCHUTZ &amp; BROWSERZUGRIFF</translation>
+    </message>
+    <message>
+        <source>Allow Open Browser Access</source>
+        <translation>Zugriff auf den Browser erlauben</translation>
+    </message>
+    <message>
+        <source>Allow</source>
+        <translation>Erlauben</translation>
+    </message>
+    <message>
+        <source>Grant permission to read active browser tabs</source>
+        <translation>Erlauben, aktive Browser-Tabs zu lesen</translation>
+    </message>
+</context>
+<context>
     <name>RequestError</name>
     <message>
         <source>Invalid API URL</source>
@@ -281,7 +401,7 @@
         <translation>Anfrage fehlgeschlagen (%1)</translation>
     </message>
     <message>
-        <source>The server's answer could not be read (%1).</source>
+        <source>The server&apos;s answer could not be read (%1).</source>
         <translation>Die Antwort des Servers konnte nicht gelesen werden (%1).</translation>
     </message>
 </context>
@@ -294,6 +414,152 @@
     <message>
         <source>Clear search</source>
         <translation>Suche leeren</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsShortcuts</name>
+    <message>
+        <source>macOS Automation</source>
+        <translation>macOS-Automation</translation>
+    </message>
+    <message>
+        <source>Open macOS Privacy &amp; Security -&gt; Automation (Safari / Chrome / Arc / Brave)</source>
+        <translation>macOS „Datenschutz &amp; Sicherheit“ -&gt; Automation öffnen (Safari / Chrome / Arc / Brave)</translation>
+    </message>
+    <message>
+        <source>Firefox Accessibility</source>
+        <translation>Firefox-Bedienungshilfen</translation>
+    </message>
+    <message>
+        <source>Open macOS Privacy &amp; Security -&gt; Accessibility (Required for Firefox URL bar)</source>
+        <translation>macOS „Datenschutz &amp; Sicherheit“ -&gt; Bedienungshilfen öffnen (für die Adressleiste von Firefox nötig)</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Konto</translation>
+    </message>
+    <message>
+        <source>Manage</source>
+        <translation>Verwalten</translation>
+    </message>
+    <message>
+        <source>Show Email in Top Bar</source>
+        <translation>E-Mail in der Kopfzeile zeigen</translation>
+    </message>
+    <message>
+        <source>Start at Log-In</source>
+        <translation>Bei der Anmeldung starten</translation>
+    </message>
+    <message>
+        <source>Privacy &amp; Browser Permissions</source>
+        <translation>Datenschutz &amp; Browserzugriff</translation>
+    </message>
+    <message>
+        <source>Read Open Browser Tabs</source>
+        <translation>Offene Browser-Tabs lesen</translation>
+    </message>
+    <message>
+        <source>Browser Add-on</source>
+        <translation>Browser-Add-on</translation>
+    </message>
+    <message>
+        <source>Reads the active tab exactly, on X11 and Wayland</source>
+        <translation>Liest den aktiven Tab genau, unter X11 und Wayland</translation>
+    </message>
+    <message>
+        <source>No supported browser found</source>
+        <translation>Kein unterstützter Browser gefunden</translation>
+    </message>
+    <message>
+        <source>Connect Browsers</source>
+        <translation>Browser verbinden</translation>
+    </message>
+    <message>
+        <source>Data &amp; Backup</source>
+        <translation>Daten &amp; Sicherung</translation>
+    </message>
+    <message>
+        <source>Export Saved Websites</source>
+        <translation>Gespeicherte Websites exportieren</translation>
+    </message>
+    <message>
+        <source>Save your bookmarks as a JSON backup</source>
+        <translation>Lesezeichen als JSON-Sicherung speichern</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>Nach Updates suchen</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Laden</translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Security &amp; Password</source>
+        <translation>Sicherheit &amp; Passwort</translation>
+    </message>
+    <message>
+        <source>Update your account password</source>
+        <translation>Passwort Ihres Kontos ändern</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Ändern</translation>
+    </message>
+    <message>
+        <source>Current password (English only)</source>
+        <translation>Aktuelles Passwort (nur engl. Zeichen)</translation>
+    </message>
+    <message>
+        <source>New password (English only, min. 6 chars)</source>
+        <translation>Neues Passwort (nur engl. Zeichen, mind. 6 Zeichen)</translation>
+    </message>
+    <message>
+        <source>Confirm new password (English only)</source>
+        <translation>Neues Passwort bestätigen (nur engl. Zeichen)</translation>
+    </message>
+    <message>
+        <source>Updating...</source>
+        <translation>Wird geändert …</translation>
+    </message>
+    <message>
+        <source>Update Password</source>
+        <translation>Passwort ändern</translation>
+    </message>
+    <message>
+        <source>Sign Out</source>
+        <translation>Abmelden</translation>
+    </message>
+    <message>
+        <source>Contact Us</source>
+        <translation>Kontakt</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "backendclient.h"
 #include "browserbridge.h"
 #include "browsercapture.h"
+#include "browserconnections.h"
 #include "desktopcaptureplatform.h"
 #include "jsonreader.h"
 #include "keychainsecretstore.h"
@@ -78,6 +79,7 @@ AppViewModelDependencies AppViewModelDependencies::forDesktop()
         .tabReader = std::move(capture.tabReader),
         .clipboard = std::make_unique<SystemClipboard>(),
         .saveDialog = std::make_unique<FileSaveDialog>(),
+        .bridge = bridge,
     };
 }
 
@@ -111,6 +113,9 @@ AppViewModel::AppViewModel(AppViewModelDependencies dependencies, QObject *paren
     m_updateCheck
         = std::make_unique<UpdateCheck>(m_backend->webPortalURL(), m_backend->network(), *m_workspace, dependencies.updateCheckTimeout);
     connect(m_backend.get(), &BackendClient::sessionRejected, this, &AppViewModel::endRejectedSession);
+    m_browserConnections = std::make_unique<BrowserConnections>(
+        std::move(dependencies.bridge), HostRegistration(std::move(dependencies.homeFolder), QCoreApplication::applicationFilePath()));
+    m_logInStart = std::make_unique<LogInStart>(std::move(dependencies.autostartFolder), QCoreApplication::applicationFilePath());
 
     if (!m_preferences->contains(Preferences::kShowHeaderEmail))
         m_preferences->setBool(Preferences::kShowHeaderEmail, true);
@@ -141,6 +146,11 @@ void AppViewModel::updateSavedActiveTab()
 
 void AppViewModel::setShowSettings(bool show)
 {
+    // Either may have changed outside Corvane since settings were last open.
+    if (show) {
+        m_browserConnections->refresh();
+        m_logInStart->refresh();
+    }
     assignProperty(this, m_showSettings, show, &AppViewModel::showSettingsChanged);
 }
 

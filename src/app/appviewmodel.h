@@ -2,6 +2,7 @@
 
 #include "answersizelimit.h"
 #include "clipboard.h"
+#include "loginstart.h"
 #include "preferences.h"
 #include "records.h"
 #include "savedialog.h"
@@ -11,6 +12,7 @@
 #include "workspace.h"
 
 #include <QCoroTask>
+#include <QDir>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -21,10 +23,13 @@
 
 class AuthenticationCard;
 class BackendClient;
+class BrowserBridge;
 class BrowserCapture;
+class BrowserConnections;
 Q_MOC_INCLUDE("authenticationcard.h")
 Q_MOC_INCLUDE("passwordchangeform.h")
 Q_MOC_INCLUDE("browsercapture.h")
+Q_MOC_INCLUDE("browserconnections.h")
 Q_MOC_INCLUDE("library.h")
 Q_MOC_INCLUDE("updatecheck.h")
 class Library;
@@ -49,6 +54,11 @@ struct AppViewModelDependencies {
     std::chrono::milliseconds updateCheckTimeout{6'000};
     // The largest backend answer body taken in.
     qsizetype answerSizeLimit = kMaximumAnswerSize;
+    // The browser add-on's bridge; without one no add-on counts as connected.
+    std::shared_ptr<const BrowserBridge> bridge;
+    // Where the browsers' host manifests are looked for and written.
+    QString homeFolder = QDir::homePath();
+    QString autostartFolder = LogInStart::defaultFolder();
 
     // The production choices: the portal from the environment, the user's preferences, the
     // system's secret store when one runs, the application-support folder, and the desktop's
@@ -77,6 +87,8 @@ class AppViewModel : public QObject
     Q_PROPERTY(Library *library READ library CONSTANT)
     Q_PROPERTY(BrowserCapture *capture READ capture CONSTANT)
     Q_PROPERTY(UpdateCheck *updateCheck READ updateCheck CONSTANT)
+    Q_PROPERTY(BrowserConnections *browserConnections READ browserConnections CONSTANT)
+    Q_PROPERTY(LogInStart *logInStart READ logInStart CONSTANT)
 
 public:
     explicit AppViewModel(AppViewModelDependencies dependencies, QObject *parent = nullptr);
@@ -95,6 +107,8 @@ public:
     [[nodiscard]] Library *library() const { return m_library.get(); }
     [[nodiscard]] BrowserCapture *capture() const { return m_capture.get(); }
     [[nodiscard]] UpdateCheck *updateCheck() const { return m_updateCheck.get(); }
+    [[nodiscard]] BrowserConnections *browserConnections() const { return m_browserConnections.get(); }
+    [[nodiscard]] LogInStart *logInStart() const { return m_logInStart.get(); }
     [[nodiscard]] BackendClient &backend() const { return *m_backend; }
     // The thumbnails, which the panel's views show too.
     [[nodiscard]] LocalStoreManager &localStore() const { return *m_localStore; }
@@ -152,6 +166,8 @@ private:
     std::unique_ptr<Library> m_library;
     std::unique_ptr<BrowserCapture> m_capture;
     std::unique_ptr<UpdateCheck> m_updateCheck;
+    std::unique_ptr<BrowserConnections> m_browserConnections;
+    std::unique_ptr<LogInStart> m_logInStart;
 
     bool m_isAuthenticated = false;
     std::optional<User> m_currentUser;

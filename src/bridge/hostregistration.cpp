@@ -11,6 +11,10 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <array>
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -20,16 +24,36 @@ const auto ownDescription = u"Corvane's bridge to its browser add-on"_s;
 // Larger than any manifest Corvane writes.
 constexpr qint64 manifestReadLimit = 64 * 1024;
 
-bool isOwnManifest(const QString &path)
+// Where a package installs the host manifest for every user, under the system root.
+struct SystemHostFolder {
+    QLatin1StringView browserId;
+    QLatin1StringView folder;
+};
+constexpr std::array systemHostFolders{
+    SystemHostFolder{"firefox"_L1, "usr/lib/mozilla/native-messaging-hosts"_L1},
+    SystemHostFolder{"chromium"_L1, "etc/chromium/native-messaging-hosts"_L1},
+    SystemHostFolder{"chrome"_L1, "etc/opt/chrome/native-messaging-hosts"_L1},
+};
+
+// The manifest at path when it is a plain file naming Corvane's host.
+std::optional<QJsonObject> hostManifest(const QString &path)
 {
     const QFileInfo info(path);
     if (info.isSymLink() || !info.isFile() || info.size() > manifestReadLimit)
-        return false;
+        return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
-    return json.value("name"_L1).toString() == AddonIdentity::hostName && json.value("description"_L1).toString() == ownDescription;
+        return std::nullopt;
+    QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+    if (json.value("name"_L1).toString() != AddonIdentity::hostName)
+        return std::nullopt;
+    return json;
+}
+
+bool isOwnManifest(const QString &path)
+{
+    const std::optional<QJsonObject> json = hostManifest(path);
+    return json && json->value("description"_L1).toString() == ownDescription;
 }
 
 QByteArray contents(const QString &path)
@@ -56,9 +80,10 @@ const QList<HostRegistration::Browser> &HostRegistration::browsers()
     return table;
 }
 
-HostRegistration::HostRegistration(QString homeFolder, QString hostExecutable)
+HostRegistration::HostRegistration(QString homeFolder, QString hostExecutable, QString systemRoot)
     : m_homeFolder(std::move(homeFolder))
     , m_hostExecutable(std::move(hostExecutable))
+    , m_systemRoot(std::move(systemRoot))
 { }
 
 QByteArray HostRegistration::manifest(Family family) const
@@ -89,6 +114,21 @@ bool HostRegistration::isPresent(const Browser &browser) const
 bool HostRegistration::isRegistered(const Browser &browser) const
 {
     return contents(manifestPath(browser)) == manifest(browser.family) && isOwnManifest(manifestPath(browser));
+}
+
+bool HostRegistration::isRegistered(const QString &browserId) const
+{
+    const bool perUser
+        = std::ranges::any_of(browsers(), [&](const Browser &browser) { return browser.browserId == browserId && isRegistered(browser); });
+    return perUser || std::ranges::any_of(systemHostFolders, [&](const SystemHostFolder &system) {
+               return system.browserId == browserId
+                   && hostManifest(QDir(m_systemRoot).filePath(QString(system.folder) + u'/' + AddonIdentity::hostName + ".json"_L1));
+           });
+}
+
+bool HostRegistration::hasBrowser(const QString &browserId) const
+{
+    return std::ranges::any_of(browsers(), [&](const Browser &browser) { return browser.browserId == browserId && isPresent(browser); });
 }
 
 QList<HostRegistration::Result> HostRegistration::connectBrowsers() const

@@ -38,12 +38,18 @@ public:
 
     [[nodiscard]] static const QList<Browser> &browsers();
 
-    HostRegistration(QString homeFolder, QString hostExecutable);
+    // systemRoot is where the system-wide folders a package installs into are found.
+    HostRegistration(QString homeFolder, QString hostExecutable, QString systemRoot = QStringLiteral("/"));
 
     [[nodiscard]] QList<Result> connectBrowsers() const;
     [[nodiscard]] QList<Result> disconnectBrowsers() const;
     // Whether this browser's folder holds the manifest as Corvane writes it now.
     [[nodiscard]] bool isRegistered(const Browser &browser) const;
+    // Whether the browser can start the host: registered in one of its per-user folders, or a
+    // manifest naming the host installed system-wide.
+    [[nodiscard]] bool isRegistered(const QString &browserId) const;
+    // Whether this user has the browser: one of its folders under the home folder is present.
+    [[nodiscard]] bool hasBrowser(const QString &browserId) const;
 
     [[nodiscard]] QByteArray manifest(Family family) const;
 
@@ -53,4 +59,5 @@ private:
 
     QString m_homeFolder;
     QString m_hostExecutable;
+    QString m_systemRoot;
 };

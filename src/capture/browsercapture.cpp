@@ -163,7 +163,7 @@ QCoro::Task<> BrowserCapture::save()
         = TabSaveRequest::build(tab, m_customURLInput, TabSaveRequest::faviconServiceBase(m_backend.apiBaseURL()));
     if (!request) {
         if (!m_customURLInput.trimmed().isEmpty())
-            assignProperty(this, m_customURLError, std::optional(u"Not a web address"_s), &BrowserCapture::customURLErrorChanged);
+            assignProperty(this, m_customURLError, std::optional(tr("Not a web address")), &BrowserCapture::customURLErrorChanged);
         co_return;
     }
     assignProperty(this, m_isSavingTab, true, &BrowserCapture::isSavingTabChanged);

@@ -49,7 +49,7 @@ DashboardCard {
                     symbolSize: 11
                     foreground: card.theme.accent
                     implicitHeight: 16
-                    toolTipText: "Browser access granted (Click to pause for privacy)"
+                    toolTipText: qsTr("Browser access granted (Click to pause for privacy)")
                     text: toolTipText
                     onClicked: card.capture.setBrowserPermission(false)
                 }
@@ -115,7 +115,7 @@ DashboardCard {
             theme: card.theme
             symbol: card.capture.showManualURLField ? "xmark" : "link.badge.plus"
             symbolSize: 13
-            toolTipText: "Enter website URL manually"
+            toolTipText: qsTr("Enter website URL manually")
             text: toolTipText
             onClicked: card.capture.showManualURLField = !card.capture.showManualURLField
         }
@@ -128,7 +128,7 @@ DashboardCard {
             spacing: 5
             symbol: card.saved ? "checkmark" : "plus"
             symbolSize: 12
-            text: card.saved ? "Saved" : "Save"
+            text: card.saved ? qsTr("Saved") : qsTr("Save")
             textSize: 13
             foreground: card.saved ? "white" : card.theme.inverseText
             fill: card.saved ? card.theme.accent : card.theme.inverseBackground
@@ -171,7 +171,7 @@ DashboardCard {
                     theme: card.theme
                     Layout.fillWidth: true
                     textSize: 12
-                    placeholderText: "Paste a website address, e.g. https://www.example.com/article"
+                    placeholderText: qsTr("Paste a website address, e.g. https://www.example.com/article")
                     text: card.capture.customURLInput
                     onTextEdited: card.capture.customURLInput = text
                     onAccepted: card.capture.saveActiveWebsite()

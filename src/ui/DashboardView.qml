@@ -29,6 +29,7 @@ ColumnLayout {
         visible: !dashboard.capture.hasBrowserPermission
         Layout.fillWidth: true
         capture: dashboard.capture
+        connections: dashboard.viewModel.browserConnections
         theme: dashboard.theme
     }
 

@@ -55,7 +55,7 @@ RowLayout {
             theme: header.theme
             symbol: header.viewModel.isWideLayout ? "arrow.down.right.and.arrow.up.left" : "arrow.up.left.and.arrow.down.right"
             symbolSize: 11
-            toolTipText: header.viewModel.isWideLayout ? "Compact width" : "Expand width"
+            toolTipText: header.viewModel.isWideLayout ? qsTr("Compact width") : qsTr("Expand width")
             onClicked: header.viewModel.toggleWindowWidth()
         }
 
@@ -66,7 +66,7 @@ RowLayout {
             symbolSize: 12
             symbolColor: header.viewModel.showSettings ? header.theme.inverseText : header.theme.secondaryText
             fillColor: header.viewModel.showSettings ? header.theme.inverseBackground : header.theme.cardBackground
-            toolTipText: "Settings"
+            toolTipText: qsTr("Settings")
             onClicked: header.viewModel.showSettings = !header.viewModel.showSettings
         }
     }
@@ -78,7 +78,7 @@ RowLayout {
         theme: header.theme
         symbol: "rectangle.portrait.and.arrow.right"
         symbolSize: 11
-        toolTipText: "Quit Corvane"
+        toolTipText: qsTr("Quit Corvane")
         onClicked: header.viewModel.quitApplication()
     }
 }

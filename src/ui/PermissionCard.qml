@@ -2,12 +2,13 @@ import QtQuick
 import QtQuick.Layouts
 import Corvane
 
-// Shown while browser access is paused: what reading tabs is for, "Allow", and the two
-// system settings it may need.
+// Shown while browser access is paused: what reading tabs is for, "Allow", and what the platform
+// needs beside it (macOS: two system settings; elsewhere: the browser add-on's bridge).
 DashboardCard {
     id: card
 
     required property BrowserCapture capture
+    required property BrowserConnections connections
 
     RowLayout {
         Layout.fillWidth: true
@@ -28,7 +29,7 @@ DashboardCard {
                 }
 
                 Text {
-                    text: "PRIVACY & BROWSER PERMISSION"
+                    text: qsTr("PRIVACY & BROWSER PERMISSION")
                     font.pixelSize: 10
                     font.weight: Font.DemiBold
                     color: card.theme.secondaryText
@@ -39,7 +40,7 @@ DashboardCard {
             Text {
                 objectName: "permissionTitle"
                 Layout.fillWidth: true
-                text: "Allow Open Browser Access"
+                text: qsTr("Allow Open Browser Access")
                 font.pixelSize: 14
                 font.weight: Font.DemiBold
                 color: card.theme.primaryText
@@ -47,10 +48,13 @@ DashboardCard {
             }
 
             Text {
+                objectName: "supportedBrowsers"
                 Layout.fillWidth: true
-                text: "Safari, Chrome, Firefox, Arc, Brave, Edge"
+                text: DisplayText.supportedBrowsers
                 font.pixelSize: 11
                 color: card.theme.secondaryText
+                wrapMode: Text.WordWrap
+                maximumLineCount: 2
                 elide: Text.ElideRight
             }
         }
@@ -63,17 +67,25 @@ DashboardCard {
             spacing: 5
             symbol: "checkmark.shield.fill"
             symbolSize: 12
-            text: "Allow"
+            text: qsTr("Allow")
             textSize: 13
             foreground: "white"
             fill: card.theme.accent
-            toolTipText: "Grant permission to read active browser tabs"
+            toolTipText: qsTr("Grant permission to read active browser tabs")
             onClicked: card.capture.setBrowserPermission(true)
         }
     }
 
     SettingsShortcuts {
+        visible: DisplayText.hasSystemPrivacySettings
         capture: card.capture
+        theme: card.theme
+    }
+
+    BridgeChips {
+        visible: !DisplayText.hasSystemPrivacySettings
+        Layout.fillWidth: true
+        connections: card.connections
         theme: card.theme
     }
 }

@@ -1,7 +1,7 @@
 import QtQuick
 import Corvane
 
-// The two small pills that open the system's privacy settings for Automation and Accessibility.
+// The two small pills that open macOS's privacy settings for Automation and Accessibility.
 Row {
     id: shortcuts
 
@@ -19,12 +19,12 @@ Row {
         symbol: "gearshape.fill"
         symbolSize: 10
         textWeight: Font.DemiBold
-        text: "macOS Automation"
+        text: qsTr("macOS Automation")
         textSize: 10.5
         foreground: shortcuts.theme.secondaryText
         horizontalPadding: shortcuts.horizontalPadding
         verticalPadding: shortcuts.verticalPadding
-        toolTipText: shortcuts.hasToolTips ? "Open macOS Privacy & Security -> Automation (Safari / Chrome / Arc / Brave)" : ""
+        toolTipText: shortcuts.hasToolTips ? qsTr("Open macOS Privacy & Security -> Automation (Safari / Chrome / Arc / Brave)") : ""
         onClicked: shortcuts.capture.openSystemAutomationSettings()
     }
 
@@ -33,12 +33,12 @@ Row {
         theme: shortcuts.theme
         symbol: "hand.raised.fill"
         symbolSize: 10
-        text: "Firefox Accessibility"
+        text: qsTr("Firefox Accessibility")
         textSize: 10.5
         foreground: shortcuts.theme.secondaryText
         horizontalPadding: shortcuts.horizontalPadding
         verticalPadding: shortcuts.verticalPadding
-        toolTipText: shortcuts.hasToolTips ? "Open macOS Privacy & Security -> Accessibility (Required for Firefox URL bar)" : ""
+        toolTipText: shortcuts.hasToolTips ? qsTr("Open macOS Privacy & Security -> Accessibility (Required for Firefox URL bar)") : ""
         onClicked: shortcuts.capture.openSystemAccessibilitySettings()
     }
 }

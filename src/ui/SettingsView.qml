@@ -15,6 +15,8 @@ Flickable {
     readonly property BrowserCapture capture: viewModel.capture
     readonly property UpdateCheck updateCheck: viewModel.updateCheck
     readonly property PasswordChangeForm passwordChange: viewModel.passwordChange
+    readonly property BrowserConnections connections: viewModel.browserConnections
+    readonly property LogInStart logInStart: viewModel.logInStart
 
     implicitHeight: contentHeight
     contentHeight: column.implicitHeight + 14
@@ -50,7 +52,7 @@ Flickable {
             Layout.rightMargin: 2
 
             Text {
-                text: "Settings"
+                text: qsTr("Settings")
                 font.pixelSize: 15
                 font.bold: true
                 color: settings.theme.primaryText
@@ -63,7 +65,7 @@ Flickable {
             PlainButton {
                 objectName: "doneButton"
                 theme: settings.theme
-                text: "Done"
+                text: qsTr("Done")
                 textSize: 11.5
                 onClicked: settings.viewModel.showSettings = !settings.viewModel.showSettings
             }
@@ -76,7 +78,7 @@ Flickable {
 
             SectionCaption {
                 theme: settings.theme
-                text: "Account"
+                text: qsTr("Account")
             }
 
             RowLayout {
@@ -97,7 +99,7 @@ Flickable {
                 PlainButton {
                     objectName: "manageButton"
                     theme: settings.theme
-                    text: "Manage"
+                    text: qsTr("Manage")
                     textSize: 11
                     textWeight: Font.Bold
                     horizontalPadding: 11
@@ -116,7 +118,7 @@ Flickable {
 
                 Text {
                     Layout.fillWidth: true
-                    text: "Show Email in Top Bar"
+                    text: qsTr("Show Email in Top Bar")
                     font.pixelSize: 12
                     font.weight: Font.Medium
                     color: settings.theme.secondaryText
@@ -124,10 +126,31 @@ Flickable {
 
                 SettingsTogglePill {
                     objectName: "showEmailSwitch"
-                    Accessible.name: "Show Email in Top Bar"
+                    Accessible.name: qsTr("Show Email in Top Bar")
                     theme: settings.theme
                     isOn: settings.viewModel.showHeaderEmail
                     onClicked: settings.viewModel.showHeaderEmail = !settings.viewModel.showHeaderEmail
+                }
+            }
+
+            RowLayout {
+                visible: settings.logInStart.isAvailable
+                Layout.fillWidth: true
+
+                Text {
+                    Layout.fillWidth: true
+                    text: qsTr("Start at Log-In")
+                    font.pixelSize: 12
+                    font.weight: Font.Medium
+                    color: settings.theme.secondaryText
+                }
+
+                SettingsTogglePill {
+                    objectName: "logInStartSwitch"
+                    Accessible.name: qsTr("Start at Log-In")
+                    theme: settings.theme
+                    isOn: settings.logInStart.isEnabled
+                    onClicked: settings.logInStart.isEnabled = !settings.logInStart.isEnabled
                 }
             }
         }
@@ -139,7 +162,7 @@ Flickable {
 
             SectionCaption {
                 theme: settings.theme
-                text: "Privacy & Browser Permissions"
+                text: qsTr("Privacy & Browser Permissions")
             }
 
             RowLayout {
@@ -149,13 +172,13 @@ Flickable {
                 SettingsItemLabel {
                     Layout.fillWidth: true
                     theme: settings.theme
-                    title: "Read Open Browser Tabs"
-                    note: "Safari, Chrome, Firefox, Arc, Brave, Edge"
+                    title: qsTr("Read Open Browser Tabs")
+                    note: DisplayText.supportedBrowsers
                 }
 
                 SettingsTogglePill {
                     objectName: "browserAccessSwitch"
-                    Accessible.name: "Read Open Browser Tabs"
+                    Accessible.name: qsTr("Read Open Browser Tabs")
                     theme: settings.theme
                     isOn: settings.capture.hasBrowserPermission
                     onClicked: settings.capture.setBrowserPermission(!settings.capture.hasBrowserPermission)
@@ -163,11 +186,73 @@ Flickable {
             }
 
             SettingsShortcuts {
+                visible: DisplayText.hasSystemPrivacySettings
                 capture: settings.capture
                 theme: settings.theme
                 horizontalPadding: 9
                 verticalPadding: 4
                 hasToolTips: false
+            }
+
+            ColumnLayout {
+                objectName: "bridgeList"
+                visible: !DisplayText.hasSystemPrivacySettings
+                Layout.fillWidth: true
+                spacing: 5
+
+                SettingsDivider {
+                    theme: settings.theme
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 8
+
+                    SettingsItemLabel {
+                        Layout.fillWidth: true
+                        theme: settings.theme
+                        title: qsTr("Browser Add-on")
+                        note: settings.connections.browsers.length > 0 ? qsTr("Reads the active tab exactly, on X11 and Wayland")
+                                                                        : qsTr("No supported browser found")
+                    }
+
+                    PlainButton {
+                        objectName: "connectBrowsersButton"
+                        theme: settings.theme
+                        text: qsTr("Connect Browsers")
+                        textSize: 11
+                        onClicked: settings.connections.connectBrowsers()
+                    }
+                }
+
+                Repeater {
+                    model: settings.connections.browsers
+
+                    delegate: RowLayout {
+                        required property var modelData
+                        objectName: "bridgeBrowser"
+                        Layout.fillWidth: true
+                        spacing: 8
+
+                        Text {
+                            Layout.fillWidth: true
+                            text: modelData.name
+                            textFormat: Text.PlainText
+                            font.pixelSize: 12
+                            font.weight: Font.Medium
+                            color: settings.theme.secondaryText
+                            elide: Text.ElideRight
+                        }
+
+                        Text {
+                            objectName: "bridgeState"
+                            text: modelData.stateText
+                            font.pixelSize: 11
+                            font.weight: Font.DemiBold
+                            color: modelData.state === BrowserConnections.Connected ? settings.theme.accent : settings.theme.tertiaryText
+                        }
+                    }
+                }
             }
         }
 
@@ -179,7 +264,7 @@ Flickable {
 
             SectionCaption {
                 theme: settings.theme
-                text: "Data & Backup"
+                text: qsTr("Data & Backup")
             }
 
             SettingsDivider {
@@ -193,14 +278,14 @@ Flickable {
                 SettingsItemLabel {
                     Layout.fillWidth: true
                     theme: settings.theme
-                    title: "Export Saved Websites"
-                    note: "Save your bookmarks as a JSON backup"
+                    title: qsTr("Export Saved Websites")
+                    note: qsTr("Save your bookmarks as a JSON backup")
                 }
 
                 PlainButton {
                     objectName: "exportButton"
                     theme: settings.theme
-                    text: "Export"
+                    text: qsTr("Export")
                     textSize: 11
                     onClicked: settings.viewModel.library.exportBookmarksToFile()
                 }
@@ -223,7 +308,7 @@ Flickable {
                     objectName: "updateLabel"
                     Layout.fillWidth: true
                     theme: settings.theme
-                    title: "Check for Updates"
+                    title: qsTr("Check for Updates")
                     note: DisplayText.updateNote(settings.updateCheck.updateStatusText)
                     noteColor: settings.updateCheck.hasUpdateAvailable ? settings.theme.accent : settings.theme.tertiaryText
                 }
@@ -251,7 +336,7 @@ Flickable {
                     horizontalPadding: 11
                     symbol: download ? "arrow.down.circle.fill" : "arrow.triangle.2.circlepath"
                     symbolSize: download ? 10 : 9.5
-                    text: download ? "Download" : "Check"
+                    text: download ? qsTr("Download") : qsTr("Check")
                     textSize: 11
                     textWeight: download ? Font.Bold : Font.DemiBold
                     foreground: download ? "white" : settings.theme.primaryText
@@ -277,12 +362,12 @@ Flickable {
                     SectionCaption {
                         Layout.fillWidth: true
                         theme: settings.theme
-                        text: "Security & Password"
+                        text: qsTr("Security & Password")
                     }
 
                     Text {
                         Layout.fillWidth: true
-                        text: "Update your account password"
+                        text: qsTr("Update your account password")
                         font.pixelSize: 11
                         color: settings.theme.secondaryText
                     }
@@ -291,7 +376,7 @@ Flickable {
                 PlainButton {
                     objectName: "changePasswordButton"
                     theme: settings.theme
-                    text: settings.passwordChange.isChangePasswordOpen ? "Cancel" : "Change"
+                    text: settings.passwordChange.isChangePasswordOpen ? qsTr("Cancel") : qsTr("Change")
                     textSize: 11
                     onClicked: settings.passwordChange.toggleChangePasswordOpen()
                 }
@@ -334,11 +419,11 @@ Flickable {
                     Repeater {
                         model: [
                             { name: "currentPassword", property: "currentPasswordInput",
-                              placeholder: "Current password (English only)" },
+                              placeholder: qsTr("Current password (English only)") },
                             { name: "newPassword", property: "changeNewPasswordInput",
-                              placeholder: "New password (English only, min. 6 chars)" },
+                              placeholder: qsTr("New password (English only, min. 6 chars)") },
                             { name: "confirmPassword", property: "changeConfirmPasswordInput",
-                              placeholder: "Confirm new password (English only)" }
+                              placeholder: qsTr("Confirm new password (English only)") }
                         ]
 
                         delegate: Rectangle {
@@ -378,7 +463,7 @@ Flickable {
                         radius: 8
                         enabled: !settings.passwordChange.isChangingPassword
                         busy: settings.passwordChange.isChangingPassword
-                        text: busy ? "Updating..." : "Update Password"
+                        text: busy ? qsTr("Updating...") : qsTr("Update Password")
                         textSize: 11.5
                         textWeight: Font.Bold
                         foreground: settings.theme.inverseText
@@ -396,9 +481,9 @@ Flickable {
             Repeater {
                 // Without a tray there is no tray menu to quit from, and the window's close only hides.
                 model: [
-                    { name: "signOutButton", symbol: "rectangle.portrait.and.arrow.right", symbolSize: 11.5, text: "Sign Out" },
-                    { name: "contactButton", symbol: "envelope.fill", symbolSize: 11, text: "Contact Us" }
-                ].concat(settings.viewModel.hasTrayIcon ? [] : [{ name: "quitButton", symbol: "xmark", symbolSize: 10, text: "Quit" }])
+                    { name: "signOutButton", symbol: "rectangle.portrait.and.arrow.right", symbolSize: 11.5, text: qsTr("Sign Out") },
+                    { name: "contactButton", symbol: "envelope.fill", symbolSize: 11, text: qsTr("Contact Us") }
+                ].concat(settings.viewModel.hasTrayIcon ? [] : [{ name: "quitButton", symbol: "xmark", symbolSize: 10, text: qsTr("Quit") }])
 
                 delegate: PlainButton {
                     required property var modelData

@@ -19,6 +19,7 @@ const QHash<QString, QChar> &glyphTable()
         {u"bookmark"_s, QChar(0xe867)}, // bookmark_border
         {u"checkmark"_s, QChar(0xe5ca)}, // check
         {u"checkmark.circle"_s, QChar(0xe92d)}, // check_circle_outline
+        {u"checkmark.circle.fill"_s, QChar(0xe86c)}, // check_circle
         {u"checkmark.shield.fill"_s, QChar(0xe8e8)}, // verified_user
         {u"doc.on.doc"_s, QChar(0xe14d)}, // content_copy
         {u"ellipsis"_s, QChar(0xe5d3)}, // more_horiz
@@ -28,6 +29,7 @@ const QHash<QString, QChar> &glyphTable()
         {u"eye.slash"_s, QChar(0xe8f5)}, // visibility_off
         {u"gearshape.fill"_s, QChar(0xe8b8)}, // settings
         {u"hand.raised.fill"_s, QChar(0xe925)}, // pan_tool
+        {u"info.circle.fill"_s, QChar(0xe88e)}, // info
         {u"link"_s, QChar(0xe157)}, // link
         {u"link.badge.plus"_s, QChar(0xe178)}, // add_link
         {u"lock"_s, QChar(0xe899)}, // lock_outline
@@ -39,6 +41,7 @@ const QHash<QString, QChar> &glyphTable()
         {u"pin.fill"_s, QChar(0xf10d)}, // push_pin
         {u"pin.slash"_s, QChar(0xf10d)}, // push_pin, struck through
         {u"plus"_s, QChar(0xe145)}, // add
+        {u"puzzlepiece.extension.fill"_s, QChar(0xe87b)}, // extension
         {u"rectangle.portrait.and.arrow.right"_s, QChar(0xe9ba)}, // logout
         {u"square.and.arrow.up"_s, QChar(0xe6b8)}, // ios_share
         {u"trash"_s, QChar(0xe872)}, // delete

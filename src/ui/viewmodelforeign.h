@@ -3,7 +3,9 @@
 #include "appviewmodel.h"
 #include "authenticationcard.h"
 #include "browsercapture.h"
+#include "browserconnections.h"
 #include "library.h"
+#include "loginstart.h"
 #include "passwordchangeform.h"
 #include "updatecheck.h"
 #include "websitelistmodel.h"
@@ -58,5 +60,19 @@ struct UpdateCheckForeign {
     Q_GADGET
     QML_FOREIGN(UpdateCheck)
     QML_NAMED_ELEMENT(UpdateCheck)
+    QML_UNCREATABLE("Part of the view model.")
+};
+
+struct BrowserConnectionsForeign {
+    Q_GADGET
+    QML_FOREIGN(BrowserConnections)
+    QML_NAMED_ELEMENT(BrowserConnections)
+    QML_UNCREATABLE("Part of the view model.")
+};
+
+struct LogInStartForeign {
+    Q_GADGET
+    QML_FOREIGN(LogInStart)
+    QML_NAMED_ELEMENT(LogInStart)
     QML_UNCREATABLE("Part of the view model.")
 };

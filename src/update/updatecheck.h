@@ -1,5 +1,7 @@
 #pragma once
 
+#include "appversion.h"
+
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
@@ -22,7 +24,7 @@ class UpdateCheck : public QObject
     Q_PROPERTY(bool hasUpdateAvailable READ hasUpdateAvailable NOTIFY hasUpdateAvailableChanged)
 
 public:
-    static constexpr QLatin1StringView currentAppVersion{"1.0.0"};
+    static constexpr QLatin1StringView currentAppVersion{CORVANE_APP_VERSION};
 
     UpdateCheck(QString webPortalURL, QNetworkAccessManager &network, Workspace &workspace, std::chrono::milliseconds timeout,
                 QObject *parent = nullptr);
