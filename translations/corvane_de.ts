@@ -185,6 +185,10 @@
         <source>Back to Sign In</source>
         <translation>Zurück zur Anmeldung</translation>
     </message>
+    <message>
+        <source>6-digit verification code</source>
+        <translation>6-stelliger Bestätigungscode</translation>
+    </message>
 </context>
 <context>
     <name>AuthField</name>

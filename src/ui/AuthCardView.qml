@@ -175,7 +175,7 @@ ColumnLayout {
         Layout.fillWidth: true
         theme: card.theme
         symbol: "number"
-        placeholder: "6-digit verification code"
+        placeholder: qsTr("6-digit verification code")
         value: card.account.otpCodeInput
         onEdited: text => card.account.otpCodeInput = text
     }
