@@ -151,8 +151,15 @@ print(result.get("browserName", ""), result.get("url", ""), reader, "|", text)')
   last_text=${seen#*| }
 }
 step() { start=$(date +%s%N); }
-# The text the add-on gave for the script-written page, as the page shows it.
+# The text the add-on gives for the script-written page, as the page shows it. The address may be
+# reported while the page still loads, before its script ran: ask again for up to 5 s.
 expect_script_text() {
+  local until=$((SECONDS + 5))
+  while [ "$last_text" != "Written by script: 42" ] && [ "$SECONDS" -lt "$until" ]; do
+    sleep 0.1
+    last_text=$("${report_env[@]}" "$corvane" --capture-report 2>/dev/null \
+      | python3 -c 'import json, sys; print(json.load(sys.stdin).get("browserAddOn", {}).get("pageText", {}).get("start", ""))')
+  done
   if [ "$last_text" = "Written by script: 42" ]; then
     echo "ok   $1 page text from the page: $last_text"
   else
