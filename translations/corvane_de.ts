@@ -478,8 +478,8 @@
         <translation>Browser-Add-on</translation>
     </message>
     <message>
-        <source>Reads the active tab exactly, on X11 and Wayland</source>
-        <translation>Liest den aktiven Tab genau, unter X11 und Wayland</translation>
+        <source>Reads the active tab exactly</source>
+        <translation>Liest den aktiven Tab genau</translation>
     </message>
     <message>
         <source>No supported browser found</source>

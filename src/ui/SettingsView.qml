@@ -212,7 +212,7 @@ Flickable {
                         Layout.fillWidth: true
                         theme: settings.theme
                         title: qsTr("Browser Add-on")
-                        note: settings.connections.browsers.length > 0 ? qsTr("Reads the active tab exactly, on X11 and Wayland")
+                        note: settings.connections.browsers.length > 0 ? qsTr("Reads the active tab exactly")
                                                                         : qsTr("No supported browser found")
                     }
 
