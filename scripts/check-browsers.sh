@@ -26,14 +26,7 @@ python3 -m http.server --bind 127.0.0.1 --directory "$work/pages" "$port" >/dev/
 pids+=($!)
 page() { echo "http://127.0.0.1:$port/$1.html"; }
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-sleep 1
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+start_desktop
 
 browser_flags=(--no-first-run --no-default-browser-check --disable-gpu --password-store=basic)
 [ "$(id -u)" -eq 0 ] && browser_flags+=(--no-sandbox)

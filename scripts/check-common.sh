@@ -1,6 +1,6 @@
 # Sourced by the check-*.sh scripts run by hand: installs the Debian packages named in "$@" that
 # are missing, and gives a scratch folder "$work" whose background processes ("$pids") end, and
-# which is removed, when the script exits.
+# which is removed, when the script exits; start_desktop starts Xvfb with openbox on a random display.
 missing=()
 for package in "$@"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -19,3 +19,13 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+start_desktop() {
+  export DISPLAY=:$((90 + RANDOM % 100))
+  Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+  openbox >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+}

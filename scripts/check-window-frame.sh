@@ -40,14 +40,7 @@ Window {
 }
 QML
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-sleep 1
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+start_desktop
 /usr/lib/qt6/bin/qml "$work/check.qml" >"$work/qml.log" 2>&1 &
 qml_pid=$!
 pids+=($qml_pid)
