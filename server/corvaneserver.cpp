@@ -34,7 +34,7 @@ CorvaneServer::CorvaneServer(const ServerOptions &options, const QByteArray &sec
     : m_options(options)
     , m_store({options.database, secret, storeLifetimes(options), options.storeThreads, options.storeDelay})
     , m_mailer(options.outboxDirectory)
-    , m_router([this](QString token) { return m_authApi->accountFor(std::move(token)); })
+    , m_router([this](QString token) { return m_authApi->callerFor(std::move(token)); })
     , m_authApi(new AuthApi(m_store, m_mailer, PasswordHasher(options.passwordCost), options.limitWindow, this))
     , m_websitesApi(new WebsitesApi(
           m_store, options.listCacheBytes,

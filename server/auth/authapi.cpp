@@ -111,18 +111,22 @@ void AuthApi::registerRoutes(Router &router)
     router.addPublic(Method::Post, u"/api/auth/forgot-password"_s,
                      [this](ApiRequest request) { return forgotPassword(std::move(request)); });
     router.addPublic(Method::Post, u"/api/auth/reset-password"_s, [this](ApiRequest request) { return resetPassword(std::move(request)); });
-    router.addAuthenticated(Method::Post, u"/api/auth/change-password"_s,
-                            [this](ApiRequest request, qint64 userId) { return changePassword(std::move(request), userId); });
+    router.addAuthenticated(Method::Post, u"/api/auth/change-password"_s, [this](ApiRequest request, Router::Caller caller) {
+        return changePassword(std::move(request), caller.accountId);
+    });
     router.addPublic(Method::Post, u"/api/auth/logout"_s, [this](ApiRequest request) { return signOut(std::move(request)); });
     router.addAuthenticated(Method::Post, u"/api/auth/portal-code"_s,
-                            [this](ApiRequest request, qint64 userId) { return portalCode(std::move(request), userId); });
+                            [this](ApiRequest request, Router::Caller caller) { return portalCode(std::move(request), caller.accountId); });
 }
 
-QCoro::Task<std::optional<qint64>> AuthApi::accountFor(QString token)
+QCoro::Task<std::optional<Router::Caller>> AuthApi::callerFor(QString token)
 {
     if (token.isEmpty())
         co_return std::nullopt;
-    auto resolving = m_store.run([token](Stores &stores) { return stores.sessions.userFor(token); });
+    auto resolving = m_store.run([token](Stores &stores) -> std::optional<Router::Caller> {
+        const auto owner = stores.sessions.ownerOf(token);
+        return owner ? std::optional(Router::Caller{owner->userId, owner->libraryVersion}) : std::nullopt;
+    });
     co_return co_await resolving;
 }
 

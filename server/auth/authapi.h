@@ -4,6 +4,7 @@
 #include "apiresponse.h"
 #include "passwordhasher.h"
 #include "ratelimiter.h"
+#include "router.h"
 
 #include <QCoroTask>
 #include <QFuture>
@@ -11,7 +12,6 @@
 #include <QThreadPool>
 
 class Mailer;
-class Router;
 class StorePool;
 
 // The /api/auth routes. Password hashing runs on a small pool of its own: argon2id is slow and
@@ -40,8 +40,8 @@ public:
     AuthApi(StorePool &store, Mailer &mailer, PasswordHasher hasher, std::chrono::seconds limitWindow, QObject *parent = nullptr);
 
     void registerRoutes(Router &router);
-    // The account of a live session token, or empty: what authenticated routes are given.
-    QCoro::Task<std::optional<qint64>> accountFor(QString token);
+    // The caller of a live session token, or empty: what authenticated routes are given.
+    QCoro::Task<std::optional<Router::Caller>> callerFor(QString token);
 
 private:
     QCoro::Task<ApiResponse> signIn(ApiRequest request);

@@ -74,8 +74,8 @@ QCoro::Task<ApiResponse> Router::run(const Route &route, ApiRequest request) con
 {
     if (route.handler)
         co_return co_await route.handler(std::move(request));
-    const std::optional<qint64> account = co_await m_authenticator(request.bearerToken());
-    if (!account)
+    const std::optional<Caller> caller = co_await m_authenticator(request.bearerToken());
+    if (!caller)
         co_return ApiResponse::error(401, u"Please sign in again."_s);
-    co_return co_await route.accountHandler(std::move(request), *account);
+    co_return co_await route.accountHandler(std::move(request), *caller);
 }

@@ -14,14 +14,20 @@
 // non-empty segment and are passed on as arguments. A path that no pattern matches answers 404;
 // a path that matches only for other methods answers 405 with an Allow header. An authenticated
 // route answers 401 unless the bearer token names a live session, and its handler is given the
-// session's account.
+// session's caller.
 class Router
 {
 public:
+    // The signed-in account an authenticated route is called for.
+    struct Caller {
+        qint64 accountId;
+        // As the session lookup read it: a list cached at this version is still current.
+        qint64 libraryVersion;
+    };
     using Handler = std::function<QCoro::Task<ApiResponse>(ApiRequest)>;
-    using AccountHandler = std::function<QCoro::Task<ApiResponse>(ApiRequest, qint64 accountId)>;
-    // The account of a live session token, or empty.
-    using Authenticator = std::function<QCoro::Task<std::optional<qint64>>(QString token)>;
+    using AccountHandler = std::function<QCoro::Task<ApiResponse>(ApiRequest, Caller)>;
+    // The caller of a live session token, or empty.
+    using Authenticator = std::function<QCoro::Task<std::optional<Caller>>(QString token)>;
 
     explicit Router(Authenticator authenticator);
 

@@ -58,20 +58,20 @@ void WebsitesApi::registerRoutes(Router &router)
 {
     using Method = QHttpServerRequest::Method;
     router.addAuthenticated(Method::Get, u"/api/websites"_s,
-                            [this](ApiRequest request, qint64 userId) { return list(std::move(request), userId); });
+                            [this](ApiRequest request, Router::Caller caller) { return list(std::move(request), caller); });
     router.addAuthenticated(Method::Post, u"/api/websites"_s,
-                            [this](ApiRequest request, qint64 userId) { return create(std::move(request), userId); });
-    router.addAuthenticated(Method::Put, u"/api/websites/{}"_s, [this](ApiRequest request, qint64 userId) {
-        return edit(std::move(request), userId, [](RequestBody &body) -> Edit {
+                            [this](ApiRequest request, Router::Caller caller) { return create(std::move(request), caller.accountId); });
+    router.addAuthenticated(Method::Put, u"/api/websites/{}"_s, [this](ApiRequest request, Router::Caller caller) {
+        return edit(std::move(request), caller.accountId, [](RequestBody &body) -> Edit {
             return [title = body.nonBlankText("title"_L1, maxTitleLength)](WebsiteStore &websites, qint64 account, qint64 id) {
                 return websites.rename(account, id, title);
             };
         });
     });
     router.addAuthenticated(Method::Delete, u"/api/websites/{}"_s,
-                            [this](ApiRequest request, qint64 userId) { return remove(std::move(request), userId); });
-    router.addAuthenticated(Method::Patch, u"/api/websites/{}/pin"_s, [this](ApiRequest request, qint64 userId) {
-        return edit(std::move(request), userId, [](RequestBody &body) -> Edit {
+                            [this](ApiRequest request, Router::Caller caller) { return remove(std::move(request), caller.accountId); });
+    router.addAuthenticated(Method::Patch, u"/api/websites/{}/pin"_s, [this](ApiRequest request, Router::Caller caller) {
+        return edit(std::move(request), caller.accountId, [](RequestBody &body) -> Edit {
             return [pinned = body.boolean("isPinned"_L1)](WebsiteStore &websites, qint64 account, qint64 id) {
                 return websites.setPinned(account, id, pinned);
             };
@@ -79,28 +79,22 @@ void WebsitesApi::registerRoutes(Router &router)
     });
 }
 
-QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest, qint64 userId)
+QCoro::Task<ApiResponse> WebsitesApi::list(ApiRequest, Router::Caller caller)
 {
+    // The session lookup read the version before any list is read: a change racing with the list
+    // makes the entry stale, never wrong.
+    if (const CachedList *cached = m_lists.object(caller.accountId); cached && cached->version == caller.libraryVersion)
+        co_return ApiResponse{200, "application/json", cached->body, {}};
     QPointer self(this);
-    // The cached entry as it is now: another request may replace it while this one waits.
-    const CachedList *cached = m_lists.object(userId);
-    const std::optional<CachedList> known = cached ? std::optional(*cached) : std::nullopt;
-    // One trip to the store: the version, then the list only if the cached one is stale. Version
-    // first: a change racing with the list makes the entry stale, never wrong.
-    auto listing = m_store.run([userId, knownVersion = known ? std::optional(known->version) : std::nullopt](Stores &stores) {
-        const qint64 version = stores.websites.libraryVersion(userId);
-        if (version == knownVersion)
-            return CachedList{version, {}};
-        return CachedList{version, QJsonDocument(WebsitesResponse{stores.websites.list(userId)}.toJson()).toJson(QJsonDocument::Compact)};
+    auto listing = m_store.run([userId = caller.accountId](Stores &stores) {
+        return QJsonDocument(WebsitesResponse{stores.websites.list(userId)}.toJson()).toJson(QJsonDocument::Compact);
     });
-    const CachedList fresh = co_await listing;
+    const QByteArray body = co_await listing;
     if (!self)
         co_return shuttingDown();
-    if (known && fresh.version == known->version)
-        co_return ApiResponse{200, "application/json", known->body, {}};
     // An entry larger than the whole budget is simply not kept.
-    m_lists.insert(userId, new CachedList(fresh), fresh.body.size());
-    co_return ApiResponse{200, "application/json", fresh.body, {}};
+    m_lists.insert(caller.accountId, new CachedList{caller.libraryVersion, body}, body.size());
+    co_return ApiResponse{200, "application/json", body, {}};
 }
 
 QCoro::Task<ApiResponse> WebsitesApi::create(ApiRequest request, qint64 userId)

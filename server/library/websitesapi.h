@@ -2,6 +2,7 @@
 
 #include "apirequest.h"
 #include "apiresponse.h"
+#include "router.h"
 
 #include <QByteArray>
 #include <QCache>
@@ -15,7 +16,6 @@
 #include <optional>
 
 class RequestBody;
-class Router;
 class StorePool;
 class WebsiteStore;
 struct SavedWebsite;
@@ -37,7 +37,7 @@ public:
     void registerRoutes(Router &router);
 
 private:
-    QCoro::Task<ApiResponse> list(ApiRequest request, qint64 userId);
+    QCoro::Task<ApiResponse> list(ApiRequest request, Router::Caller caller);
     QCoro::Task<ApiResponse> create(ApiRequest request, qint64 userId);
     // An edit reads what it needs from the body and answers the store work that applies it.
     using Edit = std::function<std::optional<SavedWebsite>(WebsiteStore &websites, qint64 userId, qint64 id)>;

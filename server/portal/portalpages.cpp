@@ -55,8 +55,8 @@ QCoro::Task<QString> PortalPages::signedInEmail(QString token)
     if (token.isEmpty())
         co_return QString();
     auto looking = m_store.run([token](Stores &stores) {
-        const auto userId = stores.sessions.userFor(token);
-        const auto account = userId ? stores.accounts.findById(*userId) : std::nullopt;
+        const auto owner = stores.sessions.ownerOf(token);
+        const auto account = owner ? stores.accounts.findById(owner->userId) : std::nullopt;
         return account ? account->email : QString();
     });
     co_return co_await looking;

@@ -32,19 +32,21 @@ QString SessionStore::issue(qint64 userId)
     return token;
 }
 
-std::optional<qint64> SessionStore::userFor(const QString &token)
+std::optional<SessionStore::Owner> SessionStore::ownerOf(const QString &token)
 {
     if (token.isEmpty())
         return std::nullopt;
     const QString digest = tokenDigest(token);
-    const auto row = m_database.selectOne(u"SELECT user_id, expires_ms FROM sessions WHERE token_hash = ?"_s, {digest});
+    const auto row = m_database.selectOne(u"SELECT s.user_id, s.expires_ms, u.library_version FROM sessions s "
+                                          "JOIN users u ON u.id = s.user_id WHERE s.token_hash = ?"_s,
+                                          {digest});
     if (!row)
         return std::nullopt;
     if (row->at(1).toLongLong() <= Timestamps::nowMs()) {
         m_database.execute(u"DELETE FROM sessions WHERE token_hash = ?"_s, {digest});
         return std::nullopt;
     }
-    return row->at(0).toLongLong();
+    return Owner{row->at(0).toLongLong(), row->at(2).toLongLong()};
 }
 
 void SessionStore::revoke(const QString &token)

@@ -13,9 +13,17 @@ class SessionStore
 public:
     SessionStore(Database &database, std::chrono::seconds lifetime);
 
+    struct Owner {
+        qint64 userId;
+        // Changes whenever the account's list changes: the schema's triggers move it within each
+        // statement that changes a website.
+        qint64 libraryVersion;
+    };
+
     QString issue(qint64 userId);
-    // The account a live token belongs to; an expired token is removed on the way.
-    std::optional<qint64> userFor(const QString &token);
+    // Whom a live token belongs to; an expired token is removed on the way. The library version
+    // comes in the same statement, so that an unchanged list costs no second trip to the store.
+    std::optional<Owner> ownerOf(const QString &token);
     // Ends one token; ending an unknown or already ended token changes nothing.
     void revoke(const QString &token);
     void revokeAllExcept(qint64 userId, const QString &keptToken);

@@ -88,9 +88,3 @@ bool WebsiteStore::remove(qint64 userId, qint64 id)
 {
     return m_database.execute(u"DELETE FROM websites WHERE id = ? AND user_id = ?"_s, {id, userId}) > 0;
 }
-
-qint64 WebsiteStore::libraryVersion(qint64 userId)
-{
-    const auto row = m_database.selectOne(u"SELECT library_version FROM users WHERE id = ?"_s, {userId});
-    return row ? row->at(0).toLongLong() : -1;
-}

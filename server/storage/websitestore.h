@@ -30,9 +30,6 @@ public:
     std::optional<SavedWebsite> rename(qint64 userId, qint64 id, const QString &title);
     std::optional<SavedWebsite> setPinned(qint64 userId, qint64 id, bool pinned);
     bool remove(qint64 userId, qint64 id);
-    // Changes whenever the account's list changes: the schema's triggers move it within each
-    // statement that changes a website.
-    qint64 libraryVersion(qint64 userId);
 
 private:
     // One UPDATE of the website's assignments (their values first, then updated_ms, id, account),
