@@ -2,6 +2,7 @@
 
 #include "router.h"
 #include "storepool.h"
+#include "timestamps.h"
 
 #include <QBuffer>
 #include <QCoroFuture>
@@ -17,6 +18,7 @@ constexpr int defaultSide = 128;
 constexpr qsizetype maxDomainLength = 253 + 6;
 constexpr auto foundLifetime = std::chrono::days(7);
 constexpr auto missingLifetime = std::chrono::days(1);
+constexpr qsizetype maxRememberedExpiries = 10'000;
 // Longer than any one fetch takes; a request joining a fetch gives up after this.
 constexpr auto flightTimeout = std::chrono::minutes(2);
 
@@ -66,21 +68,30 @@ QCoro::Task<> IconApi::siteSaved(QUrl url, QHostAddress client)
     const QStringList domains = IconCache::siteDomains(url);
     // The domain the address names itself, port included: the one a request for it will name.
     const QString domain = domains.isEmpty() ? QString() : domains.last();
-    if (domain.isEmpty() || m_flights.contains(domain))
+    if (domain.isEmpty() || m_flights.contains(domain) || m_cachedUntil.value(domain) > Timestamps::nowMs())
         co_return;
     QPointer self(this);
     auto deciding = m_store.run([domain, clientKey = RateLimiter::clientKey(client), limits = m_limits](Stores &stores) {
-        return !stores.icons.find(domain) && takeFetch(stores, clientKey, limits) == 0;
+        const std::optional<qint64> cachedUntil = stores.icons.expiresMs(domain);
+        return std::pair{cachedUntil, !cachedUntil && takeFetch(stores, clientKey, limits) == 0};
     });
-    bool fetch = false;
+    std::pair<std::optional<qint64>, bool> decision;
     try {
-        fetch = co_await deciding;
+        decision = co_await deciding;
     } catch (const std::exception &) {
         // Already logged; the icon is fetched when it is first asked for.
         co_return;
     }
+    if (!self)
+        co_return;
+    const auto [cachedUntil, fetch] = decision;
+    if (cachedUntil) {
+        if (m_cachedUntil.size() >= maxRememberedExpiries)
+            m_cachedUntil.clear();
+        m_cachedUntil.insert(domain, *cachedUntil);
+    }
     // Runs on by itself, its flight registered before this returns; its outcome lands in the cache.
-    if (self && fetch && !m_flights.contains(domain))
+    if (fetch && !m_flights.contains(domain))
         fetchShared(domain, url.host(QUrl::FullyEncoded), url.port());
 }
 

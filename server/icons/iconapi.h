@@ -58,4 +58,8 @@ private:
     QThreadPool m_imagePool;
     IconFetcher m_fetcher;
     QHash<QString, std::shared_ptr<Flight>> m_flights;
+    // Until when a saved site's icon (or its absence) is known to be cached: saving there again
+    // needs no store call. Should another server replace the entry meanwhile, the worst outcome is
+    // a skipped prefetch, and the icon is fetched when first asked for.
+    QHash<QString, qint64> m_cachedUntil;
 };

@@ -17,6 +17,13 @@ std::optional<QByteArray> IconCache::find(const QString &domain)
     return row->at(0).isNull() ? QByteArray() : row->at(0).toByteArray();
 }
 
+std::optional<qint64> IconCache::expiresMs(const QString &domain)
+{
+    const auto row
+        = m_database.selectOne(u"SELECT expires_ms FROM icons WHERE domain = ? AND expires_ms > ?"_s, {domain, Timestamps::nowMs()});
+    return row ? std::optional(row->at(0).toLongLong()) : std::nullopt;
+}
+
 void IconCache::store(const QString &domain, const QByteArray &png, std::chrono::seconds lifetime)
 {
     const qint64 expires = Timestamps::nowMs() + std::chrono::duration_cast<std::chrono::milliseconds>(lifetime).count();
@@ -43,8 +50,20 @@ QStringList IconCache::siteDomains(const QUrl &url)
 
 void IconCache::addSavedSite(const QUrl &url)
 {
-    for (const QString &domain : siteDomains(url))
-        m_database.execute(u"INSERT INTO icon_sites (domain) VALUES (?) ON CONFLICT (domain) DO NOTHING"_s, {domain});
+    constexpr qsizetype maxRemembered = 10'000;
+    for (const QString &domain : siteDomains(url)) {
+        if (m_recordedSites.contains(domain))
+            continue;
+        insertSavedSite(domain);
+        if (m_recordedSites.size() >= maxRemembered)
+            m_recordedSites.clear();
+        m_recordedSites.insert(domain);
+    }
+}
+
+void IconCache::insertSavedSite(const QString &domain)
+{
+    m_database.execute(u"INSERT INTO icon_sites (domain) VALUES (?) ON CONFLICT (domain) DO NOTHING"_s, {domain});
 }
 
 bool IconCache::isSavedSite(const QString &domain)
@@ -59,8 +78,11 @@ void IconCache::addSitesOfEarlierSaves()
         return;
     m_database.transaction(
         [&] {
-            for (const Database::Row &row : m_database.select(u"SELECT DISTINCT url FROM websites"_s))
-                addSavedSite(QUrl(row.at(0).toString()));
+            // Not remembered: the transaction may yet roll back.
+            for (const Database::Row &row : m_database.select(u"SELECT DISTINCT url FROM websites"_s)) {
+                for (const QString &domain : siteDomains(QUrl(row.at(0).toString())))
+                    insertSavedSite(domain);
+            }
             m_database.execute(u"INSERT INTO server_settings (name, value) VALUES (?, '1') ON CONFLICT (name) DO NOTHING"_s, {done});
         },
         Database::Lock::Schema);

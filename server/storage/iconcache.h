@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -20,6 +21,8 @@ public:
 
     // Empty optional: not cached (or expired); an empty PNG: the site is known to have no icon.
     std::optional<QByteArray> find(const QString &domain);
+    // When domain's entry, found or not, expires; empty when there is none.
+    std::optional<qint64> expiresMs(const QString &domain);
     void store(const QString &domain, const QByteArray &png, std::chrono::seconds lifetime);
     void removeExpired();
 
@@ -32,5 +35,9 @@ public:
     void addSitesOfEarlierSaves();
 
 private:
+    void insertSavedSite(const QString &domain);
+
     Database &m_database;
+    // Sites are never forgotten, so each needs recording only once per connection.
+    QSet<QString> m_recordedSites;
 };
