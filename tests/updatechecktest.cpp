@@ -3,7 +3,6 @@
 #include "support/stubserver.h"
 #include "versionorder.h"
 
-#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTest>
@@ -91,7 +90,6 @@ private Q_SLOTS:
         };
         answered("same version", 200, R"({"latestVersion":"1.0.0"})"_ba, false, kUpToDate);
         answered("newer patch", 200, R"({"latestVersion":"1.0.1","notes":"x"})"_ba, true, u"New version v1.0.1 available!"_s);
-        answered("older", 200, R"({"latestVersion":"0.9.9"})"_ba, false, kUpToDate);
         answered("status not examined", 503, R"({"latestVersion":"2.0"})"_ba, true, u"New version v2.0 available!"_s);
         answered("no latestVersion", 200, R"({"version":"9.0.0"})"_ba, false, kCheckFailed);
         answered("number", 200, R"({"latestVersion":9})"_ba, false, kCheckFailed);
@@ -114,8 +112,6 @@ private Q_SLOTS:
         const QString portalUrl = portal == UnusableAddress ? u"https://portal .test"_s : server.baseUrl();
         Checker checker(portalUrl, 300ms);
 
-        QElapsedTimer elapsed;
-        elapsed.start();
         QVERIFY(checker.checkUntilIdle());
 
         QCOMPARE(checker.check.updateStatusText(), statusText);
@@ -123,9 +119,6 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), portal == AnsweringServer || portal == SilentServer ? 1 : 0);
         QVERIFY(!server.requests().value(0).hasHeader("Content-Type"));
         QVERIFY(checker.workspace.openedUrls.isEmpty());
-        // Even an address that cannot be used reports after a moment, so the progress shows.
-        QCOMPARE_GE(elapsed.elapsed(), portal == UnusableAddress ? 550 : 0);
-        QCOMPARE_LT(elapsed.elapsed(), 3000);
         if (!newer)
             return;
 
