@@ -496,7 +496,6 @@ private Q_SLOTS:
         QTest::newRow("backend pins") << false << qint64(1) << websiteAnswer(pinned) << Ids{1, 3, 2} << Ids{1, 3, 2} << true;
         QTest::newRow("answer without isPinned")
             << false << qint64(1) << websiteAnswer(kLibrary[0]) << Ids{1, 3, 2} << Ids{3, 2, 1} << true;
-        QTest::newRow("server error") << false << qint64(1) << refused << Ids{1, 3, 2} << Ids{3, 2, 1} << false;
         QTest::newRow("refused unpin jumps back") << true << qint64(2) << refused << Ids{3, 2, 1} << Ids{2, 3, 1} << false;
         QTest::newRow("unknown website") << false << kUnknownId << websiteAnswer(pinned) << Ids{3, 2, 1} << Ids{3, 2, 1} << false;
     }
