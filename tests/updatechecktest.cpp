@@ -53,7 +53,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("right");
         QTest::addColumn<int>("order");
 
-        QTest::newRow("equal") << u"1.0.0"_s << u"1.0.0"_s << 0;
         QTest::newRow("patch") << u"1.0.1"_s << u"1.0.0"_s << 1;
         QTest::newRow("longer after its beginning") << u"1.0.0.1"_s << u"1.0.0"_s << 1;
         QTest::newRow("numbers, not digits") << u"1.10.0"_s << u"1.9.0"_s << 1;
@@ -90,6 +89,7 @@ private Q_SLOTS:
         };
         answered("same version", 200, R"({"latestVersion":"1.0.0"})"_ba, false, kUpToDate);
         answered("newer patch", 200, R"({"latestVersion":"1.0.1","notes":"x"})"_ba, true, u"New version v1.0.1 available!"_s);
+        answered("older", 200, R"({"latestVersion":"0.9.9"})"_ba, false, kUpToDate);
         answered("status not examined", 503, R"({"latestVersion":"2.0"})"_ba, true, u"New version v2.0 available!"_s);
         answered("no latestVersion", 200, R"({"version":"9.0.0"})"_ba, false, kCheckFailed);
         answered("number", 200, R"({"latestVersion":9})"_ba, false, kCheckFailed);
