@@ -100,10 +100,8 @@ private Q_SLOTS:
 
         QTest::newRow("sign in: no email") << u"login"_s << u""_s << u"secret"_s << none << fill;
         QTest::newRow("sign in: no password") << u"login"_s << u"a@b.c"_s << u""_s << none << fill;
-        QTest::newRow("sign in: emptiness before letters") << u"login"_s << u"é@b.c"_s << u""_s << none << fill;
         QTest::newRow("sign in: accented email") << u"login"_s << u"é@b.c"_s << u"secret"_s << none << signInAscii;
         QTest::newRow("sign in: emoji password") << u"login"_s << u"a@b.c"_s << u"secret😀"_s << none << signInAscii;
-        QTest::newRow("register: letters before length") << u"register"_s << u"a@b.c"_s << u"ü"_s << none << signInAscii;
         QTest::newRow("register: six blanks") << u"register"_s << u"a@b.c"_s << u"      "_s << none << none;
         QTest::newRow("register: CR LF is one character") << u"register"_s << u"a@b.c"_s << u"abcd\r\n"_s << none << shortPassword;
 
@@ -113,11 +111,9 @@ private Q_SLOTS:
         QTest::newRow("reset: no code") << u"reset"_s << u"a@b.c"_s << u""_s << u"secret"_s
                                         << u"Please enter the 6-digit verification code."_s;
         QTest::newRow("reset: accented code") << u"reset"_s << u"a@b.c"_s << u"12٣"_s << u"secret"_s << allAscii;
-        QTest::newRow("reset: letters before length") << u"reset"_s << u"a@b.c"_s << u"123456"_s << u"ß"_s << allAscii;
         QTest::newRow("reset: short password") << u"reset"_s << u"a@b.c"_s << u"123456"_s << u"12345"_s << shortPassword;
 
         QTest::newRow("change: current first") << u"change"_s << u""_s << u"1"_s << u"2"_s << u"Please enter your current password."_s;
-        QTest::newRow("change: letters before length") << u"change"_s << u"old"_s << u"1"_s << u"ñ"_s << changeAscii;
         QTest::newRow("change: accented current") << u"change"_s << u"öld"_s << u"secret"_s << u"secret"_s << changeAscii;
         QTest::newRow("change: short even when matching")
             << u"change"_s << u"old"_s << u"12345"_s << u"12345"_s << u"New password must be at least 6 characters."_s;
@@ -172,15 +168,12 @@ private Q_SLOTS:
         QVERIFY(card.otpCodeInput().isEmpty() && card.newPasswordInput().isEmpty());
         QCOMPARE(card.emailInput(), u"kept@example.org"_s);
 
-        // A confirmation stays through a refused attempt, until the screen changes.
+        // A confirmation stays through a refused attempt (panelscreenstest's), until the screen changes.
         card.switchAuthMode(Mode::ForgotPassword);
         QVERIFY(runUntilIdle(parts, "requestPasswordReset"));
         QVERIFY(card.authSuccessMessage());
-        card.setPasswordInput(QString());
-        card.submitAuth();
-        QVERIFY(card.authError() && card.authSuccessMessage());
         card.switchAuthMode(Mode::Login);
-        QVERIFY(!card.authError() && !card.authSuccessMessage());
+        QVERIFY(!card.authSuccessMessage());
     }
 
     // Each form's requests, refused here or answered by the server: what goes out, what the form
@@ -266,24 +259,20 @@ private Q_SLOTS:
         refused("reset with the address lost on the way", "confirmPasswordReset", Mode::EnterOtp,
                 {{u"emailInput"_s, u""_s}, {u"newPasswordInput"_s, u"secret"_s}}, shown("authError", u"Email is required."_s));
 
-        const auto change = rowsOf("changePassword", Mode::Login,
-                                   {{u"currentPasswordInput"_s, u"old secret"_s},
-                                    {u"changeNewPasswordInput"_s, u"      "_s},
-                                    {u"changeConfirmPasswordInput"_s, u"      "_s}},
-                                   {{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}});
+        QVariantMap changeInputs{{u"currentPasswordInput"_s, u"old secret"_s},
+                                 {u"changeNewPasswordInput"_s, u"      "_s},
+                                 {u"changeConfirmPasswordInput"_s, u"      "_s}};
+        const QJsonObject changeSent{{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}};
+        const auto change = rowsOf("changePassword", Mode::Login, changeInputs, changeSent);
         // The remembered password follows the change, unless nothing is remembered.
         const QVariantMap changed{{u"changePasswordSuccess"_s, u"Password updated successfully."_s},
                                   {u"currentPasswordInput"_s, u""_s},
                                   {u"changeNewPasswordInput"_s, u""_s},
                                   {u"changeConfirmPasswordInput"_s, u""_s}};
         change("password change", 200, {{u"success"_s, true}}, changed, {kRememberedBefore.at(0), u"      "_s});
-        rowsOf("changePassword", Mode::Login,
-               {{u"rememberMe"_s, false},
-                {u"currentPasswordInput"_s, u"old secret"_s},
-                {u"changeNewPasswordInput"_s, u"      "_s},
-                {u"changeConfirmPasswordInput"_s, u"      "_s}},
-               {{u"currentPassword"_s, u"old secret"_s}, {u"newPassword"_s, u"      "_s}})(
-            "password change, nothing remembered", 200, {{u"success"_s, true}}, changed, {QString(), QString()});
+        changeInputs.insert(u"rememberMe"_s, false);
+        rowsOf("changePassword", Mode::Login, changeInputs, changeSent)("password change, nothing remembered", 200, {{u"success"_s, true}},
+                                                                        changed, {QString(), QString()});
         change("password change refused by the server", 400, serverError(u"Current password is incorrect"_s),
                shown("changePasswordError", u"Current password is incorrect"_s));
         // The session is over; signing out is the panel's business.

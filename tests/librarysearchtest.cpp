@@ -1,7 +1,6 @@
 #include "librarysearch.h"
 #include "libraryorder.h"
 #include "librarysearchindex.h"
-#include "substringsearch.h"
 #include "support/testdata.h"
 
 #include <QRandomGenerator>
@@ -45,37 +44,6 @@ class LibrarySearchTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void substringSearch_data()
-    {
-        QTest::addColumn<QByteArray>("haystack");
-        QTest::addColumn<QByteArray>("needle");
-        QTest::addColumn<qsizetype>("from");
-
-        const QByteArray x64(64, 'x');
-        auto row = [](const char *name, const QByteArray &haystack, const QByteArray &needle, qsizetype from = 0) {
-            QTest::newRow(name) << haystack << needle << from;
-        };
-        row("empty needle", "abc", {}, 1);
-        row("one byte", "abcabc", "c", 3);
-        row("at the start", "needle in a haystack, a long one", "needle");
-        row("at the very end", x64 + "needle", "needle");
-        row("across a block boundary", QByteArray(13, 'x') + "needle" + x64, "needle");
-        row("first and last bytes match, middle not", x64 + "nexxxe needle", "needle");
-        row("absent", x64, "needle");
-        row("longer than the text", "need", "needle");
-        row("only before from", "needle" + x64, "needle", 1);
-        row("from past the end", "abc", "c", 4);
-        row("bytes above 0x7f", x64 + "\xc3\xa9t\xc3\xa9", "\xc3\xa9t", 3);
-    }
-
-    void substringSearch()
-    {
-        QFETCH(QByteArray, haystack);
-        QFETCH(QByteArray, needle);
-        QFETCH(qsizetype, from);
-        QCOMPARE(SubstringSearch::indexOf(haystack, needle, from), haystack.indexOf(needle, from));
-    }
-
     // On the heap or with its page text in a file, built afresh or from the index before, the index
     // answers as the plain rule does. A page-text file replaced by a newer one leaves the text read
     // from it before as it was.

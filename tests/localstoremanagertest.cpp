@@ -4,11 +4,9 @@
 #include "thumbnaildownload.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSemaphore>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,21 +45,6 @@ private Q_SLOTS:
     }
 
     void cleanup() { m_store.reset(); }
-
-    void unwritableFolderLosesNothing()
-    {
-        // A plain file where the folder should be: no one, not even root, can create it.
-        const QString blocker = m_directory->filePath(u"blocked"_s);
-        writeFile(blocker, "not a folder");
-        LocalStoreManager store(blocker + u"/Corvane"_s);
-
-        // The image still reaches the caller; only the file is missing.
-        QVERIFY(cacheThumbnail(store, 3, dataAddress(imageBytes(16))));
-        QVERIFY(!QFile::exists(store.thumbnailFile(3)));
-        store.clearAllThumbnails();
-        store.deleteCachedThumbnail(3);
-        QCOMPARE(readFile(blocker), "not a folder"_ba);
-    }
 
     // A null address is none at all. "{server}" stands for a stub server that gives the row's answer.
     void thumbnail_data()
@@ -127,45 +110,6 @@ private Q_SLOTS:
         // Stored means never asked again; anything else is asked again next time.
         QCOMPARE(cacheThumbnail(*m_store, 7, given).has_value(), stored);
         QCOMPARE(server.requestsTo(u"/thumb.png"_s).size(), stored ? 1 : 2);
-    }
-
-    // Sign-out and a newer walk abort the walk: a download that would hang until its time-out ends
-    // at once, and the next thumbnail is never asked for.
-    void abortedWalkEndsAtOnce()
-    {
-        StubServer server;
-        server.on("GET", u"/silent.png"_s, StubServer::silence());
-        server.on("GET", u"/next.png"_s, StubServer::text(200, imageBytes(16), "image/png"));
-        QSignalSpy asked(&server, &StubServer::requestReceived);
-        const auto walk
-            = m_store->cacheThumbnailsInOrder({{1, server.baseUrl() + u"/silent.png"_s}, {2, server.baseUrl() + u"/next.png"_s}});
-        QVERIFY(asked.wait());
-        QElapsedTimer elapsed;
-        elapsed.start();
-        walk.downloads->abort();
-        QVERIFY(QTest::qWaitFor([&walk] { return walk.finished.isFinished(); }, 20000));
-        QCOMPARE_LT(elapsed.elapsed(), ThumbnailDownloader::idleTimeoutMs / 3);
-        QTest::qWait(100);
-        QCOMPARE(server.requests().size(), 1);
-        QVERIFY(!QFile::exists(m_store->thumbnailFile(2)));
-    }
-
-    void clearingEmptiesTheFolderButKeepsIt()
-    {
-        LocalStoreManager &store = *m_store;
-        QVERIFY(cacheThumbnail(store, 17, dataAddress(imageBytes(16))));
-        // A file that is no image is not shown, yet left alone until the folder is cleared.
-        writeFile(store.thumbnailFile(5), "<html>not an image</html>");
-        QVERIFY(!store.loadCachedThumbnail(5) && QFile::exists(store.thumbnailFile(5)));
-        writeFile(store.thumbnailsDirectory() + u"/.hidden"_s, "x");
-        QDir(store.thumbnailsDirectory()).mkdir(u"leftover"_s);
-        store.clearAllThumbnails();
-        QVERIFY(QFileInfo(store.thumbnailsDirectory()).isDir());
-        QVERIFY(QDir(store.thumbnailsDirectory()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-        QVERIFY(!store.loadCachedThumbnail(17));
-
-        QDir(store.thumbnailsDirectory()).removeRecursively();
-        store.clearAllThumbnails();
     }
 
     void clearWhileAThumbnailIsKeptLeavesNothing_data()

@@ -37,7 +37,6 @@ private Q_SLOTS:
         const auto plain = R"({"id":1,"url":"u","title":"t"})"_ba;
         decodes("everything",
                 R"({"id":3,"url":"u","title":"t","screenshotUrl":"s","content":"c","isPinned":true,"createdAt":"a","updatedAt":"b"})");
-        decodes("pinned false kept", R"({"id":1,"url":"u","title":"t","isPinned":false})");
         decodes("nulls are absent", R"({"id":1,"url":"u","title":"t","isPinned":null,"content":null})", plain);
         decodes("unknown keys ignored", R"({"id":1,"url":"u","title":"t","extra":[1,2],"owner":{}})", plain);
         decodes("largest id", R"({"id":9223372036854775807,"url":"u","title":"t"})");
@@ -63,26 +62,13 @@ private Q_SLOTS:
         QCOMPARE(SavedWebsite::fromJson(expected).value(), decoded.value());
     }
 
+    // What the client's tests leave out: fields absent or of the wrong type. Decoding a sign-in,
+    // a message and a deletion is accountflowstest's and backendclienttest's.
     void envelopes()
     {
-        const auto auth = AuthResponse::fromJson(parse(R"({"token":"abc","user":{"id":3,"email":"é@b.c","createdAt":"2024"}})"_ba));
-        QCOMPARE(auth.value().user, (User{.id = 3, .email = u"é@b.c"_s, .createdAt = u"2024"_s}));
-        QCOMPARE(auth.value().user.toJson(), parse(R"({"id":3,"email":"é@b.c","createdAt":"2024"})"_ba).toObject());
         QVERIFY(!User{.id = 3}.toJson().contains(u"createdAt"_s));
-        QVERIFY(!AuthResponse::fromJson(parse(R"({"token":"abc","user":{"id":3}})"_ba)));
-
         QVERIFY(!SingleWebsiteResponse::fromJson(parse(R"({"website":null})"_ba)));
-        QCOMPARE(DeleteWebsiteResponse::fromJson(parse(R"({"deletedId":9})"_ba)).value().deletedId, 9);
         QVERIFY(!DeleteWebsiteResponse::fromJson(parse(R"({"deletedId":true})"_ba)));
-
-        const auto message = SimpleMessageResponse::fromJson(parse(R"({"message":"Sent"})"_ba));
-        QVERIFY(message);
-        QCOMPARE(message.value().message, u"Sent"_s);
-        QCOMPARE(message.value().toJson().keys(), QStringList{u"message"_s});
-
-        const auto noError = APIErrorResponse::fromJson(parse(R"({"detail":"x"})"_ba));
-        QVERIFY(noError);
-        QVERIFY(!noError.value().error);
         QVERIFY(!APIErrorResponse::fromJson(parse(R"({"error":404})"_ba)));
     }
 
