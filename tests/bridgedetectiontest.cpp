@@ -33,35 +33,29 @@ private Q_SLOTS:
         // "<app name> <url> <reader>"
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("the add-on's focus beats the desktop's frontmost")
-            << QStringList{u"chromium focused https://c.example/"_s} << 0 << u"firefox"_s << QString() << QStringList{u"chromium"_s}
-            << u"Chromium https://c.example/ add-on"_s;
-        QTest::newRow("focus gone to another application: the last browser's tab")
-            << QStringList{u"chromium none https://c.example/"_s} << 0 << u"org.gnome.Terminal"_s << u"chromium"_s << QStringList{}
-            << u"Chromium https://c.example/ add-on"_s;
-        QTest::newRow("two browsers claim the focus: the later report wins")
-            << QStringList{u"firefox focused https://f.example/bridge"_s, u"chromium focused https://c.example/"_s} << 0 << u"firefox"_s
-            << u"firefox"_s << QStringList{u"firefox"_s, u"chromium"_s} << u"Chromium https://c.example/ add-on"_s;
-        QTest::newRow("focus moved to none and on to the other browser")
-            << QStringList{u"chromium focused https://c.example/"_s, u"chromium none https://c.example/"_s,
-                           u"firefox focused https://f.example/bridge"_s}
-            << 0 << u"chromium"_s << u"chromium"_s << QStringList{u"chromium"_s, u"firefox"_s}
-            << u"Firefox https://f.example/bridge add-on"_s;
-        QTest::newRow("silent for a minute without focus: read from its files")
-            << QStringList{u"chromium none https://c.example/"_s} << 61 << u"chromium"_s << QString() << QStringList{}
-            << u"Chromium https://file.example/ desktop"_s;
-        QTest::newRow("focused, but its host ended a minute ago")
-            << QStringList{u"chromium focused closed https://c.example/"_s} << 61 << u"firefox"_s << QString() << QStringList{u"chromium"_s}
-            << u"Firefox https://f.example/file desktop"_s;
-        QTest::newRow("focused, but its browser just quit")
-            << QStringList{u"chromium focused closed https://c.example/"_s} << 0 << u"firefox"_s << QString() << QStringList{u"chromium"_s}
-            << u"Firefox https://f.example/file desktop"_s;
-        QTest::newRow("focused with its host running, however quiet")
-            << QStringList{u"chromium focused https://c.example/"_s} << 61 << u"firefox"_s << QString() << QStringList{u"chromium"_s}
-            << u"Chromium https://c.example/ add-on"_s;
-        QTest::newRow("a connected browser showing no web page falls through")
-            << QStringList{u"chromium focused chrome://newtab/"_s} << 0 << u"chromium"_s << u"firefox"_s << QStringList{u"chromium"_s}
-            << u"Firefox https://f.example/file desktop"_s;
+        auto row = [](const char *name, const QStringList &reports, int secondsLater, const char *desktopFrontmost, const char *tracked,
+                      const QStringList &activations, const char *expected) {
+            QTest::newRow(name) << reports << secondsLater << QString::fromLatin1(desktopFrontmost) << QString::fromLatin1(tracked)
+                                << activations << QString::fromLatin1(expected);
+        };
+        const QString focused = u"chromium focused https://c.example/"_s;
+        const QString unfocused = u"chromium none https://c.example/"_s;
+        const QString firefoxFocused = u"firefox focused https://f.example/bridge"_s;
+        const char *addOnAnswer = "Chromium https://c.example/ add-on";
+        const char *firefoxFiles = "Firefox https://f.example/file desktop";
+        row("the add-on's focus beats the desktop's frontmost", {focused}, 0, "firefox", "", {u"chromium"_s}, addOnAnswer);
+        row("focus gone to another application: the last browser's tab", {unfocused}, 0, "org.gnome.Terminal", "chromium", {}, addOnAnswer);
+        row("two browsers claim the focus: the later report wins", {firefoxFocused, focused}, 0, "firefox", "firefox",
+            {u"firefox"_s, u"chromium"_s}, addOnAnswer);
+        row("focus moved to none and on to the other browser", {focused, unfocused, firefoxFocused}, 0, "chromium", "chromium",
+            {u"chromium"_s, u"firefox"_s}, "Firefox https://f.example/bridge add-on");
+        row("silent for a minute without focus: read from its files", {unfocused}, 61, "chromium", "", {},
+            "Chromium https://file.example/ desktop");
+        row("focused, but its browser just quit", {u"chromium focused closed https://c.example/"_s}, 0, "firefox", "", {u"chromium"_s},
+            firefoxFiles);
+        row("focused with its host running, however quiet", {focused}, 61, "firefox", "", {u"chromium"_s}, addOnAnswer);
+        row("a connected browser showing no web page falls through", {u"chromium focused chrome://newtab/"_s}, 0, "chromium", "firefox",
+            {u"chromium"_s}, firefoxFiles);
     }
     void ranksWithTheAddOn()
     {

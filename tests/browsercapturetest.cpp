@@ -1,16 +1,16 @@
 #include "browsercapture.h"
 #include "backendclient.h"
+#include "pagetextextractor.h"
 #include "preferences.h"
 #include "support/faketabreader.h"
 #include "support/fakewindowlist.h"
 #include "support/fakeworkspace.h"
+#include "support/stubserver.h"
 
-#include <QElapsedTimer>
+#include <QCoroTask>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <array>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -71,11 +71,10 @@ private Q_SLOTS:
         setup.capture->start();
         QTRY_COMPARE(setup.tab(), safariTab);
         setup.windowList.windows->clear();
-        for (const QString &other : {u"Safari"_s, u"gedit"_s}) {
-            Q_EMIT setup.workspace.applicationActivated(other);
-            QTest::qWait(1200);
-            QCOMPARE(setup.tab(), safariTab);
-        }
+        Q_EMIT setup.workspace.applicationActivated(u"Safari"_s);
+        Q_EMIT setup.workspace.applicationActivated(u"gedit"_s);
+        QTest::qWait(1200);
+        QCOMPARE(setup.tab(), safariTab);
         Q_EMIT setup.workspace.applicationActivated(chrome);
         QTRY_COMPARE(setup.tab(), chromeTab);
         Q_EMIT setup.workspace.applicationActivated(safari);
@@ -86,11 +85,11 @@ private Q_SLOTS:
     {
         Capture setup(true);
         setup.workspace.processApplicationIds = {{2, chrome}};
-        setup.reader->hold();
+        setup.reader->setHeld(true);
         QSignalSpy finished(setup.capture.get(), &BrowserCapture::detectionFinished);
         setup.capture->refreshActiveBrowserTab();
         setup.capture->refreshActiveBrowserTab();
-        setup.reader->release();
+        setup.reader->setHeld(false);
         QVERIFY(finished.wait());
         QVERIFY(!finished.wait(300));
         QCOMPARE(setup.reader->calls().size(), 1);
@@ -116,44 +115,97 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(setup.tab(), chromeTab, 2500);
     }
 
-    // Without start() there is no polling: every read comes from the grant and its retries.
-    void pausingDropsTheRunningResultAndTheRemainingRetries()
+    void pausingDropsTheRunningResultAndReadsNoMore()
     {
         Capture setup(false);
         setup.workspace.processApplicationIds = {{2, chrome}};
         setup.reader->answer(chrome, u"https://c.org|||C"_s);
-        setup.reader->hold();
+        setup.reader->setHeld(true);
         QSignalSpy finished(setup.capture.get(), &BrowserCapture::detectionFinished);
 
         setup.capture->setBrowserPermission(true);
         QCOMPARE(setup.tab(), readingTab);
         setup.capture->setBrowserPermission(false);
         QCOMPARE(setup.tab(), pausedTab);
-        setup.reader->release();
+        setup.reader->setHeld(false);
         QVERIFY(finished.wait());
-        QTest::qWait(7000);
         QCOMPARE(setup.tab(), pausedTab);
+        // Paused, nothing reads the browser: not the poll, not the grant's retries.
+        setup.capture->refreshActiveBrowserTab();
         QCOMPARE(setup.reader->calls().size(), 1);
-        QCOMPARE(setup.preferences->boolValue(Preferences::kBrowserPermission), false);
     }
 
-    void grantRetriesOnScheduleAndKeepsThePlaceholderWhenNothingAnswers()
+    // Pages fetched for a browser that cannot give their text itself; status 0: the server never answers.
+    void fetchedPage_data()
     {
-        Capture setup(false);
-        setup.workspace.processApplicationIds = {{2, chrome}};
-        QElapsedTimer sinceGrant;
-        sinceGrant.start();
-        setup.capture->setBrowserPermission(true);
-        QVERIFY(setup.capture->hasBrowserPermission());
-        QCOMPARE(setup.preferences->boolValue(Preferences::kBrowserPermission), true);
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char *name, const QByteArray &body, const QString &text, const QByteArray &type = "text/html",
+                      int status = 200) { QTest::newRow(name) << status << type << body << text; };
+        row("scripts, styles, noscript and svg removed one by one",
+            "<p>a</p><SCRIPT type=x>if (a<b) "
+            "{}\n</script>b<script>c</script>d<style>p{}</style>e<noscript><p>f</p></noscript>g<svg><text>h</text></svg>i",
+            u"a b d e g i"_s);
+        row("white space folded and trimmed", "\n\t <div>one</div>\r\n\n<span>two\u00a0\u00a0three</span>  ", u"one two three"_s);
+        row("charset in the header", "<b>caf\xe9</b>", u"caf\u00e9"_s, "text/html; charset=ISO-8859-1");
+        row("charset in a meta tag", "<meta charset=\"windows-1252\"><b>caf\xe9 \x80</b>", u"caf\u00e9 \u20ac"_s);
+        row("undeclared and not UTF-8", "<b>caf\xe9</b>", QString());
+        row("only status 200 counts", "<p>not here</p>", QString(), "text/html", 404);
+        row("a silent server is given up at the time-out", {}, QString(), {}, 0);
+        // What lies beyond the download cap is never read.
+        row("a huge body stops at the cap", "<p>head</p>" + QByteArray(PageTextExtractor::maximumDownloadSize + 1024, ' ') + "tail",
+            u"head"_s);
+        // A thumb with a skin-tone modifier is one character of four UTF-16 units.
+        const QString thumb = u"\U0001F44D\U0001F3FD"_s;
+        row("the text cap counts characters", thumb.repeated(PageTextExtractor::pageTextLimit + 7).toUtf8(),
+            thumb.repeated(PageTextExtractor::pageTextLimit), "text/plain");
+    }
 
-        // Detections at once and about 0.4, 1.4, 3.4 and 6.9 seconds after the grant.
-        static constexpr std::array<std::pair<qint64, qsizetype>, 4> checkpoints{{{1000, 2}, {2400, 3}, {5000, 4}, {7800, 5}}};
-        for (const auto &[at, calls] : checkpoints) {
-            QTest::qWait(int(at - sinceGrant.elapsed()));
-            QCOMPARE(setup.reader->calls().size(), calls);
-        }
-        QCOMPARE(setup.tab(), readingTab);
+    void fetchedPage()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, text);
+        StubServer server;
+        server.on("GET", u"/page"_s, status ? StubServer::text(status, body, contentType) : StubServer::silence());
+        PageTextExtractor extractor(std::make_shared<FakeTabReader>(), status ? 6s : 300ms);
+        QCOMPARE(QCoro::waitFor(extractor.extractPageText(server.baseUrl() + "/page"_L1, u"Firefox"_s)), text);
+        QCOMPARE(server.requests().value(0).header("User-Agent"), QByteArray(PageTextExtractor::userAgent.data()));
+    }
+
+    // The browser's own text comes first; without it the page is fetched, but only from the web.
+    void browserRoute_data()
+    {
+        QTest::addColumn<std::optional<QString>>("fromBrowser");
+        QTest::addColumn<QString>("url"); // "{server}" stands for the stub server
+        QTest::addColumn<QString>("text");
+        const QString page = u"{server}/page"_s;
+        QTest::newRow("the browser's text") << std::optional(u" Words from Safari \n"_s) << page << u" Words from Safari \n"_s;
+        QTest::newRow("blank text falls back to the fetch") << std::optional(u" \n "_s) << page << u"fetched"_s;
+        QTest::newRow("no text falls back to the fetch") << std::optional<QString>() << page << u"fetched"_s;
+        QTest::newRow("a local file is not fetched") << std::optional<QString>() << u"file:///etc/hostname"_s << QString();
+        QTest::newRow("nor what is not a URL") << std::optional<QString>() << u"http://exa mple.com"_s << QString();
+    }
+
+    void browserRoute()
+    {
+        QFETCH(std::optional<QString>, fromBrowser);
+        QFETCH(QString, url);
+        QFETCH(QString, text);
+        auto reader = std::make_shared<FakeTabReader>();
+        if (fromBrowser)
+            reader->answerPageText(u"Safari"_s, *fromBrowser);
+        StubServer server;
+        server.on("GET", u"/page"_s, StubServer::text(200, "<p>fetched</p>", "text/html"));
+        PageTextExtractor extractor(reader);
+
+        QCOMPARE(QCoro::waitFor(extractor.extractPageText(url.replace(u"{server}"_s, server.baseUrl()), u"Safari"_s)), text);
+        QCOMPARE(reader->calls(), QStringList{u"text Safari"_s});
+        // The page is fetched only when the browser gave no text.
+        QCOMPARE(server.requests().size(), text == "fetched"_L1 ? 1 : 0);
     }
 };
 

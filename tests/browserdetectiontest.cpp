@@ -51,7 +51,6 @@ private Q_SLOTS:
         row("last activated and topmost together lose to frontmost", {safari, chrome}, chrome, safari, safari, {chrome, safari});
         row("an editor in front", {arc, firefox, chrome, safari}, u"gedit"_s, safari, chrome, {safari, chrome, arc, firefox});
         row("ties keep table order", {firefox, arc, safari, chrome}, {}, {}, {}, {chrome, safari, arc, firefox});
-        row("macOS identifiers are not browser ids", {u"com.google.Chrome"_s}, u"com.google.Chrome"_s, {}, {}, {});
     }
 
     void ranking()
@@ -86,8 +85,6 @@ private Q_SLOTS:
         row("bare host gets https", {}, {}, u" example.org/path ||| Ex "_s, {u"Ex"_s, u"https://example.org/path"_s, u"Firefox"_s}, 3);
         row("internal address without a dot stays", u"chrome://settings|||Settings"_s, page, {},
             {u"Settings"_s, u"chrome://settings"_s, u"Google Chrome"_s}, 1);
-        row("em-dash Firefox suffix removed, nothing else", {}, {}, u"https://f.org|||Firefox \u2014 tips \u2014 Mozilla Firefox"_s,
-            {u"Firefox \u2014 tips"_s, u"https://f.org"_s, u"Firefox"_s}, 3);
         row("empty title is the address", {}, u"https://s.org|||"_s, {}, {u"https://s.org"_s, u"https://s.org"_s, u"Safari"_s}, 2);
         row("nobody answers", {}, {}, {}, {}, 3);
         row("new tab, then a pending address: no later page instead", u"chrome://newtab/|||New Tab"_s, u"|||Page S"_s,
@@ -190,8 +187,6 @@ private Q_SLOTS:
         };
         row("detected tab", u" https://www.site.org/a \n"_s, u" Site "_s, {},
             {u"https://www.site.org/a"_s, u"Site"_s, icon.arg("www.site.org")});
-        row("typed host wins", tab, u"News"_s, u"  example.com/x "_s,
-            {u"https://example.com/x"_s, u"example.com"_s, icon.arg("example.com")});
         row("blank typed text saves the tab", tab, u"News"_s, u"   "_s, {tab, u"News"_s, icon.arg("news.site.org")});
         row("empty title is the address", tab, {}, {}, {tab, tab, icon.arg("news.site.org")});
         row("placeholder tab saves nothing", {}, u"Reading active browser tab..."_s, {}, {});

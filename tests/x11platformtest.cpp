@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -22,12 +24,8 @@ public:
     QList<X11Window> windows(const QList<quint32> &ids) const override
     {
         QList<X11Window> found;
-        for (const quint32 id : ids) {
-            for (const X11Window &window : stacking) {
-                if (window.id == id)
-                    found.append(window);
-            }
-        }
+        for (const quint32 id : ids)
+            std::ranges::copy_if(stacking, std::back_inserter(found), [id](const X11Window &window) { return window.id == id; });
         return found;
     }
     void activate(quint32 id)

@@ -9,7 +9,7 @@
 
 // A tab reader answering what the test set, per browser id for tabs and per browser name for
 // page text. It records every call ("<browser id>" or "text <browser name>"); while held, tab
-// reads block their worker thread until release().
+// reads block their worker thread.
 class FakeTabReader : public TabReader
 {
     // Defined before its callers, which deduce their result from it.
@@ -23,22 +23,15 @@ public:
     // A pending address: the reader has yet to learn the address the answer lacks.
     void answer(const QString &browserId, const std::optional<QString> &answer, bool addressPending = false)
     {
-        locked([&] {
-            m_tabs.insert(browserId, answer);
-            m_addressPending.insert(browserId, addressPending);
-        });
+        locked([&] { m_tabs.insert(browserId, {answer, addressPending}); });
     }
     void answerPageText(const QString &browserName, const QString &text)
     {
         locked([&] { m_pageTexts.insert(browserName, text); });
     }
-    void hold()
+    void setHeld(bool held)
     {
-        locked([this] { m_held = true; });
-    }
-    void release()
-    {
-        locked([this] { m_held = false; });
+        locked([&] { m_held = held; });
         m_released.wakeAll();
     }
     [[nodiscard]] QStringList calls() const
@@ -53,18 +46,18 @@ public:
         while (m_held)
             m_released.wait(&m_lock);
         m_lastBrowser = browser.id;
-        return m_tabs.value(browser.id);
+        return m_tabs.value(browser.id).first;
     }
     std::optional<QString> readPageText(const QString &browserName) override
     {
         return locked([&] {
             m_calls.append(QStringLiteral("text ") + browserName);
-            return m_pageTexts.contains(browserName) ? std::optional(m_pageTexts.value(browserName)) : std::nullopt;
+            return m_pageTexts.value(browserName);
         });
     }
     bool lastAddressPending() const override
     {
-        return locked([this] { return m_addressPending.value(m_lastBrowser); });
+        return locked([this] { return m_tabs.value(m_lastBrowser).second; });
     }
     QJsonObject lastReadReport() const override
     {
@@ -75,9 +68,8 @@ private:
     mutable QMutex m_lock;
     QWaitCondition m_released;
     bool m_held = false;
-    QHash<QString, std::optional<QString>> m_tabs;
-    QHash<QString, QString> m_pageTexts;
-    QHash<QString, bool> m_addressPending;
+    QHash<QString, std::pair<std::optional<QString>, bool>> m_tabs;
+    QHash<QString, std::optional<QString>> m_pageTexts;
     QStringList m_calls;
     QString m_lastBrowser;
 };

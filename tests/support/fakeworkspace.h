@@ -17,10 +17,7 @@ public:
     QStringList runningApplicationIds() const override { return processApplicationIds.values(); }
     std::optional<QString> applicationIdOfProcess(qint64 processId) const override
     {
-        const auto found = processApplicationIds.constFind(processId);
-        if (found == processApplicationIds.cend())
-            return std::nullopt;
-        return *found;
+        return processApplicationIds.contains(processId) ? std::optional(processApplicationIds.value(processId)) : std::nullopt;
     }
     bool openUrl(const QUrl &url) override
     {
