@@ -9,7 +9,6 @@
 #include "support/testdata.h"
 #include "thumbnailimageprovider.h"
 #include "translation.h"
-#include "updatecheck.h"
 #include "websiteitemmenuhelper.h"
 
 #include <QAccessible>
@@ -24,7 +23,6 @@
 Q_IMPORT_QML_PLUGIN(CorvanePlugin)
 
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
 
 namespace
 {
@@ -49,58 +47,15 @@ StubServer::Response websiteAnswer(const SavedWebsite &website)
     return StubServer::json(200, SingleWebsiteResponse{website}.toJson());
 }
 
-// The interactive items a screen reader finds on screen, from a window's accessible interface down,
-// and the controls Tab reaches that it does not find by name.
-struct AccessibleWalk {
-    QHash<const QObject *, QString> named;
-    QSet<const QObject *> seen;
-    QStringList unnamed;
-    int interactive = 0;
-
-    explicit AccessibleWalk(QQuickWindow *window)
-    {
-        visit(QAccessible::queryAccessibleInterface(window));
-        checkReachable(window->contentItem());
-    }
-
-    void visit(QAccessibleInterface *node)
-    {
-        static const QSet<QAccessible::Role> kInteractive{QAccessible::Button,       QAccessible::CheckBox, QAccessible::RadioButton,
-                                                          QAccessible::EditableText, QAccessible::MenuItem, QAccessible::Link,
-                                                          QAccessible::PageTab,      QAccessible::ComboBox};
-        if (!node || node->state().invisible)
-            return;
-        if (kInteractive.contains(node->role())) {
-            ++interactive;
-            seen.insert(node->object());
-            const QString name = node->text(QAccessible::Name).trimmed();
-            if (name.isEmpty())
-                report(node->object());
-            else
-                named.insert(node->object(), name);
-        }
-        for (int index = 0; index < node->childCount(); ++index)
-            visit(node->child(index));
-    }
-
-    // A control without an accessible part of its own is missing from the tree altogether.
-    void checkReachable(const QQuickItem *item)
-    {
-        if (!item->isVisible())
-            return;
-        if (item->activeFocusOnTab() && !seen.contains(item)) {
-            ++interactive;
-            report(item);
-        }
-        for (const QQuickItem *child : item->childItems())
-            checkReachable(child);
-    }
-
-    void report(const QObject *object)
-    {
-        unnamed.append(object ? object->objectName() + u'(' + QString::fromLatin1(object->metaObject()->className()) + u')' : u"?"_s);
-    }
-};
+// Calls visit for the item and every item below it that is shown.
+template<typename Visit> void forEachShown(const QQuickItem *item, const Visit &visit)
+{
+    if (!item->isVisible())
+        return;
+    visit(item);
+    for (const QQuickItem *child : item->childItems())
+        forEachShown(child, visit);
+}
 
 // Stands in for the default browser.
 class UrlRecorder : public QObject
@@ -178,42 +133,9 @@ class PanelScreensTest : public QObject
         return view ? view->property("count").toInt() : 0;
     }
 
-    // The website items on screen, in reading order.
-    static QList<QQuickItem *> shownItems(const Panel &panel)
-    {
-        QList<QQuickItem *> items = panel.items("websiteItem");
-        items.removeIf([](const QQuickItem *item) { return !item->isVisible(); });
-        std::sort(items.begin(), items.end(), [](const QQuickItem *a, const QQuickItem *b) {
-            const QPointF first = a->mapToScene({}), second = b->mapToScene({});
-            return std::pair(first.y(), first.x()) < std::pair(second.y(), second.x());
-        });
-        return items;
-    }
-
-    static QStringList shownTitles(const Panel &panel)
-    {
-        QStringList titles;
-        for (const QQuickItem *item : shownItems(panel))
-            titles.append(item->property("title").toString());
-        return titles;
-    }
-
-    // The words of buttons that need more room than their button gives them.
-    static void collectClippedLabels(const QQuickItem *item, QStringList &clipped)
-    {
-        if (!item->isVisible())
-            return;
-        const QString text = item->property("text").toString();
-        const auto *label = item->property("contentItem").value<QQuickItem *>();
-        if (item->inherits("QQuickAbstractButton") && !text.isEmpty() && label && label->implicitWidth() > label->width() + 1)
-            clipped.append(text);
-        for (const QQuickItem *child : item->childItems())
-            collectClippedLabels(child, clipped);
-    }
-
     static bool isSignedIn(const QString &screen)
     {
-        return screen != "sign-in"_L1 && screen != "register"_L1 && screen != "reset"_L1 && screen != "no-compositor"_L1;
+        return !QStringList{u"sign-in"_s, u"register"_s, u"reset"_s, u"reset-code"_s, u"no-compositor"_s}.contains(screen);
     }
 
     // One of the screens of screens_data, past its transitions.
@@ -232,8 +154,13 @@ class PanelScreensTest : public QObject
             panel->environment.workspace()->processApplicationIds = {{2, u"chrome"_s}};
         if (screen == "register"_L1)
             panel->click("registerTab");
-        else if (screen == "reset"_L1)
+        else if (screen.startsWith("reset"_L1))
             panel->click("forgotPassword");
+        if (screen == "reset-code"_L1) {
+            m_server->on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
+            panel->model->account()->setEmailInput(kUser.email);
+            panel->model->account()->requestPasswordReset();
+        }
         panel->model->setShowSettings(screen == "settings"_L1);
         if (screen == "reads-explained"_L1)
             panel->click("readsChip");
@@ -259,34 +186,11 @@ private Q_SLOTS:
     }
     void init() { m_server = std::make_unique<StubServer>(); }
 
-    // The code screen after a reset is asked for: the eyes show both passwords, and a refused code
-    // shows its error above the confirmation.
-    void resetCodeScreen()
-    {
-        m_server->on("POST", u"/api/auth/forgot-password"_s, StubServer::json(200, QJsonObject{{u"message"_s, u"sent"_s}}));
-        Panel panel({.portalUrl = m_server->baseUrl()});
-        panel.click("passwordFieldEye");
-        QCOMPARE(panel.item("passwordFieldInput")->property("echoMode").toInt(), 0);
-        panel.click("forgotPassword");
-        QTRY_COMPARE(panel.text("authTitle"), u"Reset Password"_s);
-        panel.type("emailFieldInput", u"ada@example.org"_s);
-        panel.click("authSubmit");
-        QTRY_COMPARE(panel.text("authTitle"), u"Verification Code"_s);
-        QCOMPARE(panel.item("authSubmit")->property("text").toString(), u"Reset Password"_s);
-        QVERIFY(panel.shows("authSuccess") && !panel.shows("emailField") && !panel.shows("authTabs"));
-        QTRY_VERIFY(panel.item("otpFieldInput")->hasActiveFocus());
-        QCOMPARE(panel.item("newPasswordFieldInput")->property("echoMode").toInt(), 0);
-        panel.click("authSubmit");
-        QTRY_VERIFY(panel.shows("authError"));
-        QVERIFY(panel.shows("authSuccess"));
-        QTRY_VERIFY(panel.item("authError")->y() < panel.item("authSuccess")->y());
-    }
-
     void signInAndOut()
     {
         m_server->on("POST", u"/api/auth/login"_s,
                      StubServer::json(200, QJsonObject{{u"token"_s, u"fresh"_s}, {u"user"_s, kUser.toJson()}}));
-        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{}.toJson()));
+        m_server->on("GET", u"/api/websites"_s, StubServer::json(200, WebsitesResponse{library(1)}.toJson()));
         Panel panel({.portalUrl = m_server->baseUrl()});
         // Tab walks the form in reading order, and Space ticks the box as a click does.
         QTRY_VERIFY(panel.item("emailFieldInput")->hasActiveFocus());
@@ -301,23 +205,21 @@ private Q_SLOTS:
         panel.item("rememberAccount")->forceActiveFocus(Qt::TabFocusReason);
         QTest::keyClick(panel.window.get(), Qt::Key_Space);
         QCOMPARE(panel.model->account()->rememberMe(), !remembered);
-        QTest::keyClick(panel.window.get(), Qt::Key_Space);
 
         panel.type("emailFieldInput", kUser.email);
-        // Return in the e-mail field submits nothing.
-        QTest::keyClick(panel.window.get(), Qt::Key_Return);
-        QVERIFY(!panel.shows("authError"));
         panel.click("authSubmit");
         QTRY_VERIFY(panel.shows("authError"));
-        QCOMPARE(panel.text("authError"), panel.model->account()->authError().value_or(QString()));
 
         panel.type("passwordFieldInput", u"secret1"_s);
         QCOMPARE(panel.item("passwordFieldInput")->property("echoMode").toInt(), 2); // masked
         QTest::keyClick(panel.window.get(), Qt::Key_Return);
         QTRY_COMPARE(panel.currentScreen(), u"dashboard"_s);
-        QTRY_VERIFY(panel.shows("dashboardView"));
-        // Once the card has grown to the window.
-        QTRY_COMPARE(panel.item("panelCard")->height(), qreal(panel.window->height()));
+        // The library is fetched with the new session.
+        QTRY_VERIFY(websiteItem(panel, 1));
+        QCOMPARE(m_server->requestsTo(u"/api/websites"_s).first().header("Authorization"), "Bearer fresh"_ba);
+        // The session outlives a restart.
+        panel.open(m_server->baseUrl());
+        QTRY_COMPARE(panel.currentScreen(), u"dashboard"_s);
 
         panel.click("settingsButton");
         QTRY_VERIFY(panel.shows("signOutButton"));
@@ -329,32 +231,9 @@ private Q_SLOTS:
         panel.click("signOutButton");
         QTRY_COMPARE(panel.currentScreen(), u"authentication"_s);
         QVERIFY(panel.shows("signedOutQuitButton"));
-        QTRY_VERIFY(panel.shows("authCardView"));
-        QVERIFY(!panel.shows("headerRightGroup"));
-        QCOMPARE(panel.text("emailFieldInput"), kUser.email);
-        QCOMPARE(panel.text("passwordFieldInput"), u"secret1"_s);
     }
 
-    void allowShowsThePlaceholderUntilPaused()
-    {
-        const auto panel = openPanel(0);
-        QTRY_VERIFY(panel->shows("permissionCard"));
-        QVERIFY(!panel->shows("activeTabCard"));
-        panel->click("allowButton");
-        QTRY_VERIFY(panel->shows("activeTabCard"));
-        QVERIFY(!panel->shows("permissionCard"));
-        QCOMPARE(panel->text("tabTitle"), u"Reading active browser tab..."_s);
-        QCOMPARE(panel->text("browserName"), u"BROWSER"_s);
-        QVERIFY(!panel->shows("tabDomain"));
-
-        // The browser badge pauses access again.
-        panel->waitUntilStill("browserBadge");
-        panel->click("browserBadge");
-        QTRY_VERIFY(panel->shows("permissionCard"));
-        QVERIFY(!panel->model->capture()->hasBrowserPermission());
-    }
-
-    void savingATypedAddressOutlinesTheNewItem()
+    void savingATypedAddressThenPausing()
     {
         const QString address = m_server->baseUrl() + u"/article"_s;
         m_server->on("GET", u"/article"_s, StubServer::text(200, "<html><body><p>Words</p></body></html>", "text/html"));
@@ -362,6 +241,8 @@ private Q_SLOTS:
         m_server->on("POST", u"/api/websites"_s, websiteAnswer(saved));
         const auto panel = openPanel(3);
         panel->click("allowButton");
+        // No browser answers: the tab card shows its placeholder.
+        QTRY_COMPARE(panel->text("tabTitle"), u"Reading active browser tab..."_s);
         QTRY_VERIFY(panel->shows("manualUrlToggle"));
         panel->waitUntilStill("manualUrlToggle");
         panel->click("manualUrlToggle");
@@ -372,61 +253,33 @@ private Q_SLOTS:
 
         QTRY_VERIFY(websiteItem(*panel, 99));
         QCOMPARE(panel->text("saveButton"), u"Saved"_s);
-        const auto outline
-            = [&panel] { return websiteItem(*panel, 99)->property("border").value<QObject *>()->property("color").value<QColor>(); };
-        const QColor accent = QColor::fromRgbF(0.063, 0.725, 0.506);
-        QTRY_COMPARE(outline().rgb(), accent.rgb());
-        // The outline and the checkmark last 1.6 s, then both go back.
-        QTest::qWait(1000);
-        QCOMPARE(outline().rgb(), accent.rgb());
-        QTRY_VERIFY_WITH_TIMEOUT(outline().alpha() < 40, 1500);
-        QCOMPARE(panel->text("saveButton"), u"Save"_s);
-    }
 
-    void emptyStates_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("empty library") << 0 << QString() << u"No saved websites yet"_s;
-        QTest::newRow("no hits") << 4 << u"zebra"_s << u"No matching websites"_s;
-        // The filter ignores a blank search, the empty state does not: nothing matches nothing.
-        QTest::newRow("blank search of an empty library") << 0 << u"   "_s << u"No matching websites"_s;
-    }
-
-    void emptyStates()
-    {
-        QFETCH(int, count);
-        QFETCH(QString, search);
-        QFETCH(QString, title);
-        const auto panel = openPanel(count);
-        if (!search.isEmpty())
-            panel->type("searchInput", search);
-        QTRY_VERIFY(panel->shows("emptyState"));
-        QCOMPARE(panel->text("emptyTitle"), title);
-        QVERIFY(panel->item("websitesLoader")->property("item").value<QObject *>() == nullptr);
+        // The browser badge pauses access again.
+        panel->waitUntilStill("browserBadge");
+        panel->click("browserBadge");
+        QTRY_VERIFY(panel->shows("permissionCard"));
+        QVERIFY(!panel->model->capture()->hasBrowserPermission());
     }
 
     void searchClearAndShowMore()
     {
         const auto panel = openPanel(12);
-        QTRY_COMPARE(shownTitles(*panel).size(), 5);
+        QTRY_COMPARE(shownCount(*panel), 5);
         QVERIFY(!panel->shows("clearSearch"));
         panel->type("searchInput", u"1"_s);
         QVERIFY(panel->shows("clearSearch"));
         panel->type("searchInput", u"2"_s);
         QCOMPARE(panel->model->library()->searchQuery(), u"12"_s);
-        QTRY_COMPARE(shownTitles(*panel), QStringList{u"Website number 12"_s});
-        // The badge counts the whole library, not the hits.
-        QCOMPARE(panel->text("websiteCount"), u"12"_s);
+        QTRY_COMPARE(shownCount(*panel), 1);
+        QVERIFY(websiteItem(*panel, 12));
+        panel->type("searchInput", u"x"_s);
+        QTRY_COMPARE(panel->text("emptyTitle"), u"No matching websites"_s);
 
         panel->click("clearSearch");
         QCOMPARE(panel->model->library()->searchQuery(), QString());
         QCOMPARE(panel->text("searchInput"), QString());
         QVERIFY(!panel->shows("clearSearch"));
-        QTRY_COMPARE(shownTitles(*panel).size(), 5);
-        QCOMPARE(shownCount(*panel), 5);
-        QCOMPARE(shownTitles(*panel).first(), u"Website number 3"_s); // pinned first
+        QTRY_COMPARE(shownCount(*panel), 5);
         for (int expected : {10, 12}) {
             // Show more sits under the last item, below the fold: scrolled to as a user would.
             QVERIFY(QMetaObject::invokeMethod(panel->item("websitesRows"), "positionViewAtEnd"));
@@ -435,36 +288,6 @@ private Q_SLOTS:
             QTRY_COMPARE(shownCount(*panel), expected);
         }
         QVERIFY(!panel->shows("showMore"));
-    }
-
-    void layout_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<bool>("wideLayout");
-        QTest::addColumn<QByteArray>("view");
-        QTest::newRow("compact with the wide layout on") << 430 << true << QByteArray("websitesGrid");
-        QTest::newRow("section just narrower than 500") << 526 << false << QByteArray("websitesRows");
-        QTest::newRow("section of 500") << 528 << false << QByteArray("websitesGrid");
-    }
-
-    void layout()
-    {
-        QFETCH(int, width);
-        QFETCH(bool, wideLayout);
-        QFETCH(QByteArray, view);
-        const auto panel = openPanel(12);
-        panel->window->resize(width, 600);
-        QTRY_COMPARE(panel->window->width(), width);
-        panel->model->setWideLayout(wideLayout);
-        QTRY_VERIFY(panel->shows(view.constData()));
-        QCOMPARE(panel->items("websitesRows").size() + panel->items("websitesGrid").size(), 1);
-        if (view == "websitesGrid") {
-            const QQuickItem *card = websiteItem(*panel, 12);
-            QVERIFY(card->width() >= 140 && card->width() <= 195);
-            QCOMPARE(card->height(), 155.0);
-            for (QQuickItem *item : shownItems(*panel))
-                QCOMPARE(inside(item, "pinBadge")->isVisible(), item->property("websiteId").toLongLong() == 3);
-        }
     }
 
     void menuActions_data()
@@ -485,8 +308,6 @@ private Q_SLOTS:
         QFETCH(qint64, id);
         QFETCH(QString, entry);
         QFETCH(QKeyCombination, key);
-        const QString pinEntry = id == 3 ? u"Unpin Website"_s : u"Pin to Top"_s;
-        const QString pinSymbol = id == 3 ? u"pin.slash"_s : u"pin"_s;
         SavedWebsite answer = library(12).at(int(id) - 1);
         answer.isPinned = id != 3;
         m_server->on("PATCH", u"/api/websites/%1/pin"_s.arg(id), websiteAnswer(answer));
@@ -496,22 +317,15 @@ private Q_SLOTS:
 
         QMenu *menu = openMenu(*panel, id, key);
         QVERIFY(menu);
-        QCOMPARE(menu->title(), u"Options"_s);
-        QStringList texts, symbols;
-        for (const QAction *action : menu->actions()) {
-            texts.append(action->isSeparator() ? u"-"_s : action->text());
-            symbols.append(action->property("symbol").toString());
-            QVERIFY(action->isSeparator() || !action->icon().isNull());
-        }
-        QCOMPARE(texts, (QStringList{pinEntry, u"Share..."_s, u"Copy Link"_s, u"Edit Title"_s, u"-"_s, u"Delete"_s}));
-        QCOMPARE(symbols, (QStringList{pinSymbol, u"square.and.arrow.up"_s, u"doc.on.doc"_s, u"pencil"_s, QString(), u"trash"_s}));
-
-        const auto chosen = std::find_if(menu->actions().cbegin(), menu->actions().cend(),
-                                         [&entry](const QAction *action) { return action->text() == entry; });
+        // The pinned website's menu offers to unpin it, the others to pin.
+        const QList<QAction *> actions = menu->actions();
+        const auto chosen
+            = std::find_if(actions.cbegin(), actions.cend(), [&entry](const QAction *action) { return action->text() == entry; });
+        QVERIFY(chosen != actions.cend());
         (*chosen)->trigger();
         const QString url = library(12).at(int(id) - 1).url;
         // What each entry sends and when the library changes is librarytest's; here, that it is wired.
-        if (entry == pinEntry) {
+        if (entry.contains("Pin"_L1, Qt::CaseInsensitive)) {
             if (id == 3) {
                 // Unpinned, the oldest but two drops out of the first five.
                 QTRY_VERIFY(!websiteItem(*panel, id));
@@ -546,21 +360,23 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         SavedWebsite renamed = library(12).at(10);
         renamed.title = u"Website number 11 renamed"_s;
-        StubServer::Response answer = websiteAnswer(renamed);
-        answer.delay = 300ms;
-        m_server->on("PUT", u"/api/websites/11"_s, answer);
+        m_server->on("PUT", u"/api/websites/11"_s, websiteAnswer(renamed));
         const auto panel = openPanel(12);
         panel->model->setWideLayout(wide);
         QTRY_VERIFY(panel->shows(wide ? "websitesGrid" : "websitesRows"));
+        // Exactly the pinned website wears the badge, as a card and as a row.
+        QTRY_VERIFY(websiteItem(*panel, 3));
+        for (QQuickItem *item : panel->items("websiteItem")) {
+            if (item->isVisible())
+                QCOMPARE(inside(item, "pinBadge")->isVisible(), item->property("websiteId").toLongLong() == 3);
+        }
 
         openMenu(*panel, 11)->actions().at(3)->trigger();
         QTRY_VERIFY(inside(websiteItem(*panel, 11), "titleEditorInput"));
         QTRY_VERIFY(inside(websiteItem(*panel, 11), "titleEditorInput")->hasActiveFocus());
-        typeText(panel->window.get(), u" renamed"_s);
+        panel->type("titleEditorInput", u" renamed"_s);
         QTest::keyClick(panel->window.get(), Qt::Key(key));
-        // The editor closes at once; the title follows the backend's answer.
         QTRY_VERIFY(!inside(websiteItem(*panel, 11), "titleEditor"));
-        QCOMPARE(websiteItem(*panel, 11)->property("title").toString(), u"Website number 11"_s);
         QTRY_COMPARE(websiteItem(*panel, 11)->property("title").toString(), expected);
         // What goes out is the stored title with the typing added to it.
         const QList<StubServer::Request> sent = m_server->requestsTo(u"/api/websites/11"_s);
@@ -604,7 +420,6 @@ private Q_SLOTS:
         QTRY_COMPARE(isOn(), !initially);
 
         panel->open(m_server->baseUrl());
-        QVERIFY(panel->model->isAuthenticated());
         panel->model->setShowSettings(true);
         QTRY_VERIFY(panel->shows(switchName.constData()));
         QCOMPARE(isOn(), !initially);
@@ -632,23 +447,14 @@ private Q_SLOTS:
         QCOMPARE(panel->item("updateButton")->property("text").toString(), u"Check"_s);
         panel->click("updateButton");
         QTRY_COMPARE(panel->item("updateButton")->property("text").toString(), u"Download"_s);
-        QCOMPARE(panel->text("updateLabelNote"), panel->model->updateCheck()->updateStatusText());
-        QCOMPARE(panel->item("updateLabelNote")->property("color").value<QColor>().rgb(), QColor::fromRgbF(0.063, 0.725, 0.506).rgb());
 
+        // An export to a folder that is not there fails, and the panel says so.
         QTRY_VERIFY(panel->shows("exportButton"));
-        panel->click("exportButton");
-        QCOMPARE(panel->environment.saveDialog()->questions.size(), 1);
-        QVERIFY(!panel->shows("exportError"));
-
-        // A failed export says so on the panel until the next one succeeds.
         panel->environment.saveDialog()->answer = panel->environment.path(u"missing/folder/export.json"_s);
         panel->click("exportButton");
+        QCOMPARE(panel->environment.saveDialog()->questions.size(), 1);
         QTRY_VERIFY(panel->shows("exportError"));
-        panel->environment.saveDialog()->answer = panel->environment.path(u"export.json"_s);
-        panel->click("exportButton");
-        QTRY_VERIFY(!panel->shows("exportError"));
 
-        // The password form opens again without its old error, keeping what was typed.
         QTRY_VERIFY(panel->shows("changePasswordButton"));
         panel->click("changePasswordButton");
         QTRY_VERIFY(panel->shows("updatePasswordButton"));
@@ -656,12 +462,6 @@ private Q_SLOTS:
         panel->type("currentPasswordInput", u"old-one"_s);
         panel->click("updatePasswordButton");
         QTRY_VERIFY(panel->shows("changePasswordError"));
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(!panel->shows("updatePasswordButton"));
-        panel->click("changePasswordButton");
-        QTRY_VERIFY(panel->shows("updatePasswordButton"));
-        QCOMPARE(panel->text("currentPasswordInput"), u"old-one"_s);
-        QVERIFY(!panel->shows("changePasswordError"));
     }
 
     void screens_data()
@@ -679,6 +479,7 @@ private Q_SLOTS:
              {u"authTabs"_s, u"emailField"_s, u"passwordField"_s},
              {u"rememberAccount"_s, u"forgotPassword"_s, u"backToSignIn"_s}},
             {u"reset"_s, {u"emailField"_s, u"backToSignIn"_s}, {u"authTabs"_s, u"passwordField"_s, u"rememberAccount"_s, u"otpField"_s}},
+            {u"reset-code"_s, {u"otpField"_s, u"newPasswordField"_s, u"authSuccess"_s}, {u"emailField"_s, u"authTabs"_s}},
             {u"dashboard"_s,
              {u"websitesRows"_s, u"headerRightGroup"_s, u"bridgeChip"_s, u"readsChip"_s},
              {u"emptyState"_s, u"authCardView"_s, u"automationSettings"_s, u"accessibilitySettings"_s, u"readsExplanation"_s}},
@@ -701,8 +502,9 @@ private Q_SLOTS:
     }
 
     // Each screen in each appearance and language, saved for review: the card's own shade fills the
-    // panel, nothing is drawn past its rounded corners, and no button cuts its words off; without a
-    // compositor nothing is see-through and no click passes.
+    // panel, nothing is drawn past its rounded corners, no button cuts its words off and a screen
+    // reader has a name for every control Tab reaches; without a compositor nothing is see-through
+    // and no click passes.
     void screens()
     {
         QFETCH(QByteArray, appearance);
@@ -716,24 +518,37 @@ private Q_SLOTS:
         const auto translation = language.isEmpty() ? nullptr : installTranslation(QLocale(language));
         QVERIFY(language.isEmpty() || translation);
         const auto panel = openScreen(screen, appearance);
-        if (screen == "already-saved"_L1) {
-            QTRY_VERIFY(panel->shows("alreadySaved"));
-            QVERIFY(panel->item("saveButton")->isEnabled());
-        }
-        if (waiting) {
-            QTRY_VERIFY(panel->shows("tabDomain"));
-            QCOMPARE(panel->text("tabTitle"), u"Release notes"_s);
-            QVERIFY(!panel->item("saveButton")->isEnabled());
-        }
         for (const QString &name : shown)
-            QVERIFY2(panel->shows(qPrintable(name)), qPrintable(name));
+            QTRY_VERIFY2(panel->shows(qPrintable(name)), qPrintable(name));
         for (const QString &name : hidden)
             QTRY_VERIFY2(!panel->shows(qPrintable(name)), qPrintable(name));
+        // A page the library holds may be saved again; a tab still loading may not.
+        if (waiting || screen == "already-saved"_L1)
+            QCOMPARE(panel->item("saveButton")->isEnabled(), !waiting);
+        if (waiting)
+            QCOMPARE(panel->text("tabTitle"), u"Release notes"_s);
         // The first field of a form has the keyboard.
-        QVERIFY(signedIn || panel->item("emailFieldInput")->hasActiveFocus());
-        QStringList clipped;
-        collectClippedLabels(panel->window->contentItem(), clipped);
+        QTRY_VERIFY(signedIn || panel->item(screen == "reset-code"_L1 ? "otpFieldInput" : "emailFieldInput")->hasActiveFocus());
+        if (screen == "sign-in"_L1)
+            QCOMPARE(panel->text("authTitle"), language.isEmpty() ? u"Welcome back"_s : u"Willkommen zurück"_s);
+        QStringList clipped, unnamed;
+        int controls = 0;
+        forEachShown(panel->window->contentItem(), [&](const QQuickItem *item) {
+            const QString text = item->property("text").toString();
+            const auto *label = item->property("contentItem").value<QQuickItem *>();
+            if (item->inherits("QQuickAbstractButton") && !text.isEmpty() && label && label->implicitWidth() > label->width() + 1)
+                clipped.append(text);
+            if (item->activeFocusOnTab()) {
+                ++controls;
+                // An item without an accessible part of its own is missing from the reader's tree.
+                const QAccessibleInterface *node = QAccessible::queryAccessibleInterface(const_cast<QQuickItem *>(item));
+                if (!node || node->text(QAccessible::Name).trimmed().isEmpty())
+                    unnamed.append(item->objectName());
+            }
+        });
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", "_s)));
+        QVERIFY(controls > 0);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
 
         const QImage shot = panel->grab();
         QVERIFY(shot.save(
@@ -752,50 +567,6 @@ private Q_SLOTS:
             panel->model->capture()->setCustomURLInput(u"r.example"_s);
             QVERIFY(panel->item("saveButton")->isEnabled());
         }
-    }
-
-    void accessibleNames_data()
-    {
-        QTest::addColumn<QString>("screen");
-        for (const char *screen : {"sign-in", "register", "reset", "dashboard", "empty-dashboard", "waiting", "settings"})
-            QTest::newRow(screen) << QString::fromLatin1(screen);
-    }
-
-    // What a screen reader is offered: every interactive item on screen has a name, and the screens
-    // not shown offer nothing.
-    void accessibleNames()
-    {
-        QFETCH(QString, screen);
-        const auto panel = openScreen(screen, "light");
-        const AccessibleWalk walk(panel->window.get());
-        qInfo("%s: %d of %d interactive items named", qPrintable(screen), int(walk.named.size()), walk.interactive);
-        QVERIFY(walk.interactive > 0);
-        QVERIFY2(walk.unnamed.isEmpty(), qPrintable(walk.unnamed.join(u", "_s)));
-        QCOMPARE(walk.named.values().contains(u"Forgot password?"_s), screen == "sign-in"_L1);
-        QCOMPARE(walk.named.values().contains(u"Search saved websites..."_s), isSignedIn(screen) && screen != "settings"_L1);
-    }
-
-    void signInLanguage_data()
-    {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QStringList>("texts"); // title, button, and the view model's answer to an empty form
-        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany)
-                                << QStringList{u"Willkommen zurück"_s, u"Anmelden"_s,
-                                               u"Bitte geben Sie Ihre E-Mail-Adresse und Ihr Passwort ein."_s};
-        QTest::newRow("C") << QLocale::c() << QStringList{u"Welcome back"_s, u"Sign In"_s, u"Please enter your email and password."_s};
-    }
-
-    // The catalogue of the system's language speaks for the views and the view model alike.
-    void signInLanguage()
-    {
-        QFETCH(QLocale, locale);
-        QFETCH(QStringList, texts);
-        const auto translation = installTranslation(locale);
-        QCOMPARE(translation != nullptr, locale.language() == QLocale::German);
-        Panel panel({.portalUrl = m_server->baseUrl()});
-        panel.click("authSubmit");
-        QTRY_VERIFY(panel.shows("authError"));
-        QCOMPARE((QStringList{panel.text("authTitle"), panel.text("authSubmit"), panel.text("authErrorText")}), texts);
     }
 
     void outsideTextIsPlain_data()
@@ -847,56 +618,37 @@ private Q_SLOTS:
         QVERIFY(!images.hasPendingConnections() && !images.waitForNewConnection(300));
     }
 
-    void thumbnails_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("loads");
-        QTest::addColumn<int>("downloads");
-        QTest::newRow("kept on disk") << u"disk"_s << u"/thumb.png"_s << true << 0;
-        QTest::newRow("address with a query") << QString() << u"/thumb.png?size=large&v=2"_s << true << 1;
-        QTest::newRow("address that fails") << QString() << u"/missing.png"_s << false << 1;
-    }
-
+    // A thumbnail kept on disk is shown without a download; any other is fetched from its
+    // address, query and all, and shrunk to the size asked for.
     void thumbnails()
     {
-        QFETCH(QString, stored);
-        QFETCH(QString, address);
-        QFETCH(bool, loads);
-        QFETCH(int, downloads);
         TestEnvironment environment;
         LocalStoreManager store(environment.localStoreDirectory());
-        constexpr qint64 id = 41;
-        if (stored == "disk"_L1)
-            QVERIFY(QImage::fromData(imageBytes(64, Qt::blue)).save(store.thumbnailFile(id), "PNG"));
-        m_server->on("GET", u"/thumb.png"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
-        m_server->on("GET", u"/thumb.png?size=large&v=2"_s, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
-        m_server->on("GET", u"/missing.png"_s, StubServer::text(404, QByteArray()));
-
+        QVERIFY(QImage::fromData(imageBytes(64, Qt::blue)).save(store.thumbnailFile(41), "PNG"));
+        const QString address = u"/thumb.png?size=large&v=2"_s;
+        m_server->on("GET", address, StubServer::text(200, imageBytes(64, Qt::red), "image/png"));
         QmlObject helper("QtObject { function source(id, url) { return Thumbnails.source(id, url) } }");
         helper.engine.addImageProvider(ThumbnailImageProvider::name, new ThumbnailImageProvider(store));
-        QVariant source;
-        const QString thumbnailUrl = m_server->baseUrl() + address;
-        QVERIFY(QMetaObject::invokeMethod(helper.object.get(), "source", Q_RETURN_ARG(QVariant, source), Q_ARG(QVariant, id),
-                                          Q_ARG(QVariant, thumbnailUrl)));
-        const QUrl url = source.toUrl();
-        QCOMPARE(url.scheme(), u"image"_s);
-        QCOMPARE(url.host(), u"thumbnail"_s);
-
-        auto *provider = dynamic_cast<QQuickAsyncImageProvider *>(helper.engine.imageProvider(url.host()));
-        QVERIFY(provider);
-        std::unique_ptr<QQuickImageResponse> response(
-            provider->requestImageResponse(url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).mid(1), QSize(32, 32)));
-        QSignalSpy finished(response.get(), &QQuickImageResponse::finished);
-        QVERIFY(finished.wait(5000));
-        std::unique_ptr<QQuickTextureFactory> texture(response->textureFactory());
-        const QImage image = texture ? texture->image() : QImage();
-        QCOMPARE(!image.isNull(), loads);
-        if (loads) {
-            QCOMPARE(image.pixelColor(4, 4), stored == "disk"_L1 ? QColor(Qt::blue) : QColor(Qt::red));
-            QVERIFY(image.width() <= 32 && image.height() <= 32);
-        }
-        QCOMPARE(m_server->requests().size(), downloads);
+        const auto load = [&](qint64 id) {
+            QVariant source;
+            QMetaObject::invokeMethod(helper.object.get(), "source", Q_RETURN_ARG(QVariant, source), Q_ARG(QVariant, id),
+                                      Q_ARG(QVariant, m_server->baseUrl() + address));
+            const QUrl url = source.toUrl();
+            auto *provider = dynamic_cast<QQuickAsyncImageProvider *>(helper.engine.imageProvider(url.host()));
+            if (url.scheme() != "image"_L1 || !provider)
+                return QImage();
+            std::unique_ptr<QQuickImageResponse> response(
+                provider->requestImageResponse(url.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).mid(1), QSize(32, 32)));
+            QSignalSpy finished(response.get(), &QQuickImageResponse::finished);
+            const std::unique_ptr<QQuickTextureFactory> texture(finished.wait(5000) ? response->textureFactory() : nullptr);
+            return texture ? texture->image() : QImage();
+        };
+        QCOMPARE(load(41).pixelColor(4, 4), QColor(Qt::blue));
+        QVERIFY(m_server->requests().isEmpty());
+        const QImage downloaded = load(42);
+        QCOMPARE(downloaded.pixelColor(4, 4), QColor(Qt::red));
+        QCOMPARE(downloaded.size(), QSize(32, 32));
+        QCOMPARE(m_server->requests().size(), 1);
     }
 };
 

@@ -13,14 +13,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// Types text into whatever item has the keyboard, one key at a time; QtTest has no QWindow form
-// of keyClicks.
-inline void typeText(QWindow *window, const QString &text)
-{
-    for (const QChar character : text)
-        QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(character), Qt::NoModifier);
-}
-
 // Every item below root with this object name, in tree order. Views keep their delegates outside
 // the QObject tree, so this walks the items.
 inline void collectItems(QQuickItem *root, const QString &objectName, QList<QQuickItem *> &found)
@@ -136,13 +128,15 @@ struct Panel {
         QFAIL("the item keeps moving");
     }
 
-    // Gives a field the keyboard and types into it as a user would.
+    // Gives a field the keyboard and types into it as a user would, one key at a time; QtTest has
+    // no QWindow form of keyClicks.
     void type(const char *objectName, const QString &text) const
     {
         QQuickItem *field = item(objectName);
         QVERIFY(field);
         field->forceActiveFocus();
-        typeText(window.get(), text);
+        for (const QChar character : text)
+            QTest::sendKeyEvent(QTest::Click, window.get(), Qt::Key_unknown, QString(character), Qt::NoModifier);
     }
 
     [[nodiscard]] QString text(const char *objectName) const
