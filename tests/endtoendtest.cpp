@@ -38,15 +38,6 @@ private:
         QTRY_VERIFY(!card.isAuthLoading());
     }
 
-    // Creates a website straight through the API, as the save button of the panel would.
-    SavedWebsite createWebsite(const QString &token, const QString &url, const QString &title)
-    {
-        const auto decoded = SingleWebsiteResponse::fromJson(ApiClient(m_server.baseUrl()).add(token, url, title).json());
-        if (!decoded)
-            qFatal("creating a website failed: %s", qPrintable(decoded.error()));
-        return decoded.value().website;
-    }
-
 private Q_SLOTS:
     void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorString())); }
 
@@ -73,28 +64,30 @@ private Q_SLOTS:
         QCOMPARE(environment.preferences()->text(Preferences::kRememberedEmail), kEmail);
 
         const QString token = client->backend().token().value_or(QString());
-        const SavedWebsite first = createWebsite(token, u"https://www.first.test/a"_s, u"First"_s);
-        const SavedWebsite second = createWebsite(token, u"https://second.test/b"_s, u"Second"_s);
-        const SavedWebsite third = createWebsite(token, u"https://third.test/c"_s, u"Third"_s);
+        // Saved straight through the API, as the panel's save button would.
+        ApiClient api(m_server.baseUrl());
+        const qint64 first = api.addId(token, u"https://www.first.test/a"_s, u"First"_s);
+        const qint64 second = api.addId(token, u"https://second.test/b"_s, u"Second"_s);
+        const qint64 third = api.addId(token, u"https://third.test/c"_s, u"Third"_s);
         QCoro::waitFor(client->library()->fetchWebsites());
-        QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{third.id, second.id, first.id}));
+        QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{third, second, first}));
 
-        client->library()->togglePin(first.id);
-        QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{first.id, third.id, second.id}));
+        client->library()->togglePin(first);
+        QCOMPARE(idsOf(client->library()->websites()), (QList<qint64>{first, third, second}));
         // Until the server has the pin, a fetch shows the list without it.
         QTRY_VERIFY((QCoro::waitFor(client->library()->fetchWebsites()), client->library()->websites().first().pinned()));
 
-        client->library()->togglePin(first.id);
-        client->library()->updateWebsiteTitle(second.id, u"  Renamed  "_s);
-        client->library()->deleteWebsite(third.id);
-        QTRY_COMPARE(idsOf(client->library()->websites()), (QList<qint64>{second.id, first.id}));
+        client->library()->togglePin(first);
+        client->library()->updateWebsiteTitle(second, u"  Renamed  "_s);
+        client->library()->deleteWebsite(third);
+        QTRY_COMPARE(idsOf(client->library()->websites()), (QList<qint64>{second, first}));
         QTRY_COMPARE(client->library()->websites().first().title, u"Renamed"_s);
         QTRY_VERIFY(!client->library()->websites().last().pinned());
 
         // The server kept all three changes.
         QCoro::waitFor(client->library()->fetchWebsites());
         const QList<SavedWebsite> library = client->library()->websites();
-        QCOMPARE(idsOf(library), (QList<qint64>{second.id, first.id}));
+        QCOMPARE(idsOf(library), (QList<qint64>{second, first}));
         QVERIFY(!library.last().pinned());
         QCOMPARE(library.first().title, u"Renamed"_s);
 
@@ -106,9 +99,8 @@ private Q_SLOTS:
         QVERIFY(!account.toString().contains(token));
         const QString code = QUrlQuery(account).queryItemValue(u"code"_s);
         QVERIFY(!code.isEmpty());
-        RawHttpClient portal(m_server.baseUrl());
-        QCOMPARE(portal.request("GET", u"/account?code="_s + code).status, 303);
-        QCOMPARE(portal.request("GET", u"/account?code="_s + code).status, 401);
+        QCOMPARE(api.request("GET", u"/account?code="_s + code).status, 303);
+        QCOMPARE(api.request("GET", u"/account?code="_s + code).status, 401);
     }
 };
 

@@ -1,82 +1,55 @@
-#include "database.h"
 #include "iconfetcher.h"
 #include "rawhttpclient.h"
 #include "serverprocess.h"
 #include "support/testdata.h"
 #include "testsite.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTcpServer>
 #include <QTest>
 
 #include <algorithm>
-#include <array>
 
 using namespace Qt::StringLiterals;
 
+using Pages = QList<QPair<QString, TestSite::Page>>;
+Q_DECLARE_METATYPE(Pages)
+
 namespace
 {
-using Pages = QList<QPair<QString, TestSite::Page>>;
+using Sockets = std::vector<std::unique_ptr<QTcpSocket>>;
 
 TestSite::Page html(const QByteArray &head)
 {
     return StubServer::text(200, "<!DOCTYPE html><html><head>" + head + "</head><body>hi</body></html>", "text/html");
 }
 
-// The server's peak memory so far, in KiB.
-qint64 peakMemory(qint64 processId)
+// Icon requests sent at once, each on a connection of its own and on the server's desk on return.
+void sendIconRequests(const QUrl &server, const QStringList &domains, Sockets &sockets)
 {
-    const QByteArray status = readFile(u"/proc/%1/status"_s.arg(processId));
-    const qsizetype at = status.indexOf("VmHWM:");
-    return at < 0 ? 0 : status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
+    for (const QString &domain : domains) {
+        auto &socket = sockets.emplace_back(std::make_unique<QTcpSocket>());
+        socket->connectToHost(server.host(), quint16(server.port()));
+        socket->write("GET /api/icon?domain=" + QUrl::toPercentEncoding(domain) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        QVERIFY(socket->waitForConnected() && socket->waitForBytesWritten());
+    }
 }
 
-// Icon requests sent all at once on connections of their own, answered in any order.
-class IconBurst
-{
-public:
-    IconBurst(const QUrl &server, const QStringList &domains)
-    {
-        for (const QString &domain : domains) {
-            auto &socket = m_sockets.emplace_back(std::make_unique<QTcpSocket>());
-            socket->connectToHost(server.host(), quint16(server.port()));
-            socket->write("GET /api/icon?domain=" + QUrl::toPercentEncoding(domain) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-            // On the server's desk before the caller goes on.
-            QVERIFY(socket->waitForConnected() && socket->waitForBytesWritten());
-        }
-    }
-
-    [[nodiscard]] bool answered() const
-    {
-        return std::all_of(m_sockets.begin(), m_sockets.end(),
-                           [](const auto &socket) { return socket->state() == QAbstractSocket::UnconnectedState; });
-    }
-
-    // The status of each answer; 0 where none came.
-    [[nodiscard]] QList<int> statuses() const
-    {
-        QList<int> statuses;
-        for (const auto &socket : m_sockets)
-            statuses.append(socket->readAll().mid(9, 3).toInt());
-        return statuses;
-    }
-
-private:
-    std::vector<std::unique_ptr<QTcpSocket>> m_sockets;
-};
-}
-
-Q_DECLARE_METATYPE(Pages)
-
-namespace
-{
 // Kept out of the test class: moc does not need to read the literals.
 void addSiteRows()
 {
     const QByteArray red = imageBytes(64, Qt::red);
     const QByteArray blue = imageBytes(32, Qt::blue, "ICO");
     const QString favicon = u"/favicon.ico"_s;
+    // Compressed, so that it passes the size limit: only its header gives it away.
+    QImage huge(4096, 4096, QImage::Format_RGB32);
+    huge.fill(Qt::red);
+    QByteArray hugePng;
+    QBuffer buffer(&hugePng);
+    buffer.open(QIODevice::WriteOnly);
+    huge.save(&buffer, "PNG");
     // An invalid colour: no icon, a 404.
     auto row = [](const char *name, const Pages &pages, QColor colour = {}) { QTest::newRow(name) << pages << colour; };
     auto image = [](const QByteArray &bytes, const QByteArray &type = "image/png") { return StubServer::text(200, bytes, type); };
@@ -97,6 +70,7 @@ void addSiteRows()
         {{u"/"_s, redirect("/home", 301)}, {u"/home"_s, html(R"(<link rel="icon" href="i.png">)")}, {u"/i.png"_s, image(red)}}, Qt::red);
     row("no icon anywhere", {{u"/"_s, html("")}});
     row("an image that is not an image", {{favicon, image("<html>this is not an icon</html>", "image/x-icon")}});
+    row("an image too large by its header", {{favicon, image(hugePng)}});
     row("an SVG is not decoded",
         {{favicon, image(R"(<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16"/>)", "image/svg+xml")}});
     row("an endless body is cut off",
@@ -122,7 +96,6 @@ private:
     std::unique_ptr<ServerProcess> m_server;
     std::unique_ptr<ApiClient> m_client;
     QString m_token;
-    std::unique_ptr<TestSite> m_largeIconSite;
 
     // Saving a website at domain makes its icon fetchable, and starts fetching it.
     static void save(ApiClient &client, const QString &token, const QString &domain)
@@ -145,9 +118,6 @@ private Q_SLOTS:
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_client = std::make_unique<ApiClient>(m_server->baseUrl());
         m_token = m_client->registerAccount(u"icons@example.com"_s);
-        m_largeIconSite = std::make_unique<TestSite>();
-        m_largeIconSite->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(300, Qt::red), "image/png"));
-        save(*m_client, m_token, u"127.0.0.1:%1"_s.arg(m_largeIconSite->port()));
     }
 
     void findsTheSitesIcon_data()
@@ -171,16 +141,13 @@ private Q_SLOTS:
                 value.replace("{port}", QByteArray::number(site.port()));
             site.setPage(path, page);
         }
-        const qint64 peakBefore = peakMemory(m_server->processId());
         QElapsedTimer timer;
         timer.start();
         save(*m_client, m_token, domain);
         const HttpAnswer answer = icon(*m_client, domain);
         QCOMPARE(answer.status, status);
-        // Well inside the time limit: the size limit, not the clock, ends an endless body, and
-        // early enough that the body never piles up in memory.
+        // Well inside the time limit: the size limit, not the clock, ends an endless body.
         QVERIFY(timer.elapsed() < 4000);
-        QVERIFY2(peakMemory(m_server->processId()) - peakBefore < 32 * 1024, "the server's peak memory grew by 32 MiB or more");
         // The fetcher connects to the address it checked, but names the site as asked.
         QCOMPARE(site.lastHost(), domain.toLatin1());
         if (status != 200) {
@@ -194,33 +161,12 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), colour);
     }
 
-    void answerSize_data()
-    {
-        QTest::addColumn<QString>("size");
-        QTest::addColumn<int>("side");
-
-        QTest::newRow("default") << QString() << 128;
-        QTest::newRow("smaller") << u"16"_s << 16;
-        QTest::newRow("capped") << u"1000"_s << 256;
-    }
-
-    void answerSize()
-    {
-        QFETCH(QString, size);
-        QFETCH(int, side);
-
-        const HttpAnswer answer = icon(*m_client, u"127.0.0.1:%1"_s.arg(m_largeIconSite->port()), size);
-        QCOMPARE(answer.status, 200);
-        QCOMPARE(QImage::fromData(answer.body, "PNG").size(), QSize(side, side));
-        // Later sizes come from the cache.
-        QCOMPARE(m_largeIconSite->hits(u"/favicon.ico"_s), 1);
-    }
-
-    // Only saved sites are fetched, at once; later answers, "not found" too, come from the cache.
+    // Only saved sites are fetched, at once; later answers, "not found" and every size too, come
+    // from the cache.
     void onlySavedSitesAreFetched()
     {
         auto site = std::make_unique<TestSite>();
-        site->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
+        site->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(300, Qt::red), "image/png"));
         const QString found = u"localhost:%1"_s.arg(site->port());
         auto other = std::make_unique<TestSite>();
         const QString missing = u"localhost:%1"_s.arg(other->port());
@@ -234,36 +180,13 @@ private Q_SLOTS:
         other->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
         site.reset();
         other.reset();
-        const HttpAnswer again = icon(*m_client, found.toUpper());
-        QCOMPARE(again.status, 200);
-        QCOMPARE(QImage::fromData(again.body, "PNG").size(), QSize(32, 32));
-        QCOMPARE(icon(*m_client, missing).status, 404);
-    }
-
-    void sitesSavedBeforeAnUpgradeStayFetchable()
-    {
-        ServerProcess server({u"--allow-private-icon-hosts"_s});
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-        ApiClient client(server.baseUrl());
-        TestSite site;
-        site.setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
-        const QString domain = u"localhost:%1"_s.arg(site.port());
-        save(client, client.registerAccount(u"early@example.com"_s), domain);
-        QTRY_COMPARE(site.hits(u"/favicon.ico"_s), 1);
-        server.stop();
-        {
-            // As a version that recorded no saved sites left the database.
-            QString error;
-            const auto database = Database::open(server.sharingArguments().at(1), &error);
-            QVERIFY2(database, qPrintable(error));
-            database->execute(u"DELETE FROM icon_sites"_s);
-            database->execute(u"DELETE FROM icons"_s);
-            database->execute(u"DELETE FROM server_settings WHERE name = 'icon sites recorded'"_s);
+        const std::pair<QString, int> sizes[] = {{QString(), 128}, {u"16"_s, 16}, {u"1000"_s, 256}};
+        for (const auto &[size, side] : sizes) {
+            const HttpAnswer again = icon(*m_client, found.toUpper(), size);
+            QCOMPARE(again.status, 200);
+            QCOMPARE(QImage::fromData(again.body, "PNG").size(), QSize(side, side));
         }
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-        RawHttpClient restarted(server.baseUrl());
-        QCOMPARE(icon(restarted, domain).status, 200);
-        QCOMPARE(site.hits(u"/favicon.ico"_s), 2);
+        QCOMPARE(icon(*m_client, missing).status, 404);
     }
 
     void fetchesAreLimited_data()
@@ -287,17 +210,21 @@ private Q_SLOTS:
         const QString token = client.registerAccount(u"limits@example.com"_s);
         TestSite site;
         site.setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(32, Qt::red), "image/png"));
-        // Each save fetches while the budget lasts; the third site is left for its request.
-        for (const char *host : {"localhost", "127.0.0.1", "127.0.0.2"})
-            save(client, token, u"%1:%2"_s.arg(QLatin1StringView(host)).arg(site.port()));
-        QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
-        QCOMPARE(icon(client, u"127.0.0.1:%1"_s.arg(site.port())).status, 200);
-        const HttpAnswer refused = icon(client, u"127.0.0.2:%1"_s.arg(site.port()));
+        // Each save fetches while the budget lasts, one at a time here, so that the first two take
+        // it; the third site is left for its request.
+        QStringList domains;
+        for (const char *host : {"localhost", "127.0.0.1", "127.0.0.2"}) {
+            domains.append(u"%1:%2"_s.arg(QLatin1StringView(host)).arg(site.port()));
+            save(client, token, domains.last());
+            QTRY_COMPARE(site.hits(u"/favicon.ico"_s), qMin(int(domains.size()), 2));
+        }
+        QCOMPARE(icon(client, domains.at(0)).status, 200);
+        QCOMPARE(icon(client, domains.at(1)).status, 200);
+        const HttpAnswer refused = icon(client, domains.at(2));
         QCOMPARE(refused.status, 429);
         QVERIFY(refused.header("retry-after").toInt() > 0);
-        QVERIFY(!refused.error().isEmpty());
         // Cached answers cost nothing.
-        QCOMPARE(icon(client, u"localhost:%1"_s.arg(site.port())).status, 200);
+        QCOMPARE(icon(client, domains.at(0)).status, 200);
     }
 
     // A fetch slot freed while several requests wait once crashed the server.
@@ -310,61 +237,27 @@ private Q_SLOTS:
         QVERIFY(silentSite.listen(QHostAddress::AnyIPv4));
         const QString shared = u"127.0.0.1:%1"_s.arg(sharedSite.serverPort());
         save(*m_client, m_token, shared);
-        const IconBurst sharedRequests(m_server->baseUrl(), QStringList(8, shared));
+        Sockets requests;
+        sendIconRequests(m_server->baseUrl(), QStringList(8, shared), requests);
         // More sites than fetch slots, so that requests queue for them.
         QStringList silent;
         for (int host = 1; host <= 6; ++host) {
             silent.append(u"127.0.0.%1:%2"_s.arg(host).arg(silentSite.serverPort()));
             save(*m_client, m_token, silent.last());
         }
-        const IconBurst silentRequests(m_server->baseUrl(), silent);
-        QTRY_VERIFY_WITH_TIMEOUT(sharedRequests.answered() && silentRequests.answered(), 60000);
-        for (const int status : sharedRequests.statuses() + silentRequests.statuses())
-            QVERIFY2(status == 404 || status == 503, qPrintable(QString::number(status)));
+        sendIconRequests(m_server->baseUrl(), silent, requests);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::ranges::all_of(requests, [](const auto &socket) { return socket->state() == QAbstractSocket::UnconnectedState; }), 60000);
+        for (const auto &socket : requests) {
+            const QByteArray status = socket->readAll().mid(9, 3);
+            QVERIFY2(status == "404" || status == "503", status.constData());
+        }
         QCOMPARE(m_client->request("GET", u"/api/version"_s).status, 200);
         // One fetch for all requests of the shared site: https, then http.
         int connections = 0;
         while (sharedSite.hasPendingConnections())
             connections += sharedSite.nextPendingConnection() != nullptr;
         QCOMPARE(connections, 2);
-    }
-
-    void imagesAreNotDecodedOnTheAnsweringThread()
-    {
-        // Compressed, so that it passes the size limit: only its header gives it away.
-        QImage large(4096, 4096, QImage::Format_RGB32);
-        large.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        large.save(&buffer, "PNG");
-        std::array<TestSite, 4> sites;
-        QStringList domains;
-        for (TestSite &site : sites) {
-            site.setPage(u"/favicon.ico"_s, StubServer::text(200, png, "image/png"));
-            domains.append(u"localhost:%1"_s.arg(site.port()));
-            save(*m_client, m_token, domains.last());
-        }
-        IconBurst burst(m_server->baseUrl(), domains);
-        RawHttpClient versions(m_server->baseUrl());
-        QList<qint64> latencies;
-        QElapsedTimer sinceStart;
-        sinceStart.start();
-        while (latencies.size() < 200 || (!burst.answered() && sinceStart.elapsed() < 10000)) {
-            QElapsedTimer timer;
-            timer.start();
-            QCOMPARE(versions.request("GET", u"/api/version"_s).status, 200);
-            latencies.append(timer.elapsed());
-            // Paced, so that the share of slow answers is the share of time the server was stuck.
-            QTest::qWait(5);
-        }
-        std::sort(latencies.begin(), latencies.end());
-        // Decodes that finish together stall the thread once, for all of them: the longest wait
-        // shows that, the 99th percentile the everyday answer time.
-        const qint64 p99 = latencies.at(latencies.size() * 99 / 100);
-        QVERIFY2(p99 <= 50 && latencies.last() <= 200, qPrintable(u"p99 %1 ms, longest %2 ms"_s.arg(p99).arg(latencies.last())));
-        // Too large to be anybody's icon: refused by its header.
-        QCOMPARE(burst.statuses(), QList<int>(domains.size(), 404));
     }
 
     void addressPolicy_data()
@@ -390,8 +283,6 @@ private Q_SLOTS:
         QTest::newRow("NAT64") << u"64:ff9b::a00:1"_s << false << true;
         QTest::newRow("6to4") << u"2002:a00:1::1"_s << false << true;
         QTest::newRow("Teredo") << u"2001:0:4136:e378::1"_s << false << true;
-        QTest::newRow("documentation IPv4") << u"203.0.113.9"_s << false << true;
-        QTest::newRow("documentation IPv6") << u"2001:db8::1"_s << false << true;
         QTest::newRow("benchmarking") << u"198.19.0.1"_s << false << true;
         QTest::newRow("reserved IPv4") << u"240.1.2.3"_s << false << true;
     }

@@ -28,8 +28,6 @@ public:
     bool launch();
     bool waitUntilListening();
     void stop();
-    // 0 when it is not running.
-    [[nodiscard]] qint64 processId() const { return m_process ? m_process->processId() : 0; }
     [[nodiscard]] const QString &errorString() const { return m_error; }
 
     // http://127.0.0.1:<port>, the value for CORVANE_PORTAL_URL.

@@ -1,13 +1,10 @@
 #include "rawhttpclient.h"
 #include "serverprocess.h"
-#include "support/testdata.h"
-#include "testsite.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
@@ -15,38 +12,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 #include <atomic>
 #include <future>
-#include <limits>
-#include <thread>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
-namespace
-{
-#ifdef Q_OS_LINUX
-// Caps a process's address space a little above what it uses now, so a large allocation fails while
-// small ones go on; a negative headroom lifts the cap.
-bool capAddressSpace(qint64 pid, qint64 headroomBytes)
-{
-    QFile status(u"/proc/%1/status"_s.arg(pid));
-    const auto used = QRegularExpression(u"VmSize:\\s*(\\d+) kB"_s)
-                          .match(status.open(QIODevice::ReadOnly) ? QString::fromLatin1(status.readAll()) : QString());
-    const rlimit limit{headroomBytes < 0 ? RLIM_INFINITY : rlim_t(used.captured(1).toLongLong() * 1024 + headroomBytes), RLIM_INFINITY};
-    return used.hasMatch() && prlimit(pid_t(pid), RLIMIT_AS, &limit, nullptr) == 0;
-}
-#endif
-
-}
-
 // The server's own rules, exercised over HTTP against real corvane-server processes: one shared by
-// the cases that need no options of their own, each with its own accounts, and one hashing at the
-// real cost, so that work a refusal skips, or a leak of which accounts exist, shows in its time.
+// the cases that need no options of their own, each with its own accounts.
 class ServerTest : public QObject
 {
     Q_OBJECT
@@ -55,7 +27,6 @@ private:
     std::unique_ptr<ServerProcess> m_server;
     // On the shared server's database, as behind a load balancer.
     std::unique_ptr<ServerProcess> m_peer;
-    std::unique_ptr<ServerProcess> m_realCost;
     std::unique_ptr<ApiClient> m_api;
 
     // One client's connections to the shared server and its peer.
@@ -67,21 +38,12 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        const QStringList options{u"--latest-version"_s,
-                                  u"1.2.3"_s,
-                                  u"--access-log"_s,
-                                  u"--portal-code-lifetime"_s,
-                                  u"1"_s,
-                                  u"--trusted-proxy"_s,
-                                  u"127.0.0.1"_s,
-                                  u"--allow-private-icon-hosts"_s};
+        const QStringList options{u"--latest-version"_s, u"1.2.3"_s,    u"--access-log"_s, u"--portal-code-lifetime"_s, u"1"_s,
+                                  u"--trusted-proxy"_s,  u"127.0.0.1"_s};
         m_server = std::make_unique<ServerProcess>(options);
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         m_peer = std::make_unique<ServerProcess>(options + m_server->sharingArguments());
         QVERIFY2(m_peer->start(), qPrintable(m_peer->errorString()));
-        m_realCost
-            = std::make_unique<ServerProcess>(QStringList{u"--password-hashing"_s, u"interactive"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
-        QVERIFY2(m_realCost->start(), qPrintable(m_realCost->errorString()));
         m_api = std::make_unique<ApiClient>(m_server->baseUrl());
     }
 
@@ -113,13 +75,9 @@ private Q_SLOTS:
             QVERIFY(!bytes.contains(first.toLatin1()) && !bytes.contains(second.toLatin1()));
         }
 
-        // Signing out ends only that token; again, or without a token, it is harmless.
-        const HttpAnswer out = api.request("POST", u"/api/auth/logout"_s, {}, first);
-        QCOMPARE(out.status, 204);
-        QVERIFY(out.body.isEmpty());
-        QCOMPARE(api.list(first).status, 401);
+        // Signing out ends only that token.
         QCOMPARE(api.request("POST", u"/api/auth/logout"_s, {}, first).status, 204);
-        QCOMPARE(api.request("POST", u"/api/auth/logout"_s).status, 204);
+        QCOMPARE(api.list(first).status, 401);
         QCOMPARE(api.list(second).status, 200);
 
         // A password change keeps the caller's session and ends the others.
@@ -127,7 +85,6 @@ private Q_SLOTS:
         const HttpAnswer changed = api.request("POST", u"/api/auth/change-password"_s,
                                                jsonBody({{"currentPassword"_L1, "secret1"_L1}, {"newPassword"_L1, "after12"_L1}}), second);
         QCOMPARE(changed.status, 200);
-        QVERIFY(!changed.json().value("message"_L1).toString().isEmpty());
         QCOMPARE(api.list(second).status, 200);
         QCOMPARE(api.list(elsewhere).status, 401);
         QVERIFY(api.signIn(u"mixed.case@example.com"_s, u"secret1"_s).isEmpty());
@@ -142,7 +99,6 @@ private Q_SLOTS:
         QCOMPARE(answer.status, 201);
         const QJsonObject created = answer.json().value("website"_L1).toObject();
         QCOMPARE(created.value("url"_L1).toString(), u"https://ops.example/x"_s);
-        QCOMPARE(created.value("isPinned"_L1), QJsonValue(false));
         const qint64 id = created.value("id"_L1).toInteger();
         const QString path = u"/api/websites/%1"_s.arg(id);
         // Another account sees none of it, its refusals tell a stranger's id from no id at all, and
@@ -159,9 +115,7 @@ private Q_SLOTS:
         const HttpAnswer renamed = api.request("PUT", path, jsonBody({{"title"_L1, "  Renamed  "_L1}}), token);
         QCOMPARE(renamed.status, 200);
         QCOMPARE(renamed.json().value("website"_L1).toObject().value("title"_L1).toString(), u"Renamed"_s);
-        const QJsonObject pinned = api.pin(token, id).json().value("website"_L1).toObject();
-        QCOMPARE(pinned.value("isPinned"_L1), QJsonValue(true));
-        QCOMPARE(pinned.value("createdAt"_L1), created.value("createdAt"_L1));
+        QCOMPARE(api.pin(token, id).json().value("website"_L1).toObject().value("isPinned"_L1), QJsonValue(true));
 
         const HttpAnswer deleted = api.request("DELETE", path, {}, token);
         QCOMPARE(deleted.status, 200);
@@ -219,7 +173,6 @@ private Q_SLOTS:
         const qsizetype mailed = m_server->outboxMessages().size();
         const HttpAnswer sent = api.forgot(u"reset@example.com"_s);
         QCOMPARE(sent.status, 200);
-        QVERIFY(!sent.json().value("message"_L1).toString().isEmpty());
         // Nobody learns from the answer whether an address has an account.
         const HttpAnswer ghost = api.forgot(u"ghost@example.com"_s);
         QCOMPARE(ghost.status, sent.status);
@@ -236,9 +189,7 @@ private Q_SLOTS:
         QCOMPARE(message.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
                  QFile::Permissions());
 
-        const HttpAnswer done = api.reset(u"reset@example.com"_s, code);
-        QCOMPARE(done.status, 200);
-        QVERIFY(!done.json().value("message"_L1).toString().isEmpty());
+        QCOMPARE(api.reset(u"reset@example.com"_s, code).status, 200);
         QVERIFY(!api.signIn(u"reset@example.com"_s, u"after12"_s).isEmpty());
         QVERIFY(api.signIn(u"reset@example.com"_s, u"before1"_s).isEmpty());
         // Sessions opened with the old password end.
@@ -246,129 +197,24 @@ private Q_SLOTS:
         QCOMPARE(api.reset(u"reset@example.com"_s, code).status, 400);
     }
 
-    void busyServerKeepsTheResetCode()
+    // Codes, sessions and the counts behind limits last their lifetimes (shortened here).
+    void codesSessionsAndLimitsExpire()
     {
-#ifndef Q_OS_LINUX
-        QSKIP("needs prlimit to make password hashing run out of memory");
-#else
-        // Each hash needs 64 MiB, far more than the cap below leaves.
-        ApiClient api(m_realCost->baseUrl(), "198.51.100.1");
-        api.registerAccount(u"busy@example.com"_s, u"before1"_s);
-        QCOMPARE(api.forgot(u"busy@example.com"_s).status, 200);
-        const QString code = m_realCost->latestResetCode(u"busy@example.com"_s);
-        QVERIFY(capAddressSpace(m_realCost->processId(), 24 * 1024 * 1024));
-        const HttpAnswer busy = api.reset(u"busy@example.com"_s, code);
-        QVERIFY(capAddressSpace(m_realCost->processId(), -1));
-        QCOMPARE(busy.status, 503);
-        QVERIFY(!busy.error().isEmpty());
-        // The code survived the failed attempt; the password changed only now.
-        QCOMPARE(api.reset(u"busy@example.com"_s, code).status, 200);
-        QVERIFY(!api.signIn(u"busy@example.com"_s, u"after12"_s).isEmpty());
-#endif
-    }
-
-    // Codes and sessions last their lifetimes (shortened here); a new code buys no new tries, and
-    // the expired code's try counted too.
-    void codesAndSessionsExpire()
-    {
-        ServerProcess server({u"--reset-code-lifetime"_s, u"1"_s, u"--session-lifetime"_s, u"1"_s});
+        ServerProcess server({u"--reset-code-lifetime"_s, u"1"_s, u"--session-lifetime"_s, u"1"_s, u"--limit-window"_s, u"1"_s});
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         ApiClient api(server.baseUrl());
         const QString email = u"codes@example.com"_s;
         const QString session = api.registerAccount(email, u"before1"_s);
         QCOMPARE(api.list(session).status, 200);
-        QCOMPARE(api.forgot(email).status, 200);
-        const QString expired = server.latestResetCode(email);
-        const QString wrong = u"%1"_s.arg((expired.toInt() + 1) % 1000000, 6, 10, QLatin1Char('0'));
         for (int index = 0; index < 3; ++index)
-            QCOMPARE(api.reset(email, wrong).status, 400);
+            QCOMPARE(api.forgot(email).status, 200);
+        QCOMPARE(api.forgot(email).status, 429);
+        const QString expired = server.latestResetCode(email);
         QTest::qWait(1300);
         QCOMPARE(api.reset(email, expired).status, 400);
-        const HttpAnswer signedOut = api.list(session);
-        QCOMPARE(signedOut.status, 401);
-        QVERIFY(!signedOut.error().isEmpty());
-
+        QCOMPARE(api.list(session).status, 401);
         QCOMPARE(api.forgot(email).status, 200);
-        const QString code = server.latestResetCode(email);
-        if (code == expired || code == wrong)
-            QSKIP("the new code happens to equal an old guess");
-        QCOMPARE(api.reset(email, wrong).status, 400);
-        const HttpAnswer refused = api.reset(email, code);
-        QCOMPARE(refused.status, 429);
-        QVERIFY(refused.header("retry-after").toInt() > 0);
         QCOMPARE(api.list(api.signIn(email, u"before1"_s)).status, 200);
-    }
-
-    // Per address and client, and per client; counted in a window (shortened here) that ends by itself.
-    void codeRequestsAreLimited()
-    {
-        ServerProcess server({u"--limit-window"_s, u"3"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-        ApiClient api(server.baseUrl(), "192.0.2.1");
-        for (int index = 0; index < 3; ++index)
-            QCOMPARE(api.forgot(u"Same@example.com"_s).status, 200);
-        const HttpAnswer refused = api.forgot(u"same@EXAMPLE.com"_s);
-        QCOMPARE(refused.status, 429);
-        QVERIFY(!refused.error().isEmpty());
-        const int retryAfter = refused.header("retry-after").toInt();
-        QVERIFY2(retryAfter >= 1 && retryAfter <= 3, refused.header("retry-after").constData());
-        // Whoever spends an address's requests leaves its owner theirs.
-        QCOMPARE(ApiClient(server.baseUrl(), "192.0.2.2").forgot(u"same@example.com"_s).status, 200);
-        // Other addresses from this client, up to the client's own budget of ten (the refused
-        // request took nothing from it).
-        for (int index = 0; index < 7; ++index)
-            QCOMPARE(api.forgot(u"other%1@example.com"_s.arg(index)).status, 200);
-        QCOMPARE(api.forgot(u"one-more@example.com"_s).status, 429);
-
-        QTest::qWait(retryAfter * 1000 + 100);
-        QCOMPARE(api.forgot(u"same@example.com"_s).status, 200);
-    }
-
-    void signInIsThrottledBeforeHashing()
-    {
-        ApiClient api(m_realCost->baseUrl(), "198.51.100.2");
-        api.registerAccount(u"target@example.com"_s, u"right-pass"_s);
-        for (int index = 0; index < 9; ++index)
-            QVERIFY(api.signIn(u"target@example.com"_s, u"guess-%1"_s.arg(index)).isEmpty());
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(api.login(u"target@example.com"_s, u"guess-9"_s).status, 401);
-        const qint64 hashedMs = timer.restart();
-
-        const HttpAnswer refused = api.login(u"TARGET@example.com"_s, u"right-pass"_s);
-        const qint64 refusedMs = timer.elapsed();
-        QCOMPARE(refused.status, 429);
-        QVERIFY2(refusedMs * 2 < hashedMs, qPrintable(u"refused in %1 ms, a hash takes %2 ms"_s.arg(refusedMs).arg(hashedMs)));
-        QVERIFY(!refused.error().isEmpty());
-        const int retryAfter = refused.header("retry-after").toInt();
-        QVERIFY(retryAfter >= 1 && retryAfter <= 15 * 60);
-        // Another account is not held up by this address's failures.
-        api.registerAccount(u"bystander@example.com"_s, u"right-pass"_s);
-        QVERIFY(!api.signIn(u"bystander@example.com"_s, u"right-pass"_s).isEmpty());
-    }
-
-    // A wrong reset for an address without an account must take as long as one with an account.
-    void resetTimeTellsNothing()
-    {
-        // A fresh server, so that no earlier case's state lands in the timings; each pair of tries from
-        // a client of its own.
-        ServerProcess server({u"--password-hashing"_s, u"interactive"_s, u"--trusted-proxy"_s, u"127.0.0.1"_s});
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-        ApiClient(server.baseUrl()).registerAccount(u"known@example.com"_s);
-        // Load only ever adds time, so the fastest try of each kind shows the work it takes.
-        qint64 fastestUs[2] = {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()};
-        QElapsedTimer timer;
-        for (int index = 0; index < 21; ++index) {
-            ApiClient api(server.baseUrl(), "192.0.2." + QByteArray::number(index));
-            for (const int unknown : {index % 2, 1 - index % 2}) {
-                timer.start();
-                QCOMPARE(api.reset(unknown ? u"unknown@example.com"_s : u"known@example.com"_s, u"000000"_s).status, 400);
-                fastestUs[unknown] = std::min(fastestUs[unknown], timer.nsecsElapsed() / 1000);
-            }
-        }
-        // A leak is a whole hash, some 70 ms.
-        const qint64 differenceUs = fastestUs[0] - fastestUs[1];
-        QVERIFY2(qAbs(differenceUs) < 40000, qPrintable(u"with an account, a reset takes %1 µs longer"_s.arg(differenceUs)));
     }
 
     // Killed while several clients save at once: every save that was answered is there after the restart.
@@ -416,24 +262,6 @@ private Q_SLOTS:
         QVERIFY(!server.start());
     }
 
-    // Store work runs off the thread that serves HTTP: a slow database holds up only its own requests.
-    void slowStoreDoesNotHoldUpOtherConnections()
-    {
-        ServerProcess server({u"--test-store-delay-ms"_s, u"1500"_s});
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-        QElapsedTimer slow;
-        slow.start();
-        auto forgot
-            = std::async(std::launch::async, [url = server.baseUrl()] { return ApiClient(url).forgot(u"slow@example.com"_s).status; });
-        QTest::qWait(200);
-        QElapsedTimer quick;
-        quick.start();
-        QCOMPARE(ApiClient(server.baseUrl()).request("GET", u"/api/version"_s).status, 200);
-        QVERIFY2(quick.elapsed() < 1000, qPrintable(u"/api/version took %1 ms"_s.arg(quick.elapsed())));
-        QCOMPARE(forgot.get(), 200);
-        QVERIFY(slow.elapsed() >= 1500);
-    }
-
     // Direct TLS with a certificate made for this test: an encrypted round trip; a plain request and
     // a handshake that never comes are dropped, the latter within the request time-out.
     void tlsRoundTrip()
@@ -450,7 +278,6 @@ private Q_SLOTS:
             QSKIP("openssl cannot make a test certificate");
         ServerProcess server({u"--tls-cert"_s, certificate, u"--tls-key"_s, key, u"--request-timeout"_s, u"1"_s});
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        QCOMPARE(server.baseUrl().scheme(), u"https"_s);
 
         QSslSocket socket;
         QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
@@ -498,8 +325,6 @@ private Q_SLOTS:
         QVERIFY(!account.body.contains("<style"));
         QCOMPARE(api.request("GET", u"/portal.css"_s).status, 200);
         QCOMPARE(api.request("GET", u"/account?token=forged"_s).status, 401);
-        QCOMPARE(api.request("GET", u"/contact?token="_s + token).status, 200);
-        QVERIFY(api.request("GET", u"/download"_s).body.contains("1.2.3"));
 
         const auto codeFor
             = [&api, &token] { return api.request("POST", u"/api/auth/portal-code"_s, {}, token).json().value("code"_L1).toString(); };
@@ -519,7 +344,6 @@ private Q_SLOTS:
                                     .value(0)
                                     .body;
         QVERIFY(page.contains("&lt;b&gt;portal&lt;/b&gt;@example.com"));
-        QCOMPARE(open(code).status, 401);
         QVERIFY(open(codeFor(), "X-Forwarded-Proto: https\r\n").header("set-cookie").contains("; Secure"));
         const QString late = codeFor();
         QTest::qWait(1100);
@@ -545,12 +369,12 @@ private Q_SLOTS:
         QVERIFY2(first.waitUntilListening(), qPrintable(first.errorString()));
         for (const auto &server : others) {
             QVERIFY2(server->waitUntilListening(), qPrintable(server->errorString()));
-            QVERIFY(!ApiClient(server->baseUrl()).registerAccount(u"together%1@example.com"_s.arg(server->processId())).isEmpty());
+            QVERIFY(!ApiClient(server->baseUrl()).registerAccount(u"together%1@example.com"_s.arg(server->baseUrl().port())).isEmpty());
         }
     }
 
-    // Sign-outs and failed sign-ins through one server hold on its peer at once.
-    void sessionsAndFailuresHoldOnEveryServer()
+    // Sign-outs, failed sign-ins and reset codes through one server hold on its peer at once.
+    void stateHoldsOnEveryServer()
     {
         auto [one, two] = bothServers("198.51.100.20");
         const QString token = one.registerAccount(u"out@example.com"_s);
@@ -563,11 +387,7 @@ private Q_SLOTS:
             QCOMPARE((index % 2 ? one : two).login(u"guessed@example.com"_s, u"wrong"_s).status, 401);
         QCOMPARE(one.login(u"guessed@example.com"_s, u"secret1"_s).status, 429);
         QCOMPARE(two.login(u"guessed@example.com"_s, u"secret1"_s).status, 429);
-    }
 
-    void resetCodesAndTheirBudgetHoldOnEveryServer()
-    {
-        auto [one, two] = bothServers("198.51.100.21");
         const QString email = u"reset-both@example.com"_s;
         one.registerAccount(email);
         QCOMPARE(one.forgot(email).status, 200);
@@ -576,6 +396,8 @@ private Q_SLOTS:
         QVERIFY(!replaced.isEmpty());
         QCOMPARE(one.forgot(email).status, 200);
         QCOMPARE(two.forgot(email).status, 429);
+        // Whoever spends an address's requests leaves its owner theirs.
+        QCOMPARE(ApiClient(m_server->baseUrl(), "198.51.100.23").forgot(email).status, 200);
 
         // The first server mailed the live code; the second checks it with the shared key.
         const QString live = m_server->latestResetCode(email);
@@ -584,21 +406,6 @@ private Q_SLOTS:
         QCOMPARE(two.reset(email, replaced).status, 400);
         QCOMPARE(two.reset(email, live).status, 200);
         QCOMPARE(one.login(email, u"after12"_s).status, 200);
-    }
-
-    void iconCacheIsShared()
-    {
-        auto site = std::make_unique<TestSite>();
-        site->setPage(u"/favicon.ico"_s, StubServer::text(200, imageBytes(48, Qt::red), "image/png"));
-        const QString domain = u"localhost:%1"_s.arg(site->port());
-        auto [one, two] = bothServers("198.51.100.22");
-        QCOMPARE(one.add(one.registerAccount(u"icons@example.com"_s), u"http://%1/"_s.arg(domain), u"Site"_s).status, 201);
-        const QString path = u"/api/icon?domain=%1&sz=32"_s.arg(domain);
-        QCOMPARE(one.request("GET", path).status, 200);
-        site.reset();
-        const HttpAnswer cached = two.request("GET", path);
-        QCOMPARE(cached.status, 200);
-        QCOMPARE(QImage::fromData(cached.body, "PNG").size(), QSize(32, 32));
     }
 };
 
