@@ -262,6 +262,21 @@ private Q_SLOTS:
         QVERIFY(!server.start());
     }
 
+    // Store work runs off the thread that serves HTTP: a slow database holds up only its own requests.
+    void slowStoreDoesNotHoldUpOtherConnections()
+    {
+        ServerProcess server({u"--test-store-delay-ms"_s, u"1500"_s});
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        auto forgot
+            = std::async(std::launch::async, [url = server.baseUrl()] { return ApiClient(url).forgot(u"slow@example.com"_s).status; });
+        QTest::qWait(200);
+        QElapsedTimer quick;
+        quick.start();
+        QCOMPARE(ApiClient(server.baseUrl()).request("GET", u"/api/version"_s).status, 200);
+        QVERIFY2(quick.elapsed() < 1000, qPrintable(u"/api/version took %1 ms"_s.arg(quick.elapsed())));
+        QCOMPARE(forgot.get(), 200);
+    }
+
     // Direct TLS with a certificate made for this test: an encrypted round trip; a plain request and
     // a handshake that never comes are dropped, the latter within the request time-out.
     void tlsRoundTrip()
