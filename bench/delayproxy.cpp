@@ -91,8 +91,9 @@ void DelayProxy::serve()
     std::vector<char> buffer(64 * 1024);
     while (!m_stop) {
         const auto now = Clock::now();
-        // Hand on what is due, then wait for input or the next due chunk.
-        auto timeout = std::chrono::milliseconds(50);
+        // Hand on what is due, then wait for input or the next due chunk: to the nanosecond, as a
+        // wait rounded up to whole milliseconds would add up to a millisecond to every delay.
+        Clock::duration timeout = std::chrono::milliseconds(50);
         for (Pipe &pipe : pipes) {
             while (!pipe.pending.empty() && pipe.pending.front().due <= now) {
                 const std::vector<char> &bytes = pipe.pending.front().bytes;
@@ -105,12 +106,15 @@ void DelayProxy::serve()
                 pipe.pending.pop_front();
             }
             if (!pipe.pending.empty())
-                timeout = std::min(timeout, std::chrono::ceil<std::chrono::milliseconds>(pipe.pending.front().due - now));
+                timeout = std::min(timeout, pipe.pending.front().due - now);
         }
         std::vector<pollfd> polled{{m_listener, POLLIN, 0}};
         for (const Pipe &pipe : pipes)
             polled.push_back({pipe.from, POLLIN, 0});
-        if (poll(polled.data(), polled.size(), int(timeout.count())) <= 0)
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(timeout);
+        const timespec wait{.tv_sec = time_t(seconds.count()),
+                            .tv_nsec = long(std::chrono::duration_cast<std::chrono::nanoseconds>(timeout - seconds).count())};
+        if (ppoll(polled.data(), polled.size(), &wait, nullptr) <= 0)
             continue;
         for (size_t index = 1; index < polled.size(); ++index) {
             if (!(polled[index].revents & (POLLIN | POLLHUP | POLLERR)))
