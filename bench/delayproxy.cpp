@@ -5,13 +5,16 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <deque>
-#include <vector>
+#include <utility>
 
 namespace
 {
@@ -85,8 +88,18 @@ int DelayProxy::connectFar() const
     return fd;
 }
 
+std::vector<double> DelayProxy::takeOvershoot()
+{
+    std::lock_guard lock(m_overshootLock);
+    return std::exchange(m_overshootUs, {});
+}
+
 void DelayProxy::serve()
 {
+    // Refused without the privilege; the overshoot then shows what that cost.
+    prctl(PR_SET_TIMERSLACK, 1UL);
+    const sched_param priority{.sched_priority = 1};
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
     std::vector<Pipe> pipes;
     std::vector<char> buffer(64 * 1024);
     while (!m_stop) {
@@ -97,6 +110,10 @@ void DelayProxy::serve()
         for (Pipe &pipe : pipes) {
             while (!pipe.pending.empty() && pipe.pending.front().due <= now) {
                 const std::vector<char> &bytes = pipe.pending.front().bytes;
+                {
+                    std::lock_guard lock(m_overshootLock);
+                    m_overshootUs.push_back(std::chrono::duration<double, std::micro>(now - pipe.pending.front().due).count());
+                }
                 for (size_t sent = 0; sent < bytes.size();) {
                     const ssize_t written = send(pipe.to, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
                     if (written <= 0)

@@ -4,11 +4,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 // A TCP proxy on 127.0.0.1 that holds every chunk for a fixed delay before passing it on, in
 // both directions: a database "further away" than loopback. The far end is a host and port, or a
-// Unix socket path. Runs on a thread of its own until destroyed.
+// Unix socket path. Runs on a thread of its own until destroyed, at real-time priority where the
+// system allows it: a wire does not wait for a CPU, so a busy machine must not stretch the delay.
 class DelayProxy
 {
 public:
@@ -19,6 +22,8 @@ public:
 
     // 0 when the proxy could not listen.
     [[nodiscard]] quint16 port() const { return m_port; }
+    // How late each chunk went on since the last call, in microseconds: how faithful the delay was.
+    std::vector<double> takeOvershoot();
 
 private:
     void serve();
@@ -31,5 +36,7 @@ private:
     int m_listener = -1;
     quint16 m_port = 0;
     std::atomic<bool> m_stop = false;
+    std::mutex m_overshootLock;
+    std::vector<double> m_overshootUs;
     std::thread m_thread;
 };

@@ -47,6 +47,15 @@ struct Result {
     qint64 failures = 0;
     double seconds = 0;
     std::vector<double> latenciesMs;
+
+    [[nodiscard]] double perSecond() const { return double(requests) / seconds; }
+    void add(const Result &round)
+    {
+        requests += round.requests;
+        failures += round.failures;
+        seconds += round.seconds;
+        latenciesMs.insert(latenciesMs.end(), round.latenciesMs.begin(), round.latenciesMs.end());
+    }
 };
 
 int connectLoopback(quint16 port)
@@ -218,9 +227,9 @@ double percentile(std::vector<double> values, double fraction)
 
 void report(const char *name, const Result &result)
 {
-    std::printf("%-44s %8.0f req/s  p50 %6.2f ms  p99 %6.2f ms  max %7.2f ms  (%lld requests, %lld failed)\n", name,
-                double(result.requests) / result.seconds, percentile(result.latenciesMs, 0.50), percentile(result.latenciesMs, 0.99),
-                percentile(result.latenciesMs, 1.0), result.requests, result.failures);
+    std::printf("%-44s %8.0f req/s  p50 %6.2f ms  p99 %6.2f ms  max %7.2f ms  (%lld requests, %lld failed)\n", name, result.perSecond(),
+                percentile(result.latenciesMs, 0.50), percentile(result.latenciesMs, 0.99), percentile(result.latenciesMs, 1.0),
+                result.requests, result.failures);
 }
 
 QByteArray request(const QByteArray &method, const QByteArray &path, const QString &token, const QByteArray &body = {})
@@ -261,12 +270,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption largeOption(u"large-list"_s, u"Websites of 20 KB in the large library (2000)."_s, u"n"_s, u"2000"_s);
     const QCommandLineOption delayOption(
         u"postgres-delay-ms"_s, u"Reach the PostgreSQL of CORVANE_TEST_POSTGRES through a proxy adding this delay each way."_s, u"ms"_s);
+    const QCommandLineOption roundsOption(u"rounds"_s, u"With a delay, rounds of direct and delayed runs per scenario (3)."_s, u"n"_s,
+                                          u"3"_s);
     const QCommandLineOption threadsOption(u"store-threads"_s, u"The server's --store-threads (its default)."_s, u"n"_s);
-    parser.addOptions({connectionsOption, secondsOption, listContentOption, burstOption, largeOption, delayOption, threadsOption});
+    parser.addOptions(
+        {connectionsOption, secondsOption, listContentOption, burstOption, largeOption, delayOption, roundsOption, threadsOption});
     parser.process(application);
     std::unique_ptr<DelayProxy> proxy;
+    QUrl postgres(qEnvironmentVariable("CORVANE_TEST_POSTGRES"));
     if (parser.isSet(delayOption)) {
-        QUrl postgres(qEnvironmentVariable("CORVANE_TEST_POSTGRES"));
         if (!postgres.isValid() || postgres.scheme().isEmpty()) {
             std::fprintf(stderr, "--postgres-delay-ms needs CORVANE_TEST_POSTGRES (see tests/with-postgres.sh)\n");
             return 2;
@@ -279,20 +291,36 @@ int main(int argc, char *argv[])
         proxy = std::make_unique<DelayProxy>(postgres.host(), quint16(farPort), socketPath, delay);
         if (proxy->port() == 0)
             return 1;
-        query.removeAllQueryItems(u"host"_s);
-        postgres.setQuery(query);
-        postgres.setHost(u"127.0.0.1"_s);
-        postgres.setPort(proxy->port());
-        qputenv("CORVANE_TEST_POSTGRES", postgres.toString().toUtf8());
     }
     const int connections = parser.value(connectionsOption).toInt();
     const double seconds = parser.value(secondsOption).toDouble();
     const int listContent = parser.value(listContentOption).toInt();
+    const int rounds = std::max(1, parser.value(roundsOption).toInt());
 
-    ServerProcess server(parser.isSet(threadsOption) ? QStringList{u"--store-threads"_s, parser.value(threadsOption)} : QStringList());
+    QStringList threads;
+    if (parser.isSet(threadsOption))
+        threads = {u"--store-threads"_s, parser.value(threadsOption)};
+    ServerProcess server(threads);
     if (!server.start()) {
         std::fprintf(stderr, "%s\n", qPrintable(server.errorString()));
         return 1;
+    }
+    // With a delay, a second server shares the first one's database but reaches it through the proxy.
+    std::unique_ptr<ServerProcess> delayedServer;
+    if (proxy) {
+        QStringList sharing = server.sharingArguments();
+        QUrl database(sharing.at(1));
+        QUrlQuery query(database);
+        query.removeAllQueryItems(u"host"_s);
+        database.setQuery(query);
+        database.setHost(u"127.0.0.1"_s);
+        database.setPort(proxy->port());
+        sharing[1] = database.toString();
+        delayedServer = std::make_unique<ServerProcess>(sharing + threads);
+        if (!delayedServer->start()) {
+            std::fprintf(stderr, "%s\n", qPrintable(delayedServer->errorString()));
+            return 1;
+        }
     }
     const quint16 port = quint16(server.baseUrl().port());
     RawHttpClient client(server.baseUrl());
@@ -310,14 +338,45 @@ int main(int argc, char *argv[])
     const QByteArray list = request("GET", "/api/websites", reader);
     const qsizetype listBytes = client.request("GET", u"/api/websites"_s, {}, reader).body.size();
 
+    const quint16 delayedPort = delayedServer ? quint16(delayedServer->baseUrl().port()) : 0;
     std::printf("corvane-server at %s, %d keep-alive connections, %.0f s per scenario\n", qPrintable(server.baseUrl().toString()),
                 connections, seconds);
     run(port, connections, {list}, 200, 1.0); // warm-up
-    report(qPrintable(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024)), run(port, connections, {list}, 200, seconds));
+    if (delayedServer) {
+        std::printf("a second one at %s reaches the same database %s ms further away; %d rounds of each in turn\n",
+                    qPrintable(delayedServer->baseUrl().toString()), qPrintable(parser.value(delayOption)), rounds);
+        run(delayedPort, connections, {list}, 200, 1.0);
+    }
+    // With a delay, the direct and the delayed server take turns, so that a noisy machine slows
+    // both alike; the median of the rounds' ratios is the figure to trust.
+    const auto measure = [&](const QString &name, const std::vector<QByteArray> &requests, int expectedStatus) {
+        if (!delayedServer) {
+            report(qPrintable(name), run(port, connections, requests, expectedStatus, seconds));
+            return;
+        }
+        Result direct;
+        Result delayed;
+        std::vector<double> ratios;
+        proxy->takeOvershoot();
+        for (int round = 0; round < rounds; ++round) {
+            const Result near = run(port, connections, requests, expectedStatus, seconds);
+            const Result far = run(delayedPort, connections, requests, expectedStatus, seconds);
+            ratios.push_back(100 * far.perSecond() / near.perSecond());
+            direct.add(near);
+            delayed.add(far);
+        }
+        report(qPrintable(name), direct);
+        report(qPrintable(u"  the same, %1 ms further away"_s.arg(parser.value(delayOption))), delayed);
+        const std::vector<double> overshootUs = proxy->takeOvershoot();
+        std::printf("  %.0f %% of the direct throughput (median of %d rounds, %.0f to %.0f %%); proxy overshoot p50 %.0f us, p99 %.0f us\n",
+                    percentile(ratios, 0.5), rounds, *std::ranges::min_element(ratios), *std::ranges::max_element(ratios),
+                    percentile(overshootUs, 0.5), percentile(overshootUs, 0.99));
+    };
+    measure(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024), {list}, 200);
 
     const QString writer = signUp(u"writer@example.com"_s);
     const QByteArray save = request("POST", "/api/websites", writer, website(0, 20 * 1024));
-    report("POST /api/websites (20 KB content)", run(port, connections, {save}, 201, seconds));
+    measure(u"POST /api/websites (20 KB content)"_s, {save}, 201);
 
     // Each connection pins a website, then lists: every list is built afresh, none from the cache.
     const qint64 first = client.request("GET", u"/api/websites"_s, {}, reader)
@@ -329,11 +388,13 @@ int main(int argc, char *argv[])
                              .value("id"_L1)
                              .toInteger();
     const QByteArray pin = request("PATCH", "/api/websites/" + QByteArray::number(first) + "/pin", reader, R"({"isPinned":true})");
-    report(qPrintable(u"PATCH pin + GET /api/websites, uncached"_s), run(port, connections, {pin, list}, 200, seconds));
+    measure(u"PATCH pin + GET /api/websites, uncached"_s, {pin, list}, 200);
 
+    // The rest runs on the delayed server when there is one: what a slow database holds up.
+    const quint16 tailPort = delayedServer ? delayedPort : port;
     int answered = 0;
     const int burstSize = parser.value(burstOption).toInt();
-    const double burstSeconds = burst(port, burstSize, &answered);
+    const double burstSeconds = burst(tailPort, burstSize, &answered);
     std::printf("%-44s %8.2f s until the last answer  (%d of %d answered)\n", qPrintable(u"%1 connections opened at once"_s.arg(burstSize)),
                 burstSeconds, answered, burstSize);
 
@@ -348,7 +409,7 @@ int main(int argc, char *argv[])
     mixed[0].measured = false;
     mixed[1].requests = {request("GET", "/api/version", reader)};
     report(qPrintable(u"GET /api/version beside a %1 MB list loop"_s.arg(largeBytes / (1024 * 1024))),
-           run(port, std::move(mixed), 200, seconds));
+           run(tailPort, std::move(mixed), 200, seconds));
     // The same with every list built afresh: a pin between the lists changes the library.
     const qint64 firstLarge = client.request("GET", u"/api/websites"_s, {}, large)
                                   .json()
@@ -364,6 +425,6 @@ int main(int argc, char *argv[])
     uncached[0].measured = false;
     uncached[1].requests = {request("GET", "/api/version", reader)};
     report(qPrintable(u"GET /api/version beside uncached %1 MB lists"_s.arg(largeBytes / (1024 * 1024))),
-           run(port, std::move(uncached), 200, seconds));
+           run(tailPort, std::move(uncached), 200, seconds));
     return 0;
 }
