@@ -284,13 +284,13 @@ int main(int argc, char *argv[])
         {connectionsOption, secondsOption, listContentOption, burstOption, largeOption, delayOption, roundsOption, threadsOption});
     parser.process(application);
     std::unique_ptr<DelayProxy> proxy;
-    QUrl postgres(qEnvironmentVariable("CORVANE_TEST_POSTGRES"));
     if (parser.isSet(delayOption)) {
+        const QUrl postgres(qEnvironmentVariable("CORVANE_TEST_POSTGRES"));
         if (!postgres.isValid() || postgres.scheme().isEmpty()) {
             std::fprintf(stderr, "--postgres-delay-ms needs CORVANE_TEST_POSTGRES (see tests/with-postgres.sh)\n");
             return 2;
         }
-        QUrlQuery query(postgres);
+        const QUrlQuery query(postgres);
         const int farPort = postgres.port(5432);
         const QString folder = query.queryItemValue(u"host"_s);
         const QString socketPath = folder.isEmpty() ? QString() : u"%1/.s.PGSQL.%2"_s.arg(folder).arg(farPort);
