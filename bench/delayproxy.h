@@ -22,8 +22,13 @@ public:
 
     // 0 when the proxy could not listen.
     [[nodiscard]] quint16 port() const { return m_port; }
-    // How late each chunk went on since the last call, in microseconds: how faithful the delay was.
-    std::vector<double> takeOvershoot();
+    // What the proxy did since the last call: how late each chunk went on, and the CPU it took from
+    // the machine, which a real wire would not. Together they say how faithful the delay was.
+    struct Fidelity {
+        std::vector<double> overshootUs;
+        double cpuSeconds = 0;
+    };
+    Fidelity takeFidelity();
 
 private:
     void serve();
@@ -38,5 +43,6 @@ private:
     std::atomic<bool> m_stop = false;
     std::mutex m_overshootLock;
     std::vector<double> m_overshootUs;
+    double m_cpuSecondsTaken = 0;
     std::thread m_thread;
 };

@@ -364,7 +364,7 @@ int main(int argc, char *argv[])
         Result direct;
         Result delayed;
         std::vector<double> ratios;
-        proxy->takeOvershoot();
+        proxy->takeFidelity();
         for (int round = 0; round < rounds; ++round) {
             const Result near = run(port, connections, requests, expectedStatus, seconds);
             const Result far = run(delayedPort, connections, requests, expectedStatus, seconds);
@@ -374,10 +374,11 @@ int main(int argc, char *argv[])
         }
         report(qPrintable(name), direct);
         report(qPrintable(u"  the same, %1 ms further away"_s.arg(parser.value(delayOption))), delayed);
-        const std::vector<double> overshootUs = proxy->takeOvershoot();
-        std::printf("  %.0f %% of the direct throughput (median of %d rounds, %.0f to %.0f %%); proxy overshoot p50 %.0f us, p99 %.0f us\n",
-                    median(ratios), rounds, *std::ranges::min_element(ratios), *std::ranges::max_element(ratios),
-                    percentile(overshootUs, 0.5), percentile(overshootUs, 0.99));
+        const DelayProxy::Fidelity fidelity = proxy->takeFidelity();
+        std::printf("  %.0f %% of the direct throughput (median of %d rounds, %.0f to %.0f %%)\n", median(ratios), rounds,
+                    *std::ranges::min_element(ratios), *std::ranges::max_element(ratios));
+        std::printf("  proxy: overshoot p50 %.0f us, p99 %.0f us; %.0f %% of a CPU while delaying\n", percentile(fidelity.overshootUs, 0.5),
+                    percentile(fidelity.overshootUs, 0.99), 100 * fidelity.cpuSeconds / (rounds * seconds));
     };
     measure(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024), {list}, 200);
 
