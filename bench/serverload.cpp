@@ -232,6 +232,13 @@ double median(std::vector<double> values)
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// The median of some percentages, with their range: "48 % (44 to 60 %)".
+QString spread(const std::vector<double> &percentages)
+{
+    const auto [lowest, highest] = std::ranges::minmax(percentages);
+    return u"%1 % (%2 to %3 %)"_s.arg(median(percentages), 0, 'f', 0).arg(lowest, 0, 'f', 0).arg(highest, 0, 'f', 0);
+}
+
 void report(const char *name, const Result &result)
 {
     std::printf("%-44s %8.0f req/s  p50 %6.2f ms  p99 %6.2f ms  max %7.2f ms  (%lld requests, %lld failed)\n", name, result.perSecond(),
@@ -283,6 +290,9 @@ int main(int argc, char *argv[])
     parser.addOptions(
         {connectionsOption, secondsOption, listContentOption, burstOption, largeOption, delayOption, roundsOption, threadsOption});
     parser.process(application);
+    // With a delay, one proxy adds it and another adds nothing: the second tells what relaying alone
+    // costs on this machine, which a real wire would not.
+    std::unique_ptr<DelayProxy> relay;
     std::unique_ptr<DelayProxy> proxy;
     if (parser.isSet(delayOption)) {
         const QUrl postgres(qEnvironmentVariable("CORVANE_TEST_POSTGRES"));
@@ -295,8 +305,9 @@ int main(int argc, char *argv[])
         const QString folder = query.queryItemValue(u"host"_s);
         const QString socketPath = folder.isEmpty() ? QString() : u"%1/.s.PGSQL.%2"_s.arg(folder).arg(farPort);
         const auto delay = std::chrono::microseconds(qint64(parser.value(delayOption).toDouble() * 1000));
+        relay = std::make_unique<DelayProxy>(postgres.host(), quint16(farPort), socketPath, std::chrono::microseconds(0));
         proxy = std::make_unique<DelayProxy>(postgres.host(), quint16(farPort), socketPath, delay);
-        if (proxy->port() == 0)
+        if (relay->port() == 0 || proxy->port() == 0)
             return 1;
     }
     const int connections = parser.value(connectionsOption).toInt();
@@ -312,22 +323,30 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(server.errorString()));
         return 1;
     }
-    // With a delay, a second server shares the first one's database but reaches it through the proxy.
-    std::unique_ptr<ServerProcess> delayedServer;
-    if (proxy) {
+    // With a delay, two more servers share the first one's database, each through its proxy.
+    const auto startThrough = [&](const DelayProxy &through) {
         QStringList sharing = server.sharingArguments();
         QUrl database(sharing.at(1));
         QUrlQuery query(database);
         query.removeAllQueryItems(u"host"_s);
         database.setQuery(query);
         database.setHost(u"127.0.0.1"_s);
-        database.setPort(proxy->port());
+        database.setPort(through.port());
         sharing[1] = database.toString();
-        delayedServer = std::make_unique<ServerProcess>(sharing + threads);
-        if (!delayedServer->start()) {
-            std::fprintf(stderr, "%s\n", qPrintable(delayedServer->errorString()));
-            return 1;
+        auto started = std::make_unique<ServerProcess>(sharing + threads);
+        if (!started->start()) {
+            std::fprintf(stderr, "%s\n", qPrintable(started->errorString()));
+            return std::unique_ptr<ServerProcess>();
         }
+        return started;
+    };
+    std::unique_ptr<ServerProcess> relayedServer;
+    std::unique_ptr<ServerProcess> delayedServer;
+    if (proxy) {
+        relayedServer = startThrough(*relay);
+        delayedServer = startThrough(*proxy);
+        if (!relayedServer || !delayedServer)
+            return 1;
     }
     const quint16 port = quint16(server.baseUrl().port());
     RawHttpClient client(server.baseUrl());
@@ -345,39 +364,47 @@ int main(int argc, char *argv[])
     const QByteArray list = request("GET", "/api/websites", reader);
     const qsizetype listBytes = client.request("GET", u"/api/websites"_s, {}, reader).body.size();
 
+    const quint16 relayedPort = relayedServer ? quint16(relayedServer->baseUrl().port()) : 0;
     const quint16 delayedPort = delayedServer ? quint16(delayedServer->baseUrl().port()) : 0;
     std::printf("corvane-server at %s, %d keep-alive connections, %.0f s per scenario\n", qPrintable(server.baseUrl().toString()),
                 connections, seconds);
     run(port, connections, {list}, 200, 1.0); // warm-up
     if (delayedServer) {
-        std::printf("a second one at %s reaches the same database %s ms further away; %d rounds of each in turn\n",
-                    qPrintable(delayedServer->baseUrl().toString()), qPrintable(parser.value(delayOption)), rounds);
+        std::printf("two more reach the same database through a proxy, one adding nothing, one %s ms; %d rounds of the three in turn\n",
+                    qPrintable(parser.value(delayOption)), rounds);
+        run(relayedPort, connections, {list}, 200, 1.0);
         run(delayedPort, connections, {list}, 200, 1.0);
     }
-    // With a delay, the direct and the delayed server take turns, so that a noisy machine slows
-    // both alike; the median of the rounds' ratios is the figure to trust.
+    // With a delay, the servers take turns, so that a noisy machine slows all alike; the medians of
+    // the rounds' ratios are the figures to trust.
     const auto measure = [&](const QString &name, const std::vector<QByteArray> &requests, int expectedStatus) {
         if (!delayedServer) {
             report(qPrintable(name), run(port, connections, requests, expectedStatus, seconds));
             return;
         }
         Result direct;
+        Result relayed;
         Result delayed;
-        std::vector<double> ratios;
+        std::vector<double> ofDirect;
+        std::vector<double> ofRelayed;
         proxy->takeFidelity();
         for (int round = 0; round < rounds; ++round) {
             const Result near = run(port, connections, requests, expectedStatus, seconds);
+            const Result relay = run(relayedPort, connections, requests, expectedStatus, seconds);
             const Result far = run(delayedPort, connections, requests, expectedStatus, seconds);
-            ratios.push_back(100 * far.perSecond() / near.perSecond());
+            ofDirect.push_back(100 * far.perSecond() / near.perSecond());
+            ofRelayed.push_back(100 * far.perSecond() / relay.perSecond());
             direct.add(near);
+            relayed.add(relay);
             delayed.add(far);
         }
         report(qPrintable(name), direct);
+        report("  the same through the proxy, nothing added", relayed);
         report(qPrintable(u"  the same, %1 ms further away"_s.arg(parser.value(delayOption))), delayed);
+        std::printf("  %s of the direct throughput, %s of nothing added; medians of %d rounds\n", qPrintable(spread(ofDirect)),
+                    qPrintable(spread(ofRelayed)), rounds);
         const DelayProxy::Fidelity fidelity = proxy->takeFidelity();
-        std::printf("  %.0f %% of the direct throughput (median of %d rounds, %.0f to %.0f %%)\n", median(ratios), rounds,
-                    *std::ranges::min_element(ratios), *std::ranges::max_element(ratios));
-        std::printf("  proxy: overshoot p50 %.0f us, p99 %.0f us; %.0f %% of a CPU while delaying\n", percentile(fidelity.overshootUs, 0.5),
+        std::printf("  delaying proxy: overshoot p50 %.0f us, p99 %.0f us; %.0f %% of a CPU\n", percentile(fidelity.overshootUs, 0.5),
                     percentile(fidelity.overshootUs, 0.99), 100 * fidelity.cpuSeconds / (rounds * seconds));
     };
     measure(u"GET /api/websites (50 websites, %1 KB)"_s.arg(listBytes / 1024), {list}, 200);
