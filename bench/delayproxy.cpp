@@ -110,7 +110,7 @@ DelayProxy::Fidelity DelayProxy::takeFidelity()
     pthread_getcpuclockid(m_thread.native_handle(), &clock);
     clock_gettime(clock, &used);
     const double cpuSeconds = double(used.tv_sec) + double(used.tv_nsec) / 1e9;
-    std::lock_guard lock(m_overshootLock);
+    std::lock_guard lock(m_fidelityLock);
     return {std::exchange(m_overshootUs, {}), cpuSeconds - std::exchange(m_cpuSecondsTaken, cpuSeconds)};
 }
 
@@ -135,7 +135,7 @@ void DelayProxy::serve()
         for (; !pending.empty() && pending.front().due <= now; pending.pop_front()) {
             const Chunk &chunk = pending.front();
             {
-                std::lock_guard lock(m_overshootLock);
+                std::lock_guard lock(m_fidelityLock);
                 m_overshootUs.push_back(std::chrono::duration<double, std::micro>(now - chunk.due).count());
             }
             if (chunk.bytes.empty())

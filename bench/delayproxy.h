@@ -41,7 +41,7 @@ private:
     int m_listener = -1;
     quint16 m_port = 0;
     std::atomic<bool> m_stop = false;
-    std::mutex m_overshootLock;
+    std::mutex m_fidelityLock;
     std::vector<double> m_overshootUs;
     double m_cpuSecondsTaken = 0;
     std::thread m_thread;
